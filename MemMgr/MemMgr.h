@@ -1,0 +1,65 @@
+// MemMgr.h - the block memory manager: zero-filled 32-byte nodes in 64 KB blocks.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Sizes of the manager's units.
+constexpr int MEM_NODE_SIZE = 32;          // bytes per node, the unit of allocation
+constexpr int MEM_BLOCK_SIZE = 0x10000;    // data area of a standard block
+constexpr int MEM_BLOCK_NODES = MEM_BLOCK_SIZE / MEM_NODE_SIZE;  // 2048 nodes
+constexpr char MEM_MAT_USED = 'U';         // map character of a node in use
+constexpr char MEM_MAT_FREE = ' ';         // map character of a free node
+
+// One allocation record of a standard block, indexed by node number.
+struct MemNode {
+  uint16_t NodeCnt;  // nodes of the allocation that starts here; 0 when none starts here
+  void* pAddr;       // address of that allocation (pData + 32 * index), null when none
+};
+
+// The header of one block; a mapping of its own, apart from the data area.
+struct MemBlock {
+  MemBlock* pNext;   // next block in the chain, null at the tail
+  MemBlock* pPrev;   // previous block, null at the head
+  int32_t Size;      // bytes of the data area: 65536, or a multiple of it for a dedicated block
+  int32_t Used;      // dedicated block: rounded size in use; 0 in a standard block
+  int32_t FreeNodes; // free nodes of a standard block; 0 for a dedicated block
+  char* pData;       // the data area
+  MemNode Nodes[MEM_BLOCK_NODES];  // allocation records by node number (the MAT index)
+  char Mat[MEM_BLOCK_NODES];       // 'U' or ' ' per node
+  uint32_t MatEnd;   // always 0: terminates Mat so that a free run never passes the last node
+};
+
+// Head of the chain of blocks; null while no block exists.
+extern MemBlock* pMemB;
+// Descriptor of /dev/zero, -1 until first opened, then kept open.
+extern int MemId;
+// The message of exhausted memory: "Unable to allocate memory".
+extern const char OutOfMem[];
+
+// Return zero-filled memory of at least n bytes, aligned to 32 bytes within its
+// block. Return null when n is 0 or memory is exhausted (after writing
+// "ERROR: Unable to allocate memory" to standard error).
+void* GetMem(size_t n);
+
+// Release the allocation that starts at p. Null, foreign and interior pointers
+// are ignored. A block goes back to the system when its last piece is released.
+void PutMem(void* p);
+
+// Resize the allocation at p to n bytes, possibly moving it; contents up to the
+// smaller size stay, added space is zero. n of 0 releases p and returns null; a
+// null or foreign p gives GetMem(n). When no memory can be had the result is
+// null and p stays valid and untouched.
+void* AdjustMem(void* p, size_t n);
+
+// Print the state of every block to standard output.
+void DumpMem();
+
+// Block-level operations (used by the manager and its tests).
+MemBlock* GetNewBlock(size_t size);   // create and chain a block; null on failure
+void* MapBlock(size_t size);          // zero-filled memory from the system; null on failure
+void PushBlock(MemBlock* b);          // append a block at the tail of the chain
+void PopBlock(MemBlock* b);           // unlink a block from the chain
+MemBlock* FindBlock(const void* p);   // the block whose data area holds p, or null
+void FreeBlock(MemBlock* b);          // unlink a block and return its memory to the system
+int TestMAT(const char* pos, char ch, int count);  // 1 when count map chars at pos all equal ch

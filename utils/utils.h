@@ -1,0 +1,188 @@
+// utils.h - the common utilities: tokenizer, strings and paths, files, logging,
+// in-place editing, file creation, environment and identity.
+#pragma once
+
+#include <cstdarg>
+#include <cstddef>
+#include <cstdio>
+#include <ctime>
+
+// Marks a printf-like function so that the compiler checks its callers.
+#define KANDU_PRINTF(fmt, first) __attribute__((format(printf, fmt, first)))
+
+// ===== Tokenizer and keyword lists =====
+
+// The input marker of same-line mode: continue the scan, stop at a token ended by LF.
+#define TOKEN_SAME_LINE (reinterpret_cast<char*>(-1))
+
+constexpr int TOKEN_BUF_SIZE = 255;      // GetTokenBuf, terminator included
+constexpr int FIND_TOKEN_MAX_WORD = 509; // longest word FindToken/FindTokenC accept
+
+extern char* szIn;                       // the scan cursor
+extern char* szTokenIn;                  // cursor at the end of the last completed scan
+extern char chTokenDel;                  // last delimiter consumed, 0 when none
+extern char GetTokenBuf[TOKEN_BUF_SIZE]; // text of the last token GetToken collected
+
+// Next token of input (a text, null to continue, TOKEN_SAME_LINE) split at any
+// character of delims, with backslash escapes. Returns GetTokenBuf, or null when
+// no token remains. A token longer than 254 characters is cut to 254.
+char* GetToken(char* input, const char* delims);
+// GetToken on the caller's cursor and output buffer (outSize bytes, terminator
+// included; a longer token is cut). Leaves the shared scan state alone except chTokenDel.
+char* GetTokenD(char* input, const char* delims, char** cursor, char* out,
+                size_t outSize = TOKEN_BUF_SIZE);
+// In-place scan: overwrites the delimiter ending the token with NUL and returns a
+// pointer into the text, or null. No escape translation.
+char* GetTokenParse(char* input, const char* delims);
+// Splits text in place into at most capacity fields; returns the number found.
+int ParseStr(char* text, const char* delims, char** fields, int capacity);
+// The n-th token (n below 1 acts as 1) in GetTokenBuf, or null when fewer exist.
+char* GetTokenN(char* input, const char* delims, int n);
+// Number of tokens; the shared scan state is saved and restored.
+int GetTokenCount(char* input, const char* delims);
+// Sets szIn and szTokenIn to text.
+void SetTokenBuf(char* text);
+// The current scan cursor szIn.
+char* GetTokenBufInput();
+// 1-based position of word in a keyword list (first character = delimiter), exact
+// and case-sensitive; 0 when absent, when either is null or the word is too long.
+int FindToken(const char* word, const char* list);
+// As FindToken, ignoring case.
+int FindTokenC(const char* word, const char* list);
+// 1-based position of word among the d-delimited items of list, 0 when absent.
+int FindTokenWithDelim(const char* list, const char* word, char d);
+// Sorts the d-delimited list in place (selection sort); the result always ends
+// with d, so the list's storage must hold one character more.
+void SortTokens(char* list, char d, int ignoreCase);
+// Reads one line of standard input into buf (at most size - 1 characters, LF not
+// stored); returns buf, terminated, also when input ends early.
+char* Gets(char* buf, int size);
+
+// ===== Strings and path names =====
+
+// New managed text formatted like printf (the caller releases it with PutMem).
+// Running out of memory ends the process through SysError.
+char* SaveStr(const char* fmt, ...) KANDU_PRINTF(1, 2);
+// As SaveStr with a 65536-byte scratch area; null when fmt is null.
+char* SaveStr__(const char* fmt, ...) KANDU_PRINTF(1, 2);
+// New managed copy of text (no formatting); text must not be null.
+char* SaveStr_(const char* text);
+
+// Path splitters: each returns its own static buffer, valid until its next call.
+char* StripFn(const char* path);       // directory part (256 bytes); "." when none
+char* StripPath(const char* path);     // last component (128 bytes)
+char* StripPathExt(const char* path);  // last component without extension (128), null when none
+char* StripExt(const char* name);      // text before its first non-leading dot (128)
+char* StripPathName(const char* path); // see the documentation (128)
+char* SkipSpace(char* text);           // first non-white-space character; null for null
+
+int StrLen(const char* text);
+char* StrChr(const char* text, int c);           // first unescaped c, or null
+char* StrNChr(const char* text, int c, int n);   // n-th c, or null
+char* StrStr(const char* text, const char* pat); // null for an empty pattern
+char* StrNStr(const char* text, const char* pat, int n);
+char* StrCaseStr(const char* text, const char* pat);
+char* StripAllBackslashes(char* text);
+char* StripNonPrint(char* text, int flag);
+char* GenName(const char* text);                 // static 255-byte result
+void SetVarContent(void* dst, const void* src, int count, int reverse);
+
+double MaxD(double a, double b);
+// Converts between inch (0), centimetre (1) and point (2).
+float CvtFloatFormat(float value, int from, int to);
+
+// ===== Opening, reading and finding files =====
+
+constexpr int LINE_BUF_SIZE = 4096;
+constexpr int LINE_SIZE = 262143;
+constexpr int INPUT_FILE_NAME_SIZE = 256;
+
+extern FILE* pIn;                              // current input file of the line reader
+extern char InputFileName[INPUT_FILE_NAME_SIZE];
+extern int FileStatus;                         // 0 opened, 1 closed or ran out, 2 open failed
+extern char LineBuf[LINE_BUF_SIZE + 1];        // current line; general scratch line
+extern int LineLen;
+extern char Line[LINE_SIZE];                   // GetLine's line; ErrorMsg's message buffer
+extern int LineCnt;
+extern long InPos;
+extern char flInputFilterState;                // GetLine removes comments while set
+extern long SavedFileSize;
+
+// Error modes of the openers: 0 silent, 1 report and go on, 2 report and end.
+FILE* OpenFile(FILE* old, const char* path, const char* mode, int errMode);
+FILE* OpenFileF(FILE* old, const char* mode, int errMode, const char* fmt, ...) KANDU_PRINTF(4, 5);
+int OpenRawFile(const char* path, int flags);
+char* FileSearch(const char* path, const char* text, int errMode);
+char* fgetsp(char* buf, int size, FILE* f, long offset);
+
+int OpenInputFile(const char* path, int errMode);
+int OpenInputFileF(int errMode, const char* fmt, ...) KANDU_PRINTF(2, 3);
+int GetFileLine();
+int GetFileTextLine(const char* delims);
+void CloseInputFile();
+
+int GetLine();
+int GetLineN(int n);
+int GetLinePos(long offset);
+
+int GetFileContent(const char* dir, const char* name);
+char* GetSavedFileContent(const char* dir, const char* name);
+int GetFileContentR(const char* dir, const char* name, char* buf, int count);
+
+int FindFile(const char* dir, const char* name);
+int FindFile_(const char* dir, const char* name);
+char* FindExistingPath(const char* path, char* flag);
+long GetFileSize(const char* path);
+time_t GetFileTime(const char* path);
+int GetFileType(const char* path);  // 0 none, 1 directory, 2 symbolic link, 3 other
+
+// ===== Logging and error reporting =====
+
+extern char flUseLog;        // logging to /tmp/<my_name>.log is on
+extern char* my_name;        // the program's name (last component of its invocation path)
+extern const char* pLogPath; // the log directory, "/tmp"
+
+// Appends the formatted text to /tmp/<my_name>.log when logging is on; the first
+// line of a run empties the file. Never writes through a link planted there.
+void PutLogMsg(const char* fmt, ...) KANDU_PRINTF(1, 2);
+// "\n<my_name>: <message> : <strerror(errno)>\n" on standard error, exit status 1.
+[[noreturn]] void SysError(const char* fmt, ...) KANDU_PRINTF(1, 2);
+// Mode 1 "WARNING: %s\n", mode 2 "ERROR: %s\n" and exit, other modes silent; the
+// message stays in Line.
+void ErrorMsg(int mode, int exitStatus, const char* fmt, ...) KANDU_PRINTF(3, 4);
+// "<my_name>: <message>\n" on standard error.
+void errormsg(const char* fmt, ...) KANDU_PRINTF(1, 2);
+[[noreturn]] void exit_app(int status);
+
+// ===== In-place text-file editing =====
+
+constexpr int EDIT_NAME_SIZE = 128;
+extern char Fn[EDIT_NAME_SIZE];     // file being edited by OpenIOFiles
+extern char FnOut[EDIT_NAME_SIZE];  // its output file
+extern FILE* pOut;
+
+int FileChange(const char* base, const char* ext, const char* search, const char* repl);
+int FileChangeChar(const char* base, const char* ext, const char* code, const char* repl);
+int FileDel(const char* base, const char* ext, int spare, const char* text);
+int FileDelLine(const char* base, const char* ext, int spare, const char* text);
+int FileDelLinePair(const char* base, const char* ext, int spare, const char* start,
+                    const char* end);
+int FileDelFormat(const char* base, const char* ext, const char* mode, const char* text);
+int FileInsert(const char* base, const char* ext, char* templ);
+int FileSearchInsert(const char* base, const char* ext, char* templ, const char* search);
+FILE* OpenIOFiles(const char* base, const char* ext);
+int ReplaceInputFile();
+
+// ===== Creating, deleting and renaming files; environment and identity =====
+
+int CreateTextFile(const char* path, const char* mode, int perm, const char* fmt, ...)
+    KANDU_PRINTF(4, 5);
+void CreateFile(const char* dir, const char* name, const char* mode, const char* owner,
+                const char* group);
+void DeleteFile(const char* dir, const char* name);
+void DeleteFile_(const char* path, const char* name);
+void RenameFile(const char* dir, const char* oldName, const char* newName);
+char* GetEnv(const char* name);
+char* GetToolPath(const char* invocation);
+char* GetUserName();
+char* GetHostname();
