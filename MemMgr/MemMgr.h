@@ -28,7 +28,13 @@ struct MemBlock {
   MemNode Nodes[MEM_BLOCK_NODES];  // allocation records by node number (the MAT index)
   char Mat[MEM_BLOCK_NODES];       // 'U' or ' ' per node
   uint32_t MatEnd;   // always 0: terminates Mat so that a free run never passes the last node
+  bool HeadFromHeap; // the header came from the C library heap (no /dev/zero), not a mapping
+  bool DataFromHeap; // the data area came from the C library heap, not a mapping
 };
+
+// The largest data area a block may have (its Size is a signed 32-bit count); a
+// request whose rounded size exceeds it is refused as exhausted memory.
+constexpr size_t MEM_MAX_BLOCK_SIZE = 0x7FFF0000;
 
 // Head of the chain of blocks; null while no block exists.
 extern MemBlock* pMemB;
@@ -56,10 +62,32 @@ void* AdjustMem(void* p, size_t n);
 void DumpMem();
 
 // Block-level operations (used by the manager and its tests).
-MemBlock* GetNewBlock(size_t size);   // create and chain a block; null on failure
-void* MapBlock(size_t size);          // zero-filled memory from the system; null on failure
-void PushBlock(MemBlock* b);          // append a block at the tail of the chain
-void PopBlock(MemBlock* b);           // unlink a block from the chain
-MemBlock* FindBlock(const void* p);   // the block whose data area holds p, or null
-void FreeBlock(MemBlock* b);          // unlink a block and return its memory to the system
-int TestMAT(const char* pos, char ch, int count);  // 1 when count map chars at pos all equal ch
+
+// Create a block with a data area of max(size, 65536) bytes, all nodes free, and
+// append it to the chain. Null on failure, after writing the out-of-memory message.
+MemBlock* GetNewBlock(size_t size);
+// Zero-filled memory of (size / page size + 1) pages: a private mapping of
+// /dev/zero, or from the C library heap while /dev/zero cannot be opened (MemId
+// then stays -1). Null on failure. FreeBlock gives a block's two pieces back.
+void* MapBlock(size_t size);
+// Append a block at the tail of the chain (the head when the chain is empty).
+void PushBlock(MemBlock* b);
+// Unlink a block from the chain; its own links are cleared.
+void PopBlock(MemBlock* b);
+// The block whose data area [pData, pData + Size) holds p; null for null or a
+// pointer that lies in no block.
+MemBlock* FindBlock(const void* p);
+// Unlink a block and return its header and data area to the system (unmapped, or
+// freed to the heap when they came from it). Null is ignored.
+void FreeBlock(MemBlock* b);
+// 1 when the count map characters at pos all equal ch (count 0 included), else 0.
+// Stops at the first mismatch, so the map's terminator ends any run.
+int TestMAT(const char* pos, char ch, int count);
+
+// Test hooks.
+
+// Let the next count calls of MapBlock succeed and make every later one fail, as
+// when the system has no memory left; a negative count (the default) lifts the limit.
+void MemSetMapLimit(long count);
+// Pieces obtained by MapBlock and not yet given back by FreeBlock (two per block).
+long MemMappedPieces();

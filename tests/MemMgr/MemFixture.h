@@ -1,0 +1,73 @@
+// MemFixture.h - shared helpers of the memory manager's tests: a clean chain per test.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "MemMgr/MemMgr.h"
+#include "testutil.h"
+
+namespace memtest {
+
+// The blocks of the chain from head to tail.
+inline std::vector<MemBlock*> Chain() {
+  std::vector<MemBlock*> blocks;
+  for (MemBlock* b = pMemB; b; b = b->pNext) blocks.push_back(b);
+  return blocks;
+}
+
+// The map of a block as a text of 'U' and ' ' (2048 characters).
+inline std::string MapOf(const MemBlock* b) { return std::string(b->Mat, MEM_BLOCK_NODES); }
+
+// True when the n bytes at p are all zero.
+inline bool AllZero(const void* p, size_t n) {
+  const auto* c = static_cast<const unsigned char*>(p);
+  for (size_t i = 0; i < n; ++i) {
+    if (c[i] != 0) return false;
+  }
+  return true;
+}
+
+// Everything the function writes to the descriptor fd (1 or 2) while it runs.
+template <typename F>
+std::string CaptureFd(int fd, F&& f) {
+  testutil::ScratchDir dir;
+  const std::string path = dir / "captured";
+  std::fflush(nullptr);
+  const int saved = dup(fd);
+  FILE* out = std::fopen(path.c_str(), "w");
+  dup2(fileno(out), fd);
+  f();
+  std::fflush(nullptr);
+  dup2(saved, fd);
+  close(saved);
+  std::fclose(out);
+  return testutil::ReadFile(path);
+}
+
+// Every test starts and must end with an empty chain and no limit on mappings.
+class MemTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    MemSetMapLimit(-1);
+    ASSERT_EQ(pMemB, nullptr) << "an earlier test left blocks behind";
+    basePieces_ = MemMappedPieces();
+  }
+  void TearDown() override {
+    MemSetMapLimit(-1);
+    EXPECT_EQ(pMemB, nullptr) << "the test left blocks behind";
+    while (pMemB) FreeBlock(pMemB);
+    EXPECT_EQ(MemMappedPieces(), basePieces_) << "memory was not given back to the system";
+  }
+
+ private:
+  long basePieces_ = 0;
+};
+
+}  // namespace memtest
