@@ -1,0 +1,399 @@
+// Token_test.cpp - behaviour of the tokenizer, the keyword-list lookups and Gets.
+#include "utils/utils.h"
+
+#include "testutil.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Tokens of text that GetToken yields, first with the text and then with null input.
+std::vector<std::string> AllTokens(std::string& text, const char* delims) {
+  std::vector<std::string> out;
+  for (char* t = GetToken(text.data(), delims); t != nullptr; t = GetToken(nullptr, delims))
+    out.emplace_back(t);
+  return out;
+}
+
+using Tokens = std::vector<std::string>;
+
+}  // namespace
+
+// ===== GetToken =====
+
+TEST(GetToken, SkipsLeadingAndRepeatedDelimiters) {
+  std::string text = "  a  b";
+  EXPECT_STREQ(GetToken(text.data(), " "), "a");
+  EXPECT_EQ(chTokenDel, ' ');
+  EXPECT_STREQ(GetToken(nullptr, " "), "b");
+  EXPECT_EQ(chTokenDel, ' ');  // the last leading delimiter skipped before "b"
+  EXPECT_EQ(GetToken(nullptr, " "), nullptr);
+  EXPECT_EQ(chTokenDel, 0);
+  EXPECT_EQ(GetToken(nullptr, " "), nullptr);  // stays on the terminator
+}
+
+TEST(GetToken, ReturnsTheSharedBufferAndRecordsTheEndingDelimiter) {
+  std::string text = "key=value;x";
+  EXPECT_EQ(GetToken(text.data(), "=;"), GetTokenBuf);
+  EXPECT_STREQ(GetTokenBuf, "key");
+  EXPECT_EQ(chTokenDel, '=');
+  EXPECT_STREQ(GetToken(nullptr, "=;"), "value");
+  EXPECT_EQ(chTokenDel, ';');
+  EXPECT_EQ(szTokenIn, szIn);
+  EXPECT_EQ(szIn, text.data() + 10);
+}
+
+TEST(GetToken, TranslatesEscapesAndNeverSplitsAtAnEscapedDelimiter) {
+  std::string text = "a\\,b,c";
+  EXPECT_EQ(AllTokens(text, ","), (Tokens{"a,b", "c"}));
+  text = "x\\ty";
+  EXPECT_EQ(AllTokens(text, " "), (Tokens{"x\ty"}));
+  text = "\\n\\r\\\\\\q";
+  EXPECT_EQ(AllTokens(text, " "), (Tokens{"\n\r\\q"}));
+}
+
+TEST(GetToken, YieldsNullForTextWithoutTokens) {
+  std::string empty;
+  EXPECT_EQ(GetToken(empty.data(), ","), nullptr);
+  std::string delims = ",,,";
+  EXPECT_EQ(GetToken(delims.data(), ","), nullptr);
+  EXPECT_EQ(chTokenDel, ',');
+}
+
+TEST(GetToken, SameLineModeStopsAtATokenEndedByLineFeed) {
+  std::string text = "x y\nz";
+  EXPECT_STREQ(GetToken(text.data(), " \n"), "x");
+  char* const before = szTokenIn;
+  EXPECT_EQ(GetToken(TOKEN_SAME_LINE, " \n"), nullptr);
+  EXPECT_STREQ(GetTokenBuf, "y");
+  EXPECT_EQ(szTokenIn, before);          // not updated by the stopped scan
+  EXPECT_EQ(szIn, text.data() + 4);      // after the LF
+  EXPECT_STREQ(GetToken(nullptr, " \n"), "z");
+}
+
+TEST(GetToken, SameLineModeYieldsTokensEndedByOtherDelimiters) {
+  std::string text = "a b c\n";
+  EXPECT_STREQ(GetToken(text.data(), " \n"), "a");
+  EXPECT_STREQ(GetToken(TOKEN_SAME_LINE, " \n"), "b");
+  EXPECT_EQ(GetToken(TOKEN_SAME_LINE, " \n"), nullptr);
+  EXPECT_STREQ(GetTokenBuf, "c");
+}
+
+TEST(GetToken, CutsALongTokenTo254CharactersAndConsumesAllOfIt) {
+  std::string text = std::string(300, 'a') + " b";
+  char* t = GetToken(text.data(), " ");
+  ASSERT_NE(t, nullptr);
+  EXPECT_EQ(std::string(t), std::string(254, 'a'));
+  EXPECT_EQ(chTokenDel, ' ');
+  EXPECT_STREQ(GetToken(nullptr, " "), "b");
+}
+
+TEST(GetToken, DropsALoneBackslashAtTheEndOfTheInput) {
+  std::string text = "ab\\";
+  EXPECT_STREQ(GetToken(text.data(), " "), "ab");
+  EXPECT_EQ(szIn, text.data() + 3);  // on the terminator, not past it
+  EXPECT_EQ(GetToken(nullptr, " "), nullptr);
+  std::string lone = " \\";
+  EXPECT_EQ(GetToken(lone.data(), " "), nullptr);
+  EXPECT_EQ(GetTokenBufInput(), lone.data() + 2);
+}
+
+// ===== GetTokenD =====
+
+TEST(GetTokenD, ScansOnTheCallersCursorAndLeavesTheSharedScanAlone) {
+  std::string shared = "s1 s2";
+  ASSERT_STREQ(GetToken(shared.data(), " "), "s1");
+  char* const in = szIn;
+  char* const tokenIn = szTokenIn;
+
+  std::string text = "p,q\\,r";
+  char* cursor = nullptr;
+  char out[TOKEN_BUF_SIZE];
+  EXPECT_EQ(GetTokenD(text.data(), ",", &cursor, out), out);
+  EXPECT_STREQ(out, "p");
+  EXPECT_EQ(chTokenDel, ',');
+  EXPECT_EQ(cursor, text.data() + 2);
+  EXPECT_STREQ(GetTokenD(nullptr, ",", &cursor, out), "q,r");
+  EXPECT_EQ(GetTokenD(nullptr, ",", &cursor, out), nullptr);
+
+  EXPECT_EQ(szIn, in);
+  EXPECT_EQ(szTokenIn, tokenIn);
+  EXPECT_STREQ(GetTokenBuf, "s1");
+  EXPECT_STREQ(GetToken(nullptr, " "), "s2");
+}
+
+TEST(GetTokenD, CutsTheTokenToTheOutputSize) {
+  std::string text = "abcdefgh ij";
+  char* cursor = nullptr;
+  char out[8] = "#######";
+  EXPECT_STREQ(GetTokenD(text.data(), " ", &cursor, out, 4), "abc");
+  EXPECT_EQ(std::string(out, 8), std::string("abc\0###\0", 8));
+  EXPECT_STREQ(GetTokenD(nullptr, " ", &cursor, out, 4), "ij");
+}
+
+TEST(GetTokenD, SameLineModeLeavesTheCursorAfterTheLineFeed) {
+  std::string text = "a\nb";
+  char* cursor = text.data();
+  char out[16];
+  EXPECT_EQ(GetTokenD(TOKEN_SAME_LINE, " \n", &cursor, out, sizeof out), nullptr);
+  EXPECT_STREQ(out, "a");
+  EXPECT_EQ(cursor, text.data() + 2);
+  EXPECT_STREQ(GetTokenD(nullptr, " \n", &cursor, out, sizeof out), "b");
+}
+
+TEST(GetTokenD, DropsALoneBackslashAtTheEndOfTheInput) {
+  std::string text = "x\\";
+  char* cursor = nullptr;
+  char out[16];
+  EXPECT_STREQ(GetTokenD(text.data(), " ", &cursor, out, sizeof out), "x");
+  EXPECT_EQ(cursor, text.data() + 2);
+  EXPECT_EQ(GetTokenD(nullptr, " ", &cursor, out, sizeof out), nullptr);
+}
+
+// ===== GetTokenParse and ParseStr =====
+
+TEST(GetTokenParse, ReturnsTokensInsideTheTextAndOverwritesDelimiters) {
+  std::string text = ":a::b";
+  char* a = GetTokenParse(text.data(), ":");
+  EXPECT_EQ(a, text.data() + 1);
+  EXPECT_STREQ(a, "a");
+  EXPECT_EQ(chTokenDel, ':');
+  char* b = GetTokenParse(nullptr, ":");
+  EXPECT_EQ(b, text.data() + 4);
+  EXPECT_STREQ(b, "b");
+  EXPECT_EQ(GetTokenParse(nullptr, ":"), nullptr);
+  EXPECT_EQ(text, std::string("\0a\0\0b", 5));
+  EXPECT_EQ(szTokenIn, text.data() + 5);
+}
+
+TEST(GetTokenParse, KeepsEscapesAsTheyAre) {
+  std::string text = "a\\:b:c";
+  EXPECT_STREQ(GetTokenParse(text.data(), ":"), "a\\:b");
+  EXPECT_STREQ(GetTokenParse(nullptr, ":"), "c");
+}
+
+TEST(GetTokenParse, KeepsALoneFinalBackslashAsTokenText) {
+  std::string text = "x y\\";
+  EXPECT_STREQ(GetTokenParse(text.data(), " "), "x");
+  EXPECT_STREQ(GetTokenParse(nullptr, " "), "y\\");
+  EXPECT_EQ(szIn, text.data() + 4);
+  EXPECT_EQ(GetTokenParse(nullptr, " "), nullptr);
+}
+
+TEST(GetTokenParse, SameLineModeStopsAtATokenEndedByLineFeed) {
+  std::string text = "x y\nz";
+  EXPECT_STREQ(GetTokenParse(text.data(), " \n"), "x");
+  EXPECT_EQ(GetTokenParse(TOKEN_SAME_LINE, " \n"), nullptr);
+  EXPECT_STREQ(GetTokenParse(nullptr, " \n"), "z");
+}
+
+TEST(ParseStr, FillsAtMostCapacityFieldsAndLeavesTheRest) {
+  std::string text = "a  b c";
+  char* fields[2];
+  EXPECT_EQ(ParseStr(text.data(), " ", fields, 2), 2);
+  EXPECT_STREQ(fields[0], "a");
+  EXPECT_STREQ(fields[1], "b");
+  EXPECT_EQ(text, std::string("a\0 b\0c", 6));
+}
+
+TEST(ParseStr, ClearsUnusedEntriesAndRefusesNullText) {
+  std::string text = ",x,,y,";
+  char dummy = 0;
+  char* fields[4] = {&dummy, &dummy, &dummy, &dummy};
+  EXPECT_EQ(ParseStr(text.data(), ",", fields, 4), 2);
+  EXPECT_STREQ(fields[0], "x");
+  EXPECT_STREQ(fields[1], "y");
+  EXPECT_EQ(fields[2], nullptr);
+  EXPECT_EQ(fields[3], nullptr);
+  fields[0] = &dummy;
+  EXPECT_EQ(ParseStr(nullptr, ",", fields, 4), 0);
+  EXPECT_EQ(fields[0], nullptr);
+}
+
+// ===== GetTokenN, GetTokenCount, SetTokenBuf =====
+
+TEST(GetTokenN, ReturnsTheNthTokenOrNull) {
+  std::string text = "a b c";
+  EXPECT_STREQ(GetTokenN(text.data(), " ", 3), "c");
+  EXPECT_EQ(GetTokenN(text.data(), " ", 5), nullptr);
+  EXPECT_STREQ(GetTokenN(text.data(), " ", 0), "a");
+  EXPECT_STREQ(GetTokenN(text.data(), " ", -2), "a");
+}
+
+TEST(GetTokenCount, CountsWithoutDisturbingAScanUnderWay) {
+  std::string text = "a b c";
+  ASSERT_STREQ(GetToken(text.data(), " "), "a");
+  char* const in = szIn;
+  std::string other = "x,y\\,z,w";
+  EXPECT_EQ(GetTokenCount(other.data(), ","), 3);
+  EXPECT_EQ(szIn, in);
+  EXPECT_STREQ(GetTokenBuf, "a");
+  EXPECT_STREQ(GetToken(nullptr, " "), "b");
+  std::string none = "   ";
+  EXPECT_EQ(GetTokenCount(none.data(), " "), 0);
+}
+
+TEST(SetTokenBuf, StartsASharedScanContinuedWithNullInput) {
+  std::string text = "one two";
+  SetTokenBuf(text.data());
+  EXPECT_EQ(szIn, text.data());
+  EXPECT_EQ(szTokenIn, text.data());
+  EXPECT_EQ(GetTokenBufInput(), text.data());
+  EXPECT_STREQ(GetToken(nullptr, " "), "one");
+  EXPECT_EQ(GetTokenBufInput(), text.data() + 4);
+}
+
+// ===== FindToken, FindTokenC, FindTokenWithDelim =====
+
+TEST(FindToken, MatchesWholeItemsExactly) {
+  EXPECT_EQ(FindToken("yes", ",y,yes,n,no,"), 2);
+  EXPECT_EQ(FindToken("y", ",y,yes,n,no,"), 1);
+  EXPECT_EQ(FindToken("no", ",y,yes,n,no,"), 4);
+  EXPECT_EQ(FindToken("YES", ",y,yes,n,no,"), 0);
+  EXPECT_EQ(FindToken("ye", ",y,yes,n,no,"), 0);
+}
+
+TEST(FindToken, FindsTheLastItemWithoutATrailingDelimiter) {
+  EXPECT_EQ(FindToken("-v", ",install,-v"), 2);
+  EXPECT_EQ(FindToken("install", ",install,-v"), 1);
+  EXPECT_EQ(FindToken("-", ",install,-v"), 0);
+}
+
+TEST(FindToken, MatchesTheEmptyWordOnlyAfterATrailingDelimiter) {
+  EXPECT_EQ(FindToken("", ",a,b,"), 3);
+  EXPECT_EQ(FindToken("", ",a,b"), 0);
+}
+
+TEST(FindToken, WorksWithAnyDelimiter) {
+  EXPECT_EQ(FindToken(".", ";.;..;"), 1);
+  EXPECT_EQ(FindToken("..", ";.;..;"), 2);
+  EXPECT_EQ(FindToken("b", " a b c "), 2);
+  EXPECT_EQ(FindToken("a,b", ",x,a,b,"), 2);  // a run of items: the first one's position
+}
+
+TEST(FindToken, RefusesNullArgumentsEmptyListsAndOverlongWords) {
+  EXPECT_EQ(FindToken(nullptr, ",a,"), 0);
+  EXPECT_EQ(FindToken("a", nullptr), 0);
+  EXPECT_EQ(FindToken("", ""), 0);
+  const std::string longest(FIND_TOKEN_MAX_WORD, 'w');
+  EXPECT_EQ(FindToken(longest.c_str(), (",a," + longest + ",").c_str()), 2);
+  const std::string tooLong(FIND_TOKEN_MAX_WORD + 1, 'w');
+  EXPECT_EQ(FindToken(tooLong.c_str(), (",a," + tooLong + ",").c_str()), 0);
+  EXPECT_EQ(FindTokenC(tooLong.c_str(), (",a," + tooLong + ",").c_str()), 0);
+}
+
+TEST(FindTokenC, IgnoresCase) {
+  EXPECT_EQ(FindTokenC("YES", ",y,yes,n,no,"), 2);
+  EXPECT_EQ(FindTokenC("Y", ",y,yes,n,no,"), 1);
+  EXPECT_EQ(FindTokenC("-V", ",install,-v"), 2);
+  EXPECT_EQ(FindTokenC("YE", ",y,yes,n,no,"), 0);
+  EXPECT_EQ(FindTokenC("", ",a,b,"), 3);
+  EXPECT_EQ(FindTokenC(nullptr, ",a,"), 0);
+  EXPECT_EQ(FindTokenC("a", nullptr), 0);
+}
+
+TEST(FindTokenWithDelim, NumbersTheItemsBetweenDelimiters) {
+  EXPECT_EQ(FindTokenWithDelim(",a,b,", "a", ','), 1);
+  EXPECT_EQ(FindTokenWithDelim("a:b", "b", ':'), 2);
+  EXPECT_EQ(FindTokenWithDelim("a:bc:b", "b", ':'), 3);
+  EXPECT_EQ(FindTokenWithDelim("a:b", "c", ':'), 0);
+  EXPECT_EQ(FindTokenWithDelim("a:b", "a:", ':'), 0);
+  EXPECT_EQ(FindTokenWithDelim(nullptr, "a", ':'), 0);
+  EXPECT_EQ(FindTokenWithDelim("a", nullptr, ':'), 0);
+}
+
+// ===== SortTokens =====
+
+TEST(SortTokens, SortsInPlaceKeepingLeadingDelimiters) {
+  char list[] = ",c,a,b,";
+  SortTokens(list, ',', 0);
+  EXPECT_STREQ(list, ",a,b,c,");
+  char twice[] = ",,b,a";
+  char room[sizeof twice + 1];
+  std::memcpy(room, twice, sizeof twice);
+  SortTokens(room, ',', 0);
+  EXPECT_STREQ(room, ",,a,b,");
+}
+
+TEST(SortTokens, EndsAListWithoutItsFinalDelimiterWithOne) {
+  char list[8] = "c,a,b";
+  SortTokens(list, ',', 0);
+  EXPECT_STREQ(list, "a,b,c,");
+  char sorted[8] = "a,b";
+  SortTokens(sorted, ',', 0);
+  EXPECT_STREQ(sorted, "a,b,");
+}
+
+TEST(SortTokens, ComparesWithTheDelimiterAndRespectsOrIgnoresCase) {
+  char prefix[] = ",ab,a,";
+  SortTokens(prefix, ',', 0);
+  EXPECT_STREQ(prefix, ",a,ab,");
+  char cased[] = ",b,a,C,";
+  SortTokens(cased, ',', 0);
+  EXPECT_STREQ(cased, ",C,a,b,");
+  char folded[] = ",b,a,C,";
+  SortTokens(folded, ',', 1);
+  EXPECT_STREQ(folded, ",a,b,C,");
+}
+
+TEST(SortTokens, KeepsEscapedDelimitersInsideTheirItems) {
+  char list[] = ",b,a\\,z,";
+  SortTokens(list, ',', 0);
+  EXPECT_STREQ(list, ",a\\,z,b,");
+  // A last item that merely ends in an escaped delimiter still gets its own.
+  char last[8] = "b,a\\,";
+  SortTokens(last, ',', 0);
+  EXPECT_STREQ(last, "a\\,,b,");
+}
+
+TEST(SortTokens, LeavesEmptyAndNullListsAlone) {
+  char empty[] = "";
+  SortTokens(empty, ',', 0);
+  EXPECT_STREQ(empty, "");
+  char delims[] = ",,,";
+  SortTokens(delims, ',', 0);
+  EXPECT_STREQ(delims, ",,,");
+  SortTokens(nullptr, ',', 0);
+}
+
+// ===== Gets =====
+
+class GetsTest : public ::testing::Test {
+ protected:
+  // Makes standard input read content.
+  void Feed(const std::string& content) {
+    const std::string path = dir_ / "stdin";
+    ASSERT_TRUE(testutil::WriteFile(path, content));
+    ASSERT_NE(std::freopen(path.c_str(), "r", stdin), nullptr);
+  }
+  void TearDown() override { std::freopen("/dev/null", "r", stdin); }
+  testutil::ScratchDir dir_;
+};
+
+TEST_F(GetsTest, ReadsAtMostSizeMinusOneCharactersAndLeavesTheRest) {
+  Feed("abcdefg\n");
+  char buf[5];
+  EXPECT_EQ(Gets(buf, 5), buf);
+  EXPECT_STREQ(buf, "abcd");
+  char rest[16];
+  ASSERT_NE(std::fgets(rest, sizeof rest, stdin), nullptr);
+  EXPECT_STREQ(rest, "efg\n");
+}
+
+TEST_F(GetsTest, ReadsOneLineWithoutItsLineFeed) {
+  Feed("ab\ncd\n");
+  char buf[16];
+  EXPECT_STREQ(Gets(buf, sizeof buf), "ab");
+  EXPECT_STREQ(Gets(buf, sizeof buf), "cd");
+}
+
+TEST_F(GetsTest, ReturnsWhatWasReadWhenInputEnds) {
+  Feed("xy");
+  char buf[16];
+  EXPECT_STREQ(Gets(buf, sizeof buf), "xy");
+  std::memset(buf, '#', sizeof buf);
+  EXPECT_STREQ(Gets(buf, sizeof buf), "");
+}
