@@ -1,5 +1,4 @@
-// Strings.cpp - managed copies of texts, path-name splitters, searches and filters
-// over texts, and two numeric helpers.
+// Strings.cpp - managed texts, path-name splitters, text searches and filters.
 #include "utils/utils.h"
 
 #include "MemMgr/MemMgr.h"

@@ -1,5 +1,4 @@
-// Token.cpp - the tokenizer (words of a text split at delimiter characters, with
-// backslash escapes) and the keyword-list lookups that match a word in ",y,yes,n,".
+// Token.cpp - the tokenizer with backslash escapes, and the keyword-list lookups.
 #include "utils/utils.h"
 
 #include "MemMgr/MemMgr.h"

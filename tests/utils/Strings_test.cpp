@@ -1,5 +1,4 @@
-// Strings_test.cpp - behaviour of the managed texts, path splitters, searches,
-// filters and numeric helpers.
+// Strings_test.cpp - behaviour of managed texts, path splitters, searches and filters.
 #include "utils/utils.h"
 
 #include "MemMgr/MemMgr.h"
