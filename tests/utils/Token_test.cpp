@@ -327,7 +327,7 @@ TEST(SortTokens, EndsAListWithoutItsFinalDelimiterWithOne) {
   EXPECT_STREQ(sorted, "a,b,");
 }
 
-TEST(SortTokens, ComparesWithTheDelimiterAndRespectsOrIgnoresCase) {
+TEST(SortTokens, ComparesWithTheDelimiterAndHonoursOrIgnoresCase) {
   char prefix[] = ",ab,a,";
   SortTokens(prefix, ',', 0);
   EXPECT_STREQ(prefix, ",a,ab,");
