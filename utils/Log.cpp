@@ -1,6 +1,8 @@
 // Log.cpp - the program's log file in /tmp and the error reporters of the terminal.
 #include "utils/utils.h"
 
+#include "SysCmd/SysCmd.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +18,9 @@ const char* pLogPath = "/tmp";
 namespace {
 
 constexpr size_t kLogPathSize = 4096;
+constexpr int kChmod = 5;   // table entries that make a new log world-writable
+constexpr int kShell = 31;
+constexpr int kTouch = 35;
 
 struct {
   bool firstCall = true;  // cleared by the first log line of the process
@@ -48,13 +53,24 @@ bool RemoveUnsafe(const char* path) {
   return unlink(path) == 0;
 }
 
-// Creates a missing log file world-writable (mode 666), without following a link
-// and without racing one planted meanwhile: the file is made exclusively.
-void CreateMissing(const char* path) {
+// Creates a missing log file without following a link and without racing one
+// planted meanwhile (the file is made exclusively, mode 666 whatever the umask).
+// True when this call made it.
+bool CreateMissing(const char* path) {
   int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-  if (fd < 0) return;  // already there (checked again at the open) or not creatable
-  fchmod(fd, 0666);    // the umask must not narrow the mode
+  if (fd < 0) return false;  // already there (checked at the open) or not creatable
+  fchmod(fd, 0666);
   close(fd);
+  return true;
+}
+
+// The new log is also touched and made world-writable with the table's touch and
+// chmod, quietly, as the host's own tools see it. They act on the regular file
+// just made, which nobody else may replace in the sticky /tmp.
+void TouchNewLog(const char* dir, const char* file) {
+  if (!TestCmd(kTouch) || !TestCmd(kChmod) || !TestCmd(kShell)) return;
+  SysCmd(kTouch, SYS_QUIET, "%s/%s", dir, file);
+  SysCmd(kChmod, SYS_QUIET, "666 %s/%s", dir, file);
 }
 
 // Opens the log for one line: never through a link, never anything but a safe
@@ -92,7 +108,7 @@ void PutLogMsg(const char* fmt, ...) {
     return;
   }
   if (first) RemoveUnsafe(path);
-  CreateMissing(path);
+  if (CreateMissing(path)) TouchNewLog(pLogPath, path + std::strlen(pLogPath) + 1);
 
   FILE* log = OpenLog(path, first);
   if (log == nullptr) {
