@@ -6,8 +6,8 @@
 // Every translation keeps the English text's placeholders in the same order, its
 // line feeds and its leading and trailing blanks. Entries 15 and 16 are lines of
 // the generated queue scripts and stay untranslated; entry 57 is empty. The yes/no
-// question 63 shows "[yn]" in every language, since only the English answer words
-// are accepted.
+// question 63 shows each language's own initials ("[on]" in French), although the
+// readiness check accepts only the English answer words.
 #include "setup/setup.h"
 
 #include "utils/utils.h"
@@ -207,7 +207,7 @@ const char* const NLS_SPANISH[NLS_SETUP_MSG_COUNT] = {
              "de impresi\363n TavloD, debe eliminar todas sus colas de impresi\363n de %s antes\n"
              "de instalar este paquete.\n"
              "\nNOTA: TavloD se encuentra en <directorio de instalaci\363n>/%s/%s\n",
-    /* 63 */ "\n\277Desea continuar con la instalaci\363n? [yn] ",
+    /* 63 */ "\n\277Desea continuar con la instalaci\363n? [sn] ",
     /* 64 */ "Leyendo el disquete %i\n",
     /* 65 */ "No se pudo determinar el espacio necesario para la instalaci\363n: falta isize.\n",
     /* 66 */ "\nLos siguientes procesos est\341n en ejecuci\363n.\n"
@@ -309,7 +309,7 @@ const char* const NLS_ITALIAN[NLS_SETUP_MSG_COUNT] = {
              "TavloD, occorre eliminare tutte le code di stampa %s prima di installare\n"
              "questo pacchetto.\n"
              "\nNOTA: TavloD si trova in <directory di installazione>/%s/%s\n",
-    /* 63 */ "\nContinuare con l'installazione? [yn] ",
+    /* 63 */ "\nContinuare con l'installazione? [sn] ",
     /* 64 */ "Lettura del dischetto %i\n",
     /* 65 */ "Impossibile determinare lo spazio necessario per l'installazione: manca isize.\n",
     /* 66 */ "\nI seguenti processi sono in esecuzione.\n"
@@ -412,7 +412,7 @@ const char* const NLS_FRENCH[NLS_SETUP_MSG_COUNT] = {
              "est install\351, vous devez supprimer toutes vos files d'impression %s avant\n"
              "d'installer ce paquet.\n"
              "\nREMARQUE : TavloD se trouve dans <r\351pertoire d'installation>/%s/%s\n",
-    /* 63 */ "\nVoulez-vous poursuivre l'installation ? [yn] ",
+    /* 63 */ "\nVoulez-vous poursuivre l'installation ? [on] ",
     /* 64 */ "Lecture de la disquette %i\n",
     /* 65 */ "Impossible de d\351terminer l'espace n\351cessaire \340 l'installation : isize "
              "manquant.\n",
@@ -517,7 +517,7 @@ const char* const NLS_GERMAN[NLS_SETUP_MSG_COUNT] = {
              "verwendet, m\374ssen Sie vor der Installation dieses Pakets alle Ihre\n"
              "%s-Druckwarteschlangen l\366schen.\n"
              "\nHINWEIS: TavloD befindet sich in <Installationsverzeichnis>/%s/%s\n",
-    /* 63 */ "\nM\366chten Sie mit der Installation fortfahren? [yn] ",
+    /* 63 */ "\nM\366chten Sie mit der Installation fortfahren? [jn] ",
     /* 64 */ "Diskette %i wird gelesen\n",
     /* 65 */ "Der Platzbedarf der Installation kann nicht ermittelt werden, isize fehlt.\n",
     /* 66 */ "\nDie folgenden Prozesse laufen.\n"
@@ -621,7 +621,7 @@ const char* const NLS_PORTUGUESE[NLS_SETUP_MSG_COUNT] = {
              "de impress\343o TavloD, deve excluir todas as suas filas de impress\343o %s antes\n"
              "de instalar este pacote.\n"
              "\nOBSERVA\307\303O: TavloD fica em <diret\363rio de instala\347\343o>/%s/%s\n",
-    /* 63 */ "\nDeseja continuar com a instala\347\343o? [yn] ",
+    /* 63 */ "\nDeseja continuar com a instala\347\343o? [sn] ",
     /* 64 */ "Lendo o disquete %i\n",
     /* 65 */ "N\343o foi poss\355vel determinar o espa\347o necess\341rio para a "
              "instala\347\343o: falta isize.\n",

@@ -22,3 +22,108 @@ extern const char* const* pCurLang;
 // (LANG is cut at its first '.' in the environment, so later commands see the cut
 // value). The text is constant: never modify or release it. "" for n out of range.
 const char* nlsSetupStrCvt(int n);
+
+// ===== Run state of the driver =====
+// Written during start-up and read by every stage afterwards; never released.
+// (flUseLog, my_name and LineBuf belong to the utilities: utils/utils.h.)
+
+extern char* pPathToSetup;        // the installer's own directory; the distribution is read there
+extern char* pKanduInstallDir;    // the work area: /tmp/KanduInstall or <base>/KanduInstall
+extern char flCreatedTmpDir;      // the installer created the work-area base itself
+extern char* pCmdLineInstallDir;  // installation directory named on the command line, or null
+extern char* pCurrentInstallDir;  // installation directory of a previous installation, or null
+extern char* pTargetInstallDir;   // installation directory of this run
+extern char* pAppDir;             // the product directory <target>/Kandu/tvnn
+extern const char pBinaryInstanceCheckList[];  // ",tvadmin,tvqadmin,tavlo,tvrtvnntty,TVQ,TVRM,qmf,"
+extern const char pPathToInstallf[];           // "/usr/sbin/installf"
+
+// Names and constants of the suite's layout.
+constexpr const char* MAKER_NAME = "Kandu";
+constexpr const char* PRODUCT_NAME = "tvnn";
+constexpr const char* DEFAULT_INSTALL_DIR = "/usr";
+constexpr const char* SETUP_VERSION = "4.10.05";
+
+// Reads the command line: work-area bases, "install" and a directory, "-v".
+void parseCommandLineOptions(int argc, char** argv);
+
+// ===== Previous installation, relocation and clean-up =====
+
+// The installation directory of the previous installation found through
+// /usr/Kandu/tvnn (a managed text), or null; removes a dangling link there.
+char* locatePreviousInstallation();
+// Reduces a product path in place to its installation directory; returns path.
+char* StripToBaseName(char* path);
+// Removes the work area and runs tvqadmin -upgrade, then -clean.
+void KanduClean(const char* workArea);
+
+// ===== Free space =====
+
+// Returns when the work area and the installation directory have room for the
+// distribution (isize, tsize); otherwise prints the matching message and exits 0.
+void FreeSpaceForInstall(const char* workArea, const char* installDir, const char* maker);
+
+// ===== Running programs =====
+
+// 0 when none of the programs of the comma list runs (at once or after waiting),
+// 1 when the operator chose to quit.
+int QuitForRunningProcesses(const char* list);
+
+// ===== Readiness =====
+
+// 1 when the installation may go on, 0 when it must not (not root); may end the
+// program (the answer "no").
+int readyForInstallation();
+
+// ===== Distribution media, unpacking and the installation tree =====
+
+// Leaves the text of dir/disks (or dir/DISKS, upper-cased up to end_of_list) in
+// LineBuf; ends the program with status 1 when there is neither.
+void GetDisksData(const char* dir);
+// Empties and recreates the work area, copies the listed files, runs Install; 0.
+int installFromSite(const char* workArea);
+// Joins the archive pieces in the work area, which becomes the current directory.
+void genZFile();
+// The installation step: 0 when it ran to its end or was refused, 1 when the
+// package list stopped early.
+int Install();
+// Makes the product directory and, for another directory than /usr, the link
+// /usr/Kandu/tvnn.
+void createInstallationDirectories(const char* installDir);
+
+// ===== Package list =====
+
+// Interprets <work area>/<pkg>/pkg.list: 0 at its end, 1 when the operator chose to
+// quit at a checkps line.
+int ProcessPkgList(const char* pkg);
+
+// ===== Queue interface scripts and the flags file =====
+
+extern const char ScriptShShell[];         // "#!/bin/sh"
+extern const char ScriptCopyRight[];       // the 63-column banner; one placeholder: the year
+extern const char SimpleScript[];          // the launcher; placeholders D, D, N
+extern const char KanduPrinttvnnScript[];  // the print queue script; six placeholders
+extern const char pv4DriverScript[];       // the driver queue script; one placeholder
+extern const char KanduQMFScript[];        // the filter-tool queue script; two placeholders
+
+// Writes dir/.tv_cfg naming the host's print system (" BSD ", " LPRng ", " CUPS ").
+void createPrintingSubsystemFile(const char* dir);
+// True when the host's lpd is LPRng.
+bool SniffLprng();
+// True when the CUPS scheduler (cupsd) is running.
+bool SniffCUPS();
+// Writes the three queue scripts into the product directory; links the print queue
+// script into the printconf utility directory on an LPRng host.
+void createQueueScripts(const char* spoolBase);
+// Each writes one queue script; true when written, false when it could not be opened.
+bool generateKanduPrinttvnnScript(const char* path, const char* shell, const char* templ);
+bool generatev4DriverScript(const char* path, const char* shell, const char* templ);
+bool generateKanduQMFScript(const char* path, const char* shell, const char* templ,
+                            const char* spoolDir);
+// Writes a script from a template with three string values (the bat launchers).
+void GenSimpleScript(const char* path, const char* shell, const char* templ, const char* s1,
+                     const char* s2, const char* s3);
+
+// ===== Solaris package upgrade =====
+
+// Brings an installed System V package up to the new distribution; returns 1.
+int upgradeSolarisPackage(const char* pkg, const char* pkgDir);
