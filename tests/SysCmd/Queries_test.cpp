@@ -1,0 +1,366 @@
+// Queries_test.cpp - behaviour of the process, disk and directory queries against
+// fake ps, df and du programs that print controlled output.
+#include "SysCmd/SysCmd.h"
+
+#include "MemMgr/MemMgr.h"
+#include "testutil.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int DU = 41;
+constexpr int PS = 55;
+constexpr int DF = 57;
+
+// Every fake appends its arguments to <fake>.args and prints <fake>.out, if any.
+const char* const PRINTER = "#!/bin/sh\nprintf '%s\\n' \"$*\" >> \"$0.args\"\n"
+                            "[ -f \"$0.out\" ] && cat \"$0.out\"\nexit 0\n";
+// A df that prints only for a path that exists, as the real one does.
+const char* const EXISTING_DF = "#!/bin/sh\nprintf '%s\\n' \"$*\" >> \"$0.args\"\n"
+                                "[ -e \"$1\" ] || exit 1\ncat \"$0.out\"\n";
+
+const char* const DF_HEADING = "Filesystem     1K-blocks  Used Available Use% Mounted on\n";
+
+// A managed text as a std::string, released; "(null)" for null.
+std::string Take(char* text) {
+  if (!text) return "(null)";
+  std::string s = text;
+  PutMem(text);
+  return s;
+}
+
+// The names of a blank-delimited list, sorted; empty when the form is wrong.
+std::vector<std::string> Names(const std::string& list) {
+  std::vector<std::string> names;
+  if (list.size() < 2 || list.front() != ' ' || list.back() != ' ') return names;
+  std::istringstream in(list);
+  for (std::string n; in >> n;) names.push_back(n);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// One "ps -ace" line.
+std::string PsLine(int pid, const std::string& name) {
+  return "  " + std::to_string(pid) + " TS   19 ?        00:00:00 " + name + "\n";
+}
+
+// Points table entries at fake programs in a scratch directory for one test.
+class FakeTools : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    for (auto& [index, path] : saved_) ComList[index].pPath = path;
+  }
+  void Fake(int index, const char* script = PRINTER) {
+    std::string prog = dir_ / ComList[index].pName;
+    ASSERT_TRUE(testutil::WriteFile(prog, script));
+    ASSERT_EQ(chmod(prog.c_str(), 0755), 0);
+    if (!saved_.count(index)) saved_[index] = ComList[index].pPath;
+    ComList[index].pPath = fakeDir_.data();
+  }
+  void Output(int index, const std::string& text) {
+    ASSERT_TRUE(testutil::WriteFile(dir_ / (std::string(ComList[index].pName) + ".out"), text));
+  }
+  std::string Args(int index) {
+    return testutil::ReadFile(dir_ / (std::string(ComList[index].pName) + ".args"));
+  }
+
+  testutil::ScratchDir dir_;
+  testutil::ScratchDir work_;
+  std::string fakeDir_ = dir_.path();
+  std::map<int, char*> saved_;
+};
+
+// A child process running "sleep 60" under the given command name.
+pid_t SpawnNamed(const std::string& dir, const std::string& name) {
+  std::string prog = dir + "/" + name;
+  std::string copy = "cp /bin/sleep '" + prog + "'";
+  if (access(prog.c_str(), X_OK) != 0 && system(copy.c_str()) != 0) return -1;
+  pid_t pid = fork();
+  if (pid == 0) {
+    execl(prog.c_str(), name.c_str(), "60", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  return pid;
+}
+
+}  // namespace
+
+// ===== GetSysPsIdList =====
+
+using GetSysPsIdListTest = FakeTools;
+
+TEST_F(GetSysPsIdListTest, KeepsOnlyProcessesWhoseCommandColumnIsExactlyTheName) {
+  Fake(PS);
+  Output(PS, "    PID CLS PRI TTY          TIME CMD\n" + PsLine(120, "TavloD") +
+                 PsLine(400, "TavloDStop") + PsLine(377, "TavloD") + PsLine(500, "/opt/TavloD") +
+                 "  600 TS   19 TavloD   00:00:00 sh\n");
+  EXPECT_EQ(Take(GetSysPsIdList("TavloD")), " 120 377 ");
+  EXPECT_EQ(Args(PS), "-ace\n");
+}
+
+TEST_F(GetSysPsIdListTest, IsNullWhenNoProcessHasTheName) {
+  Fake(PS);
+  Output(PS, "    PID CLS PRI TTY          TIME CMD\n" + PsLine(400, "TavloDStop"));
+  EXPECT_EQ(GetSysPsIdList("TavloD"), nullptr);
+  EXPECT_EQ(GetSysPsIdList(""), nullptr);
+  EXPECT_EQ(GetSysPsIdList(nullptr), nullptr);
+}
+
+TEST(GetSysPsIdListHost, FindsAChildProcessInTheRealProcessTable) {
+  testutil::ScratchDir dir;
+  pid_t pid = SpawnNamed(dir.path(), "kandusleeper");
+  ASSERT_GT(pid, 0);
+  usleep(200000);  // let the child exec under its name
+  EXPECT_EQ(Take(GetSysPsIdList("kandusleeper")), " " + std::to_string(pid) + " ");
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+}
+
+// ===== CheckProcTableForExecs =====
+
+using CheckProcTableForExecsTest = FakeTools;
+
+TEST_F(CheckProcTableForExecsTest, ReportsTheRunningProgramsInListOrder) {
+  Fake(PS);
+  Output(PS, PsLine(42, "tvadmin") + PsLine(471, "tvqadmin") + PsLine(43, "tvadmin"));
+  EXPECT_EQ(Take(CheckProcTableForExecs("TavloD,tvadmin")), "tvadmin ( 42 43 )\n");
+  EXPECT_EQ(Take(CheckProcTableForExecs(",tvqadmin,TavloD,tvadmin,")),
+            "tvqadmin ( 471 )\ntvadmin ( 42 43 )\n");
+}
+
+TEST_F(CheckProcTableForExecsTest, IsNullWhenNoneRuns) {
+  Fake(PS);
+  Output(PS, PsLine(42, "tvadmin"));
+  EXPECT_EQ(CheckProcTableForExecs(",TavloD,qmf,"), nullptr);
+  EXPECT_EQ(CheckProcTableForExecs(""), nullptr);
+  EXPECT_EQ(CheckProcTableForExecs(nullptr), nullptr);
+}
+
+TEST_F(CheckProcTableForExecsTest, ALongListIsCutAtANameBoundary) {
+  Fake(PS);
+  Output(PS, PsLine(7, "tvadm") + PsLine(8, "tvadmin"));
+  // "tvadmin" straddles the 511-character limit: it is dropped, not looked up as "tvadm".
+  EXPECT_EQ(CheckProcTableForExecs((std::string(505, 'x') + ",tvadmin").c_str()), nullptr);
+  // Here the limit falls right after "tvadm,": that name is whole and stays.
+  EXPECT_EQ(Take(CheckProcTableForExecs((std::string(504, 'x') + ",tvadm,tvadmin").c_str())),
+            "tvadm ( 7 )\n");
+}
+
+TEST_F(CheckProcTableForExecsTest, AFullReportEndsWithTheProgramsThatFit) {
+  Fake(PS);
+  std::string out, alpha = "alpha (";
+  for (int pid = 1000; pid < 1150; ++pid) {
+    out += PsLine(pid, "alpha");
+    alpha += " " + std::to_string(pid);
+  }
+  for (int pid = 2000; pid < 2150; ++pid) out += PsLine(pid, "beta");
+  Output(PS, out);
+  // alpha's line (760 characters) fits; beta's (759) would pass 1023 and is left out.
+  EXPECT_EQ(Take(CheckProcTableForExecs("alpha,beta")), alpha + " )\n");
+}
+
+TEST_F(CheckProcTableForExecsTest, AFirstLineTooLongIsCutAfterTheLastIdThatFits) {
+  Fake(PS);
+  std::string out, expected = "beta (";
+  for (int pid = 2000; pid < 2300; ++pid) out += PsLine(pid, "beta");
+  for (int pid = 2000; pid < 2202; ++pid) expected += " " + std::to_string(pid);
+  expected += " )\n";
+  Output(PS, out);
+  // 300 ids would need 1509 characters; the line keeps the 202 ids that fit in 1023.
+  std::string report = Take(CheckProcTableForExecs("beta,alpha"));
+  EXPECT_EQ(report, expected);
+  EXPECT_EQ(report.size(), 1019u);
+}
+
+// ===== KillProcessByName =====
+
+using KillProcessByNameTest = FakeTools;
+
+TEST_F(KillProcessByNameTest, KillsEveryProcessOfTheNameAndNoOther) {
+  pid_t a = SpawnNamed(work_.path(), "victim");
+  pid_t b = SpawnNamed(work_.path(), "victim");
+  pid_t other = SpawnNamed(work_.path(), "bystander");
+  ASSERT_GT(a, 0);
+  ASSERT_GT(b, 0);
+  ASSERT_GT(other, 0);
+  Fake(PS);
+  Output(PS, PsLine(a, "victim") + PsLine(other, "bystander") + PsLine(b, "victim"));
+  EXPECT_EQ(KillProcessByName("victim"), 0);
+  for (pid_t pid : {a, b}) {
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+  }
+  EXPECT_EQ(waitpid(other, nullptr, WNOHANG), 0);  // still running
+  kill(other, SIGKILL);
+  waitpid(other, nullptr, 0);
+}
+
+TEST_F(KillProcessByNameTest, NeverSignalsTheProcessGroupForAnIdOfZero) {
+  Fake(PS);
+  Output(PS, "  0 TS   19 ?        00:00:00 victim\n");
+  // In a child of its own process group: signalling group 0 would kill the child.
+  EXPECT_EXIT(
+      {
+        setpgid(0, 0);
+        exit(KillProcessByName("victim") == 0 ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+// ===== GetDiskSpace =====
+
+using GetDiskSpaceTest = FakeTools;
+
+TEST_F(GetDiskSpaceTest, TakesTheAvailableColumnOfTheDataLine) {
+  Fake(DF);
+  Output(DF, std::string(DF_HEADING) + "/dev/sda1        1000   400       600  40% /\n");
+  DiskSpaceInfo info;
+  EXPECT_EQ(GetDiskSpace("/some/where", &info), 1);
+  EXPECT_EQ(info.Avail, 600);
+  EXPECT_STREQ(info.Text, "/dev/sda1        1000   400       600  40% /\n");
+  EXPECT_EQ(Args(DF), "/some/where\n");
+}
+
+TEST_F(GetDiskSpaceTest, MatchesTheHeadingOnItsFirstFiveLettersIgnoringCase) {
+  Fake(DF);
+  Output(DF, "Device AVAILABLE Size\nd0 77.5 100\n");
+  DiskSpaceInfo info;
+  EXPECT_EQ(GetDiskSpace("/", &info), 1);
+  EXPECT_EQ(info.Avail, 77.5);
+}
+
+TEST_F(GetDiskSpaceTest, GivesZeroWithoutAnAvailHeadingOrOutput) {
+  Fake(DF);
+  Output(DF, "Filesystem 1K-blocks Used Free\n/dev/sda1 1000 400 600\n");
+  DiskSpaceInfo info;
+  info.Avail = 99;
+  EXPECT_EQ(GetDiskSpace("/", &info), 0);
+  EXPECT_EQ(info.Avail, 0);
+  Output(DF, "");
+  EXPECT_EQ(GetDiskSpace("/", &info), 0);
+}
+
+TEST_F(GetDiskSpaceTest, AHeadingWithoutDataLineGivesOneWithNothingAvailable) {
+  Fake(DF);
+  Output(DF, DF_HEADING);
+  DiskSpaceInfo info;
+  info.Avail = 99;
+  EXPECT_EQ(GetDiskSpace("/", &info), 1);
+  EXPECT_EQ(info.Avail, 0);
+  EXPECT_STREQ(info.Text, "");
+}
+
+TEST_F(GetDiskSpaceTest, AWrappedDataLineShorterThanTheHeadingGivesZero) {
+  Fake(DF);
+  Output(DF, std::string(DF_HEADING) + "/dev/mapper/very-long-volume-name\n 1000 400 600 40% /\n");
+  DiskSpaceInfo info;
+  EXPECT_EQ(GetDiskSpace("/", &info), 0);
+  EXPECT_EQ(info.Avail, 0);
+}
+
+TEST_F(GetDiskSpaceTest, ADataLineLongerThanTextIsCutTo511Characters) {
+  Fake(DF);
+  std::string data = "/dev/" + std::string(1000, 'v') + " 1000 400 600 40% /\n";
+  Output(DF, DF_HEADING + data);
+  DiskSpaceInfo info;
+  EXPECT_EQ(GetDiskSpace("/", &info), 1);
+  EXPECT_EQ(std::string(info.Text), data.substr(0, 511));
+  EXPECT_EQ(info.Avail, 600);
+}
+
+TEST(GetDiskSpaceHost, MeasuresTheRootWithTheRealDf) {
+  DiskSpaceInfo info;
+  EXPECT_EQ(GetDiskSpace("/", &info), 1);
+  EXPECT_GT(info.Avail, 0);
+  EXPECT_NE(info.Text[0], '\0');
+}
+
+// ===== AvailSpace and DUPath =====
+
+using AvailSpaceTest = FakeTools;
+
+TEST_F(AvailSpaceTest, CountsTheSpaceTheNamedFileTakesAsAvailable) {
+  Fake(DF, EXISTING_DF);
+  Fake(DU);
+  Output(DF, std::string(DF_HEADING) + "/dev/sda1 1000 900 100 90% /\n");
+  Output(DU, "30\t" + work_.path() + "/old.tar\n");
+  ASSERT_TRUE(testutil::WriteFile(work_ / "old.tar", "x"));
+  EXPECT_EQ(AvailSpace(work_.path().c_str(), "old.tar", 130), 1);
+  EXPECT_EQ(AvailSpace(work_.path().c_str(), "old.tar", 131), 0);
+  EXPECT_EQ(Args(DU), "-s " + work_.path() + "/old.tar\n-s " + work_.path() + "/old.tar\n");
+  // A file that is not there counts nothing.
+  EXPECT_EQ(AvailSpace(work_.path().c_str(), "none.tar", 101), 0);
+}
+
+TEST_F(AvailSpaceTest, AMissingDirectoryIsAnsweredForItsNearestExistingAncestor) {
+  Fake(DF, EXISTING_DF);
+  Fake(DU);
+  Output(DF, std::string(DF_HEADING) + "/dev/sda1 1000 900 100 90% /\n");
+  EXPECT_EQ(AvailSpace((work_ / "new/deeper").c_str(), "old.tar", 100), 1);
+  const std::string& w = work_.path();
+  EXPECT_EQ(Args(DF), w + "/new/deeper\n" + w + "/new\n" + w + "\n");
+  EXPECT_EQ(Args(DU), "");
+}
+
+TEST_F(AvailSpaceTest, TheClimbStopsAtTheRootOrTheCurrentDirectory) {
+  Fake(DF);  // prints nothing at all
+  EXPECT_EQ(AvailSpace("/kandu-none/x", nullptr, 0), 0);
+  EXPECT_EQ(Args(DF), "/kandu-none/x\n/kandu-none\n/\n");
+  ASSERT_EQ(unlink((dir_ / "df.args").c_str()), 0);
+  EXPECT_EQ(AvailSpace("a/b", nullptr, 0), 0);
+  EXPECT_EQ(Args(DF), "a/b\na\n.\n");
+}
+
+using DUPathTest = FakeTools;
+
+TEST_F(DUPathTest, ReadsTheFigureBeforeThePath) {
+  Fake(DU);
+  Output(DU, "1234\t/x\n");
+  EXPECT_EQ(DUPath("/x"), 1234);
+  EXPECT_EQ(Args(DU), "-s /x\n");
+}
+
+TEST_F(DUPathTest, NoOutputGivesZero) {
+  Fake(DU);
+  EXPECT_EQ(DUPath("/x"), 0);
+}
+
+// ===== SearchDirFileList =====
+
+TEST(SearchDirFileList, SelectsTheNamesWhoseTextAfterTheLastDotIsTheExtension) {
+  testutil::ScratchDir dir;
+  for (const char* n : {"a.log", "b.tar.log", "log", "a.logx", ".log"}) {
+    ASSERT_TRUE(testutil::WriteFile(dir / n, ""));
+  }
+  char* list = SearchDirFileList(dir.path().c_str(), "log");
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(Names(Take(list)), (std::vector<std::string>{".log", "a.log", "b.tar.log"}));
+}
+
+TEST(SearchDirFileList, WithoutExtensionListsEveryNameButDotAndDotDot) {
+  testutil::ScratchDir dir;
+  ASSERT_TRUE(testutil::WriteFile(dir / "a", ""));
+  ASSERT_EQ(mkdir((dir / "sub.d").c_str(), 0755), 0);
+  EXPECT_EQ(Names(Take(SearchDirFileList(dir.path().c_str(), nullptr))),
+            (std::vector<std::string>{"a", "sub.d"}));
+}
+
+TEST(SearchDirFileList, IsNullForAMissingDirectoryOrWhenNothingQualifies) {
+  testutil::ScratchDir dir;
+  EXPECT_EQ(SearchDirFileList(dir.path().c_str(), nullptr), nullptr);
+  ASSERT_TRUE(testutil::WriteFile(dir / "a.txt", ""));
+  EXPECT_EQ(SearchDirFileList(dir.path().c_str(), "log"), nullptr);
+  EXPECT_EQ(SearchDirFileList((dir / "none").c_str(), "log"), nullptr);
+}

@@ -1,0 +1,250 @@
+// FileEdit_test.cpp - behaviour of the line editors and of OpenIOFiles and
+// ReplaceInputFile: the edits, the output-file names and the replacement of the file.
+#include "utils/utils.h"
+
+#include "testutil.h"
+
+#include <cerrno>
+#include <string>
+
+#include <sys/mount.h>
+#include <sys/stat.h>
+
+namespace {
+
+// A file "conf.cfg" (base "conf", extension "cfg") in a scratch directory.
+class FileEditTest : public ::testing::Test {
+ protected:
+  void Write(const std::string& text) { ASSERT_TRUE(testutil::WriteFile(file_, text)); }
+  std::string Read() const { return testutil::ReadFile(file_); }
+  bool Exists(const std::string& path) const { return access(path.c_str(), F_OK) == 0; }
+
+  testutil::ScratchDir dir_;
+  std::string base_ = dir_ / "conf";
+  std::string file_ = base_ + ".cfg";
+  const char* b_ = base_.c_str();
+};
+
+}  // namespace
+
+// ===== The editors =====
+
+TEST_F(FileEditTest, FileChangeReplacesTheFirstOccurrenceInEachLine) {
+  Write("a=1\n=1=1\nb=3\n");
+  EXPECT_EQ(FileChange(b_, "cfg", "=1", "=2"), 0);
+  EXPECT_EQ(Read(), "a=2\n=2=1\nb=3\n");
+  EXPECT_FALSE(Exists(base_ + ".cfgout"));
+}
+
+TEST_F(FileEditTest, FileChangeCharReplacesEveryCharacterOfTheCode) {
+  Write("a\tb\t\nc\n");
+  EXPECT_EQ(FileChangeChar(b_, "cfg", "9", "32,32"), 0);
+  EXPECT_EQ(Read(), "a  b  \nc\n");
+  // Codes in hexadecimal and octal, as %i reads them.
+  EXPECT_EQ(FileChangeChar(b_, "cfg", "0x20", "0x3a,072"), 0);
+  EXPECT_EQ(Read(), "a::::b::::\nc\n");
+}
+
+TEST_F(FileEditTest, FileDelCutsTheTextAfterSparingTheFirstMatchingLines) {
+  Write("x1\ny\nx2\naxbx\n");
+  EXPECT_EQ(FileDel(b_, "cfg", 1, "x"), 0);
+  EXPECT_EQ(Read(), "x1\ny\n2\nabx\n");
+}
+
+TEST_F(FileEditTest, FileDelLineDeletesMatchingLinesAfterTheSparedOnes) {
+  Write("x1\ny\nx2\nx3\n");
+  EXPECT_EQ(FileDelLine(b_, "cfg", 1, "x"), 0);
+  EXPECT_EQ(Read(), "x1\ny\n");
+}
+
+TEST_F(FileEditTest, FileDelLinePairDeletesAStartLineAndTheNextEndLine) {
+  Write("BEGIN\nkeep\nEND\nafter\n");
+  EXPECT_EQ(FileDelLinePair(b_, "cfg", 0, "BEGIN", "END"), 0);
+  EXPECT_EQ(Read(), "keep\nafter\n");
+  // The first pair is spared; an end line with no start before it stays.
+  Write("END\nBEGIN\na\nEND\nBEGIN\nb\nEND\nc\n");
+  EXPECT_EQ(FileDelLinePair(b_, "cfg", 1, "BEGIN", "END"), 0);
+  EXPECT_EQ(Read(), "END\nBEGIN\na\nEND\nb\nc\n");
+}
+
+TEST_F(FileEditTest, FileDelFormatEditsByTheModeLetter) {
+  const std::string text = "one key=val two\nplain\n";
+  Write(text);
+  EXPECT_EQ(FileDelFormat(b_, "cfg", "b", "key"), 0);
+  EXPECT_EQ(Read(), "key=val two\nplain\n");
+  Write(text);
+  EXPECT_EQ(FileDelFormat(b_, "cfg", "a", "val"), 0);
+  EXPECT_EQ(Read(), "one key=val\nplain\n");
+  Write(text);
+  EXPECT_EQ(FileDelFormat(b_, "cfg", "", "key="), 0);
+  EXPECT_EQ(Read(), "one val two\nplain\n");
+  Write(text);
+  EXPECT_EQ(FileDelFormat(b_, "cfg", "c", "0x20"), 0);
+  EXPECT_EQ(Read(), "onekey=valtwo\nplain\n");
+  Write(text);
+  EXPECT_EQ(FileDelFormat(b_, "cfg", "l", "key"), 0);
+  EXPECT_EQ(Read(), "plain\n");
+}
+
+TEST_F(FileEditTest, FileDelFormatModeLIsFileDelLineWithNothingSpared) {
+  Write("x1\ny\nx2\n");
+  ASSERT_EQ(FileDelLine(b_, "cfg", 0, "x"), 0);
+  const std::string byLine = Read();
+  Write("x1\ny\nx2\n");
+  ASSERT_EQ(FileDelFormat(b_, "cfg", "l", "x"), 0);
+  EXPECT_EQ(Read(), byLine);
+  EXPECT_EQ(byLine, "y\n");
+}
+
+TEST_F(FileEditTest, FileDelFormatRefusesAnotherModeLetterAndLeavesNoOutput) {
+  Write("key=val\n");
+  EXPECT_EQ(FileDelFormat(b_, "cfg", "x", "key"), 1);
+  EXPECT_EQ(Read(), "key=val\n");
+  EXPECT_FALSE(Exists(base_ + ".cfgout"));
+}
+
+TEST_F(FileEditTest, FileInsertNumbersTheLinesFromTheTemplate) {
+  Write("a\nb\nc\n");
+  char numbered[] = "%#0 ";
+  EXPECT_EQ(FileInsert(b_, "cfg", numbered), 0);
+  EXPECT_EQ(Read(), "00000 a\n00001 b\n00002 c\n");
+  Write("a\nb\n");
+  char started[] = "%s5%#0 ";
+  EXPECT_EQ(FileInsert(b_, "cfg", started), 0);
+  EXPECT_EQ(Read(), "00005 a\n00006 b\n");
+  EXPECT_STREQ(started, "%#0 ");  // the start directive is taken out of the template
+}
+
+TEST_F(FileEditTest, FileInsertWritesNothingWhileTheCounterIsBelowTheOffset) {
+  Write("a\nb\nc\n");
+  char templ[] = "[%#2]\n";
+  EXPECT_EQ(FileInsert(b_, "cfg", templ), 0);
+  EXPECT_EQ(Read(), "a\nb\n[00000]\nc\n");
+}
+
+TEST_F(FileEditTest, FileInsertWritesATemplateWithoutCounterAsItStands) {
+  Write("a\nb\n");
+  char templ[] = "%d> ";
+  EXPECT_EQ(FileInsert(b_, "cfg", templ), 0);
+  EXPECT_EQ(Read(), "%d> a\n%d> b\n");
+}
+
+TEST_F(FileEditTest, FileSearchInsertNumbersOnlyTheMatchingLines) {
+  Write("x1\ny\nx2\n");
+  char templ[] = "%#0 ";
+  EXPECT_EQ(FileSearchInsert(b_, "cfg", templ, "x"), 0);
+  EXPECT_EQ(Read(), "00000 x1\ny\n00001 x2\n");
+}
+
+TEST_F(FileEditTest, ALineLongerThan510CharactersIsEditedAsSeveralLines) {
+  const std::string longLine(600, 'a');
+  Write(longLine + "\n");
+  char templ[] = "> ";
+  EXPECT_EQ(FileInsert(b_, "cfg", templ), 0);
+  EXPECT_EQ(Read(), "> " + longLine.substr(0, 511) + "> " + longLine.substr(511) + "\n");
+}
+
+TEST_F(FileEditTest, TheFileKeepsItsPermissionBits) {
+  Write("a=1\n");
+  ASSERT_EQ(chmod(file_.c_str(), 0750), 0);
+  EXPECT_EQ(FileChange(b_, "cfg", "1", "2"), 0);
+  struct stat st;
+  ASSERT_EQ(stat(file_.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0750u);
+}
+
+TEST_F(FileEditTest, AnEmptySearchTextMatchesNoLine) {
+  Write("a\nb\n");
+  EXPECT_EQ(FileDelLine(b_, "cfg", 0, ""), 0);
+  EXPECT_EQ(Read(), "a\nb\n");
+}
+
+// ===== Names, open failures and the replacement =====
+
+TEST_F(FileEditTest, TheOutputFileIsNamedAfterBaseAndExtension) {
+  // An output name taken by a directory cannot be opened, and the report names it.
+  ASSERT_EQ(mkdir((base_ + ".cfgout").c_str(), 0755), 0);
+  Write("a\n");
+  EXPECT_EXIT(FileChange(b_, "cfg", "a", "b"), ::testing::ExitedWithCode(1),
+              "can't open file, " + base_ + "\\.cfgout");
+  ASSERT_EQ(mkdir((base_ + ".out").c_str(), 0755), 0);
+  ASSERT_TRUE(testutil::WriteFile(base_, "a\n"));
+  EXPECT_EXIT(FileChange(b_, "", "a", "b"), ::testing::ExitedWithCode(1),
+              "can't open file, " + base_ + "\\.out");
+}
+
+TEST_F(FileEditTest, ANameWithBlanksIsReplacedInPlace) {
+  const std::string base = dir_ / "my conf";
+  ASSERT_TRUE(testutil::WriteFile(base + ".cfg", "a=1\n"));
+  EXPECT_EQ(FileChange(base.c_str(), "cfg", "=1", "=2"), 0);
+  EXPECT_EQ(testutil::ReadFile(base + ".cfg"), "a=2\n");
+  EXPECT_FALSE(Exists(base + ".cfgout"));
+  EXPECT_FALSE(Exists(dir_ / "my"));
+}
+
+TEST_F(FileEditTest, AFileThatCannotBeOpenedEndsTheProcess) {
+  EXPECT_EXIT(FileDelLine(b_, "none", 0, "x"), ::testing::ExitedWithCode(1),
+              "can't open file, " + base_ + "\\.none : No such file or directory");
+}
+
+TEST_F(FileEditTest, AFailingRenameKeepsTheOriginalAndTheEditedText) {
+  REQUIRE_SANDBOX();
+  // A file that is a mount point cannot be renamed over.
+  Write("a=1\n");
+  const std::string shown = dir_ / "shown";
+  ASSERT_TRUE(testutil::WriteFile(shown, "a=1\n"));
+  if (mount(shown.c_str(), file_.c_str(), nullptr, MS_BIND, nullptr) != 0) {
+    GTEST_SKIP() << "cannot bind-mount: " << strerror(errno);
+  }
+  testing::internal::CaptureStderr();
+  int status = FileChange(b_, "cfg", "=1", "=2");
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(status, EBUSY);
+  EXPECT_EQ(err, "WARNING: can't replace " + file_ + " by " + file_ + "out: " + strerror(EBUSY) + "\n");
+  EXPECT_EQ(testutil::ReadFile(base_ + ".cfgout"), "a=2\n");
+  ASSERT_EQ(umount(file_.c_str()), 0);
+  EXPECT_EQ(Read(), "a=1\n");
+}
+
+// ===== OpenIOFiles and ReplaceInputFile =====
+
+TEST_F(FileEditTest, OpenIOFilesAndReplaceInputFileRewriteTheFile) {
+  Write("a\nb\n");
+  FILE* out = OpenIOFiles(b_, "cfg");
+  ASSERT_NE(out, nullptr);
+  EXPECT_EQ(out, pOut);
+  EXPECT_EQ(std::string(Fn), file_);
+  EXPECT_EQ(std::string(FnOut), file_ + "out");
+  char line[64];
+  while (fgets(line, sizeof(line), pIn)) fprintf(pOut, "<%s", line);
+  EXPECT_EQ(ReplaceInputFile(), 0);
+  EXPECT_EQ(pIn, nullptr);
+  EXPECT_EQ(pOut, nullptr);
+  EXPECT_EQ(Read(), "<a\n<b\n");
+  // A second round opens afresh; nothing closed is closed again.
+  ASSERT_NE(OpenIOFiles(b_, "cfg"), nullptr);
+  fputs("new\n", pOut);
+  EXPECT_EQ(ReplaceInputFile(), 0);
+  EXPECT_EQ(Read(), "new\n");
+}
+
+TEST_F(FileEditTest, OpenIOFilesWithoutExtensionAddsOutToTheName) {
+  ASSERT_TRUE(testutil::WriteFile(base_, "a\n"));
+  ASSERT_NE(OpenIOFiles(b_, ""), nullptr);
+  EXPECT_EQ(std::string(FnOut), base_ + "out");
+  EXPECT_EQ(ReplaceInputFile(), 0);
+  EXPECT_EQ(testutil::ReadFile(base_), "");
+}
+
+TEST_F(FileEditTest, OpenIOFilesRefusesANameOfMoreThan127Characters) {
+  const std::string longBase = dir_ / std::string(126 - dir_.path().size(), 'n');
+  ASSERT_TRUE(testutil::WriteFile(longBase + ".cfg", "a\n"));
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(OpenIOFiles(longBase.c_str(), "cfg"), nullptr);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "WARNING: file name too long, " + longBase + ".cfgout\n");
+  EXPECT_STREQ(Fn, "");
+  EXPECT_EQ(pOut, nullptr);
+  EXPECT_NE(ReplaceInputFile(), 0);
+  EXPECT_EQ(testutil::ReadFile(longBase + ".cfg"), "a\n");
+}

@@ -1,0 +1,285 @@
+// FileOps_test.cpp - behaviour of the file operations (the commands they run, in
+// order), the program's directory, the environment and the user and host names.
+#include "utils/utils.h"
+
+#include "MemMgr/MemMgr.h"
+#include "SysCmd/SysCmd.h"
+#include "testutil.h"
+
+#include <climits>
+#include <cstdlib>
+#include <string>
+
+#include <sys/stat.h>
+#include <sys/utsname.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int SH = 31;
+constexpr int WHOAMI = 37;
+
+// A managed text as a std::string, released; "(null)" for null.
+std::string Take(char* text) {
+  if (!text) return "(null)";
+  std::string s = text;
+  PutMem(text);
+  return s;
+}
+
+bool Exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+
+// The line SysCmd logs for a table command: shell, -c, a quote, the command with its
+// default arguments, a blank and the caller's text.
+std::string Logged(int index, const std::string& args) {
+  std::string shell = Take(GetCmdNoFlags(SH));
+  std::string command = Take(GetCmd(index));
+  return shell + " -c \"" + command + " " + args + "\n";
+}
+
+// Logging on to /tmp/<name>.log (only in the sandbox); the flags come back afterwards.
+class LoggedCommands : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!testutil::InSandbox()) return;
+    flUseLog = 1;
+    flSysCmdLog = 1;
+    my_name = name_;
+    unlink(log_.c_str());
+  }
+  void TearDown() override {
+    flUseLog = savedUseLog_;
+    flSysCmdLog = savedCmdLog_;
+    my_name = savedName_;
+  }
+  std::string Log() const { return testutil::ReadFile(log_); }
+
+  char name_[32] = "kandu_fileops_test";
+  std::string log_ = "/tmp/kandu_fileops_test.log";
+  char savedUseLog_ = flUseLog;
+  char savedCmdLog_ = flSysCmdLog;
+  char* savedName_ = my_name;
+  testutil::ScratchDir dir_;
+};
+
+// Runs each test in a scratch directory as the current one.
+class InScratchDir : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(getcwd(saved_, sizeof(saved_)), nullptr);
+    ASSERT_EQ(chdir(dir_.path().c_str()), 0);
+    ASSERT_NE(getcwd(cwd_, sizeof(cwd_)), nullptr);
+  }
+  void TearDown() override { EXPECT_EQ(chdir(saved_), 0); }
+
+  testutil::ScratchDir dir_;
+  char saved_[PATH_MAX] = "";
+  char cwd_[PATH_MAX] = "";
+};
+
+}  // namespace
+
+// ===== CreateTextFile =====
+
+TEST(CreateTextFile, WritesTheFormattedTextWithThePermissionBits) {
+  testutil::ScratchDir dir;
+  const std::string path = dir / "flags";
+  EXPECT_EQ(CreateTextFile(path.c_str(), "wt", 0640, "%s=%d\n", "lpd", 1), 1);
+  EXPECT_EQ(testutil::ReadFile(path), "lpd=1\n");
+  struct stat st;
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+TEST(CreateTextFile, ReportsAFileThatCannotBeOpened) {
+  testutil::ScratchDir dir;
+  const std::string path = dir / "none/flags";
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(CreateTextFile(path.c_str(), "wt", 0644, "x"), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "ERROR: couldn't open " + path + "\n");
+}
+
+TEST(CreateTextFile, ReportsAFileThatCannotBeWritten) {
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(CreateTextFile("/dev/full", "wt", 0, "%s\n", "text"), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "ERROR: couldn't write /dev/full\n");
+}
+
+// ===== CreateFile, DeleteFile, RenameFile: the commands they run =====
+
+using CreateFileTest = LoggedCommands;
+
+TEST_F(CreateFileTest, AMissingDirectoryIsMadeThenTheFileTouchedAndChanged) {
+  REQUIRE_SANDBOX();
+  const std::string d = dir_ / "a/b";
+  CreateFile(d.c_str(), "f", "644", "lp", "lp");
+  EXPECT_EQ(Log(), Logged(26, d) + Logged(35, d + "/f") + Logged(5, "644 " + d + "/f") +
+                       Logged(6, "lp " + d + "/f") + Logged(4, "lp " + d + "/f"));
+  struct stat st;
+  ASSERT_EQ(stat((d + "/f").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0644u);
+  EXPECT_EQ(st.st_uid, 7u);  // lp
+}
+
+TEST_F(CreateFileTest, AnExistingDirectoryWithAModeIsOnlyChanged) {
+  REQUIRE_SANDBOX();
+  CreateFile(dir_.path().c_str(), nullptr, "755", nullptr, nullptr);
+  EXPECT_EQ(Log(), Logged(5, "755 " + dir_.path()));
+}
+
+TEST_F(CreateFileTest, ATargetOfMoreThan511CharactersIsRefusedBeforeAnyCommand) {
+  const std::string d = dir_ / "new";
+  const std::string name(600, 'f');
+  EXPECT_EXIT(CreateFile(d.c_str(), name.c_str(), "644", nullptr, nullptr),
+              ::testing::ExitedWithCode(1), "ERROR: path too long, " + d + "/f+\n");
+  EXPECT_FALSE(Exists(d));
+}
+
+using DeleteFileTest = LoggedCommands;
+
+TEST_F(DeleteFileTest, RemovesAnExistingTreeAndRunsNothingForAMissingPath) {
+  REQUIRE_SANDBOX();
+  ASSERT_EQ(mkdir((dir_ / "x").c_str(), 0755), 0);
+  ASSERT_TRUE(testutil::WriteFile(dir_ / "x/inner", "i"));
+  DeleteFile(dir_.path().c_str(), "x");
+  EXPECT_FALSE(Exists(dir_ / "x"));
+  DeleteFile(dir_.path().c_str(), "x");
+  DeleteFile(nullptr, (dir_ / "none").c_str());
+  DeleteFile_((dir_ / "none").c_str(), nullptr);
+  EXPECT_EQ(Log(), Logged(30, dir_ / "x"));
+}
+
+TEST_F(DeleteFileTest, TakesTheWholePathWhenOneArgumentIsMissing) {
+  REQUIRE_SANDBOX();
+  ASSERT_TRUE(testutil::WriteFile(dir_ / "p", ""));
+  ASSERT_TRUE(testutil::WriteFile(dir_ / "q", ""));
+  DeleteFile(nullptr, (dir_ / "p").c_str());
+  DeleteFile_((dir_ / "q").c_str(), nullptr);
+  EXPECT_FALSE(Exists(dir_ / "p"));
+  EXPECT_FALSE(Exists(dir_ / "q"));
+  EXPECT_EQ(Log(), Logged(30, dir_ / "p") + Logged(30, dir_ / "q"));
+}
+
+using RenameFileTest = LoggedCommands;
+
+TEST_F(RenameFileTest, MovesAnExistingNameUnloggedAndIgnoresAMissingOne) {
+  REQUIRE_SANDBOX();
+  ASSERT_TRUE(testutil::WriteFile(dir_ / "a", "A"));
+  RenameFile(dir_.path().c_str(), "a", "b");
+  EXPECT_EQ(testutil::ReadFile(dir_ / "b"), "A");
+  EXPECT_FALSE(Exists(dir_ / "a"));
+  RenameFile(nullptr, (dir_ / "b").c_str(), (dir_ / "c").c_str());
+  EXPECT_EQ(testutil::ReadFile(dir_ / "c"), "A");
+  RenameFile(dir_.path().c_str(), "a", "d");
+  EXPECT_FALSE(Exists(dir_ / "d"));
+  EXPECT_EQ(Log(), "");
+}
+
+// ===== GetEnv =====
+
+TEST(GetEnv, CopiesTheValueAndTellsEmptyFromUnset) {
+  setenv("KANDU_TEST_VAR", "v1", 1);
+  EXPECT_EQ(Take(GetEnv("KANDU_TEST_VAR")), "v1");
+  setenv("KANDU_TEST_VAR", "", 1);
+  EXPECT_EQ(Take(GetEnv("KANDU_TEST_VAR")), "");
+  unsetenv("KANDU_TEST_VAR");
+  EXPECT_EQ(GetEnv("KANDU_TEST_VAR"), nullptr);
+}
+
+// ===== GetToolPath =====
+
+using GetToolPathTest = InScratchDir;
+
+TEST_F(GetToolPathTest, AnAbsolutePathGivesItsDirectory) {
+  EXPECT_EQ(Take(GetToolPath("/usr/local/bin/setup")), "/usr/local/bin");
+  EXPECT_EQ(Take(GetToolPath("/setup")), "/");
+}
+
+TEST_F(GetToolPathTest, ANameInTheCurrentDirectoryGivesTheCurrentDirectory) {
+  const std::string cwd = cwd_;
+  EXPECT_EQ(Take(GetToolPath("setup")), cwd);
+  EXPECT_EQ(Take(GetToolPath("./setup")), cwd);
+}
+
+TEST_F(GetToolPathTest, ARelativeDirectoryIsJoinedToTheCurrentOne) {
+  const std::string cwd = cwd_;
+  EXPECT_EQ(Take(GetToolPath("bin/setup")), cwd + "/bin");
+  EXPECT_EQ(Take(GetToolPath("./sub/setup")), cwd + "/sub");
+  EXPECT_EQ(Take(GetToolPath("././sub//x/setup")), cwd + "/sub/x");
+}
+
+TEST_F(GetToolPathTest, ClimbingGivesTheFolderThatReallyHoldsTheProgram) {
+  ASSERT_EQ(mkdir("sub", 0755), 0);
+  ASSERT_EQ(mkdir("dist", 0755), 0);
+  ASSERT_EQ(chdir("sub"), 0);
+  const std::string top = cwd_;
+  EXPECT_EQ(Take(GetToolPath("../setup")), top);
+  EXPECT_EQ(Take(GetToolPath("../dist/setup")), top + "/dist");
+  EXPECT_EQ(Take(GetToolPath("../none/../dist/setup")), top + "/dist");
+  // Through a link, ".." leads to the parent of the link's target.
+  ASSERT_EQ(symlink((top + "/dist").c_str(), "link"), 0);
+  ASSERT_EQ(mkdir("../dist/cd", 0755), 0);
+  EXPECT_EQ(Take(GetToolPath("link/cd/../setup")), top + "/dist");
+  ASSERT_EQ(chdir("/"), 0);
+  EXPECT_EQ(Take(GetToolPath("../setup")), "/");
+  EXPECT_EQ(Take(GetToolPath("bin/setup")), "/bin");
+}
+
+// ===== GetUserName and GetHostname =====
+
+namespace {
+
+// The whoami entry pointed at a scratch directory, or unresolved, for one test.
+class WhoamiTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    ComList[WHOAMI].pPath = savedPath_;
+    flInitSysCmd = savedInit_;
+  }
+  void FakeWhoami(const std::string& script) {
+    ASSERT_TRUE(testutil::WriteFile(dir_ / "whoami", script));
+    ASSERT_EQ(chmod((dir_ / "whoami").c_str(), 0755), 0);
+    ComList[WHOAMI].pPath = fakeDir_.data();
+  }
+  void NoWhoami() {
+    ComList[WHOAMI].pPath = nullptr;
+    flInitSysCmd = 0;  // no lookup on first use
+  }
+
+  testutil::ScratchDir dir_;
+  std::string fakeDir_ = dir_.path();
+  char* savedPath_ = ComList[WHOAMI].pPath;
+  char savedInit_ = flInitSysCmd;
+};
+
+}  // namespace
+
+TEST_F(WhoamiTest, TheNameIsTheFirstLineOfWhoamiWithoutItsLineEnd) {
+  FakeWhoami("#!/bin/sh\nprintf 'lp\\r\\nsecond\\n'\n");
+  EXPECT_EQ(Take(GetUserName()), "lp");
+}
+
+TEST_F(WhoamiTest, WithoutWhoamiTheSuperuserIsRoot) {
+  if (getuid() != 0) GTEST_SKIP() << "needs user id 0";
+  NoWhoami();
+  EXPECT_EQ(Take(GetUserName()), "root");
+  FakeWhoami("#!/bin/sh\nexit 0\n");  // a whoami that prints nothing
+  EXPECT_EQ(Take(GetUserName()), "root");
+}
+
+TEST_F(WhoamiTest, WithoutWhoamiAnotherUserIsNamedByUserId) {
+  if (getuid() != 0) GTEST_SKIP() << "needs user id 0 to become user 500";
+  NoWhoami();
+  EXPECT_EXIT(
+      {
+        if (setuid(500) != 0) exit(2);
+        exit(Take(GetUserName()) == "User ID:  500" ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+TEST(GetHostname, IsTheSystemsNodeName) {
+  struct utsname u;
+  ASSERT_EQ(uname(&u), 0);
+  EXPECT_EQ(Take(GetHostname()), u.nodename);
+}
