@@ -1,0 +1,246 @@
+// NlsFetchTest.cpp - catalogue lookups by the four key kinds, the record limits,
+// formatting with catalogue texts, templates, text keys and opening catalogues.
+#include "NlsFixture.h"
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+class Fetch : public NlsTest {
+ protected:
+  void SetUp() override {
+    NlsTest::SetUp();
+    Compile("25 201 \"Enter a selection: \"\n"
+            "25 1003 \"The value must be a whole number from %d to %d.\\n\"\n"
+            "7 1 \"3\"\n"
+            "7 2 \"9\"\n"
+            "8 1 \"100%\"\n"
+            "key:TVATTYMENU_SAVE \"Save\"\n");
+    db_ = Open();
+    ASSERT_NE(nullptr, db_);
+  }
+  void TearDown() override {
+    DbTClose(db_);
+    NlsTest::TearDown();
+  }
+  // A catalogue "Long" holding message 1/1 with the text (compiled with --long).
+  DbTHandle* LongCatalogue(const std::string& text) {
+    Compile("1 1 \"" + text + "\"\n", "en_US", "Long", true);
+    return Open("en_US", "Long");
+  }
+  DbTHandle* db_ = nullptr;
+};
+
+TEST_F(Fetch, NumberedKeyGoesIntoTheCallersBuffer) {
+  char buf[NLS_REC_SIZE] = {};
+  EXPECT_EQ(buf, NlsFetchString(db_, buf, NLS_KIND_NUM, 25, 201));
+  EXPECT_STREQ("Enter a selection: ", buf);
+}
+
+TEST_F(Fetch, WithoutBufferAHitIsANewManagedCopy) {
+  char* t = NlsFetchString(db_, nullptr, NLS_KIND_NUM, 25, 201);
+  EXPECT_NE(StrBuf, t);
+  EXPECT_EQ("Enter a selection: ", Take(t));
+}
+
+TEST_F(Fetch, MissingMessageGivesItsKey) {
+  char buf[NLS_REC_SIZE];
+  std::memset(buf, 'x', sizeof buf);
+  char* t = NlsFetchString(db_, buf, NLS_KIND_NUM, 25, 999);
+  EXPECT_STREQ("25_999", t);
+  EXPECT_NE(buf, t);
+  EXPECT_STREQ("25_999", buf);
+  EXPECT_STREQ("25_999", NlsFetchString(db_, nullptr, NLS_KIND_LONG, 25, 999));
+}
+
+TEST_F(Fetch, TextKeysOfKindsOneAndTwo) {
+  EXPECT_EQ("Save", Take(NlsFetchString(db_, nullptr, NLS_KIND_KEY, "TVATTYMENU_SAVE")));
+  char buf[NLS_REC_SIZE] = {};
+  EXPECT_EQ(buf, NlsFetchString(db_, buf, NLS_KIND_KEY2, "TVATTYMENU_SAVE"));
+  EXPECT_STREQ("Save", buf);
+  EXPECT_EQ("Save", Take(NlsFetchString(db_, nullptr, NLS_KIND_KEY, "TVATTYMENU_SAVE")));
+}
+
+TEST_F(Fetch, MissingTextKeyGivesTheKeyUntilTheNextFetch) {
+  char* t = NlsFetchString(db_, nullptr, NLS_KIND_KEY, "NO_SUCH_KEY");
+  EXPECT_STREQ("NO_SUCH_KEY", t);
+  // The key of a miss may be asked again: it is still the key text afterwards.
+  char* again = NlsFetchString(db_, nullptr, NLS_KIND_KEY, t);
+  EXPECT_STREQ("NO_SUCH_KEY", again);
+}
+
+TEST_F(Fetch, NumberedKeyIsAlsoAText) {
+  EXPECT_EQ("3", Take(NlsFetchString(db_, nullptr, NLS_KIND_KEY, "7_1")));
+}
+
+TEST_F(Fetch, WithoutHandleOnlyNonZeroNumberedKeysComeBack) {
+  EXPECT_STREQ("25_201", NlsFetchString(nullptr, nullptr, NLS_KIND_NUM, 25, 201));
+  EXPECT_STREQ("25_201", NlsFetchString(nullptr, nullptr, NLS_KIND_LONG, 25, 201));
+  EXPECT_EQ(pErrBuf, NlsFetchString(nullptr, nullptr, NLS_KIND_NUM, 0, 201));
+  EXPECT_EQ(pErrBuf, NlsFetchString(nullptr, nullptr, NLS_KIND_NUM, 25, 0));
+  EXPECT_EQ(pErrBuf, NlsFetchString(nullptr, nullptr, NLS_KIND_KEY, "TVATTYMENU_SAVE"));
+  EXPECT_STREQ("Error", pErrBuf);
+}
+
+TEST_F(Fetch, WrongKindOrNullKeyGivesTheErrorText) {
+  EXPECT_EQ(pErrBuf, NlsFetchString(db_, nullptr, NLS_KIND_KEY, 25, 201));
+  EXPECT_EQ(pErrBuf, NlsFetchString(db_, nullptr, NLS_KIND_NUM, "25_201"));
+  EXPECT_EQ(pErrBuf, NlsFetchString(db_, nullptr, 7, 25, 201));
+  EXPECT_EQ(pErrBuf, NlsFetchString(db_, nullptr, NLS_KIND_KEY, nullptr));
+}
+
+TEST_F(Fetch, KindThreeGivesALongRecordWhole) {
+  const std::string text(5000, 'L');
+  DbTHandle* db = LongCatalogue(text);
+  ASSERT_NE(nullptr, db);
+  EXPECT_EQ(text, Take(NlsFetchString(db, nullptr, NLS_KIND_LONG, 1, 1)));
+  EXPECT_EQ("Enter a selection: ", Take(NlsFetchString(db_, nullptr, NLS_KIND_LONG, 25, 201)));
+  DbTClose(db);
+}
+
+TEST_F(Fetch, KindsZeroToTwoCutALongRecordTo2047Bytes) {
+  const std::string text = std::string(2047, 'a') + "bcd";
+  DbTHandle* db = LongCatalogue(text);
+  ASSERT_NE(nullptr, db);
+  EXPECT_EQ(std::string(2047, 'a'), Take(NlsFetchString(db, nullptr, NLS_KIND_NUM, 1, 1)));
+  char buf[NLS_REC_SIZE];
+  std::memset(buf, 'x', sizeof buf);
+  EXPECT_EQ(buf, NlsFetchString(db, buf, NLS_KIND_KEY, "1_1"));
+  EXPECT_EQ(std::string(2047, 'a'), std::string(buf));
+  DbTClose(db);
+}
+
+TEST_F(Fetch, TextOf2047BytesFitsTheRecordBuffer) {
+  const std::string text(2047, 'z');
+  DbTHandle* db = LongCatalogue(text);
+  EXPECT_EQ(text, Take(NlsFetchString(db, nullptr, NLS_KIND_NUM, 1, 1)));
+  DbTClose(db);
+}
+
+TEST_F(Fetch, RecordsWithoutTheirZeroStillEnd) {
+  // Another writer may store texts without their terminating zero.
+  DbTHandle* db = Open("en_US", "Bare");
+  const std::string full(2048, 'q');
+  ASSERT_EQ(1, DbmTPutRecord(db, "1_1", full.data(), 2048));
+  ASSERT_EQ(1, DbmTPutRecord(db, "1_2", "abc", 3));
+  ASSERT_EQ(1, DbmTPutRecord(db, "1_3", full.data(), 1000));
+  EXPECT_EQ(std::string(2047, 'q'), Take(NlsFetchString(db, nullptr, NLS_KIND_NUM, 1, 1)));
+  EXPECT_EQ(full, Take(NlsFetchString(db, nullptr, NLS_KIND_LONG, 1, 1)));
+  EXPECT_EQ("abc", Take(NlsFetchString(db, nullptr, NLS_KIND_NUM, 1, 2)));
+  EXPECT_EQ(std::string(1000, 'q'), Take(NlsFetchString(db, nullptr, NLS_KIND_LONG, 1, 3)));
+  DbTClose(db);
+}
+
+TEST_F(Fetch, SizedFetchCutsToTheCallersBuffer) {
+  char buf[8];
+  EXPECT_EQ(buf, NlsFetchStringN(db_, buf, sizeof buf, NLS_KIND_NUM, 25, 201));
+  EXPECT_STREQ("Enter a", buf);
+  EXPECT_STREQ("25_4711", NlsFetchStringN(db_, buf, 4, NLS_KIND_NUM, 25, 4711));
+  EXPECT_STREQ("25_", buf);
+}
+
+class Format : public Fetch {};
+
+TEST_F(Format, SprintfFormatsAHit) {
+  char buf[NLS_REC_SIZE];
+  EXPECT_EQ(buf, Nlssprintf(buf, db_, 25, 1003, 1, 10));
+  EXPECT_STREQ("The value must be a whole number from 1 to 10.\n", buf);
+}
+
+TEST_F(Format, SprintfWritesErrorForAMissingMessage) {
+  char buf[NLS_REC_SIZE] = "old";
+  Nlssprintf(buf, db_, 25, 999);
+  EXPECT_STREQ("Error", buf);
+  Nlssprintf(buf, nullptr, 0, 0);
+  EXPECT_STREQ("Error", buf);
+}
+
+TEST_F(Format, SizedSprintfCutsTheResult) {
+  char buf[12];
+  Nlssnprintf(buf, sizeof buf, db_, 25, 1003, 1, 10);
+  EXPECT_STREQ("The value m", buf);
+  Nlssnprintf(buf, 3, db_, 25, 999);
+  EXPECT_STREQ("Er", buf);
+}
+
+TEST_F(Format, FprintfPrintsTheMessageOrError) {
+  testutil::ScratchDir dir;
+  FILE* f = std::fopen((dir / "out").c_str(), "w");
+  ASSERT_NE(nullptr, f);
+  EXPECT_EQ(46, Nlsfprintf(f, db_, 25, 1003, 2, 8));
+  EXPECT_EQ(5, Nlsfprintf(f, db_, 25, 999, 2, 8));
+  std::fclose(f);
+  EXPECT_EQ("The value must be a whole number from 2 to 8.\nError", testutil::ReadFile(dir / "out"));
+}
+
+class GuiTemplate : public Fetch {
+ protected:
+  void SetUp() override {
+    Fetch::SetUp();
+    pDrvCoreDB = Open();
+  }
+};
+
+TEST_F(GuiTemplate, EachPercentSTakesTheNextMessageOfTheSet) {
+  char out[64];
+  EXPECT_EQ(out, NlsGuiStrCvt("Page %s of %s", 7, out, sizeof out));
+  EXPECT_STREQ("Page 3 of 9", out);
+}
+
+TEST_F(GuiTemplate, MissingMessagesGiveTheirKeysAndOtherPercentsStay) {
+  char out[64];
+  NlsGuiStrCvt("%d%% %s|%s|%s", 7, out, sizeof out);
+  EXPECT_STREQ("%d%% 3|9|7_3", out);
+}
+
+TEST_F(GuiTemplate, ResultIsCutToTheOutputSize) {
+  char out[9];
+  std::memset(out, 'x', sizeof out);
+  NlsGuiStrCvt("Page %s of %s", 7, out, sizeof out);
+  EXPECT_STREQ("Page 3 o", out);
+  NlsGuiStrCvt("ab%s", 8, out, 5);
+  EXPECT_STREQ("ab10", out);
+}
+
+TEST(TextKey, SumsOfWeightedAndPlainBytes) {
+  EXPECT_STREQ("0000056400000126", NlsCalcStrVal("abc"));
+  EXPECT_STREQ("0000000000000000", NlsCalcStrVal(""));
+  EXPECT_STREQ("0000000000000000", NlsCalcStrVal(nullptr));
+  EXPECT_STREQ("000000FF000000FF", NlsCalcStrVal("\xff"));
+  EXPECT_EQ(StrVal, NlsCalcStrVal("x"));
+}
+
+class OpenCatalogue : public NlsTest {};
+
+TEST_F(OpenCatalogue, OpensTheCatalogueOfTheChosenLanguage) {
+  WriteTrans("de_DE = de_DE\nDefault en_US\n");
+  setenv("LANG", "de_DE", 1);
+  Compile("1 1 \"Hallo\"\n", "de_DE", "Menus");
+  DbTHandle* db = NlsOpenDB("Menus", 0);
+  ASSERT_NE(nullptr, db);
+  EXPECT_EQ("Hallo", Take(NlsFetchString(db, nullptr, NLS_KIND_NUM, 1, 1)));
+  DbTClose(db);
+}
+
+TEST_F(OpenCatalogue, MissingEnglishCatalogueIsReported) {
+  WriteTrans("Default en_US\n");
+  setenv("LANG", "C", 1);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(nullptr, NlsOpenDB("Menus", 0));
+  EXPECT_EQ("ERROR:  Could not open English database:  " + tool_.path() + "/db/en_US/Menus.xdb\n",
+            testing::internal::GetCapturedStderr());
+}
+
+TEST_F(OpenCatalogue, MissingCatalogueOfAnotherLanguageMissesQuietly) {
+  WriteTrans("fr_FR = fr_FR\n");
+  setenv("LANG", "fr_FR.UTF-8", 1);
+  testing::internal::CaptureStderr();
+  DbTHandle* db = NlsOpenDB("Menus", 0);
+  EXPECT_EQ("", testing::internal::GetCapturedStderr());
+  ASSERT_NE(nullptr, db);
+  EXPECT_STREQ("1_1", NlsFetchString(db, nullptr, NLS_KIND_NUM, 1, 1));
+  DbTClose(db);
+}
+
+}  // namespace
