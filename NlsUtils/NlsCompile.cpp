@@ -115,6 +115,7 @@ struct LineReader {
         const char c = Rest.front();
         Rest.remove_prefix(1);
         if (c == '"') break;
+        if (c == '\0') return Fail("a zero byte cannot be part of a text");
         if (c != '\\') {
           text->push_back(c);
         } else if (!Escape(text)) {

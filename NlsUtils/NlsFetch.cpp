@@ -147,13 +147,11 @@ DbTHandle* NlsOpenDB(const char* name, int flags) {
   const char* lang = GetDesiredNLSLang();
   const std::string path = CataloguePath(lang, name);
   DbTHandle* db = DbTOpen(path.c_str(), flags);
-  if (db == nullptr) return nullptr;
-  if (db->Type == 0 && std::strncmp(lang, "en_US", 5) == 0) {
-    std::fprintf(stderr, "ERROR:  Could not open English database:  %s\n", path.c_str());
-    DbTClose(db);
-    return nullptr;
-  }
-  return db;
+  if (std::strncmp(lang, "en_US", 5) != 0) return db;
+  if (db != nullptr && db->Type != DBT_NEW) return db;
+  std::fprintf(stderr, "ERROR:  Could not open English database:  %s\n", path.c_str());
+  if (db != nullptr) DbTClose(db);
+  return nullptr;
 }
 
 // Fetches a text by set and number; see Nls.h.

@@ -6,7 +6,6 @@
 #include "MemMgr/MemMgr.h"
 #include "utils/utils.h"
 
-#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>

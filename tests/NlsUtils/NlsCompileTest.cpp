@@ -96,7 +96,7 @@ TEST_F(Compiler, ErrorsNameTheLineAndWriteNothing) {
 
 TEST_F(Compiler, MalformedLinesAreRefused) {
   const struct {
-    const char* line;
+    std::string line;
     const char* error;
   } cases[] = {
       {"x 1 \"a\"", "expected a message set (a number), or key:NAME"},
@@ -111,9 +111,10 @@ TEST_F(Compiler, MalformedLinesAreRefused) {
       {"1 1 \"a\\q\"", "unknown escape \\q"},
       {"1 1 \"a\\0\"", "a zero byte (\\0) cannot be part of a text"},
       {"1 1 \"a\\400\"", "octal escape \\400 is above \\377"},
+      {std::string("1 1 \"a\0b\"", 9), "a zero byte cannot be part of a text"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(1, Run(std::string("# first\n") + c.line + "\n")) << c.line;
+    EXPECT_EQ(1, Run("# first\n" + c.line + "\n")) << c.line;
     EXPECT_EQ(tool_ / "test.msg" + ":2: error: " + c.error + "\n", err_) << c.line;
   }
 }

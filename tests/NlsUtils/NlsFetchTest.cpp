@@ -70,10 +70,6 @@ TEST_F(Fetch, MissingTextKeyGivesTheKeyUntilTheNextFetch) {
   EXPECT_STREQ("NO_SUCH_KEY", again);
 }
 
-TEST_F(Fetch, NumberedKeyIsAlsoAText) {
-  EXPECT_EQ("3", Take(NlsFetchString(db_, nullptr, NLS_KIND_KEY, "7_1")));
-}
-
 TEST_F(Fetch, WithoutHandleOnlyNonZeroNumberedKeysComeBack) {
   EXPECT_STREQ("25_201", NlsFetchString(nullptr, nullptr, NLS_KIND_NUM, 25, 201));
   EXPECT_STREQ("25_201", NlsFetchString(nullptr, nullptr, NLS_KIND_LONG, 25, 201));
@@ -108,13 +104,6 @@ TEST_F(Fetch, KindsZeroToTwoCutALongRecordTo2047Bytes) {
   std::memset(buf, 'x', sizeof buf);
   EXPECT_EQ(buf, NlsFetchString(db, buf, NLS_KIND_KEY, "1_1"));
   EXPECT_EQ(std::string(2047, 'a'), std::string(buf));
-  DbTClose(db);
-}
-
-TEST_F(Fetch, TextOf2047BytesFitsTheRecordBuffer) {
-  const std::string text(2047, 'z');
-  DbTHandle* db = LongCatalogue(text);
-  EXPECT_EQ(text, Take(NlsFetchString(db, nullptr, NLS_KIND_NUM, 1, 1)));
   DbTClose(db);
 }
 
