@@ -1,0 +1,586 @@
+// SysCmd_test.cpp - behaviour of the command runner: the lines it builds, logs and
+// runs, its three modes, failures, refused lines, settling and captured output.
+#include "SysCmd/SysCmd.h"
+
+#include "MemMgr/MemMgr.h"
+#include "testutil.h"
+
+#include <chrono>
+#include <cstring>
+#include <string>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int CANCEL = 2;
+constexpr int LPD = 43;
+constexpr int MV = 25;
+constexpr int RM = 29;
+constexpr int PS = 55;
+constexpr int SH = 31;
+
+// What a child process did: its exit status, output, error output and the value
+// its body returned.
+struct Child {
+  int status = -1;
+  std::string out;
+  std::string err;
+  int value = 0;
+  bool Exited(int code) const { return WIFEXITED(status) && WEXITSTATUS(status) == code; }
+};
+
+// Runs body in a child process with standard output and error sent to files, so
+// that its changes to the shared state and a process end stay in the child.
+template <typename Body>
+Child RunChild(Body body) {
+  testutil::ScratchDir dir;
+  const std::string out = dir / "out", err = dir / "err", value = dir / "value";
+  std::fflush(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+    dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+    const int v = body();
+    std::fflush(nullptr);
+    testutil::WriteFile(value, std::to_string(v));
+    _exit(0);
+  }
+  Child c;
+  waitpid(pid, &c.status, 0);
+  c.out = testutil::ReadFile(out);
+  c.err = testutil::ReadFile(err);
+  const std::string v = testutil::ReadFile(value);
+  c.value = v.empty() ? -9999 : std::stoi(v);
+  return c;
+}
+
+// A fake shell that keeps its arguments, one a line, in sh.argv and then lets the
+// real shell run them; a fake command that keeps its arguments in <name>.args,
+// prints "out <args>" and "err" and exits with the status in <name>.status.
+const char* const FAKE_SH = "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.argv\"\nexec /bin/sh \"$@\"\n";
+const char* const FAKE_TOOL =
+    "#!/bin/sh\nprintf '%s\\n' \"$*\" >> \"$0.args\"\necho \"out $*\"\necho err >&2\n"
+    "[ -f \"$0.out\" ] && cat \"$0.out\"\n"
+    "[ -f \"$0.status\" ] && exit $(cat \"$0.status\")\nexit 0\n";
+
+// Points the shell and the commands under test at fakes in a scratch directory.
+// Every test runs its calls in a child, so the table and flags of this process
+// never change.
+class Runner : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Fake("sh", FAKE_SH);
+    for (const char* tool : {"rm", "mv", "cancel", "lpd", "ps"}) Fake(tool, FAKE_TOOL);
+  }
+  void Fake(const std::string& name, const char* script) {
+    const std::string prog = dir_ / name;
+    ASSERT_TRUE(testutil::WriteFile(prog, script));
+    ASSERT_EQ(chmod(prog.c_str(), 0755), 0);
+  }
+  // In the child: the table entries point at the fakes, nothing resolves lazily.
+  void UseFakes(char logging, char cmdLog, const char* name) {
+    for (int i : {SH, RM, MV, CANCEL, LPD, PS}) ComList[i].pPath = fakeDir_.data();
+    flInitSysCmd = 0;
+    flUseLog = logging;
+    flSysCmdLog = cmdLog;
+    my_name = const_cast<char*>(name);
+  }
+  std::string Argv() { return testutil::ReadFile(dir_ / "sh.argv"); }
+  std::string Args(const std::string& tool) { return testutil::ReadFile(dir_ / (tool + ".args")); }
+  void SetStatus(const std::string& tool, int status) {
+    ASSERT_TRUE(testutil::WriteFile(dir_ / (tool + ".status"), std::to_string(status)));
+  }
+  void SetOutput(const std::string& tool, const std::string& text) {
+    ASSERT_TRUE(testutil::WriteFile(dir_ / (tool + ".out"), text));
+  }
+  std::string Dir() const { return dir_.path(); }
+
+  testutil::ScratchDir dir_;
+  std::string fakeDir_ = dir_.path();
+};
+
+// The texts of a response list, each followed by '|'; "(null)" for none.
+std::string Texts(CmdResponse* list) {
+  if (list == nullptr) return "(null)";
+  std::string s;
+  for (CmdResponse* r = list; r != nullptr; r = r->pNext) s += std::string(r->pLine) + "|";
+  FreeResponseList(list);
+  return s;
+}
+
+std::string Take(char* text) {
+  if (text == nullptr) return "(null)";
+  std::string s = text;
+  PutMem(text);
+  return s;
+}
+
+}  // namespace
+
+// ===== The command line and the modes =====
+
+using SysCmdLine = Runner;
+
+TEST_F(SysCmdLine, QuietModeRunsOneQuotedCommandThroughTheShellWithOutputDiscarded) {
+  Child c = RunChild([&] {
+    UseFakes(0, 1, "sctquiet");
+    return SysCmd(RM, SYS_QUIET, " %s", "/no/such");
+  });
+  ASSERT_TRUE(c.Exited(0));
+  EXPECT_EQ(c.value, 0);
+  EXPECT_EQ(Argv(), "-c\n" + Dir() + "/rm -f  /no/such 1>/dev/null 2>/dev/null\n");
+  EXPECT_EQ(Args("rm"), "-f /no/such\n");
+  EXPECT_EQ(c.out, "");  // no dot, and the command's output went nowhere
+  EXPECT_EQ(c.err, "");
+}
+
+TEST_F(SysCmdLine, LoggedModePrintsADotLogsTheLineAndAppendsTheOutputToTheLog) {
+  REQUIRE_SANDBOX();
+  unlink("/tmp/sctlogged.log");
+  Child c = RunChild([&] {
+    UseFakes(1, 1, "sctlogged");
+    PutLogMsg("before\n");
+    const int r = SysCmd(MV, SYS_LOG, " %s %s", "a", "b");
+    PutLogMsg("after\n");
+    return r;
+  });
+  ASSERT_TRUE(c.Exited(0));
+  EXPECT_EQ(c.value, 0);
+  EXPECT_EQ(c.out, ".");
+  EXPECT_EQ(Argv(), "-c\n" + Dir() + "/mv -f  a b 1>>/tmp/sctlogged.log 2>>/tmp/sctlogged.log\n");
+  EXPECT_EQ(testutil::ReadFile("/tmp/sctlogged.log"),
+            "before\n" + Dir() + "/sh -c \"" + Dir() + "/mv -f  a b\nout -f a b\nerr\nafter\n");
+}
+
+TEST_F(SysCmdLine, WithoutTheLogFileLoggedModeAppendsToDevNull) {
+  for (char cmdLog : {0, 1}) {
+    Child c = RunChild([&] {
+      UseFakes(0, cmdLog, "sctnolog");
+      return SysCmd(MV, SYS_FATAL, " x");
+    });
+    ASSERT_TRUE(c.Exited(0));
+    EXPECT_EQ(Argv(), "-c\n" + Dir() + "/mv -f  x 1>>/dev/null 2>>/dev/null\n");
+    EXPECT_EQ(c.out, cmdLog ? "." : "");  // the dot goes with command logging
+  }
+}
+
+TEST_F(SysCmdLine, NegativeIndexRunsWithoutDotLogLineOrRedirectionButKeepsTheQuote) {
+  REQUIRE_SANDBOX();
+  unlink("/tmp/sctnegative.log");
+  Child c = RunChild([&] {
+    UseFakes(1, 1, "sctnegative");
+    return SysCmd(-MV, SYS_LOG, " %s", "a");
+  });
+  ASSERT_TRUE(c.Exited(0));
+  EXPECT_EQ(Argv(), "-c\n" + Dir() + "/mv -f  a\n");
+  EXPECT_EQ(c.out, "out -f a\n");  // straight to the caller's output
+  EXPECT_EQ(c.err, "err\n");
+  EXPECT_NE(access("/tmp/sctnegative.log", F_OK), 0);
+}
+
+TEST_F(SysCmdLine, IndexOneRunsTheTextAloneAndLogsItWhileIndexZeroDoesNot) {
+  REQUIRE_SANDBOX();
+  unlink("/tmp/sctindex.log");
+  Child c = RunChild([&] {
+    UseFakes(1, 1, "sctindex");
+    SysCmd(1, SYS_LOG, "%s", "echo one");
+    return SysCmd(0, SYS_LOG, "%s", "echo zero");
+  });
+  ASSERT_TRUE(c.Exited(0));
+  EXPECT_EQ(c.out, ".zero\n");
+  EXPECT_EQ(testutil::ReadFile("/tmp/sctindex.log"), "echo one\none\n");
+  EXPECT_EQ(Argv(), "");  // the table's shell was never used
+}
+
+TEST_F(SysCmdLine, AnOtherModeAddsNoRedirectionAndLogsNothing) {
+  Child c = RunChild([&] {
+    UseFakes(0, 1, "sctother");
+    return SysCmd(MV, 3, " %s", "z");
+  });
+  ASSERT_TRUE(c.Exited(0));
+  EXPECT_EQ(Argv(), "-c\n" + Dir() + "/mv -f  z\n");
+  EXPECT_EQ(c.out, "out -f z\n");
+}
+
+// ===== Failures =====
+
+using SysCmdFailure = Runner;
+
+TEST_F(SysCmdFailure, ANonZeroExitStatusIsAFailureEvenWithErrnoZero) {
+  SetStatus("mv", 3);
+  Child c = RunChild([&] {
+    UseFakes(0, 0, "sctfail");
+    errno = 0;
+    return SysCmd(MV, SYS_QUIET, " a");
+  });
+  ASSERT_TRUE(c.Exited(0));
+  EXPECT_EQ(c.value, 3);
+  EXPECT_EQ(c.out + c.err, "");  // mode 0 stays silent
+}
+
+TEST_F(SysCmdFailure, LoggedModeLogsAWarningAndGoesOn) {
+  REQUIRE_SANDBOX();
+  unlink("/tmp/sctwarn.log");
+  SetStatus("mv", 1);
+  Child c = RunChild([&] {
+    UseFakes(1, 1, "sctwarn");
+    errno = 0;
+    const int r = SysCmd(MV, SYS_LOG, " a");
+    PutLogMsg("went on\n");
+    return r;
+  });
+  ASSERT_TRUE(c.Exited(0));
+  EXPECT_EQ(c.value, 1);
+  EXPECT_EQ(c.out, ".");
+  EXPECT_EQ(testutil::ReadFile("/tmp/sctwarn.log"),
+            Dir() + "/sh -c \"" + Dir() + "/mv -f  a\nout -f a\nerr\n"
+            "WARNING_MSG: command exited with status 1\nwent on\n");
+}
+
+TEST_F(SysCmdFailure, FatalModeReportsOnStandardOutputAndEndsWithStatusOne) {
+  SetStatus("rm", 2);
+  Child c = RunChild([&] {
+    UseFakes(0, 0, "sctfatal");
+    errno = 0;
+    SysCmd(RM, SYS_FATAL, " a");
+    std::puts("not reached");
+    return 0;
+  });
+  EXPECT_TRUE(c.Exited(1));
+  EXPECT_EQ(c.out, "ERROR: command exited with status 2\n");
+}
+
+TEST_F(SysCmdFailure, FatalModeAlsoLogsTheError) {
+  REQUIRE_SANDBOX();
+  unlink("/tmp/sctfatallog.log");
+  SetStatus("rm", 1);
+  Child c = RunChild([&] {
+    UseFakes(1, 1, "sctfatallog");
+    SysCmd(-RM, SYS_FATAL, " a");  // unlogged line, reported failure
+    return 0;
+  });
+  EXPECT_TRUE(c.Exited(1));
+  EXPECT_EQ(c.out, "out -f a\nERROR: command exited with status 1\n");
+  EXPECT_EQ(testutil::ReadFile("/tmp/sctfatallog.log"), "ERROR: command exited with status 1\n");
+}
+
+TEST(SysCmdFailureGtest, FatalModeFailureEndsTheProcessWithStatusOne) {
+  flUseLog = 0;
+  EXPECT_EXIT(SysCmd(1, SYS_FATAL, "%s", "exit 4"), ::testing::ExitedWithCode(1), "");
+}
+
+TEST_F(SysCmdFailure, ACommandKilledByASignalIsAFailure) {
+  Child c = RunChild([&] {
+    UseFakes(0, 0, "sctkilled");
+    return SysCmd(1, SYS_FATAL, "%s", "kill -9 $$");
+  });
+  EXPECT_TRUE(c.Exited(1));
+  EXPECT_EQ(c.out, "ERROR: command killed by signal 9 (Killed)\n");
+}
+
+TEST_F(SysCmdFailure, AnUnresolvedCommandEndsTheProgramWithStatusZero) {
+  Child c = RunChild([&] {
+    UseFakes(0, 0, "sctunresolved");
+    ComList[81].pPath = nullptr;
+    SysCmd(81, SYS_LOG, " x");
+    return 1;
+  });
+  EXPECT_TRUE(c.Exited(0));
+  EXPECT_EQ(c.value, -9999);  // the body never returned
+  EXPECT_EQ(c.err, "ERROR: unable to locate system command 'lssrc'\n");
+}
+
+TEST_F(SysCmdFailure, AnUnresolvedShellCountsAsAnUnresolvedCommand) {
+  Child c = RunChild([&] {
+    UseFakes(0, 0, "sctnosh");
+    ComList[SH].pPath = nullptr;
+    SysCmd(RM, SYS_QUIET, " x");
+    return 1;
+  });
+  EXPECT_TRUE(c.Exited(0));
+  EXPECT_EQ(c.err, "ERROR: unable to locate system command 'sh'\n");
+  EXPECT_EQ(Args("rm"), "");
+}
+
+// ===== Lines that do not fit =====
+
+using SysCmdLongLine = Runner;
+
+TEST_F(SysCmdLongLine, ALineThatFillsTheBufferExactlyRuns) {
+  // Index 1 in a mode without redirection: the caller's text is the whole line.
+  const std::string fits = "true #" + std::string(SYS_CMD_LINE_SIZE - 1 - 6, 'x');
+  Child c = RunChild([&] {
+    UseFakes(0, 0, "sctfits");
+    return SysCmd(1, 3, "%s", fits.c_str());
+  });
+  ASSERT_TRUE(c.Exited(0));
+  EXPECT_EQ(c.value, 0);
+  EXPECT_EQ(c.err, "");
+}
+
+TEST_F(SysCmdLongLine, ALineOneCharacterLongerIsRefusedAndNotRun) {
+  const std::string longer = "touch " + Dir() + "/ran #" + std::string(SYS_CMD_LINE_SIZE, 'x');
+  Child c = RunChild([&] {
+    UseFakes(0, 0, "sctlong");
+    return SysCmd(1, 3, "%s", longer.c_str());
+  });
+  ASSERT_TRUE(c.Exited(0));
+  EXPECT_NE(c.value, 0);
+  EXPECT_EQ(c.err, "ERROR: command line of '" + longer.substr(0, 60) +
+                       "' longer than 8271 characters, not run\n");
+  EXPECT_NE(access((Dir() + "/ran").c_str(), F_OK), 0);
+}
+
+TEST_F(SysCmdLongLine, TheRedirectionAndClosingQuoteCountInTheLine) {
+  // The prefix and the caller's text fit; the quiet redirection would not.
+  const std::string prefix = Dir() + "/sh -c \"" + Dir() + "/rm -f ";
+  const std::string arg(SYS_CMD_LINE_SIZE - 1 - prefix.size() - 10, 'y');
+  Child c = RunChild([&] {
+    UseFakes(0, 0, "sctredir");
+    return SysCmd(RM, SYS_QUIET, "%s", arg.c_str());
+  });
+  ASSERT_TRUE(c.Exited(0));
+  EXPECT_NE(c.value, 0);
+  EXPECT_EQ(c.err, "ERROR: command line of 'rm' longer than 8271 characters, not run\n");
+  EXPECT_EQ(Args("rm"), "");
+}
+
+TEST_F(SysCmdLongLine, FatalModeEndsWithStatusOneOnARefusedLine) {
+  const std::string arg(SYS_CMD_LINE_SIZE, 'z');
+  Child c = RunChild([&] {
+    UseFakes(0, 0, "sctlongfatal");
+    SysCmd(MV, SYS_FATAL, " %s", arg.c_str());
+    return 0;
+  });
+  EXPECT_TRUE(c.Exited(1));
+  EXPECT_EQ(c.err, "ERROR: command line of 'mv' longer than 8271 characters, not run\n");
+  EXPECT_EQ(c.out, "");  // nothing was shown as if it ran
+  EXPECT_EQ(Args("mv"), "");
+}
+
+// ===== Settling =====
+
+using SysCmdSettle = Runner;
+
+TEST_F(SysCmdSettle, AnEntryWithAPauseReturnsOnlyAfterIt) {
+  Child c = RunChild([&] {
+    UseFakes(0, 0, "sctpause");
+    const auto start = std::chrono::steady_clock::now();
+    SysCmd(CANCEL, SYS_QUIET, " q");
+    return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                std::chrono::steady_clock::now() - start)
+                                .count());
+  });
+  ASSERT_TRUE(c.Exited(0));
+  EXPECT_GE(c.value, 2000);  // Wait 2 of cancel
+}
+
+TEST_F(SysCmdSettle, WaitingForAProcessEndsWhenItShows) {
+  SetOutput("ps", "  42 TS   19 ?        00:00:00 mv\n");
+  Child c = RunChild([&] {
+    UseFakes(0, 0, "sctshows");
+    ComList[MV].Wait = -1;
+    return SysCmd(MV, SYS_QUIET, " a");
+  });
+  ASSERT_TRUE(c.Exited(0));
+  EXPECT_EQ(Args("ps"), "-ace\n");  // asked once, found at once
+}
+
+TEST_F(SysCmdSettle, WaitingForAProcessThatNeverShowsTimesOutIntoTheLog) {
+  REQUIRE_SANDBOX();
+  unlink("/tmp/scttimeout.log");
+  Child c = RunChild([&] {
+    UseFakes(1, 0, "scttimeout");
+    ComList[MV].Wait = -1;
+    return SysCmd(MV, SYS_QUIET, " a");
+  });
+  ASSERT_TRUE(c.Exited(0));
+  EXPECT_EQ(c.value, 0);
+  std::string eleven;
+  for (int i = 0; i < 11; ++i) eleven += "-ace\n";
+  EXPECT_EQ(Args("ps"), eleven);  // 11 queries, 10 pauses
+  EXPECT_EQ(testutil::ReadFile("/tmp/scttimeout.log"), "ERROR: Time out for command mv\n");
+}
+
+// ===== Captured output =====
+
+using CapturedOutput = Runner;
+
+TEST_F(CapturedOutput, KeepsTheLinesHoldingTheFilterCaseSensitively) {
+  SetOutput("lpd", "lprng 3.8\nLPRng-3.8.28\n");
+  Child c = RunChild([&] {
+    UseFakes(0, 0, "sctfilter");
+    std::fputs(Texts(GetCmdResponse(LPD, "LPRng", " -V 2>&1")).c_str(), stdout);
+    return 0;
+  });
+  ASSERT_TRUE(c.Exited(0));
+  EXPECT_EQ(c.out, "LPRng-3.8.28\n|");
+  EXPECT_EQ(Args("lpd"), "-V\n");
+  EXPECT_EQ(c.err, "");  // the 2>&1 of the caller took the command's error output
+}
+
+TEST_F(CapturedOutput, KeepsEveryLineInOrderForANullOrEmptyFilter) {
+  SetOutput("lpd", "a\nb");
+  Child c = RunChild([&] {
+    UseFakes(0, 0, "sctall");
+    std::string s = Texts(GetCmdResponse(LPD, nullptr, "%s", "")) + "#" +
+                    Texts(GetCmdResponse(LPD, "", " 2>/dev/null"));
+    std::fputs(s.c_str(), stdout);
+    return 0;
+  });
+  ASSERT_TRUE(c.Exited(0));
+  EXPECT_EQ(c.out, "out \n|a\n|b|#out \n|a\n|b|");
+  EXPECT_EQ(c.err, "err\n");
+}
+
+TEST_F(CapturedOutput, ALineBeyond4095CharactersArrivesInPieces) {
+  SetOutput("lpd", std::string(5000, 'q') + "\n");
+  Child c = RunChild([&] {
+    UseFakes(0, 0, "sctpieces");
+    CmdResponse* list = GetCmdResponse(LPD, "q", " 2>/dev/null");
+    int n = 0;
+    for (CmdResponse* r = list; r != nullptr; r = r->pNext) {
+      std::printf("%zu ", std::strlen(r->pLine));
+      ++n;
+    }
+    FreeResponseList(list);
+    return n;
+  });
+  ASSERT_TRUE(c.Exited(0));
+  EXPECT_EQ(c.out, "4095 906 ");
+}
+
+TEST_F(CapturedOutput, IsNullWhenNothingMatchesAndRunsTheTextAloneForIndexOne) {
+  Child c = RunChild([&] {
+    UseFakes(0, 0, "sctnone");
+    std::string s = Texts(GetCmdResponse(LPD, "absent", " 2>/dev/null")) + "#" +
+                    Texts(GetCmdResponse(1, nullptr, "%s", "printf 'x\\ny\\n'"));
+    std::fputs(s.c_str(), stdout);
+    return 0;
+  });
+  ASSERT_TRUE(c.Exited(0));
+  EXPECT_EQ(c.out, "(null)#x\n|y\n|");
+}
+
+TEST_F(CapturedOutput, ATooLongLineIsRefusedWithNullAndAMessage) {
+  const std::string arg(CMD_RESPONSE_LINE_SIZE, 'w');
+  Child c = RunChild([&] {
+    UseFakes(0, 0, "sctresplong");
+    std::string s = Texts(GetCmdResponse(LPD, nullptr, " %s", arg.c_str())) + "#" +
+                    Take(GetCmdResponseStr(LPD, nullptr, " %s", arg.c_str()));
+    std::fputs(s.c_str(), stdout);
+    return 0;
+  });
+  ASSERT_TRUE(c.Exited(0));
+  EXPECT_EQ(c.out, "(null)#(null)");
+  const std::string msg = "ERROR: command line of 'lpd' longer than 4095 characters, not run\n";
+  EXPECT_EQ(c.err, msg + msg);
+  EXPECT_EQ(Args("lpd"), "");
+}
+
+TEST_F(CapturedOutput, AnUnresolvedCommandEndsTheProgramWithStatusZero) {
+  Child c = RunChild([&] {
+    UseFakes(0, 0, "sctrespunres");
+    ComList[LPD].pPath = nullptr;
+    GetCmdResponse(LPD, nullptr, " -V");
+    return 1;
+  });
+  EXPECT_TRUE(c.Exited(0));
+  EXPECT_EQ(c.err, "ERROR: unable to locate system command 'lpd'\n");
+}
+
+TEST_F(CapturedOutput, AsOneTextEveryLineEndsInANewline) {
+  SetOutput("lpd", "LPRng a\nother\nLPRng b");
+  Child c = RunChild([&] {
+    UseFakes(0, 0, "sctstr");
+    std::string s = Take(GetCmdResponseStr(LPD, "LPRng", " 2>/dev/null")) + "#" +
+                    Take(GetCmdResponseStr(LPD, "absent", " 2>/dev/null"));
+    std::fputs(s.c_str(), stdout);
+    return 0;
+  });
+  ASSERT_TRUE(c.Exited(0));
+  EXPECT_EQ(c.out, "LPRng a\nLPRng b\n#(null)");
+}
+
+TEST_F(CapturedOutput, AsOneTextKeepsTheWholeLinesGatheredWhenMemoryRunsOut) {
+  std::string all;
+  for (int i = 0; i < 2000; ++i) all += "line " + std::to_string(i) + std::string(60, '.') + "\n";
+  SetOutput("lpd", all);
+  Child c = RunChild([&] {
+    UseFakes(0, 0, "sctnomem");
+    void* keep = GetMem(32);  // a standard block exists; no further one may be had
+    MemSetMapLimit(0);
+    char* text = GetCmdResponseStr(LPD, "line", " 2>/dev/null");
+    MemSetMapLimit(-1);
+    testutil::WriteFile(Dir() + "/gathered", text != nullptr ? text : "(null)");
+    PutMem(text);
+    PutMem(keep);
+    return 0;
+  });
+  ASSERT_TRUE(c.Exited(0));
+  const std::string got = testutil::ReadFile(Dir() + "/gathered");
+  ASSERT_NE(got, "(null)");
+  EXPECT_LT(got.size(), all.size());
+  EXPECT_GT(got.size(), 1000u);
+  EXPECT_EQ(all.compare(0, got.size(), got), 0);  // whole leading lines, nothing else
+  EXPECT_EQ(got.back(), '\n');
+}
+
+// ===== SysCmdP =====
+
+using SysCmdPTest = Runner;
+
+TEST_F(SysCmdPTest, ShowsAndRunsTheLineThenPausesASecond) {
+  Child c = RunChild([&] {
+    const auto start = std::chrono::steady_clock::now();
+    SysCmdP(SYS_LOG, "echo %s", "hello");
+    return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                std::chrono::steady_clock::now() - start)
+                                .count());
+  });
+  ASSERT_TRUE(c.Exited(0));
+  EXPECT_EQ(c.out, "echo hello\nhello\n");
+  EXPECT_GE(c.value, 1000);
+}
+
+TEST_F(SysCmdPTest, ReportsAFailureAndInFatalModeEnds) {
+  Child warn = RunChild([&] {
+    SysCmdP(SYS_LOG, "exit %d", 3);
+    return 7;
+  });
+  ASSERT_TRUE(warn.Exited(0));
+  EXPECT_EQ(warn.value, 7);
+  EXPECT_EQ(warn.out, "exit 3\n");
+  EXPECT_EQ(warn.err, "ERROR: command exited with status 3\n");
+
+  Child fatal = RunChild([&] {
+    SysCmdP(SYS_FATAL, "exit %d", 5);
+    return 7;
+  });
+  EXPECT_TRUE(fatal.Exited(1));
+  EXPECT_EQ(fatal.err, "ERROR: command exited with status 5\n");
+
+  Child quiet = RunChild([&] {
+    SysCmdP(SYS_QUIET, "exit %d", 5);
+    return 7;
+  });
+  EXPECT_EQ(quiet.value, 7);
+  EXPECT_EQ(quiet.out + quiet.err, "");
+}
+
+TEST_F(SysCmdPTest, RefusesALineLongerThan511Characters) {
+  const std::string arg(SYS_CMD_P_LINE_SIZE, 'p');
+  Child c = RunChild([&] {
+    SysCmdP(SYS_FATAL, "touch %s/ran #%s", Dir().c_str(), arg.c_str());
+    return 0;
+  });
+  EXPECT_TRUE(c.Exited(1));
+  EXPECT_EQ(c.out, "");
+  EXPECT_EQ(c.err, "ERROR: command line of 'touch " + (Dir() + "/ran #" + arg).substr(0, 54) +
+                       "' longer than 511 characters, not run\n");
+  EXPECT_NE(access((Dir() + "/ran").c_str(), F_OK), 0);
+}
