@@ -1,0 +1,301 @@
+// ComList_test.cpp - behaviour of the command table: its entries, where commands
+// are found (system directories before PATH), lazy and bulk resolution, listings.
+#include "SysCmd/SysCmd.h"
+
+#include "MemMgr/MemMgr.h"
+#include "testutil.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+// Runs body in a child process, so that the one-time resolution and the changed
+// table stay there; the child's exit status is body's result (0 for success).
+// Standard error of the child explains a failure.
+template <typename Body>
+int InChild(Body body) {
+  std::fflush(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int r = body();
+    std::fflush(nullptr);
+    _exit(r);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// In a child: 0 when got equals want, else 1 with both on standard error.
+int Check(int failures, const char* what, const std::string& got, const std::string& want) {
+  if (got == want) return failures;
+  std::fprintf(stderr, "%s: got '%s', want '%s'\n", what, got.c_str(), want.c_str());
+  return failures + 1;
+}
+
+std::string Text(const char* text) { return text != nullptr ? text : "(null)"; }
+
+std::string Take(char* text) {
+  std::string s = Text(text);
+  PutMem(text);
+  return s;
+}
+
+void SetPath(const std::string& path) { setenv("PATH", path.c_str(), 1); }
+
+struct Row {
+  const char* name;
+  const char* flags;
+  int wait;
+};
+
+// The table as the installer's callers know it, by index.
+const Row kTable[COM_LIST_SIZE - 1] = {
+    {"", "", 0},           {"", "", 0},           {"cancel", "", 2},     {"cat", "", 0},
+    {"chgrp", "", 0},      {"chmod", "", 0},      {"chown", "", 0},      {"clear", "", 0},
+    {"compress", "", 0},   {"cp", "-p", 0},       {"cp", "-pr", 0},      {"cupsd", "", 0},
+    {"id", "", 0},         {"echo", "", 0},       {"eject", "-f", 1},    {"eject", "-q", 1},
+    {"file", "", 0},       {"ln", "", 0},         {"lp", "", 0},         {"lpc", "", 1},
+    {"lpr", "", 0},        {"lprm", "", 1},       {"lpstat", "", 1},     {"ls", "", 0},
+    {"kill", "-KILL", 0},  {"mv", "-f", 0},       {"mkdir", "-p", 0},    {"more", "", 0},
+    {"ping", "", 0},       {"rm", "-f", 0},       {"rm", "-rf", 0},      {"sh", "", 0},
+    {"sleep", "", 0},      {"tar", "cvfp", 0},    {"tar", "xvfp", 0},    {"touch", "", 0},
+    {"uncompress", "", 0}, {"whoami", "", 0},     {"zcat", "", 0},       {"uname", "", 0},
+    {"sed", "", 0},        {"du", "-s", 0},       {"checkpc", "", 0},    {"lpd", "", 0},
+    {"pkgadd", "", 1},     {"pkginfo", "", 0},    {"pkgrm", "", 1},      {"accept", "", 1},
+    {"disable", "", 1},    {"enable", "", 1},     {"lpadmin", "", 1},    {"lpfilter", "", 1},
+    {"lpsched", "", 1},    {"lpshut", "", 1},     {"lpsystem", "", 1},   {"ps", "-ace", 0},
+    {"bar", "", 0},        {"df", "", 0},         {"lpq", "-P", 0},      {"ypcat", "", 0},
+    {"reject", "", 1},     {"pmadm", "", 1},      {"sacadm", "", 1},     {"volcheck", "", 0},
+    {"capture", "", 0},    {"lpset", "", 1},      {"instnetpr", "", 1},  {"piomkpq", "", 0},
+    {"piomisc_ext", "", 0}, {"piomisc_base", "", 0}, {"lsallq", "", 0},  {"mkque", "", 0},
+    {"mkquedev", "", 0},   {"rmque", "", 0},      {"rmquedev", "", 0},   {"piochdfq", "", 0},
+    {"enq", "", 0},        {"lsquedev", "", 0},   {"lsque", "", 0},      {"startsrc", "", 1},
+    {"stopsrc", "", 0},    {"lssrc", "", 0},
+};
+
+constexpr int LS = 23;
+constexpr int RM_RF = 30;
+constexpr int SH = 31;
+constexpr int LSALLQ = 70;  // AIX queue tools: on no host of these tests
+constexpr int MKQUE = 71;
+constexpr int LSQUE = 78;
+
+// The names of a blank-delimited list, sorted; empty when its form is wrong.
+std::vector<std::string> Names(const std::string& list) {
+  std::vector<std::string> names;
+  if (list.size() < 2 || list.front() != ' ' || list.back() != ' ') return names;
+  if (list.find("  ") != std::string::npos) return names;
+  std::istringstream in(list);
+  for (std::string n; in >> n;) names.push_back(n);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace
+
+// ===== The table =====
+
+TEST(ComListTable, HoldsEveryEntryWithItsNameDefaultArgumentsAndWait) {
+  for (int i = 0; i < COM_LIST_SIZE - 1; ++i) {
+    SCOPED_TRACE(i);
+    ASSERT_NE(ComList[i].pName, nullptr);
+    ASSERT_NE(ComList[i].pFlags, nullptr);
+    EXPECT_STREQ(ComList[i].pName, kTable[i].name);
+    EXPECT_STREQ(ComList[i].pFlags, kTable[i].flags);
+    EXPECT_EQ(ComList[i].Wait, kTable[i].wait);
+  }
+  EXPECT_EQ(ComList[82].pName, nullptr);  // ends the table
+  EXPECT_STREQ(SearchPaths, "/usr/sbin:/usr/bin:/bin:/sbin:/etc:/usr/etc");
+}
+
+// ===== Bulk resolution =====
+
+TEST(InitSysCmdList, FindsCommandsInTheSystemDirectoriesBeforePath) {
+  testutil::ScratchDir path;
+  ASSERT_TRUE(testutil::WriteFile(path / "cat", "#!/bin/sh\n"));
+  EXPECT_EQ(InChild([&] {
+              SetPath(path.path());
+              InitSysCmdList();
+              int f = Check(0, "cat", Text(ComList[3].pPath), "/usr/bin");
+              f = Check(f, "GetCmd", Take(GetCmd(3)), "/usr/bin/cat ");
+              f = Check(f, "flInitSysCmd", std::to_string(flInitSysCmd), "0");
+              return Check(f, "SHELL", Text(getenv("SHELL")), "/usr/bin/sh ");
+            }),
+            0);
+}
+
+TEST(InitSysCmdList, SearchesPathInOrderSkipsEmptyElementsAndTestsOnlyForAnEntry) {
+  testutil::ScratchDir first, second;
+  // Not executable, and a directory: presence of the name is the only test.
+  ASSERT_TRUE(testutil::WriteFile(first / "lsque", "not a program\n"));
+  ASSERT_TRUE(testutil::WriteFile(second / "lsque", "#!/bin/sh\n"));
+  ASSERT_EQ(mkdir((second / "mkque").c_str(), 0755), 0);
+  EXPECT_EQ(InChild([&] {
+              SetPath("::" + first.path() + "::" + second.path() + ":");
+              InitSysCmdList();
+              int f = Check(0, "lsque", Text(ComList[LSQUE].pPath), first.path());
+              f = Check(f, "mkque", Text(ComList[MKQUE].pPath), second.path());
+              return Check(f, "lsallq", Text(ComList[LSALLQ].pPath), "(null)");
+            }),
+            0);
+}
+
+TEST(InitSysCmdList, WithPathUnsetSearchesOnlyTheSystemDirectories) {
+  EXPECT_EQ(InChild([&] {
+              unsetenv("PATH");
+              InitSysCmdList();
+              int f = Check(0, "FullSearchPath", Text(FullSearchPath),
+                            "/usr/sbin:/usr/bin:/bin:/sbin:/etc:/usr/etc:");
+              return Check(f, "ls", Text(ComList[LS].pPath), "/usr/bin");
+            }),
+            0);
+}
+
+TEST(InitSysCmdList, EndsTheLazyPhaseForGood) {
+  testutil::ScratchDir path;
+  EXPECT_EQ(InChild([&] {
+              SetPath(path.path());
+              InitSysCmdList();
+              testutil::WriteFile(path / "lsallq", "#!/bin/sh\n");  // installed later
+              int f = Check(0, "TestCmd", std::to_string(TestCmd(LSALLQ)), "0");
+              return Check(f, "GetCmd", Take(GetCmd(LSALLQ)), "(null)");
+            }),
+            0);
+}
+
+TEST(InitSysCmdList, TurnsCommandLoggingOnOnlyWithTheLog) {
+  EXPECT_EQ(InChild([&] {
+              flUseLog = 0;
+              InitSysCmdList();
+              return Check(0, "flSysCmdLog", std::to_string(flSysCmdLog), "0");
+            }),
+            0);
+}
+
+TEST(InitSysCmdList, LeavesShellAloneWhenShIsNowhere) {
+  REQUIRE_SANDBOX();  // hides the host's sh for a moment, in the sandbox's /usr
+  ASSERT_EQ(rename("/usr/bin/sh", "/usr/bin/sh.hidden"), 0);
+  const int r = InChild([&] {
+    unsetenv("PATH");
+    setenv("SHELL", "/kept/shell", 1);
+    InitSysCmdList();
+    int f = Check(0, "sh", Text(ComList[SH].pPath), "(null)");
+    return Check(f, "SHELL", Text(getenv("SHELL")), "/kept/shell");
+  });
+  ASSERT_EQ(rename("/usr/bin/sh.hidden", "/usr/bin/sh"), 0);
+  EXPECT_EQ(r, 0);
+}
+
+TEST(FillCmdPaths, StoresTheDirectoryItselfAndTellsWhetherEntriesRemain) {
+  testutil::ScratchDir dir;
+  ASSERT_TRUE(testutil::WriteFile(dir / "lsallq", ""));
+  EXPECT_EQ(InChild([&] {
+              std::string name = dir.path();
+              int f = Check(0, "pending", std::to_string(FillCmdPaths(name.data())), "1");
+              f = Check(f, "same pointer", ComList[LSALLQ].pPath == name.data() ? "yes" : "no", "yes");
+              // With every other entry resolved, one more directory completes the table.
+              static char elsewhere[] = "/elsewhere";
+              for (int i = 2; i < COM_LIST_SIZE - 1; ++i) {
+                if (i != LSQUE) ComList[i].pPath = elsewhere;
+              }
+              ComList[LSQUE].pPath = nullptr;
+              testutil::WriteFile(dir / "lsque", "");
+              f = Check(f, "complete", std::to_string(FillCmdPaths(name.data())), "0");
+              static char missing[] = "/no/such/dir";
+              return Check(f, "unlistable", std::to_string(FillCmdPaths(missing)), "1");
+            }),
+            0);
+}
+
+// ===== Lazy resolution and the queries =====
+
+TEST(FillCmdPath, ResolvesOnFirstUseAlongSystemDirectoriesAndPath) {
+  testutil::ScratchDir dir;
+  ASSERT_TRUE(testutil::WriteFile(dir / "lsallq", ""));
+  EXPECT_EQ(InChild([&] {
+              SetPath("::" + dir.path() + ":");
+              int f = Check(0, "before", Text(ComList[LSALLQ].pPath), "(null)");
+              f = Check(f, "TestCmd", std::to_string(TestCmd(LSALLQ)), "1");
+              f = Check(f, "lsallq", Text(ComList[LSALLQ].pPath), dir.path());
+              f = Check(f, "FullSearchPath", Text(FullSearchPath),
+                        "/usr/sbin:/usr/bin:/bin:/sbin:/etc:/usr/etc:::" + dir.path() + ":");
+              f = Check(f, "ls", Take(GetCmd(LS)), "/usr/bin/ls ");
+              f = Check(f, "mkque", std::to_string(FillCmdPath(MKQUE)), "0");
+              return Check(f, "index 1", std::to_string(FillCmdPath(1)), "0");
+            }),
+            0);
+}
+
+TEST(GetCmd, FormatsDirectoryNameAndDefaultArguments) {
+  EXPECT_EQ(InChild([&] {
+              static char bin[] = "/bin";
+              ComList[LS].pPath = bin;
+              ComList[RM_RF].pPath = bin;
+              int f = Check(0, "ls", Take(GetCmd(LS)), "/bin/ls ");
+              f = Check(f, "rm", Take(GetCmd(RM_RF)), "/bin/rm -rf");
+              f = Check(f, "rm no flags", Take(GetCmdNoFlags(RM_RF)), "/bin/rm");
+              return Check(f, "TestCmd", std::to_string(TestCmd(LS)), "1");
+            }),
+            0);
+}
+
+TEST(GetCmd, GivesNothingForUnresolvedEntriesAndIndexesWithoutACommand) {
+  EXPECT_EQ(InChild([&] {
+              flInitSysCmd = 0;  // no more lookups: lsallq stays unresolved
+              int f = Check(0, "GetCmd", Take(GetCmd(LSALLQ)), "(null)");
+              f = Check(f, "NoFlags", Take(GetCmdNoFlags(LSALLQ)), "(null)");
+              f = Check(f, "NoFlags 82", Take(GetCmdNoFlags(82)), "(null)");
+              f = Check(f, "GetCmd 82", Take(GetCmd(82)), "(null)");
+              f = Check(f, "GetCmd 0", Take(GetCmd(0)), "(null)");
+              for (int i : {-3, 0, 1, 82, 500}) {
+                f = Check(f, "TestCmd", std::to_string(TestCmd(i)), "0");
+              }
+              return Check(f, "TestCmd lsallq", std::to_string(TestCmd(LSALLQ)), "0");
+            }),
+            0);
+}
+
+// ===== Directory listings =====
+
+TEST(GetDirFileList, ListsEveryEntryDotsIncludedEachAfterOneBlank) {
+  testutil::ScratchDir dir;
+  ASSERT_TRUE(testutil::WriteFile(dir / "a", ""));
+  ASSERT_EQ(mkdir((dir / "bb").c_str(), 0755), 0);
+  ASSERT_EQ(symlink("/no/such", (dir / "dangling").c_str()), 0);
+  const std::string list = Take(GetDirFileList(dir.path().c_str()));
+  EXPECT_EQ(list.size(), std::string(" . .. a bb dangling ").size());
+  EXPECT_EQ(Names(list), (std::vector<std::string>{".", "..", "a", "bb", "dangling"}));
+  EXPECT_GT(FindToken("bb", list.c_str()), 0);
+}
+
+TEST(GetDirFileList, IsNullForADirectoryThatCannotBeOpened) {
+  testutil::ScratchDir dir;
+  ASSERT_TRUE(testutil::WriteFile(dir / "file", ""));
+  EXPECT_EQ(GetDirFileList((dir / "none").c_str()), nullptr);
+  EXPECT_EQ(GetDirFileList((dir / "file").c_str()), nullptr);
+  EXPECT_EQ(GetDirFileList(nullptr), nullptr);
+}
+
+TEST(ReadDir, GivesEachNameThenNull) {
+  testutil::ScratchDir dir;
+  ASSERT_TRUE(testutil::WriteFile(dir / "only", ""));
+  DIR* d = opendir(dir.path().c_str());
+  ASSERT_NE(d, nullptr);
+  std::vector<std::string> names;
+  while (char* name = ReadDir(d)) names.push_back(name);
+  closedir(d);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{".", "..", "only"}));
+  EXPECT_EQ(ReadDir(nullptr), nullptr);
+}
