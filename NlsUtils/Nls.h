@@ -104,7 +104,8 @@ char* NlsCalcStrVal(const char* text);
 
 // ===== Menu texts (message set 25 of pDrvCoreDB) =====
 
-// Stores a new managed copy of message 25/num in *pp (the old text is not released).
+// Stores a new managed copy of message 25/num in *pp, cut to NLS_REC_SIZE - 1
+// characters (the old text is not released).
 void NlsTtyMenuCvt(char** pp, int num);
 // Store new managed copies of messages 25/first .. 25/first+count-1 in the pLabel,
 // pStates or pPrompt fields of items[0] .. items[count-1]; each text is cut to

@@ -137,6 +137,10 @@ TEST_F(Format, SprintfFormatsAHit) {
   EXPECT_STREQ("The value must be a whole number from 1 to 10.\n", buf);
 }
 
+TEST_F(Format, SprintfIntoTheSharedRecordBuffer) {
+  EXPECT_STREQ("The value must be a whole number from 4 to 4.\n", Nlssprintf(StrBuf, db_, 25, 1003, 4, 4));
+}
+
 TEST_F(Format, SprintfWritesErrorForAMissingMessage) {
   char buf[NLS_REC_SIZE] = "old";
   Nlssprintf(buf, db_, 25, 999);
