@@ -107,12 +107,7 @@ TEST_F(GetSysPsIdListTest, KeepsOnlyProcessesWhoseCommandColumnIsExactlyTheName)
                  "  600 TS   19 TavloD   00:00:00 sh\n");
   EXPECT_EQ(Take(GetSysPsIdList("TavloD")), " 120 377 ");
   EXPECT_EQ(Args(PS), "-ace\n");
-}
-
-TEST_F(GetSysPsIdListTest, IsNullWhenNoProcessHasTheName) {
-  Fake(PS);
-  Output(PS, "    PID CLS PRI TTY          TIME CMD\n" + PsLine(400, "TavloDStop"));
-  EXPECT_EQ(GetSysPsIdList("TavloD"), nullptr);
+  EXPECT_EQ(GetSysPsIdList("tvadmin"), nullptr);
   EXPECT_EQ(GetSysPsIdList(""), nullptr);
   EXPECT_EQ(GetSysPsIdList(nullptr), nullptr);
 }
@@ -131,17 +126,12 @@ TEST(GetSysPsIdListHost, FindsAChildProcessInTheRealProcessTable) {
 
 using CheckProcTableForExecsTest = FakeTools;
 
-TEST_F(CheckProcTableForExecsTest, ReportsTheRunningProgramsInListOrder) {
+TEST_F(CheckProcTableForExecsTest, ReportsTheRunningProgramsInListOrderOrNull) {
   Fake(PS);
   Output(PS, PsLine(42, "tvadmin") + PsLine(471, "tvqadmin") + PsLine(43, "tvadmin"));
   EXPECT_EQ(Take(CheckProcTableForExecs("TavloD,tvadmin")), "tvadmin ( 42 43 )\n");
   EXPECT_EQ(Take(CheckProcTableForExecs(",tvqadmin,TavloD,tvadmin,")),
             "tvqadmin ( 471 )\ntvadmin ( 42 43 )\n");
-}
-
-TEST_F(CheckProcTableForExecsTest, IsNullWhenNoneRuns) {
-  Fake(PS);
-  Output(PS, PsLine(42, "tvadmin"));
   EXPECT_EQ(CheckProcTableForExecs(",TavloD,qmf,"), nullptr);
   EXPECT_EQ(CheckProcTableForExecs(""), nullptr);
   EXPECT_EQ(CheckProcTableForExecs(nullptr), nullptr);
@@ -159,28 +149,19 @@ TEST_F(CheckProcTableForExecsTest, ALongListIsCutAtANameBoundary) {
 
 TEST_F(CheckProcTableForExecsTest, AFullReportEndsWithTheProgramsThatFit) {
   Fake(PS);
-  std::string out, alpha = "alpha (";
+  std::string out, alpha = "alpha (", beta = "beta (";
   for (int pid = 1000; pid < 1150; ++pid) {
     out += PsLine(pid, "alpha");
     alpha += " " + std::to_string(pid);
   }
-  for (int pid = 2000; pid < 2150; ++pid) out += PsLine(pid, "beta");
-  Output(PS, out);
-  // alpha's line (760 characters) fits; beta's (759) would pass 1023 and is left out.
-  EXPECT_EQ(Take(CheckProcTableForExecs("alpha,beta")), alpha + " )\n");
-}
-
-TEST_F(CheckProcTableForExecsTest, AFirstLineTooLongIsCutAfterTheLastIdThatFits) {
-  Fake(PS);
-  std::string out, expected = "beta (";
   for (int pid = 2000; pid < 2300; ++pid) out += PsLine(pid, "beta");
-  for (int pid = 2000; pid < 2202; ++pid) expected += " " + std::to_string(pid);
-  expected += " )\n";
+  for (int pid = 2000; pid < 2202; ++pid) beta += " " + std::to_string(pid);
   Output(PS, out);
-  // 300 ids would need 1509 characters; the line keeps the 202 ids that fit in 1023.
-  std::string report = Take(CheckProcTableForExecs("beta,alpha"));
-  EXPECT_EQ(report, expected);
-  EXPECT_EQ(report.size(), 1019u);
+  // alpha's line (760 characters) fits; beta's (1509) would pass 1023 and is left out.
+  EXPECT_EQ(Take(CheckProcTableForExecs("alpha,beta")), alpha + " )\n");
+  // Alone, beta's line is cut after the 202 ids that fit, so beta is still named.
+  EXPECT_EQ(Take(CheckProcTableForExecs("beta,alpha")), beta + " )\n");
+  EXPECT_EQ(beta.size() + 3, 1019u);
 }
 
 // ===== KillProcessByName =====
@@ -223,7 +204,7 @@ TEST_F(KillProcessByNameTest, NeverSignalsTheProcessGroupForAnIdOfZero) {
 
 using GetDiskSpaceTest = FakeTools;
 
-TEST_F(GetDiskSpaceTest, TakesTheAvailableColumnOfTheDataLine) {
+TEST_F(GetDiskSpaceTest, TakesTheColumnWhoseHeadingBeginsWithAvailInAnyCase) {
   Fake(DF);
   Output(DF, std::string(DF_HEADING) + "/dev/sda1        1000   400       600  40% /\n");
   DiskSpaceInfo info;
@@ -231,43 +212,27 @@ TEST_F(GetDiskSpaceTest, TakesTheAvailableColumnOfTheDataLine) {
   EXPECT_EQ(info.Avail, 600);
   EXPECT_STREQ(info.Text, "/dev/sda1        1000   400       600  40% /\n");
   EXPECT_EQ(Args(DF), "/some/where\n");
-}
-
-TEST_F(GetDiskSpaceTest, MatchesTheHeadingOnItsFirstFiveLettersIgnoringCase) {
-  Fake(DF);
   Output(DF, "Device AVAILABLE Size\nd0 77.5 100\n");
-  DiskSpaceInfo info;
   EXPECT_EQ(GetDiskSpace("/", &info), 1);
   EXPECT_EQ(info.Avail, 77.5);
 }
 
-TEST_F(GetDiskSpaceTest, GivesZeroWithoutAnAvailHeadingOrOutput) {
+TEST_F(GetDiskSpaceTest, TheResultTellsWhetherTheAvailFieldLookedAtExists) {
   Fake(DF);
-  Output(DF, "Filesystem 1K-blocks Used Free\n/dev/sda1 1000 400 600\n");
   DiskSpaceInfo info;
   info.Avail = 99;
+  Output(DF, "Filesystem 1K-blocks Used Free\n/dev/sda1 1000 400 600\n");  // no avail heading
   EXPECT_EQ(GetDiskSpace("/", &info), 0);
   EXPECT_EQ(info.Avail, 0);
   Output(DF, "");
   EXPECT_EQ(GetDiskSpace("/", &info), 0);
-}
-
-TEST_F(GetDiskSpaceTest, AHeadingWithoutDataLineGivesOneWithNothingAvailable) {
-  Fake(DF);
+  Output(DF, std::string(DF_HEADING) + "/dev/mapper/very-long-volume-name\n 1000 400 600 40% /\n");
+  EXPECT_EQ(GetDiskSpace("/", &info), 0);  // df wrapped the data line
   Output(DF, DF_HEADING);
-  DiskSpaceInfo info;
   info.Avail = 99;
-  EXPECT_EQ(GetDiskSpace("/", &info), 1);
+  EXPECT_EQ(GetDiskSpace("/", &info), 1);  // a heading alone: nothing available
   EXPECT_EQ(info.Avail, 0);
   EXPECT_STREQ(info.Text, "");
-}
-
-TEST_F(GetDiskSpaceTest, AWrappedDataLineShorterThanTheHeadingGivesZero) {
-  Fake(DF);
-  Output(DF, std::string(DF_HEADING) + "/dev/mapper/very-long-volume-name\n 1000 400 600 40% /\n");
-  DiskSpaceInfo info;
-  EXPECT_EQ(GetDiskSpace("/", &info), 0);
-  EXPECT_EQ(info.Avail, 0);
 }
 
 TEST_F(GetDiskSpaceTest, ADataLineLongerThanTextIsCutTo511Characters) {
@@ -325,16 +290,12 @@ TEST_F(AvailSpaceTest, TheClimbStopsAtTheRootOrTheCurrentDirectory) {
 
 using DUPathTest = FakeTools;
 
-TEST_F(DUPathTest, ReadsTheFigureBeforeThePath) {
-  Fake(DU);
-  Output(DU, "1234\t/x\n");
-  EXPECT_EQ(DUPath("/x"), 1234);
-  EXPECT_EQ(Args(DU), "-s /x\n");
-}
-
-TEST_F(DUPathTest, NoOutputGivesZero) {
+TEST_F(DUPathTest, ReadsTheFigureBeforeThePathAndZeroWithoutOutput) {
   Fake(DU);
   EXPECT_EQ(DUPath("/x"), 0);
+  Output(DU, "1234\t/x\n");
+  EXPECT_EQ(DUPath("/x"), 1234);
+  EXPECT_EQ(Args(DU), "-s /x\n-s /x\n");
 }
 
 // ===== SearchDirFileList =====
@@ -349,18 +310,13 @@ TEST(SearchDirFileList, SelectsTheNamesWhoseTextAfterTheLastDotIsTheExtension) {
   EXPECT_EQ(Names(Take(list)), (std::vector<std::string>{".log", "a.log", "b.tar.log"}));
 }
 
-TEST(SearchDirFileList, WithoutExtensionListsEveryNameButDotAndDotDot) {
+TEST(SearchDirFileList, WithoutExtensionListsEveryNameButDotAndDotDotOrNull) {
   testutil::ScratchDir dir;
+  EXPECT_EQ(SearchDirFileList(dir.path().c_str(), nullptr), nullptr);
+  EXPECT_EQ(SearchDirFileList((dir / "none").c_str(), nullptr), nullptr);
   ASSERT_TRUE(testutil::WriteFile(dir / "a", ""));
   ASSERT_EQ(mkdir((dir / "sub.d").c_str(), 0755), 0);
   EXPECT_EQ(Names(Take(SearchDirFileList(dir.path().c_str(), nullptr))),
             (std::vector<std::string>{"a", "sub.d"}));
-}
-
-TEST(SearchDirFileList, IsNullForAMissingDirectoryOrWhenNothingQualifies) {
-  testutil::ScratchDir dir;
-  EXPECT_EQ(SearchDirFileList(dir.path().c_str(), nullptr), nullptr);
-  ASSERT_TRUE(testutil::WriteFile(dir / "a.txt", ""));
   EXPECT_EQ(SearchDirFileList(dir.path().c_str(), "log"), nullptr);
-  EXPECT_EQ(SearchDirFileList((dir / "none").c_str(), "log"), nullptr);
 }

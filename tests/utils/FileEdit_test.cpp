@@ -82,18 +82,8 @@ TEST_F(FileEditTest, FileDelFormatEditsByTheModeLetter) {
   EXPECT_EQ(FileDelFormat(b_, "cfg", "c", "0x20"), 0);
   EXPECT_EQ(Read(), "onekey=valtwo\nplain\n");
   Write(text);
-  EXPECT_EQ(FileDelFormat(b_, "cfg", "l", "key"), 0);
+  EXPECT_EQ(FileDelFormat(b_, "cfg", "l", "key"), 0);  // as FileDelLine sparing none
   EXPECT_EQ(Read(), "plain\n");
-}
-
-TEST_F(FileEditTest, FileDelFormatModeLIsFileDelLineWithNothingSpared) {
-  Write("x1\ny\nx2\n");
-  ASSERT_EQ(FileDelLine(b_, "cfg", 0, "x"), 0);
-  const std::string byLine = Read();
-  Write("x1\ny\nx2\n");
-  ASSERT_EQ(FileDelFormat(b_, "cfg", "l", "x"), 0);
-  EXPECT_EQ(Read(), byLine);
-  EXPECT_EQ(byLine, "y\n");
 }
 
 TEST_F(FileEditTest, FileDelFormatRefusesAnotherModeLetterAndLeavesNoOutput) {
