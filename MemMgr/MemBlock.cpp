@@ -99,6 +99,9 @@ MemBlock* GetNewBlock(size_t size) {
   b->Size = static_cast<int32_t>(dataSize);
   b->pData = data;
   b->FreeNodes = MEM_BLOCK_NODES;
+  b->LongestFree = MEM_BLOCK_NODES;
+  b->FirstFree = 0;
+  std::memset(b->FreeBits, 0xFF, sizeof b->FreeBits);
   return b;
 }
 

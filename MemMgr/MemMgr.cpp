@@ -1,6 +1,7 @@
 // MemMgr.cpp - the memory manager's requests: zero-filled pieces in 32-byte nodes, first fit.
 #include "MemMgr/MemMgr.h"
 
+#include <bit>
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
@@ -13,26 +14,44 @@ bool IsDedicated(const MemBlock* b) { return b->Size > MEM_BLOCK_SIZE; }
 
 #ifndef NDEBUG
 // Checks the bookkeeping of one block: in a standard block FreeNodes equals the
-// blanks of the map, and every allocation is a run of 'U' that starts at a record
-// with its length and address; the runs cover exactly the nodes in use.
+// blanks of the map, the bits mirror the map, the search hints hold, and every
+// allocation is a run of 'U' that starts at a record with its length and
+// address; the runs cover exactly the nodes in use.
 void CheckBlock(const MemBlock* b) {
   assert(b->MatEnd == 0);
   assert(!b->pNext || b->pNext->pPrev == b);
   assert(!b->pPrev || b->pPrev->pNext == b);
   assert(b->pPrev || b == pMemB);
   if (IsDedicated(b)) {
-    assert(b->FreeNodes == 0);
+    assert(b->FreeNodes == 0 && b->LongestFree == 0);
     assert(b->Used > 0);
     assert(b->Used <= b->Size);
     return;
   }
   assert(b->Size == MEM_BLOCK_SIZE && b->Used == 0);
   int blanks = 0;
-  for (char c : b->Mat) {
+  int run = 0;
+  int longest = 0;
+  int first = MEM_BLOCK_NODES;
+  for (int i = 0; i < MEM_BLOCK_NODES; ++i) {
+    const char c = b->Mat[i];
     assert(c == MEM_MAT_FREE || c == MEM_MAT_USED);
-    blanks += c == MEM_MAT_FREE;
+    if (c == MEM_MAT_USED) {
+      run = 0;
+      continue;
+    }
+    if (first == MEM_BLOCK_NODES) first = i;
+    ++blanks;
+    ++run;
+    if (run > longest) longest = run;
   }
   assert(blanks == b->FreeNodes);
+  for (int i = 0; i < MEM_BLOCK_NODES; ++i) {
+    assert(((b->FreeBits[i / 64] >> (i % 64)) & 1) == (b->Mat[i] == MEM_MAT_FREE ? 1u : 0u));
+  }
+  // The search hints may be loose but never wrong.
+  assert(b->LongestFree >= longest);
+  assert(b->FirstFree <= first);
   int covered = 0;
   for (int i = 0; i < MEM_BLOCK_NODES; ++i) {
     const MemNode& node = b->Nodes[i];
@@ -61,30 +80,77 @@ size_t RoundRequest(size_t n) {
   return (n + MEM_NODE_SIZE) / MEM_NODE_SIZE * MEM_NODE_SIZE;
 }
 
-// Node number of the leftmost run of k free nodes in a block's map, or -1.
-int FindFreeRun(const MemBlock* b, int k) {
-  const char* mat = b->Mat;
-  int pos = 0;
-  while (MEM_BLOCK_NODES - pos >= k) {
-    // A run must start early enough to fit before the end of the map.
-    const auto* blank = static_cast<const char*>(
-        std::memchr(mat + pos, MEM_MAT_FREE, static_cast<size_t>(MEM_BLOCK_NODES - pos - k + 1)));
-    if (!blank) return -1;
-    const auto* used = static_cast<const char*>(std::memchr(blank, MEM_MAT_USED, static_cast<size_t>(k)));
-    if (!used) return static_cast<int>(blank - mat);
-    pos = static_cast<int>(used - mat) + 1;
+constexpr int kWords = MEM_BLOCK_NODES / 64;
+
+// Bits 0 to n - 1 set (n from 0 to 64).
+constexpr uint64_t LowBits(int n) { return n >= 64 ? ~uint64_t{0} : (uint64_t{1} << n) - 1; }
+
+// Sets count map characters from node `from` on to ch, and their bits to match.
+void SetNodes(MemBlock* b, int from, int count, char ch) {
+  std::memset(b->Mat + from, ch, static_cast<size_t>(count));
+  while (count > 0) {
+    const int bit = from % 64;
+    const int n = count < 64 - bit ? count : 64 - bit;
+    const uint64_t mask = LowBits(n) << bit;
+    uint64_t& word = b->FreeBits[from / 64];
+    word = ch == MEM_MAT_FREE ? word | mask : word & ~mask;
+    from += n;
+    count -= n;
   }
+}
+
+// Bit i set when bits i to i + k - 1 of x are all set (1 <= k <= 64).
+uint64_t RunStarts(uint64_t x, int k) {
+  for (int len = 1; len < k && x;) {
+    const int step = len < k - len ? len : k - len;
+    x &= x >> step;
+    len += step;
+  }
+  return x;
+}
+
+// Node number of the leftmost run of k free nodes in a block, the first match
+// of k blanks in its map, or -1. The map is read through its bits, 64 nodes at a
+// time, from the first node that may be free. A failed search records that no
+// run of k exists, so that later requests of k or more pass the block by.
+int FindFreeRun(MemBlock* b, int k) {
+  if (b->FreeNodes < k || b->LongestFree < k) return -1;
+  int carry = 0;  // free nodes that end the words already read
+  for (int w = b->FirstFree / 64; w < kWords; ++w) {
+    const uint64_t x = b->FreeBits[w];
+    if (carry > 0 && k - carry <= 64 && (x & LowBits(k - carry)) == LowBits(k - carry)) return w * 64 - carry;
+    if (k <= 64) {
+      const uint64_t starts = RunStarts(x, k);
+      if (starts) return w * 64 + std::countr_zero(starts);
+    }
+    carry = x == ~uint64_t{0} ? carry + 64 : std::countl_one(x);
+  }
+  b->LongestFree = k - 1;
   return -1;
+}
+
+// Frees the count nodes at node `from` of a standard block. The free run they
+// join may be the block's longest now, and may be its first.
+void FreeRun(MemBlock* b, int from, int count) {
+  SetNodes(b, from, count, MEM_MAT_FREE);
+  b->FreeNodes += count;
+  int start = from;
+  while (start > 0 && b->Mat[start - 1] == MEM_MAT_FREE) --start;
+  int end = from + count;
+  while (end < MEM_BLOCK_NODES && b->Mat[end] == MEM_MAT_FREE) ++end;
+  if (end - start > b->LongestFree) b->LongestFree = end - start;
+  if (start < b->FirstFree) b->FirstFree = start;
 }
 
 // Hands out the k free nodes at node i of a standard block, zeroed.
 void* TakeNodes(MemBlock* b, int i, int k) {
   char* addr = b->pData + i * MEM_NODE_SIZE;
-  std::memset(b->Mat + i, MEM_MAT_USED, static_cast<size_t>(k));
+  SetNodes(b, i, k, MEM_MAT_USED);
   b->Nodes[i].NodeCnt = static_cast<uint16_t>(k);
   b->Nodes[i].pAddr = addr;
   std::memset(addr, 0, static_cast<size_t>(k) * MEM_NODE_SIZE);
   b->FreeNodes -= k;
+  if (i == b->FirstFree) b->FirstFree = i + k;
   CHECK_BLOCK(b);
   return addr;
 }
@@ -95,8 +161,10 @@ void* GetDedicated(size_t r) {
   MemBlock* b = GetNewBlock(blocks * MEM_BLOCK_SIZE);
   if (!b) return nullptr;
   std::memset(b->pData, 0, r);
-  std::memset(b->Mat, MEM_MAT_USED, sizeof b->Mat);
+  SetNodes(b, 0, MEM_BLOCK_NODES, MEM_MAT_USED);
   b->FreeNodes = 0;
+  b->LongestFree = 0;
+  b->FirstFree = MEM_BLOCK_NODES;
   b->Used = static_cast<int32_t>(r);
   CHECK_BLOCK(b);
   return b->pData;
@@ -129,16 +197,15 @@ void* AdjustNodes(MemBlock* b, int i, size_t r) {
   if (k == c) return p;
   if (k < c) {
     // The released tail goes back zeroed.
-    std::memset(b->Mat + i + k, MEM_MAT_FREE, static_cast<size_t>(c - k));
+    FreeRun(b, i + k, c - k);
     std::memset(p + k * MEM_NODE_SIZE, 0, static_cast<size_t>(c - k) * MEM_NODE_SIZE);
     node.NodeCnt = static_cast<uint16_t>(k);
-    b->FreeNodes += c - k;
     CHECK_BLOCK(b);
     return p;
   }
   const int e = k - c;
   if (i + k <= MEM_BLOCK_NODES && TestMAT(b->Mat + i + c, MEM_MAT_FREE, e)) {
-    std::memset(b->Mat + i + c, MEM_MAT_USED, static_cast<size_t>(e));
+    SetNodes(b, i + c, e, MEM_MAT_USED);
     std::memset(p + c * MEM_NODE_SIZE, 0, static_cast<size_t>(e) * MEM_NODE_SIZE);
     node.NodeCnt = static_cast<uint16_t>(k);
     b->FreeNodes -= e;
@@ -148,7 +215,7 @@ void* AdjustNodes(MemBlock* b, int i, size_t r) {
   if (i >= e && TestMAT(b->Mat + i - e, MEM_MAT_FREE, e)) {
     const int j = i - e;
     char* dest = b->pData + j * MEM_NODE_SIZE;
-    std::memset(b->Mat + j, MEM_MAT_USED, static_cast<size_t>(e));
+    SetNodes(b, j, e, MEM_MAT_USED);
     std::memmove(dest, p, static_cast<size_t>(c) * MEM_NODE_SIZE);
     std::memset(dest + c * MEM_NODE_SIZE, 0, static_cast<size_t>(e) * MEM_NODE_SIZE);
     b->Nodes[j].NodeCnt = static_cast<uint16_t>(k);
@@ -202,12 +269,10 @@ void* GetMem(size_t n) {
   if (r > MEM_BLOCK_SIZE) return GetDedicated(r);
   const int k = static_cast<int>(r / MEM_NODE_SIZE);
   if (!pMemB && !GetNewBlock(MEM_BLOCK_SIZE)) return nullptr;
-  // Older blocks come first; a block whose FreeNodes is too small is not searched.
+  // Older blocks come first; a block without room for k nodes is not searched.
   for (MemBlock* b = pMemB; b; b = b->pNext) {
-    if (b->FreeNodes >= k) {
-      const int i = FindFreeRun(b, k);
-      if (i >= 0) return TakeNodes(b, i, k);
-    }
+    const int i = FindFreeRun(b, k);
+    if (i >= 0) return TakeNodes(b, i, k);
     // The new block is appended and becomes the next one visited.
     if (!b->pNext && !GetNewBlock(MEM_BLOCK_SIZE)) return nullptr;
   }
@@ -225,8 +290,7 @@ void PutMem(void* p) {
   const int i = AllocationIndex(b, p);
   if (i < 0) return;
   MemNode& node = b->Nodes[i];
-  std::memset(b->Mat + i, MEM_MAT_FREE, node.NodeCnt);
-  b->FreeNodes += node.NodeCnt;
+  FreeRun(b, i, node.NodeCnt);
   node = MemNode{};
   CHECK_BLOCK(b);
   // A block that holds nothing goes back to the system at once.

@@ -30,6 +30,9 @@ struct MemBlock {
   uint32_t MatEnd;   // always 0: terminates Mat so that a free run never passes the last node
   bool HeadFromHeap; // the header came from the C library heap (no /dev/zero), not a mapping
   bool DataFromHeap; // the data area came from the C library heap, not a mapping
+  int32_t LongestFree; // search hint: no run of free nodes in Mat is longer than this
+  int32_t FirstFree;   // search hint: every node below this one is in use
+  uint64_t FreeBits[MEM_BLOCK_NODES / 64];  // Mat as bits, 1 for a free node (node n: word n / 64, bit n % 64)
 };
 
 // The largest data area a block may have (its Size is a signed 32-bit count); a
