@@ -271,8 +271,9 @@ int RunDump(char** args, int) {
   const char* format = h->Type == DBT_LEGACY ? "legacy format (lengths in host byte order)"
                        : h->Type == DBT_TYPED ? "typed format (TXDBAA header, big-endian lengths)"
                                               : "empty (no record yet)";
-  std::printf("%s: %s, %lld bytes, %ld records", path, format, h->FileSize, records);
-  if (h->Type == DBT_TYPED) std::printf(", header count %ld", static_cast<long>(h->Count));
+  std::printf("%s: %s; %lld bytes; %ld record%s", path, format, h->FileSize, records,
+              records == 1 ? "" : "s");
+  if (h->Type == DBT_TYPED) std::printf("; header count %ld", static_cast<long>(h->Count));
   std::printf("\n");
   static char key[DBM_REC_BUF_SIZE], value[DBM_REC_BUF_SIZE];
   int32_t at = h->Type == DBT_LEGACY ? 0 : DBT_HEADER_SIZE;
