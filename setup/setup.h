@@ -127,3 +127,27 @@ void GenSimpleScript(const char* path, const char* shell, const char* templ, con
 
 // Brings an installed System V package up to the new distribution; returns 1.
 int upgradeSolarisPackage(const char* pkg, const char* pkgDir);
+
+// ===== Driver helpers: path safety, relocation, created work-area bases =====
+// (added by the driver: paths that reach shell command lines are checked first)
+
+// Prints message n of the run's language (nlsSetupStrCvt) filled with the
+// arguments that its English text asks for, to standard output, and flushes it.
+void PrintSetupMessage(int n, ...);
+// Longest work-area base, installation directory or installer directory accepted.
+constexpr int SAFE_PATH_MAX = 256;
+// 1 when path may be pasted into a shell command line: not empty, at most
+// SAFE_PATH_MAX characters, and free of blanks, tabs, line feeds, other control
+// characters and the characters " $ ` \ ' ; & | < > ( ) * ? [ ] { } ~. Otherwise 0,
+// with the reason in words ("it contains a blank") in reason (size bytes).
+int CheckSafePath(const char* path, char* reason, int size);
+// Ends the program with exit status 2 and "ERROR: unsafe <what> '<path>': <reason>
+// ..." on standard error unless CheckSafePath accepts path.
+void RequireSafePath(const char* what, const char* path);
+// Moves the previous installation's product tree from pCurrentInstallDir to
+// pTargetInstallDir and points /usr/Kandu/tvnn at it; nothing when both name the
+// same product directory. The move and the link are fatal on failure (status 1).
+void relocatePreviousInstallation();
+// Removes, with rmdir (never recursively), the work-area bases this run created and
+// the parents it created for them, as far as they are empty.
+void removeCreatedWorkAreaBases();

@@ -1,0 +1,44 @@
+// main.cpp - setup, the console installer of the Tavlo printing suite: the run from
+// start-up to clean-up.
+#include "setup/setup.h"
+
+#include "SysCmd/SysCmd.h"
+#include "utils/utils.h"
+
+#include <cstring>
+
+// One run: language, command line, previous installation, free space, running
+// programs and relocation, the distribution and its installation, the clean-up.
+// Exit status 0 at the end and at every orderly refusal; 1 for a failed fatal
+// command or a missing list; 2 for a work-area base that cannot be made or a path
+// that cannot safely stand in a command line.
+int main(int argc, char** argv) {
+  flUseLog = 1;
+  pKanduInstallDir = SaveStr("/tmp/%sInstall", MAKER_NAME);
+  LineBuf[0] = '\0';
+  const char* invocation = argc > 0 && argv[0] != nullptr ? argv[0] : "setup";
+  pPathToSetup = GetToolPath(invocation);
+  my_name = SaveStr_(StripPath(invocation));
+  InitSysCmdList();
+  nlsSetupStrCvt(0);
+  parseCommandLineOptions(argc, argv);
+
+  pCurrentInstallDir = locatePreviousInstallation();
+  if (pCmdLineInstallDir != nullptr) {
+    pTargetInstallDir = pCmdLineInstallDir;
+  } else if (pCurrentInstallDir != nullptr) {
+    pTargetInstallDir = pCurrentInstallDir;
+  } else {
+    pTargetInstallDir = SaveStr_(DEFAULT_INSTALL_DIR);
+  }
+  pAppDir = SaveStr("%s/%s/%s", pTargetInstallDir, MAKER_NAME, PRODUCT_NAME);
+
+  FreeSpaceForInstall(pKanduInstallDir, pTargetInstallDir, MAKER_NAME);
+  if (pCurrentInstallDir != nullptr) {
+    if (QuitForRunningProcesses(pBinaryInstanceCheckList) != 0) exit_app(0);
+    if (std::strcmp(pTargetInstallDir, pCurrentInstallDir) != 0) relocatePreviousInstallation();
+  }
+  installFromSite(pKanduInstallDir);
+  KanduClean(pKanduInstallDir);
+  exit_app(0);
+}
