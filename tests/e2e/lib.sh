@@ -1,3 +1,4 @@
+#!/bin/bash
 # lib.sh - shell functions for the end-to-end suites: distributions, runs of setup in
 # the sandbox, captured results and assertions.
 #
@@ -322,7 +323,8 @@ e2e_assert_unchanged() {
 }
 
 # ---------------------------------------------------------------------------------
-# The stand-in programs of the sample product log each start (see sample/README.md):
+# The stand-in programs of the sample product log each start (README.md, "Sandbox and
+# distributions"; sample/pkg/standin.sh):
 # lines "<program>\t<pid>\t<key>\t<value>".
 
 # The arguments of the N-th start (default the first) of a program, one a line.
@@ -351,3 +353,63 @@ e2e_assert_standin() {
     e2e_fail "$prog did not log $key $value"
   fi
 }
+
+# ---------------------------------------------------------------------------------
+# Run directly (CTest runs it as e2e.lib with the build folder), the library checks
+# that its assertions and readers tell right from wrong on made-up results.
+e2e_self_test() {
+  e2e_init --no-sandbox "$1"
+  local d=$E2E_SCRATCH/self out
+  mkdir -p "$d"
+  E2E_STATUS=3 E2E_STDOUT=$d/out E2E_STDERR=$d/err E2E_REPORT=$d/report E2E_STANDINS=$d/standins
+  printf 'one\ntwo\n' >"$E2E_STDOUT"
+  : >"$E2E_STDERR"
+  printf 'created\t/usr/bin/x\tfile\t0755\troot\troot\t\t\t\t\t\t\t\n' >"$E2E_REPORT"
+  printf 'changed\t/etc/y\tfile\t4755\troot\tlp\t\tfile\t0644\troot\troot\t\tmode,group\n' >>"$E2E_REPORT"
+  printf 'removed\t/opt/z\t\t\t\t\t\tlink\t0777\troot\troot\t/t\t\n' >>"$E2E_REPORT"
+  printf 'qmf\t7\tstart\t/q\nqmf\t7\targ\t-a\nqmf\t7\targ\tb c\nqmf\t9\tstart\t/q\nqmf\t9\targ\t-z\n' >"$E2E_STANDINS"
+
+  # Each check: the assertion, and whether it must pass (1) or fail (0).
+  local checks=(
+    "1|e2e_assert_status 3" "0|e2e_assert_status 0"
+    "1|e2e_assert_stdout_has two" "0|e2e_assert_stdout_has three"
+    "1|e2e_assert_stdout_is \$'one\ntwo\n'" "0|e2e_assert_stdout_is one"
+    "1|e2e_assert_stdout_lacks three" "0|e2e_assert_stdout_lacks one"
+    "1|e2e_assert_stderr_is ''" "0|e2e_assert_log_has x"
+    "1|e2e_assert_change created /usr/bin/x file 0755 root root"
+    "0|e2e_assert_change created /usr/bin/x file 0644"
+    "0|e2e_assert_change changed /usr/bin/x"
+    "1|e2e_assert_change changed:mode,group /etc/y file 4755 - lp"
+    "0|e2e_assert_change changed:mode /etc/y"
+    "1|e2e_assert_change removed /opt/z link 0777 root root /t"
+    "0|e2e_assert_change removed /opt/w"
+    "1|e2e_assert_unchanged /opt/w" "0|e2e_assert_unchanged /etc/y"
+    "1|e2e_assert_standin qmf arg 'b c'" "0|e2e_assert_standin qmf arg b"
+  )
+  local c want expr before ok=0 bad=0
+  for c in "${checks[@]}"; do
+    want=${c%%|*} expr=${c#*|}
+    before=$E2E_FAILED
+    out=$(eval "$expr"; echo "failed=$E2E_FAILED")
+    if { [ "$want" = 1 ] && [[ "$out" == *"failed=$before" ]]; } ||
+      { [ "$want" = 0 ] && [[ "$out" == *"failed=$((before + 1))" ]]; }; then
+      ok=$((ok + 1))
+    else
+      bad=$((bad + 1))
+      echo "  FAIL: '$expr' should $([ "$want" = 1 ] && echo pass || echo fail): $out"
+    fi
+  done
+  [ "$(e2e_standin_args qmf 1 | tr '\n' '|')" = "-a|b c|" ] && ok=$((ok + 1)) ||
+    { bad=$((bad + 1)); echo "  FAIL: e2e_standin_args qmf 1"; }
+  [ "$(e2e_standin_args qmf 2)" = -z ] && [ "$(e2e_standin_count qmf)" = 2 ] && ok=$((ok + 1)) ||
+    { bad=$((bad + 1)); echo "  FAIL: the second start of qmf"; }
+  [ "$(e2e_report_paths changed /etc)" = /etc/y ] && [ -z "$(e2e_report_paths created /opt)" ] &&
+    ok=$((ok + 1)) || { bad=$((bad + 1)); echo "  FAIL: e2e_report_paths"; }
+  echo "$ok passed, $bad failed"
+  [ $bad = 0 ]
+}
+
+if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+  e2e_self_test "$@"
+  exit
+fi
