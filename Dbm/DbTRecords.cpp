@@ -1,5 +1,6 @@
 // DbTRecords.cpp - record operations of the typed record database: lookups over the
 // memory image, changes made in the image and written back whole.
+#include <climits>
 #include <cstring>
 #include <string_view>
 
@@ -122,6 +123,7 @@ int DbmTPutRecord(DbTHandle* h, const char* key, const void* value, int len) {
   Refresh(h);
   unsigned L = dbm::RecordPayload(h->pName, key, static_cast<size_t>(len));
   if (!L || dbm::RefuseDamaged(h)) return 0;
+  if (h->Size > INT32_MAX - 2 * DBM_REC_BUF_SIZE) return 0;  // the image's offsets are 32-bit
   bool legacy = h->Type == DBT_LEGACY;
   // Room for the new record is made first: when memory runs out, nothing changed.
   int32_t base = h->Size == 0 && !legacy ? DBT_HEADER_SIZE : h->Size;

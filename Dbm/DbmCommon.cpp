@@ -115,11 +115,11 @@ FILE* OpenReplacement(const char* tmp, const char* target, int newMode) {
     return nullptr;
   }
   fchmod(fd, mode);
-  // Written by root for another owner, the file keeps its owner and group.
+  // Rewritten by root, a file of another owner keeps its owner and group; should that
+  // fail, it belongs to root with the same mode, and nothing is lost.
   if (replaces && geteuid() == 0) {
-    if (fchown(fd, st.st_uid, st.st_gid) != 0) {
-      // The file then belongs to root, readable as before; nothing is lost.
-    }
+    int owned = fchown(fd, st.st_uid, st.st_gid);
+    (void)owned;
   }
   FILE* f = fdopen(fd, "wb");
   if (!f) {
