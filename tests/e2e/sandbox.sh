@@ -255,4 +255,31 @@ else
   fi
 fi
 
+# ---------------------------------------------------------------------------------
+e2e_case "lib.sh runs an installer from a built distribution and captures the run"
+# An installer's stand-in that does what setup's distribution step does with the files.
+e2e_fake_tool setup-standin 'w=/tmp/KanduInstall
+mkdir -p $w && cp disks pkg_tar.* $w/ && cd $w && cat pkg_tar.* >LinuxppcTvnn.tar.Z &&
+  /usr/bin/uncompress LinuxppcTvnn.tar.Z && tar xpf LinuxppcTvnn.tar || exit 1
+echo "joined and unpacked" >/tmp/setup.log
+read answer
+echo "answer: $answer; LANG=$LANG; args: $*"
+mkdir -p /usr/Kandu && cp -a $w/pkg /usr/Kandu/tvnn && /usr/Kandu/tvnn/tvqadmin -upgrade' >"$S/standin-path"
+if e2e_make_dist standin --setup "$(cat "$S/standin-path")" --piece-size 1K >/dev/null 2>"$S/mkdist.err"; then
+  e2e_run_setup --name first --stdin yes --lang de_DE -- install /usr
+  e2e_assert_status 0
+  e2e_assert_stdout_is $'answer: yes; LANG=de_DE; args: install /usr\ntvqadmin: print queues upgraded\n'
+  e2e_assert_log_has "joined and unpacked"
+  e2e_assert_change created /usr/Kandu/tvnn/tvqadmin file 0755 root root
+  e2e_assert_change created /tmp/KanduInstall/LinuxppcTvnn.tar file
+  e2e_assert_unchanged /usr/Kandu/tvnn/LinuxppcTvnn.tar.Z
+  e2e_assert_standin tvqadmin arg -upgrade
+  [ "$(e2e_standin_count tvqadmin)" = 1 ] && e2e_pass "tvqadmin started once" || e2e_fail "tvqadmin starts"
+  kept=$(e2e_state_file /usr/Kandu/tvnn/pkg.list) && cmp -s "$kept" "$E2E_ROOT/sample/pkg/pkg.list" &&
+    e2e_pass "the installed pkg.list is kept" || e2e_fail "no kept /usr/Kandu/tvnn/pkg.list"
+  [ ! -e /usr/Kandu/tvnn/pkg.list ] && e2e_pass "nothing installed on the host" || e2e_fail "host /usr/Kandu"
+else
+  e2e_fail "mkdist: $(cat "$S/mkdist.err")"
+fi
+
 e2e_finish
