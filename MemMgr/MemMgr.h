@@ -56,12 +56,15 @@ void* GetMem(size_t n);
 void PutMem(void* p);
 
 // Resize the allocation at p to n bytes, possibly moving it; contents up to the
-// smaller size stay, added space is zero. n of 0 releases p and returns null; a
-// null or foreign p gives GetMem(n). When no memory can be had the result is
-// null and p stays valid and untouched.
+// smaller size stay (in whole nodes), added nodes are zero. n of 0 releases p and
+// returns null; a null or foreign p, or one that is not the start of an
+// allocation, is left alone and gives GetMem(n). When no memory can be had the
+// result is null (after the out-of-memory message) and p stays valid and untouched.
 void* AdjustMem(void* p, size_t n);
 
-// Print the state of every block to standard output.
+// Print the state of every block to standard output: each standard block with
+// its map and its allocations (their content shown as text, never past their
+// nodes), each dedicated block on one line.
 void DumpMem();
 
 // Block-level operations (used by the manager and its tests).

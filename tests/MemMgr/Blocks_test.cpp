@@ -31,16 +31,6 @@ TEST(MapBlockTest, GivesZeroFilledWritablePagesBeyondTheSize) {
   EXPECT_GE(MemId, 0);
 }
 
-TEST(MapBlockTest, LimitHookLetsTheGivenNumberOfCallsSucceed) {
-  MemSetMapLimit(1);
-  void* first = MapBlock(10);
-  void* second = MapBlock(10);
-  MemSetMapLimit(-1);
-  EXPECT_NE(first, nullptr);
-  EXPECT_EQ(second, nullptr);
-  munmap(first, static_cast<size_t>(getpagesize()));
-}
-
 TEST(TestMATTest, TellsWhetherARunOfMapCharactersIsUniform) {
   const char map[] = "UU   U";
   EXPECT_EQ(TestMAT(map + 2, ' ', 3), 1);

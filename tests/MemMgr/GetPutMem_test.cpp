@@ -66,15 +66,13 @@ TEST_F(GetMemTest, RequestOf64KBGetsADedicatedBlockOfTwiceThatSize) {
   void* small = GetMem(10);
   ASSERT_EQ(Chain().size(), 2u);
   EXPECT_EQ(small, Chain()[1]->pData);
+  // Larger requests take whole multiples of 64 KB.
+  void* larger = GetMem(200000);  // r = 200032
+  ASSERT_EQ(Chain().size(), 3u);
+  EXPECT_EQ(Chain()[2]->Size, 262144);
+  EXPECT_EQ(Chain()[2]->Used, 200032);
+  PutMem(larger);
   PutMem(small);
-  PutMem(p);
-}
-
-TEST_F(GetMemTest, DedicatedSizesAreWholeMultiplesOf64KB) {
-  void* p = GetMem(200000);  // r = 200032, four standard blocks' worth
-  ASSERT_NE(p, nullptr);
-  EXPECT_EQ(pMemB->Size, 262144);
-  EXPECT_EQ(pMemB->Used, 200032);
   PutMem(p);
 }
 
