@@ -329,7 +329,7 @@ TEST_F(DbT, UnreadableFileIsNotReplaced) {
   EXPECT_TRUE(S_ISDIR(st.st_mode));
 }
 
-TEST_F(DbT, WalkLeavesTheCursorAtTheKeyOfATypedRecord) {
+TEST_F(DbT, WalkAndFindLeaveTheCursorAtKeyAndValue) {
   DbTHandle* h = Open("walk");
   Put(h, "one", "1");
   Put(h, "two", "22");
@@ -342,23 +342,18 @@ TEST_F(DbT, WalkLeavesTheCursorAtTheKeyOfATypedRecord) {
     seen += std::string(key) + "=" + value + ";";
   }
   EXPECT_EQ(seen, "one=1;two=22;");
+  // Finding a record leaves the cursor at its value.
+  ASSERT_EQ(FindTRecord(h, "two", &rec), 1);
+  EXPECT_EQ(rec.L, 8);
+  EXPECT_EQ(rec.k, 4);
+  char value[4] = {};
+  ASSERT_EQ(DbmTGetData(h, value, 2), 1);
+  EXPECT_STREQ(value, "22");
+  EXPECT_EQ(FindTRecord(h, "tw", &rec), 0);
   h->Cursor = h->Size - 1;
   char two[2];
   EXPECT_EQ(DbmTGetData(h, two, 2), 0);  // past the end of the image
   EXPECT_EQ(DbmTPutData(h, "xy", 2), 0);
-}
-
-TEST_F(DbT, FindLeavesTheCursorAtTheValue) {
-  DbTHandle* h = Open("find");
-  Put(h, "k1", "abc");
-  DbTRec rec;
-  ASSERT_EQ(FindTRecord(h, "k1", &rec), 1);
-  EXPECT_EQ(rec.L, 8);
-  EXPECT_EQ(rec.k, 3);
-  char value[4] = {};
-  DbmTGetData(h, value, 3);
-  EXPECT_STREQ(value, "abc");
-  EXPECT_EQ(FindTRecord(h, "k", &rec), 0);
 }
 
 TEST_F(DbT, GetRecordVGrowsTheBufferForALongValue) {

@@ -273,14 +273,6 @@ TEST_F(DbmRecords, GetDataRefusesAShortRecord) {
   std::fclose(f);
 }
 
-TEST_F(DbmRecords, OpenDataBaseFindsOnlyExistingFiles) {
-  EXPECT_EQ(OpenDataBase("none", "xdb", "rb", 1), nullptr);
-  Put("o", "a", "v");
-  FILE* f = OpenDataBase("o", "xdb", "rb", 0);
-  ASSERT_NE(f, nullptr);
-  std::fclose(f);
-}
-
 TEST_F(DbmRecords, NewDataBaseReplacesALinkPlantedAtTheTemporaryName) {
   MakeDb();
   Write(Path("victim"), "precious");

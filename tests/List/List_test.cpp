@@ -265,26 +265,3 @@ TEST(ListDump, PrintsPositionAndFirstWord) {
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "  1) 7\n  2) -42\n  3) 5\n");
   ListDel(list);
 }
-
-TEST(ListLinks, PushAndPopLinkKeepCountAndSize) {
-  List* list = ListCreate();
-  ListLink a{}, b{};
-  a.Size = 3;
-  b.Size = 5;
-  ListPushLink(list, &a);
-  ListPushLink(list, &b);
-  EXPECT_EQ(list->pFirst, &a);
-  EXPECT_EQ(list->pLast, &b);
-  EXPECT_EQ(a.pNext, &b);
-  EXPECT_EQ(b.pPrev, &a);
-  EXPECT_EQ(list->Size, 8);
-  ListPopLink(list, &a);
-  EXPECT_EQ(list->pFirst, &b);
-  EXPECT_EQ(b.pPrev, nullptr);
-  EXPECT_EQ(list->Count, 1);
-  EXPECT_EQ(list->Size, 5);
-  ListPopLink(list, &b);
-  EXPECT_EQ(list->pFirst, nullptr);
-  EXPECT_EQ(list->pLast, nullptr);
-  PutMem(list);
-}
