@@ -16,7 +16,10 @@
 #include <map>
 #include <random>
 #include <string>
+#include <type_traits>
 #include <vector>
+
+#include <unistd.h>
 
 #include "MemMgr/MemMgr.h"
 
@@ -87,6 +90,10 @@ void BM_StringChurn(benchmark::State& state) {
   for (size_t i = 0; i < kLive; ++i) {
     length[i] = load.initial[i];
     text[i] = static_cast<char*>(Heap::Get(length[i]));
+    if (!text[i]) {
+      state.SkipWithError("out of memory");
+      return;
+    }
     WriteText(text[i], 0, length[i]);
   }
   size_t next = 0;
@@ -96,13 +103,22 @@ void BM_StringChurn(benchmark::State& state) {
     uint32_t& n = length[op.slot];
     if (op.grow && n < kMaxText) {
       const uint32_t grown = std::min<uint32_t>(static_cast<uint32_t>(kMaxText), n + op.size);
-      p = static_cast<char*>(Heap::Adjust(p, grown));
+      char* q = static_cast<char*>(Heap::Adjust(p, grown));
+      if (!q) {
+        state.SkipWithError("out of memory");
+        break;
+      }
+      p = q;
       WriteText(p, n - 1, grown);
       n = grown;
     } else {
       Heap::Put(p);
       n = op.grow ? static_cast<uint32_t>(1 + op.size) : op.size;
       p = static_cast<char*>(Heap::Get(n));
+      if (!p) {
+        state.SkipWithError("out of memory");
+        break;
+      }
       WriteText(p, 0, n);
     }
     benchmark::DoNotOptimize(p);
@@ -123,29 +139,44 @@ BENCHMARK_TEMPLATE(BM_StringChurn, CLibraryZeroedHeap)->Name("StringChurn/calloc
 // Prints as usual and keeps the mean time per operation of each benchmark.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
+  // Colours only on a terminal.
+  RatioReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular) {}
+
+  struct Mean {
+    double real = 0;  // sums of nanoseconds per operation over the repetitions
+    double cpu = 0;
+    int count = 0;
+  };
+
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Iteration || run.iterations == 0) continue;
-      const double ns = run.real_accumulated_time * 1e9 / static_cast<double>(run.iterations);
-      Mean& m = means_[run.benchmark_name()];
-      m.sum += ns;
+      // Single runs are averaged; with only aggregates reported, their mean is used.
+      const bool single = run.run_type == Run::RT_Iteration;
+      if (!single && run.aggregate_name != "mean") continue;
+      Mean& m = (single ? runs_ : aggregates_)[run.run_name.str()];
+      m.real += run.GetAdjustedRealTime() * NsPer(run.time_unit);
+      m.cpu += run.GetAdjustedCPUTime() * NsPer(run.time_unit);
       ++m.count;
     }
     ConsoleReporter::ReportRuns(runs);
   }
 
-  // Nanoseconds per operation of the named benchmark; negative when it did not run.
-  double NsPerOp(const std::string& name) const {
-    auto it = means_.find(name);
-    return it == means_.end() ? -1.0 : it->second.sum / it->second.count;
+  // Mean nanoseconds per operation of the named benchmark; count 0 when it did not run.
+  Mean NsPerOp(const std::string& name) const {
+    auto it = runs_.find(name);
+    if (it == runs_.end()) it = aggregates_.find(name);
+    if (it == aggregates_.end()) return {};
+    const Mean& m = it->second;
+    return {m.real / m.count, m.cpu / m.count, m.count};
   }
 
  private:
-  struct Mean {
-    double sum = 0;
-    int count = 0;
-  };
-  std::map<std::string, Mean> means_;
+  static double NsPer(benchmark::TimeUnit unit) {
+    return 1e9 / benchmark::GetTimeUnitMultiplier(unit);
+  }
+
+  std::map<std::string, Mean> runs_;
+  std::map<std::string, Mean> aggregates_;
 };
 
 }  // namespace
@@ -155,15 +186,14 @@ int main(int argc, char** argv) {
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  const double mine = reporter.NsPerOp("StringChurn/MemMgr");
-  std::printf("\nns per operation (real time, mean of runs):\n");
+  const RatioReporter::Mean mine = reporter.NsPerOp("StringChurn/MemMgr");
+  std::printf("\nns per operation, mean of runs:   real      cpu   MemMgr/this (real, cpu)\n");
   for (const char* name : {"StringChurn/MemMgr", "StringChurn/malloc", "StringChurn/calloc"}) {
-    const double ns = reporter.NsPerOp(name);
-    if (ns < 0) continue;
-    std::printf("  %-20s %10.1f\n", name, ns);
-    if (mine > 0 && std::string(name) != "StringChurn/MemMgr") {
-      std::printf("  %-20s %10.2f  (MemMgr time / %s time)\n", "ratio", mine / ns, name + 12);
-    }
+    const RatioReporter::Mean ns = reporter.NsPerOp(name);
+    if (ns.count == 0) continue;
+    std::printf("  %-28s %8.1f %8.1f", name, ns.real, ns.cpu);
+    if (mine.count > 0) std::printf("   %6.2f %6.2f", mine.real / ns.real, mine.cpu / ns.cpu);
+    std::printf("\n");
   }
   benchmark::Shutdown();
   return 0;
