@@ -91,6 +91,7 @@ char* DbmGetRecordList(const char* name, const char* sep, const char* closing);
 // The records whose key contains pattern, in file order; null when none. Release
 // with DbmFreeDbLinkList.
 DbLinkNode* DbmGetDbLinkList(const char* name, const char* pattern);
+// Releases every node of such a list and its record copy; null is ignored.
 void DbmFreeDbLinkList(DbLinkNode* list);
 // New managed text of the database names in "db" of the current directory (entries
 // whose text from their first "." is ".xdb"), " a b" with blank set, "a,b" without.
