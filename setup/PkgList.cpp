@@ -1,0 +1,449 @@
+// PkgList.cpp - interprets the package list: copies, directories, links, modes,
+// owners, launchers, renames and edits of the product's files, by release.
+//
+// Each line is a command, its name N and attribute pairs that work on D/N (D the
+// product directory). The interpreter keeps its own copy of the line and its own
+// cursor in it, so the helpers it calls may tokenize and use the shared line
+// buffer freely.
+#include "setup/setup.h"
+
+#include "MemMgr/MemMgr.h"
+#include "SysCmd/SysCmd.h"
+#include "utils/utils.h"
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/utsname.h>
+#include <unistd.h>
+
+namespace {
+
+// Entries of the system command table.
+constexpr int kChgrp = 4;
+constexpr int kChmod = 5;
+constexpr int kChown = 6;
+constexpr int kCopyFile = 9;   // cp -p
+constexpr int kCopyTree = 10;  // cp -pr
+constexpr int kLn = 17;
+constexpr int kMove = 25;      // mv -f
+constexpr int kRemove = 29;    // rm -f
+constexpr int kRemoveAll = 30; // rm -rf
+constexpr int kShell = 31;
+constexpr int kTouch = 35;
+constexpr int kSed = 40;
+
+constexpr char kCommands[] = ",dir,dirto,t,c,m,#,v,s,newdir,checkps";
+enum Command { kDir = 1, kDirTo, kTouchCmd, kCopy, kModify, kComment, kRelease, kSame, kNewDir,
+               kCheckPs };
+
+constexpr char kAttributes[] = ",mode,bat,owner,group,link,name,sed";
+enum Attribute { kMode = 1, kBat, kOwner, kGroup, kLink, kName, kEdit };
+
+constexpr char kOperators[] = ",<,<=,=,>,>=,";
+enum Operator { kLess = 1, kLessEqual, kEqual, kGreater, kGreaterEqual };
+
+constexpr char kWordDelims[] = " \n\r";   // a tab belongs to the word around it
+constexpr char kRestOfLine[] = "\n\r";    // the value of a line's first sed
+
+constexpr int kReleaseMsg = 60;           // "failed ts get version"
+constexpr size_t kPathMax = 4096;         // the longest path the file layer takes
+
+// What one call works on: the work area W, the package P, the product directory
+// D and the program's name M (the sed attribute's temporary file), and the line
+// being carried out.
+struct Run {
+  const char* work;
+  const char* pkg;
+  const char* app;
+  const char* name;
+  std::string line;  // for the log's warnings, without its line end
+};
+
+// A text for a %s conversion: "" for a null pointer.
+const char* Text(const char* s) { return s != nullptr ? s : ""; }
+
+// The text formatted like printf.
+std::string VFormat(const char* fmt, va_list ap) KANDU_PRINTF(1, 0);
+std::string VFormat(const char* fmt, va_list ap) {
+  va_list again;
+  va_copy(again, ap);
+  const int n = std::vsnprintf(nullptr, 0, fmt, again);
+  va_end(again);
+  if (n <= 0) return std::string();
+  std::string out(static_cast<size_t>(n) + 1, '\0');
+  std::vsnprintf(out.data(), out.size(), fmt, ap);
+  out.resize(static_cast<size_t>(n));
+  return out;
+}
+
+std::string Format(const char* fmt, ...) KANDU_PRINTF(1, 2);
+std::string Format(const char* fmt, ...) {
+  va_list ap;
+  va_start(ap, fmt);
+  std::string out = VFormat(fmt, ap);
+  va_end(ap);
+  return out;
+}
+
+// A line the installer cannot carry out as written ends the run (status 1): it is
+// logged and reported, and nothing of it is run.
+[[noreturn]] void Refuse(const char* what, const std::string& text) {
+  PutLogMsg("ERROR: %s, not run: %.200s\n", what, text.c_str());
+  ErrorMsg(2, 1, "%s, not run: %.200s", what, text.c_str());
+  exit_app(1);  // not reached: ErrorMsg ends the process in mode 2
+}
+
+// Length of "<dir>/<name> <flags>" of a resolved table entry.
+size_t EntryLength(int index) {
+  char* cmd = GetCmd(index);
+  const size_t n = cmd != nullptr ? std::strlen(cmd) : 0;
+  PutMem(cmd);
+  return n;
+}
+
+// Runs table entry index in mode with the formatted arguments, after making sure
+// that the whole command line (shell, command, arguments and the runner's
+// redirections) fits the runner's buffer; a line that does not fit ends the run.
+int RunCmd(int index, int mode, const char* fmt, ...) KANDU_PRINTF(3, 4);
+int RunCmd(int index, int mode, const char* fmt, ...) {
+  va_list ap;
+  va_start(ap, fmt);
+  const std::string args = VFormat(fmt, ap);
+  va_end(ap);
+  if (TestCmd(index) && TestCmd(kShell)) {
+    const size_t need = EntryLength(kShell) + std::strlen(" -c \"") + EntryLength(index) + 1 +
+                        args.size() + SYS_CMD_REDIRECT_SIZE + 1;
+    if (need >= SYS_CMD_LINE_SIZE) {
+      Refuse("command line too long", Format("%s %s", ComList[index].pName, args.c_str()));
+    }
+  }
+  return SysCmd(index, mode, "%s", args.c_str());
+}
+
+// A path handed to the file layer must fit its buffers.
+void CheckPath(const std::string& path) {
+  if (path.size() >= kPathMax) Refuse("path too long", path);
+}
+
+// Logs that a line is skipped because its command lacks a word.
+void SkipLine(const Run& run, const char* command, const char* missing) {
+  PutLogMsg("WARNING: pkg.list: '%s' lacks %s, line skipped: %s\n", command, missing,
+            run.line.c_str());
+}
+
+// The next word at *cursor (split at delims, backslash escapes translated) into
+// out; false when none is left.
+bool NextWord(char** cursor, const char* delims, std::string* out) {
+  char word[LINE_BUF_SIZE + 1];
+  if (GetTokenD(nullptr, delims, cursor, word, sizeof word) == nullptr) return false;
+  out->assign(word);
+  return true;
+}
+
+// ----- attributes -----
+
+// Where "ln -s target at" puts the link: at itself, or inside it under the last
+// component of target when at is a directory (a link to one counts, as for ln).
+std::string LinkPlace(const std::string& target, const std::string& at) {
+  struct stat st;
+  if (stat(at.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return at;
+  std::string last = target;
+  while (last.size() > 1 && last.back() == '/') last.pop_back();
+  const size_t slash = last.rfind('/');
+  if (slash != std::string::npos) last.erase(0, slash + 1);
+  return at + "/" + last;
+}
+
+// True when path is a symbolic link whose text is exactly target.
+bool LinksTo(const std::string& path, const std::string& target) {
+  char text[kPathMax];
+  const ssize_t n = readlink(path.c_str(), text, sizeof text);
+  if (n < 0 || static_cast<size_t>(n) >= sizeof text) return false;
+  return target.compare(0, std::string::npos, text, static_cast<size_t>(n)) == 0;
+}
+
+// link: a symbolic link at V to D/N. A link from an earlier installation that
+// already points there is kept; one that points elsewhere is replaced. Anything
+// else in the way makes ln fail, which ends the run.
+void AttrLink(const Run& run, const std::string& n, const std::string& v) {
+  const std::string target = Format("%s/%s", run.app, n.c_str());
+  if (LinksTo(v, target)) {
+    PutLogMsg("link %s -> %s is in place\n", v.c_str(), target.c_str());
+    return;
+  }
+  const std::string place = LinkPlace(target, v);
+  if (GetFileType(place.c_str()) == 2) {
+    if (LinksTo(place, target)) {
+      PutLogMsg("link %s -> %s is in place\n", place.c_str(), target.c_str());
+      return;
+    }
+    PutLogMsg("link %s points elsewhere: replaced\n", place.c_str());
+    RunCmd(kRemove, SYS_FATAL, "%s", place.c_str());
+  }
+  RunCmd(kLn, SYS_FATAL, "-s %s/%s %s", run.app, n.c_str(), v.c_str());
+}
+
+// bat: the launcher /usr/bin/V that starts D/N from D. A V that would leave
+// /usr/bin (a '/' in it, or a leading '.') is refused with a warning in the log.
+void AttrBat(const Run& run, const std::string& n, const std::string& v) {
+  if (v.find('/') != std::string::npos || v[0] == '.') {
+    PutLogMsg("WARNING: pkg.list: launcher name '%s' refused, it would not stand in /usr/bin\n",
+              v.c_str());
+    return;
+  }
+  const std::string path = Format("/usr/bin/%s", v.c_str());
+  GenSimpleScript(path.c_str(), ScriptShShell, SimpleScript, run.app, run.app, n.c_str());
+}
+
+// The file that receives the error output of a logged command, as the runner
+// names it.
+std::string LogTarget() {
+  if (!flUseLog) return "/dev/null";
+  const char* name = my_name != nullptr && *my_name != '\0' ? my_name : program_invocation_short_name;
+  return Format("/tmp/%s.log", name);
+}
+
+// Makes /tmp/M.tmp a new, empty regular file of the installer's own, with the
+// permission bits of the file being edited: whatever stood there (a link, a
+// directory, a leftover) is removed first, so the edit never writes through it.
+void PrepareEditFile(const Run& run, const std::string& n) {
+  const std::string tmp = Format("/tmp/%s.tmp", run.name);
+  if (GetFileType(tmp.c_str()) != 0) {
+    PutLogMsg("removing %s before the edit\n", tmp.c_str());
+    RunCmd(kRemoveAll, SYS_FATAL, "%s", tmp.c_str());
+  }
+  mode_t perm = 0600;
+  struct stat st;
+  const std::string file = Format("%s/%s", run.app, n.c_str());
+  if (stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode)) perm = st.st_mode & 0777;
+  const int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) Refuse(Format("can't create %s: %s", tmp.c_str(), std::strerror(errno)).c_str(), n);
+  fchmod(fd, perm);
+  close(fd);
+}
+
+// sed: D/N edited with the sed arguments V. The edited text goes to /tmp/M.tmp and
+// only sed's error output to the log: the command ends in a comment, so the
+// runner's own redirections, which come after it, are not applied.
+void AttrSed(const Run& run, const std::string& n, const std::string& v) {
+  PrepareEditFile(run, n);
+  RunCmd(kSed, SYS_FATAL, "%s %s/%s > /tmp/%s.tmp 2>>%s #", v.c_str(), run.app, n.c_str(),
+         run.name, LogTarget().c_str());
+  RunCmd(kCopyFile, SYS_QUIET, "/tmp/%s.tmp %s/%s", run.name, run.app, n.c_str());
+  RunCmd(kRemove, SYS_QUIET, "/tmp/%s.tmp", run.name);
+}
+
+// Carries out one attribute pair on D/N; a word that names no attribute is skipped.
+void DoAttribute(const Run& run, const std::string& n, const std::string& attr,
+                 const std::string& v) {
+  const char* app = run.app;
+  switch (FindToken(attr.c_str(), kAttributes)) {
+    case kMode:
+      RunCmd(kChmod, SYS_FATAL, "%s %s/%s", v.c_str(), app, n.c_str());
+      break;
+    case kBat:
+      AttrBat(run, n, v);
+      break;
+    case kOwner:
+      RunCmd(kChown, SYS_FATAL, "-R %s %s/%s", v.c_str(), app, n.c_str());
+      break;
+    case kGroup:
+      RunCmd(kChgrp, SYS_FATAL, "-R %s %s/%s", v.c_str(), app, n.c_str());
+      break;
+    case kLink:
+      AttrLink(run, n, v);
+      break;
+    case kName:
+      RunCmd(kMove, SYS_FATAL, "%s/%s %s/%s", app, n.c_str(), app, v.c_str());
+      break;
+    case kEdit:
+      AttrSed(run, n, v);
+      break;
+    default:
+      break;
+  }
+}
+
+// True when a value holds something besides blanks and tabs.
+bool HasText(const std::string& s) { return s.find_first_not_of(" \t") != std::string::npos; }
+
+// The attribute pairs of the rest of the line, left to right, on D/N. A first
+// attribute "sed" takes the rest of the line as its value; the pairs end at the
+// line's end or at an attribute without a value.
+void DoAttributes(const Run& run, char** cursor, const std::string& n) {
+  std::string attr;
+  std::string value;
+  if (!NextWord(cursor, kWordDelims, &attr)) return;
+  bool first = true;
+  for (;;) {
+    const bool wholeRest = first && attr == "sed";
+    first = false;
+    if (!NextWord(cursor, wholeRest ? kRestOfLine : kWordDelims, &value)) return;
+    if (wholeRest && !HasText(value)) return;
+    DoAttribute(run, n, attr, value);
+    if (!NextWord(cursor, kWordDelims, &attr)) return;
+  }
+}
+
+// ----- commands -----
+
+// True when the running release compares with the given one (byte-wise, as
+// strcmp, the running release on the left) as the operator says.
+bool ReleaseHolds(const std::string& op, const char* running, const std::string& given) {
+  const int cmp = std::strcmp(running, given.c_str());
+  switch (FindToken(op.c_str(), kOperators)) {
+    case kLess: return cmp < 0;
+    case kLessEqual: return cmp <= 0;
+    case kEqual: return cmp == 0;
+    case kGreater: return cmp > 0;
+    case kGreaterEqual: return cmp >= 0;
+    default: return false;
+  }
+}
+
+// Carries out one line from its command word on; true when the operator chose to
+// quit at a running-programs check.
+bool DoLine(const Run& run, char** cursor, std::string command) {
+  for (;;) {
+    const int cmd = FindToken(command.c_str(), kCommands);
+    if (cmd == kComment) return false;
+    if (cmd != kRelease) break;
+    // v <operator> <release> <command ...>: the rest is a line of its own when
+    // the running release satisfies the condition.
+    std::string op;
+    if (!NextWord(cursor, kWordDelims, &op)) {
+      SkipLine(run, "v", "its operator");
+      return false;
+    }
+    struct utsname host;
+    if (uname(&host) != 0) {
+      const int err = errno;
+      std::fflush(stdout);
+      std::fprintf(stderr, "%s: %s\n", nlsSetupStrCvt(kReleaseMsg), std::strerror(err));
+      DoAttributes(run, cursor, op);
+      return false;
+    }
+    std::string release;
+    if (!NextWord(cursor, kWordDelims, &release)) {
+      SkipLine(run, "v", "its release");
+      return false;
+    }
+    if (!ReleaseHolds(op, host.release, release)) return false;
+    if (!NextWord(cursor, kWordDelims, &command)) return false;
+  }
+
+  const int cmd = FindToken(command.c_str(), kCommands);
+  std::string n;
+  if (!NextWord(cursor, kWordDelims, &n)) {
+    SkipLine(run, command.c_str(), cmd == kCheckPs ? "its list of programs" : "its name");
+    return false;
+  }
+  const char* app = run.app;
+  switch (cmd) {
+    case kDir:
+      RunCmd(kCopyTree, SYS_LOG, "%s/%s/%s %s", run.work, run.pkg, n.c_str(), app);
+      break;
+    case kDirTo: {
+      std::string dest;
+      if (!NextWord(cursor, kWordDelims, &dest)) {
+        SkipLine(run, "dirto", "its destination");
+        return false;
+      }
+      RunCmd(kCopyTree, SYS_LOG, "%s/%s/%s %s", run.work, run.pkg, n.c_str(), dest.c_str());
+      break;
+    }
+    case kTouchCmd:
+      RunCmd(kTouch, SYS_LOG, "%s/%s", app, n.c_str());
+      break;
+    case kModify:
+    case kSame: {
+      const std::string path = Format("%s/%s", app, n.c_str());
+      CheckPath(path);
+      if (!FindFile(app, n.c_str())) return false;
+      break;
+    }
+    case kNewDir: {
+      const std::string path = Format("%s/%s", app, n.c_str());
+      CheckPath(path);
+      if (FindFile(path.c_str(), nullptr)) return false;
+      CreateFile(path.c_str(), nullptr, "775", nullptr, nullptr);
+      break;
+    }
+    case kCheckPs:
+      if (QuitForRunningProcesses(n.c_str()) != 0) return true;
+      break;
+    default:  // c, and any word that is no command
+      RunCmd(kCopyFile, SYS_LOG, "%s/%s/%s %s", run.work, run.pkg, n.c_str(), app);
+      break;
+  }
+  DoAttributes(run, cursor, n);
+  return false;
+}
+
+// True when the line just read was cut by the reader (it has no line end and the
+// file goes on): the rest of it arrives as further pieces.
+bool LineWasCut() {
+  const size_t len = std::strlen(LineBuf);
+  if (len > 0 && LineBuf[len - 1] == '\n') return false;
+  if (pIn == nullptr) return false;
+  const int c = std::getc(pIn);
+  if (c == EOF) return false;
+  std::ungetc(c, pIn);
+  return true;
+}
+
+// The line without its line end, for the log.
+std::string Shown(const char* text) {
+  std::string s(text);
+  while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
+  return s;
+}
+
+}  // namespace
+
+// Interprets W/pkg/pkg.list line by line, carrying out each line at once. Returns
+// 0 at the end of the list and 1 when the operator chose to quit at a checkps
+// line (nothing after it is read). A list that can't be opened ends the program
+// (status 0); a failed mode-2 command or a command line too long ends it (status 1).
+int ProcessPkgList(const char* pkg) {
+  Run run{Text(pKanduInstallDir), Text(pkg), Text(pAppDir), Text(my_name), std::string()};
+  const std::string list = Format("%s/%s/pkg.list", run.work, run.pkg);
+  if (!OpenInputFile(list.c_str(), 2)) return 0;
+
+  char text[LINE_BUF_SIZE + 1];
+  bool inLongLine = false;  // the pieces of a line too long for the reader
+  while (GetFileLine()) {
+    const bool cut = LineWasCut();
+    if (inLongLine || cut) {
+      if (!inLongLine) {
+        PutLogMsg("WARNING: pkg.list: line longer than 510 characters skipped: %.60s...\n",
+                  LineBuf);
+      }
+      inLongLine = cut;
+      continue;
+    }
+    std::snprintf(text, sizeof text, "%s", LineBuf);
+    // A line continued with a backslash at its end reads as one line; the joint
+    // counts as a blank.
+    for (char* joint = std::strstr(text, "\\\n"); joint != nullptr;
+         joint = std::strstr(joint, "\\\n")) {
+      joint[0] = ' ';
+      joint[1] = ' ';
+    }
+    run.line = Shown(text);
+    char* cursor = text;
+    std::string command;
+    if (!NextWord(&cursor, kWordDelims, &command)) continue;
+    if (DoLine(run, &cursor, command)) {
+      CloseInputFile();
+      return 1;
+    }
+  }
+  return 0;
+}

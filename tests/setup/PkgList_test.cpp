@@ -1,0 +1,358 @@
+// PkgList_test.cpp - the package-list interpreter: every command and attribute,
+// release conditions, the idempotent link, the safe sed edit, refused lines, with
+// the exact command lines read back from the log.
+#include "PkgTestUtil.h"
+
+#include <gmock/gmock.h>
+
+#include <cstdio>
+#include <sys/utsname.h>
+
+namespace {
+
+using pkgtest::CmdLine;
+using pkgtest::Exists;
+using pkgtest::LinkText;
+using pkgtest::Mode;
+using testing::HasSubstr;
+using testutil::ReadFile;
+using testutil::ScratchDir;
+using testutil::WriteFile;
+
+constexpr int kChgrp = 4, kChmod = 5, kChown = 6, kCp = 9, kCpTree = 10, kLn = 17, kMv = 25,
+              kMkdir = 26, kRm = 29, kRmTree = 30, kTouch = 35, kSed = 40;
+
+// A work area W with the package pkg, a product directory D and the log, all in
+// the sandbox (the interpreter writes /tmp/setup.log and /tmp/setup.tmp).
+class PkgList : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    REQUIRE_SANDBOX();
+    pkgtest::InitCommandLayer();
+    w = dir / "W";
+    pkg = w + "/pkg";
+    d = dir / "D";
+    ASSERT_EQ(std::system(("mkdir -p " + pkg + "/tree/sub " + d).c_str()), 0);
+    ASSERT_TRUE(WriteFile(pkg + "/tool", "a c\n"));
+    ASSERT_TRUE(WriteFile(pkg + "/tree/sub/f", "f\n"));
+    pKanduInstallDir = SaveStr_(w.c_str());
+    pAppDir = SaveStr_(d.c_str());
+    pTargetInstallDir = SaveStr_(dir.path().c_str());
+    pkgtest::ClearLog();
+  }
+
+  int Run(const std::string& list) {
+    EXPECT_TRUE(WriteFile(pkg + "/pkg.list", list));
+    return ProcessPkgList("pkg");
+  }
+
+  // The logged line of copying pkg/name into D.
+  std::string Copy(const std::string& name) { return Line(kCp, pkg + "/" + name + " " + d); }
+  static std::string Line(int index, const std::string& args) { return CmdLine(index, args) + "\n"; }
+
+  ScratchDir dir;
+  std::string w, pkg, d;
+};
+
+// ----- commands -----
+
+TEST_F(PkgList, CommentsAndEmptyLinesRunNothing) {
+  EXPECT_EQ(Run("# copy the tools\n\n   \n#\n# c tool\n"), 0);
+  EXPECT_EQ(pkgtest::LogText(), "");
+  EXPECT_FALSE(Exists(d + "/tool"));
+}
+
+TEST_F(PkgList, HashGluedToAWordIsACopyOfTheNextWord) {
+  ASSERT_TRUE(WriteFile(pkg + "/the", "x"));
+  EXPECT_EQ(Run("#copy the tools\n"), 0);
+  EXPECT_EQ(pkgtest::LogText(), Copy("the"));
+  EXPECT_TRUE(Exists(d + "/the"));
+}
+
+TEST_F(PkgList, TabDoesNotSeparateTheCommandFromItsName) {
+  ASSERT_TRUE(WriteFile(pkg + "/x", "x"));
+  EXPECT_EQ(Run("c\ttool x\n"), 0);
+  EXPECT_EQ(pkgtest::LogText(), Copy("x"));
+}
+
+TEST_F(PkgList, CopiesFilesAndTreesAndTouchesFiles) {
+  EXPECT_EQ(Run("c tool\ndir tree\nt stamp\ninstall tool\n"), 0);
+  EXPECT_EQ(pkgtest::LogText(), Copy("tool") + Line(kCpTree, pkg + "/tree " + d) +
+                                    Line(kTouch, d + "/stamp") + Copy("tool"));
+  EXPECT_EQ(ReadFile(d + "/tool"), "a c\n");
+  EXPECT_EQ(ReadFile(d + "/tree/sub/f"), "f\n");
+  EXPECT_TRUE(Exists(d + "/stamp"));
+}
+
+TEST_F(PkgList, DirtoCopiesElsewhereAndItsAttributesWorkOnTheProductCopy) {
+  const std::string dest = dir / "opt/x";
+  ASSERT_EQ(mkdir((dir / "opt").c_str(), 0755), 0);
+  EXPECT_EQ(Run("dir tree\ndirto tree " + dest + " mode 700\n"), 0);
+  EXPECT_EQ(pkgtest::LogText(), Line(kCpTree, pkg + "/tree " + d) +
+                                    Line(kCpTree, pkg + "/tree " + dest) +
+                                    Line(kChmod, "700 " + d + "/tree"));
+  EXPECT_EQ(ReadFile(dest + "/sub/f"), "f\n");
+  EXPECT_EQ(Mode(d + "/tree"), 0700);
+}
+
+TEST_F(PkgList, FailedCopyIsLoggedAndTheListGoesOn) {
+  EXPECT_EQ(Run("c missing\nc tool\n"), 0);
+  const std::string log = pkgtest::LogText();
+  EXPECT_EQ(log.substr(0, Copy("missing").size()), Copy("missing"));
+  EXPECT_THAT(log, HasSubstr("No such file or directory\nWARNING_MSG: command exited with status 1\n"));
+  EXPECT_EQ(log.substr(log.size() - Copy("tool").size()), Copy("tool"));
+  EXPECT_TRUE(Exists(d + "/tool"));
+}
+
+TEST_F(PkgList, MAndSWorkOnlyOnFilesAlreadyInPlace) {
+  EXPECT_EQ(Run("m name mode 700\ns name mode 700\n"), 0);
+  EXPECT_EQ(pkgtest::LogText(), "");
+  ASSERT_TRUE(WriteFile(d + "/name", "n"));
+  EXPECT_EQ(Run("m name mode 700\ns name mode 750\n"), 0);
+  EXPECT_EQ(pkgtest::LogText(), Line(kChmod, "700 " + d + "/name") + Line(kChmod, "750 " + d + "/name"));
+  EXPECT_EQ(Mode(d + "/name"), 0750);
+}
+
+TEST_F(PkgList, NewdirMakesTheDirectoryWith775ThenItsAttributesOnlyWhenItIsMissing) {
+  EXPECT_EQ(Run("newdir spool/in mode 777\n"), 0);
+  EXPECT_EQ(pkgtest::LogText(), Line(kMkdir, d + "/spool/in") + Line(kChmod, "775 " + d + "/spool/in") +
+                                    Line(kChmod, "777 " + d + "/spool/in"));
+  EXPECT_EQ(Mode(d + "/spool/in"), 0777);
+  pkgtest::ClearLog();
+  EXPECT_EQ(Run("newdir spool/in mode 700\n"), 0);
+  EXPECT_EQ(pkgtest::LogText(), "");
+  EXPECT_EQ(Mode(d + "/spool/in"), 0777);
+}
+
+TEST_F(PkgList, CheckpsWithNothingRunningGoesOnWithTheLine) {
+  ASSERT_TRUE(WriteFile(d + "/,tvnothing,", "x"));
+  EXPECT_EQ(Run("checkps ,tvnothing, mode 700\nc tool\n"), 0);
+  EXPECT_EQ(pkgtest::LogText(), Line(kChmod, "700 " + d + "/,tvnothing,") + Copy("tool"));
+}
+
+TEST_F(PkgList, QuittingAtCheckpsStopsTheList) {
+  ASSERT_EQ(std::system(("cp /bin/sleep " + dir / "tvfakeprog").c_str()), 0);
+  const pid_t child = fork();
+  if (child == 0) {
+    execl((dir / "tvfakeprog").c_str(), "tvfakeprog", "60", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  for (int i = 0; i < 50; ++i) {
+    char* ids = GetSysPsIdList("tvfakeprog");
+    if (ids != nullptr) {
+      PutMem(ids);
+      break;
+    }
+    usleep(100000);
+  }
+  ASSERT_TRUE(WriteFile(dir / "answer", "2\n"));
+  ASSERT_NE(std::freopen((dir / "answer").c_str(), "r", stdin), nullptr);
+  testing::internal::CaptureStdout();
+  const int result = Run("c tool\ncheckps ,tvfakeprog,\nc tool mode 700\n");
+  const std::string shown = testing::internal::GetCapturedStdout();
+  std::freopen("/dev/null", "r", stdin);
+  kill(child, SIGKILL);
+  waitpid(child, nullptr, 0);
+  EXPECT_EQ(result, 1);
+  EXPECT_THAT(shown, HasSubstr("tvfakeprog ( "));
+  EXPECT_EQ(pkgtest::LogText(), Copy("tool"));
+}
+
+// ----- attributes -----
+
+TEST_F(PkgList, ModeOwnerAndGroupWorkOnTheProductFile) {
+  EXPECT_EQ(Run("c tool mode 700 owner nobody group nogroup\n"), 0);
+  EXPECT_EQ(pkgtest::LogText(), Copy("tool") + Line(kChmod, "700 " + d + "/tool") +
+                                    Line(kChown, "-R nobody " + d + "/tool") +
+                                    Line(kChgrp, "-R nogroup " + d + "/tool"));
+  EXPECT_EQ(Mode(d + "/tool"), 0700);
+  EXPECT_EQ(ReadFile(d + "/tool"), "a c\n");
+}
+
+TEST_F(PkgList, PairsAfterNameStillWorkOnTheOldNameAndAFailureThereEndsTheRun) {
+  EXPECT_EXIT(Run("c tool name tool2 mode 755\n"), testing::ExitedWithCode(1), "");
+  const std::string log = pkgtest::LogText();
+  const std::string head = Copy("tool") + Line(kMv, d + "/tool " + d + "/tool2") +
+                           Line(kChmod, "755 " + d + "/tool");
+  EXPECT_EQ(log.substr(0, head.size()), head);
+  EXPECT_THAT(log, HasSubstr("ERROR: command exited with status 1\n"));
+  EXPECT_TRUE(Exists(d + "/tool2"));
+  EXPECT_FALSE(Exists(d + "/tool"));
+}
+
+TEST_F(PkgList, AttributeWithoutValueAndUnknownAttributesRunNothing) {
+  EXPECT_EQ(Run("c tool mode\nc tool color red mode 700\n"), 0);
+  EXPECT_EQ(pkgtest::LogText(), Copy("tool") + Copy("tool") + Line(kChmod, "700 " + d + "/tool"));
+}
+
+TEST_F(PkgList, FirstSedTakesTheRestOfTheLineAndTheEditedTextReplacesTheFile) {
+  EXPECT_EQ(Run("c tool sed -e s/a/b/ -e 's/c/d/'  \n"), 0);
+  EXPECT_EQ(ReadFile(d + "/tool"), "b d\n");
+  EXPECT_EQ(pkgtest::LogText(),
+            Copy("tool") + Line(kSed, "-e s/a/b/ -e 's/c/d/'   " + d +
+                                          "/tool > /tmp/setup.tmp 2>>/tmp/setup.log #"));
+  EXPECT_FALSE(Exists("/tmp/setup.tmp"));
+}
+
+TEST_F(PkgList, LaterSedTakesOneWordAndTheModeOfTheFileIsKept) {
+  EXPECT_EQ(Run("c tool mode 751 sed s/a/b/ mode 750\n"), 0);
+  EXPECT_EQ(ReadFile(d + "/tool"), "b c\n");
+  EXPECT_EQ(pkgtest::LogText(),
+            Copy("tool") + Line(kChmod, "751 " + d + "/tool") +
+                Line(kSed, "s/a/b/ " + d + "/tool > /tmp/setup.tmp 2>>/tmp/setup.log #") +
+                Line(kChmod, "750 " + d + "/tool"));
+  EXPECT_EQ(Run("c tool mode 751 sed s/b/x/\n"), 0);
+  EXPECT_EQ(Mode(d + "/tool"), 0751);
+}
+
+TEST_F(PkgList, SedErrorsGoToTheLogAndEndTheRunWithTheFileUnchanged) {
+  EXPECT_EXIT(Run("c tool sed -e s/a/b\n"), testing::ExitedWithCode(1), "");
+  const std::string log = pkgtest::LogText();
+  EXPECT_THAT(log, HasSubstr("/tool > /tmp/setup.tmp 2>>/tmp/setup.log #\n"));
+  EXPECT_THAT(log, HasSubstr("sed: -e expression #1, char 5: unterminated `s' command\n"
+                             "ERROR: command exited with status 1\n"));
+  EXPECT_EQ(ReadFile(d + "/tool"), "a c\n");
+}
+
+TEST_F(PkgList, SedNeverWritesThroughWhatIsPlantedAtItsTemporaryFile) {
+  ASSERT_TRUE(WriteFile(dir / "victim", "victim\n"));
+  std::remove("/tmp/setup.tmp");
+  ASSERT_EQ(symlink((dir / "victim").c_str(), "/tmp/setup.tmp"), 0);
+  EXPECT_EQ(Run("c tool sed s/a/b/\n"), 0);
+  EXPECT_EQ(ReadFile(dir / "victim"), "victim\n");
+  EXPECT_EQ(ReadFile(d + "/tool"), "b c\n");
+  EXPECT_EQ(pkgtest::LogText(),
+            Copy("tool") + "removing /tmp/setup.tmp before the edit\n" +
+                Line(kRmTree, "/tmp/setup.tmp") +
+                Line(kSed, "s/a/b/ " + d + "/tool > /tmp/setup.tmp 2>>/tmp/setup.log #"));
+  ASSERT_EQ(mkdir("/tmp/setup.tmp", 0777), 0);
+  EXPECT_EQ(Run("c tool sed s/a/b/\n"), 0);
+  EXPECT_EQ(ReadFile(d + "/tool"), "b c\n");
+  EXPECT_FALSE(Exists("/tmp/setup.tmp"));
+}
+
+TEST_F(PkgList, LinkIsMadeOnceAndKeptOnTheNextRun) {
+  const std::string at = dir / "tool-link";
+  EXPECT_EQ(Run("c tool link " + at + "\n"), 0);
+  EXPECT_EQ(pkgtest::LogText(), Copy("tool") + Line(kLn, "-s " + d + "/tool " + at));
+  EXPECT_EQ(LinkText(at), d + "/tool");
+  pkgtest::ClearLog();
+  EXPECT_EQ(Run("c tool link " + at + "\n"), 0);
+  EXPECT_EQ(pkgtest::LogText(), Copy("tool") + "link " + at + " -> " + d + "/tool is in place\n");
+}
+
+TEST_F(PkgList, LinkPointingElsewhereIsReplaced) {
+  const std::string at = dir / "tool-link";
+  ASSERT_EQ(symlink("/old/Kandu/tvnn/tool", at.c_str()), 0);
+  EXPECT_EQ(Run("c tool link " + at + "\n"), 0);
+  EXPECT_EQ(pkgtest::LogText(), Copy("tool") + "link " + at + " points elsewhere: replaced\n" +
+                                    Line(kRm, at) + Line(kLn, "-s " + d + "/tool " + at));
+  EXPECT_EQ(LinkText(at), d + "/tool");
+}
+
+TEST_F(PkgList, LinkIntoADirectoryStandsThereUnderTheLastComponent) {
+  const std::string bin = dir / "bin";
+  ASSERT_EQ(mkdir(bin.c_str(), 0755), 0);
+  EXPECT_EQ(Run("dir tree link " + bin + "\n"), 0);
+  EXPECT_EQ(LinkText(bin + "/tree"), d + "/tree");
+  pkgtest::ClearLog();
+  EXPECT_EQ(Run("dir tree link " + bin + "\ndir tree link " + bin + "/tree\n"), 0);
+  EXPECT_EQ(pkgtest::LogText(), Line(kCpTree, pkg + "/tree " + d) + "link " + bin + "/tree -> " + d +
+                                    "/tree is in place\n" + Line(kCpTree, pkg + "/tree " + d) +
+                                    "link " + bin + "/tree -> " + d + "/tree is in place\n");
+  EXPECT_FALSE(Exists(d + "/tree/tree"));
+}
+
+TEST_F(PkgList, LinkOverAnythingButALinkEndsTheRun) {
+  const std::string at = dir / "taken";
+  ASSERT_TRUE(WriteFile(at, "mine\n"));
+  EXPECT_EXIT(Run("c tool link " + at + "\n"), testing::ExitedWithCode(1), "");
+  EXPECT_EQ(ReadFile(at), "mine\n");
+}
+
+TEST_F(PkgList, BatWritesAnExecutableLauncherInUsrBin) {
+  ASSERT_TRUE(pkgtest::WriteTool(
+      pkg + "/tool", "#!/bin/sh\necho \"$TavloFileSourceDir $(pwd) $*\" > " + dir / "ran" + "\n"));
+  ASSERT_EQ(mkdir((dir / "u").c_str(), 0755), 0);
+  EXPECT_EQ(Run("c tool bat tvfaketool\n"), 0);
+  EXPECT_EQ(Mode("/usr/bin/tvfaketool"), 0755);
+  EXPECT_EQ(pkgtest::LogText(), Copy("tool"));
+  const int status = pkgtest::RunIn(dir / "u", {"/usr/bin/tvfaketool", "a", "b"}, {"PATH=/usr/bin"});
+  std::remove("/usr/bin/tvfaketool");
+  EXPECT_EQ(pkgtest::ExitCode(status), 0);
+  EXPECT_EQ(ReadFile(dir / "ran"), dir / "u" + " " + d + " a b\n");
+}
+
+TEST_F(PkgList, BatNameThatWouldLeaveUsrBinIsRefusedAndTheLineGoesOn) {
+  EXPECT_EQ(Run("c tool bat ../evil bat .hidden bat a/b mode 700\n"), 0);
+  std::string expected = Copy("tool");
+  for (const char* name : {"../evil", ".hidden", "a/b"}) {
+    expected += std::string("WARNING: pkg.list: launcher name '") + name +
+                "' refused, it would not stand in /usr/bin\n";
+  }
+  EXPECT_EQ(pkgtest::LogText(), expected + Line(kChmod, "700 " + d + "/tool"));
+  EXPECT_FALSE(Exists("/usr/evil"));
+  EXPECT_FALSE(Exists("/usr/bin/.hidden"));
+}
+
+// ----- release conditions -----
+
+TEST_F(PkgList, ReleaseConditionsCompareByteWiseAndChain) {
+  struct utsname host;
+  ASSERT_EQ(uname(&host), 0);
+  const std::string r = host.release;
+  ASSERT_TRUE(r[0] >= '2' && r[0] <= '9') << "the byte-wise case needs a release from 2 to 9: " << r;
+  for (const char* name : {"a", "b", "c", "d", "e", "f", "g", "h", "i"})
+    ASSERT_TRUE(WriteFile(pkg + "/" + name, name));
+  EXPECT_EQ(Run("v = " + r + " c a\nv >= " + r + " c b\nv <= " + r + " c c\nv < " + r +
+                " c d\nv > " + r + " c e\nv ~ " + r + " c f\nv > 10 c g\nv >= " + r +
+                "\nv >= " + r + " v <= " + r + " c h mode 700\nv >= " + r + " v < " + r +
+                " c i\n"),
+            0);
+  EXPECT_EQ(pkgtest::LogText(), Copy("a") + Copy("b") + Copy("c") + Copy("g") + Copy("h") +
+                                    Line(kChmod, "700 " + d + "/h"));
+}
+
+// ----- lines that can't be carried out -----
+
+TEST_F(PkgList, LineWhoseCommandLacksAWordIsSkippedWithAWarning) {
+  EXPECT_EQ(Run("c\ndirto tree\nv\nv >=\ncheckps\nnewdir\nm  \nc tool\n"), 0);
+  EXPECT_EQ(pkgtest::LogText(),
+            "WARNING: pkg.list: 'c' lacks its name, line skipped: c\n"
+            "WARNING: pkg.list: 'dirto' lacks its destination, line skipped: dirto tree\n"
+            "WARNING: pkg.list: 'v' lacks its operator, line skipped: v\n"
+            "WARNING: pkg.list: 'v' lacks its release, line skipped: v >=\n"
+            "WARNING: pkg.list: 'checkps' lacks its list of programs, line skipped: checkps\n"
+            "WARNING: pkg.list: 'newdir' lacks its name, line skipped: newdir\n"
+            "WARNING: pkg.list: 'm' lacks its name, line skipped: m  \n" +
+                Copy("tool"));
+}
+
+TEST_F(PkgList, CommandLineTooLongForTheRunnerEndsTheRunWithNothingRun) {
+  pAppDir = SaveStr_((d + "/" + std::string(8300, 'x')).c_str());
+  EXPECT_EXIT(Run("c tool\n"), testing::ExitedWithCode(1),
+              "ERROR: command line too long, not run: cp " + pkg + "/tool");
+  EXPECT_THAT(pkgtest::LogText(), testing::StartsWith("ERROR: command line too long, not run: cp "));
+  EXPECT_FALSE(Exists(d + "/tool"));
+}
+
+TEST_F(PkgList, LineLongerThanTheReaderTakesIsSkippedWhole) {
+  const std::string name(600, 'n');
+  EXPECT_EQ(Run("c tool mode 700 " + name + " mode 777\nc tool\n"), 0);
+  EXPECT_EQ(pkgtest::LogText(),
+            "WARNING: pkg.list: line longer than 510 characters skipped: c tool mode 700 " +
+                name.substr(0, 44) + "...\n" + Copy("tool"));
+  EXPECT_EQ(Mode(d + "/tool"), 0644);
+}
+
+TEST_F(PkgList, ContinuedLineReadsAsOneLine) {
+  EXPECT_EQ(Run("c tool \\\n  mode 700\n"), 0);
+  EXPECT_EQ(pkgtest::LogText(), Copy("tool") + Line(kChmod, "700 " + d + "/tool"));
+}
+
+TEST_F(PkgList, ListThatCannotBeOpenedEndsTheProgramWithStatus0) {
+  EXPECT_EXIT(ProcessPkgList("nothing"), testing::ExitedWithCode(0),
+              "ERROR: can't open file, " + w + "/nothing/pkg.list");
+}
+
+}  // namespace
