@@ -120,6 +120,7 @@ struct TextMenu {
 extern char flExitTextMenu;    // set by an action to leave every open menu at once
 extern char flLoadedSettings;  // set once a settings file was read
 extern char* pOption;          // the rest of the input line after its first word
+extern char flInputEnded;      // standard input has ended; every later read gives nothing
 
 // The help hook: "h" under MENU_HELP calls it with the menu and pMenuHelpPage. The
 // program that links the help navigator sets it; while it is null "h" does nothing.
@@ -210,6 +211,9 @@ char* PromptUser(const char* prompt, char* buf);
 // characters, 60 seconds per character. Returns a new managed text (the caller
 // releases it). Terminal settings and signal handlers are restored on every path.
 char* GetPassPhrase(const char* prompt);
+// Test hook: the terminal GetPassPhrase opens (null: "/dev/tty") and its wait per
+// character in seconds (0: 60).
+void SetPassPhraseSource(const char* tty, int timeoutSeconds);
 
 // ===== Screen image and full-screen pick lists =====
 
