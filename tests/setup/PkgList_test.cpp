@@ -283,6 +283,20 @@ TEST_F(PkgList, BatWritesAnExecutableLauncherInUsrBin) {
   EXPECT_EQ(ReadFile(dir / "ran"), dir / "u" + " " + d + " a b\n");
 }
 
+TEST_F(PkgList, BatReplacesALinkAtTheLauncherAndNeverWritesThroughIt) {
+  ASSERT_TRUE(WriteFile(dir / "target", "target\n"));
+  ASSERT_EQ(symlink((dir / "target").c_str(), "/usr/bin/tvfaketool"), 0);
+  EXPECT_EQ(Run("c tool bat tvfaketool\n"), 0);
+  const std::string launcher = ReadFile("/usr/bin/tvfaketool");
+  const int type = pkgtest::GetFileTypeOf("/usr/bin/tvfaketool");
+  std::remove("/usr/bin/tvfaketool");
+  EXPECT_EQ(ReadFile(dir / "target"), "target\n");
+  EXPECT_EQ(type, 3);
+  EXPECT_THAT(launcher, HasSubstr("\nexec " + d + "/tool $*\n"));
+  EXPECT_EQ(pkgtest::LogText(), Copy("tool") + "launcher /usr/bin/tvfaketool was a link: replaced\n" +
+                                    Line(kRm, "/usr/bin/tvfaketool"));
+}
+
 TEST_F(PkgList, BatNameThatWouldLeaveUsrBinIsRefusedAndTheLineGoesOn) {
   EXPECT_EQ(Run("c tool bat ../evil bat .hidden bat a/b mode 700\n"), 0);
   std::string expected = Copy("tool");
