@@ -21,8 +21,9 @@ fingerprint() {
   done
 }
 
-# A small regular file of a host tree that is not a mount point, for the command to
-# change, chmod or remove inside the sandbox ("" when the tree has none).
+# Three small regular files of a host folder, none a mount point nor changed in the
+# last hour (so that nothing else changes them meanwhile), for the command to change,
+# chmod or remove inside the sandbox (fewer when the folder has fewer).
 host_files() {
   local f n=0
   while IFS= read -r -d '' f; do
@@ -30,14 +31,14 @@ host_files() {
     echo "$f"
     n=$((n + 1))
     [ $n = 3 ] && return
-  done < <(find "$1" -maxdepth 1 -type f -size -64k -print0 2>/dev/null | sort -z)
+  done < <(find "$1" -maxdepth 1 -type f -size -64k -mmin +60 -print0 2>/dev/null | sort -z)
 }
 
 # ---------------------------------------------------------------------------------
 e2e_case "a run that writes in all five trees leaves the machine's trees unchanged"
 # Host files to change (append), chmod and remove, where the trees have three.
 declare -A chg=() mod=() del=()
-for t in usr/bin etc var/lib/dpkg; do
+for t in usr/bin etc var/lib/dpkg/info; do
   mapfile -t files < <(host_files "/$t")
   [ ${#files[@]} = 3 ] || continue
   chg[$t]=${files[0]} mod[$t]=${files[1]} del[$t]=${files[2]}
