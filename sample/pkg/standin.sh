@@ -11,6 +11,7 @@
 # Tabs, line feeds and backslashes in a value are written \t, \n and \\.
 # The extra first argument --stay SECONDS keeps the program running that long, so that
 # tests can have it seen by the installer's running-process check.
+# shellcheck shell=sh
 
 standin_log=${KANDU_STANDIN_LOG:-/var/tmp/kandu-standins.log}
 standin_name=${0##*/}

@@ -199,7 +199,7 @@ e2e_run_setup() {
 # The kept copy of a path that the last run created or changed (its upper layer; for
 # /tmp the whole final private /tmp). Prints the path; status 1 when there is none.
 e2e_state_file() {
-  local p=$1 kept=$E2E_STATE$1
+  local kept=$E2E_STATE$1
   [ -e "$kept" ] || [ -L "$kept" ] || return 1
   echo "$kept"
 }
