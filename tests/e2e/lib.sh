@@ -16,7 +16,8 @@
 # Results of the last run: E2E_RUN (its folder), E2E_STATUS, E2E_STDOUT, E2E_STDERR,
 # E2E_LOG (/tmp/setup.log of the run, "" when none was written), E2E_REPORT (the
 # sandbox's tab-separated report), E2E_STATE (the kept layers, see tools/sandbox) and
-# E2E_STANDINS (the log of the sample product's stand-in programs).
+# E2E_STANDINS (the log of the sample product's stand-in programs). The environment
+# variable E2E_SETUP names another installer than <build>/bin/setup.
 
 E2E_PASSED=0
 E2E_FAILED=0
@@ -216,7 +217,8 @@ e2e_assert_status() {
   fi
 }
 
-# A file holds a text (fixed string, may span lines) / does not / is exactly the text.
+# A file holds a text (fixed string, may span lines; line feeds at the file's end do
+# not count) / does not / is exactly the text.
 e2e_assert_file_has() {
   if [ -f "$1" ] && [[ "$(cat "$1")" == *"$2"* ]]; then
     e2e_pass "$1 has '$2'"
