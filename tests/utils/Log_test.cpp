@@ -1,0 +1,322 @@
+// Log_test.cpp - behaviour of the log file in /tmp (emptied by a run's first line,
+// never written through a planted link) and of the error reporters.
+#include "utils/utils.h"
+
+#include "SysCmd/SysCmd.h"
+#include "testutil.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <string>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+// What a child process did: exit status, standard output and standard error.
+struct Child {
+  int status = -1;
+  std::string out;
+  std::string err;
+  bool Exited(int code) const { return WIFEXITED(status) && WEXITSTATUS(status) == code; }
+};
+
+// Runs body in a child process, which is a new run as far as the log is
+// concerned (this process never logs), with its output sent to files.
+template <typename Body>
+Child RunChild(Body body) {
+  testutil::ScratchDir dir;
+  const std::string out = dir / "out", err = dir / "err";
+  std::fflush(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+    dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+    alarm(20);  // a log that blocked would end the child, not the test run
+    body();
+    std::fflush(nullptr);
+    _exit(0);
+  }
+  Child c;
+  waitpid(pid, &c.status, 0);
+  c.out = testutil::ReadFile(out);
+  c.err = testutil::ReadFile(err);
+  return c;
+}
+
+// In a child: logging on under the given program name.
+void LogAs(const char* name) {
+  my_name = const_cast<char*>(name);
+  flUseLog = 1;
+}
+
+struct stat Lstat(const std::string& path) {
+  struct stat st {};
+  EXPECT_EQ(lstat(path.c_str(), &st), 0) << path;
+  return st;
+}
+
+// The log file must be a regular file of this process's owner, mode 666, alone.
+void ExpectSafeLog(const std::string& path, const std::string& content) {
+  const struct stat st = Lstat(path);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_EQ(st.st_mode & 0777, 0666u);
+  EXPECT_EQ(st.st_nlink, 1u);
+  EXPECT_EQ(st.st_uid, geteuid());
+  EXPECT_EQ(testutil::ReadFile(path), content);
+}
+
+// A canary file that a planted name points at; it must never change.
+class PlantedLog : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(testutil::WriteFile(canary_, "canary\n")); }
+  void ExpectCanaryUntouched() {
+    EXPECT_EQ(testutil::ReadFile(canary_), "canary\n");
+    EXPECT_EQ(Lstat(canary_).st_nlink, 1u);
+  }
+  testutil::ScratchDir dir_;
+  std::string canary_ = dir_ / "canary";
+};
+
+}  // namespace
+
+// ===== The log file =====
+
+TEST(PutLogMsg, WritesToTmpUnderTheProgramsName) {
+  REQUIRE_SANDBOX();
+  unlink("/tmp/setup.log");
+  Child c = RunChild([] {
+    umask(022);
+    LogAs(StripPath("/opt/x/setup"));
+    PutLogMsg("hello %d\n", 5);
+    PutLogMsg("%s", "no line end");
+  });
+  ASSERT_TRUE(c.Exited(0));
+  EXPECT_EQ(c.out + c.err, "");
+  ExpectSafeLog("/tmp/setup.log", "hello 5\nno line end");
+}
+
+TEST(PutLogMsg, DoesNothingWhileLoggingIsOff) {
+  REQUIRE_SANDBOX();
+  unlink("/tmp/logoff.log");
+  Child c = RunChild([] {
+    my_name = const_cast<char*>("logoff");
+    flUseLog = 0;
+    PutLogMsg("nothing\n");
+  });
+  ASSERT_TRUE(c.Exited(0));
+  EXPECT_NE(access("/tmp/logoff.log", F_OK), 0);
+}
+
+TEST(PutLogMsg, TheFirstLineOfARunEmptiesTheFileAndLaterLinesAppend) {
+  REQUIRE_SANDBOX();
+  ASSERT_TRUE(testutil::WriteFile("/tmp/logruns.log", "an older run\n"));
+  ASSERT_EQ(chmod("/tmp/logruns.log", 0666), 0);
+  Child first = RunChild([] {
+    LogAs("logruns");
+    PutLogMsg("a\n");
+    PutLogMsg("b\n");
+  });
+  ASSERT_TRUE(first.Exited(0));
+  EXPECT_EQ(testutil::ReadFile("/tmp/logruns.log"), "a\nb\n");
+  Child second = RunChild([] {
+    LogAs("logruns");
+    PutLogMsg("c\n");
+  });
+  ASSERT_TRUE(second.Exited(0));
+  EXPECT_EQ(testutil::ReadFile("/tmp/logruns.log"), "c\n");
+}
+
+TEST(PutLogMsg, UsesTheInvocationNameWhileMyNameIsUnset) {
+  REQUIRE_SANDBOX();
+  const std::string path = std::string("/tmp/") + program_invocation_short_name + ".log";
+  unlink(path.c_str());
+  Child c = RunChild([] {
+    my_name = nullptr;
+    flUseLog = 1;
+    PutLogMsg("unnamed\n");
+  });
+  ASSERT_TRUE(c.Exited(0));
+  EXPECT_EQ(testutil::ReadFile(path), "unnamed\n");
+}
+
+TEST(PutLogMsg, TheFirstLineOfTheSystemCreatesTheLogWorldWritable) {
+  REQUIRE_SANDBOX();
+  unlink("/tmp/loginit.log");
+  Child c = RunChild([] {
+    umask(077);
+    LogAs("loginit");
+    InitSysCmdList();
+  });
+  ASSERT_TRUE(c.Exited(0));
+  EXPECT_EQ(c.out + c.err, "");
+  ExpectSafeLog("/tmp/loginit.log", "initializing system\n");
+}
+
+// ===== Things planted at the log's name =====
+
+TEST_F(PlantedLog, ALinkIsReplacedByTheLogNeverWrittenThrough) {
+  REQUIRE_SANDBOX();
+  unlink("/tmp/loglink.log");
+  ASSERT_EQ(symlink(canary_.c_str(), "/tmp/loglink.log"), 0);
+  Child c = RunChild([] {
+    LogAs("loglink");
+    PutLogMsg("line\n");
+  });
+  ASSERT_TRUE(c.Exited(0));
+  EXPECT_EQ(c.err, "");
+  ExpectCanaryUntouched();
+  ExpectSafeLog("/tmp/loglink.log", "line\n");
+}
+
+TEST_F(PlantedLog, ADanglingLinkCreatesNothingAtItsTarget) {
+  REQUIRE_SANDBOX();
+  unlink("/tmp/logdangling.log");
+  const std::string target = dir_ / "created-through-link";
+  ASSERT_EQ(symlink(target.c_str(), "/tmp/logdangling.log"), 0);
+  Child c = RunChild([] {
+    LogAs("logdangling");
+    PutLogMsg("line\n");
+  });
+  ASSERT_TRUE(c.Exited(0));
+  EXPECT_NE(access(target.c_str(), F_OK), 0);
+  ExpectSafeLog("/tmp/logdangling.log", "line\n");
+}
+
+TEST_F(PlantedLog, AHardLinkToAnotherFileIsReplaced) {
+  REQUIRE_SANDBOX();
+  unlink("/tmp/loghard.log");
+  ASSERT_EQ(link(canary_.c_str(), "/tmp/loghard.log"), 0);
+  Child c = RunChild([] {
+    LogAs("loghard");
+    PutLogMsg("line\n");
+  });
+  ASSERT_TRUE(c.Exited(0));
+  ExpectCanaryUntouched();
+  ExpectSafeLog("/tmp/loghard.log", "line\n");
+}
+
+TEST_F(PlantedLog, AFifoOrADirectoryIsReplacedWithoutBlocking) {
+  REQUIRE_SANDBOX();
+  unlink("/tmp/logfifo.log");
+  rmdir("/tmp/logdir.log");
+  ASSERT_EQ(mkfifo("/tmp/logfifo.log", 0666), 0);
+  ASSERT_EQ(mkdir("/tmp/logdir.log", 0755), 0);
+  Child c = RunChild([] {
+    LogAs("logfifo");
+    PutLogMsg("fifo\n");
+    LogAs("logdir");
+    PutLogMsg("dir\n");  // not the first line: the directory stays and is refused
+  });
+  ASSERT_TRUE(c.Exited(0));
+  ExpectSafeLog("/tmp/logfifo.log", "fifo\n");
+  EXPECT_EQ(c.err, "ERROR: couldn't open /tmp/logdir.log\n");
+  Child d = RunChild([] {
+    LogAs("logdir");
+    PutLogMsg("dir\n");
+  });
+  ASSERT_TRUE(d.Exited(0));
+  ExpectSafeLog("/tmp/logdir.log", "dir\n");
+}
+
+TEST_F(PlantedLog, ALinkPlantedAfterTheFirstLineIsRefused) {
+  REQUIRE_SANDBOX();
+  unlink("/tmp/loglate.log");
+  const std::string canary = canary_;
+  Child c = RunChild([&] {
+    LogAs("loglate");
+    PutLogMsg("one\n");
+    unlink("/tmp/loglate.log");
+    symlink(canary.c_str(), "/tmp/loglate.log");
+    PutLogMsg("two\n");
+  });
+  ASSERT_TRUE(c.Exited(0));
+  EXPECT_EQ(c.err, "ERROR: couldn't open /tmp/loglate.log\n");
+  ExpectCanaryUntouched();
+}
+
+TEST_F(PlantedLog, ForRootAFileOfAnotherUserIsReplaced) {
+  REQUIRE_SANDBOX();
+  if (geteuid() != 0) GTEST_SKIP() << "only root replaces a foreign log";
+  ASSERT_TRUE(testutil::WriteFile("/tmp/logforeign.log", "theirs\n"));
+  ASSERT_EQ(chown("/tmp/logforeign.log", 65534, 65534), 0);
+  Child c = RunChild([] {
+    LogAs("logforeign");
+    PutLogMsg("ours\n");
+  });
+  ASSERT_TRUE(c.Exited(0));
+  ExpectSafeLog("/tmp/logforeign.log", "ours\n");
+}
+
+// ===== Error reporters =====
+
+TEST(SysError, ReportsTheMessageWithTheSystemsErrorTextAndEndsWithStatusOne) {
+  Child c = RunChild([] {
+    my_name = const_cast<char*>("setup");
+    std::printf("pending");
+    FILE* f = std::fopen("/x/y/none", "r");
+    SysError("can't open file, %s", f == nullptr ? "/x/y" : "opened?");
+  });
+  EXPECT_TRUE(c.Exited(1));
+  EXPECT_EQ(c.out, "pending");
+  EXPECT_EQ(c.err, "\nsetup: can't open file, /x/y : No such file or directory\n");
+}
+
+TEST(ErrorMsg, ModeZeroIsSilentAndLeavesTheMessageInLine) {
+  Child c = RunChild([] {
+    ErrorMsg(0, 1, "quiet %d", 1);
+    std::printf("[%s]", Line);
+  });
+  EXPECT_TRUE(c.Exited(0));
+  EXPECT_EQ(c.out, "[quiet 1]");
+  EXPECT_EQ(c.err, "");
+}
+
+TEST(ErrorMsg, ModeOneWarnsAndReturns) {
+  Child c = RunChild([] {
+    ErrorMsg(1, 5, "careful %s", "now");
+    std::printf("back");
+  });
+  EXPECT_TRUE(c.Exited(0));
+  EXPECT_EQ(c.out, "back");
+  EXPECT_EQ(c.err, "WARNING: careful now\n");
+}
+
+TEST(ErrorMsg, ModeTwoReportsAndEndsWithTheCallersStatus) {
+  Child c = RunChild([] {
+    ErrorMsg(2, 3, "stop %c", 'x');
+    std::printf("not reached");
+  });
+  EXPECT_TRUE(c.Exited(3));
+  EXPECT_EQ(c.out, "");
+  EXPECT_EQ(c.err, "ERROR: stop x\n");
+  EXPECT_EXIT(ErrorMsg(2, 0, "%s", "done"), ::testing::ExitedWithCode(0), "^ERROR: done\n$");
+}
+
+TEST(ErrorMsg, AMessageLongerThanLineIsCutToIt) {
+  const std::string huge(LINE_SIZE + 100, 'h');
+  ErrorMsg(0, 0, "%s", huge.c_str());
+  EXPECT_EQ(std::strlen(Line), static_cast<size_t>(LINE_SIZE - 1));
+}
+
+TEST(Errormsg, PrefixesTheProgramsName) {
+  Child c = RunChild([] {
+    my_name = const_cast<char*>("setup");
+    errormsg("plain %d", 7);
+  });
+  EXPECT_TRUE(c.Exited(0));
+  EXPECT_EQ(c.err, "setup: plain 7\n");
+}
+
+TEST(ExitApp, EndsWithTheStatusAfterFlushingOutput) {
+  Child c = RunChild([] {
+    std::printf("pending");
+    exit_app(5);
+  });
+  EXPECT_TRUE(c.Exited(5));
+  EXPECT_EQ(c.out, "pending");
+}
