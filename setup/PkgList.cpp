@@ -107,22 +107,32 @@ size_t EntryLength(int index) {
   return n;
 }
 
-// Runs table entry index in mode with the formatted arguments, after making sure
-// that the whole command line (shell, command, arguments and the runner's
-// redirections) fits the runner's buffer; a line that does not fit ends the run.
+// Makes sure that the command line of table entry index with the argument text
+// args can be run as written: the whole line (shell, command, arguments and the
+// runner's redirections) fits the runner's buffer, and the arguments hold no double
+// quote, which would end the runner's quoted command early. Otherwise the run ends.
+void CheckCommandLine(int index, const std::string& args) {
+  if (args.find('"') != std::string::npos) {
+    Refuse("a double quote cannot stand in a command line",
+           Format("%s %s", ComList[index].pName, args.c_str()));
+  }
+  if (!TestCmd(index) || !TestCmd(kShell)) return;  // the runner reports a missing command
+  const size_t need = EntryLength(kShell) + std::strlen(" -c \"") + EntryLength(index) + 1 +
+                      args.size() + SYS_CMD_REDIRECT_SIZE + 1;
+  if (need >= SYS_CMD_LINE_SIZE) {
+    Refuse("command line too long", Format("%s %s", ComList[index].pName, args.c_str()));
+  }
+}
+
+// Runs table entry index in mode with the formatted arguments once
+// CheckCommandLine has accepted them; the runner's result.
 int RunCmd(int index, int mode, const char* fmt, ...) KANDU_PRINTF(3, 4);
 int RunCmd(int index, int mode, const char* fmt, ...) {
   va_list ap;
   va_start(ap, fmt);
   const std::string args = VFormat(fmt, ap);
   va_end(ap);
-  if (TestCmd(index) && TestCmd(kShell)) {
-    const size_t need = EntryLength(kShell) + std::strlen(" -c \"") + EntryLength(index) + 1 +
-                        args.size() + SYS_CMD_REDIRECT_SIZE + 1;
-    if (need >= SYS_CMD_LINE_SIZE) {
-      Refuse("command line too long", Format("%s %s", ComList[index].pName, args.c_str()));
-    }
-  }
+  CheckCommandLine(index, args);
   return SysCmd(index, mode, "%s", args.c_str());
 }
 
@@ -238,9 +248,11 @@ void PrepareEditFile(const Run& run, const std::string& n) {
 // only sed's error output to the log: the command ends in a comment, so the
 // runner's own redirections, which come after it, are not applied.
 void AttrSed(const Run& run, const std::string& n, const std::string& v) {
+  const std::string args = Format("%s %s/%s > /tmp/%s.tmp 2>>%s #", v.c_str(), run.app,
+                                  n.c_str(), run.name, LogTarget().c_str());
+  CheckCommandLine(kSed, args);
   PrepareEditFile(run, n);
-  RunCmd(kSed, SYS_FATAL, "%s %s/%s > /tmp/%s.tmp 2>>%s #", v.c_str(), run.app, n.c_str(),
-         run.name, LogTarget().c_str());
+  RunCmd(kSed, SYS_FATAL, "%s", args.c_str());
   RunCmd(kCopyFile, SYS_QUIET, "/tmp/%s.tmp %s/%s", run.name, run.app, n.c_str());
   RunCmd(kRemove, SYS_QUIET, "/tmp/%s.tmp", run.name);
 }

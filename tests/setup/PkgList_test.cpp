@@ -212,6 +212,7 @@ TEST_F(PkgList, SedErrorsGoToTheLogAndEndTheRunWithTheFileUnchanged) {
   EXPECT_THAT(log, HasSubstr("sed: -e expression #1, char 5: unterminated `s' command\n"
                              "ERROR: command exited with status 1\n"));
   EXPECT_EQ(ReadFile(d + "/tool"), "a c\n");
+  std::remove("/tmp/setup.tmp");  // left by the run that ended
 }
 
 TEST_F(PkgList, SedNeverWritesThroughWhatIsPlantedAtItsTemporaryFile) {
@@ -348,6 +349,15 @@ TEST_F(PkgList, CommandLineTooLongForTheRunnerEndsTheRunWithNothingRun) {
               "ERROR: command line too long, not run: cp " + pkg + "/tool");
   EXPECT_THAT(pkgtest::LogText(), testing::StartsWith("ERROR: command line too long, not run: cp "));
   EXPECT_FALSE(Exists(d + "/tool"));
+}
+
+TEST_F(PkgList, DoubleQuoteInACommandLineEndsTheRunWithNothingRun) {
+  EXPECT_EXIT(Run("c tool\nc tool sed -e \"s/a/b/\"\n"), testing::ExitedWithCode(1),
+              "ERROR: a double quote cannot stand in a command line, not run: sed -e \"s/a/b/\" ");
+  EXPECT_FALSE(Exists("/tmp/setup.tmp"));
+  EXPECT_EQ(pkgtest::LogText(), Copy("tool") + Copy("tool") + "ERROR: a double quote cannot stand in a command line, not run: sed -e \"s/a/b/\" " +
+                                    d + "/tool > /tmp/setup.tmp 2>>/tmp/setup.log #\n");
+  EXPECT_EQ(ReadFile(d + "/tool"), "a c\n");
 }
 
 TEST_F(PkgList, LineLongerThanTheReaderTakesIsSkippedWhole) {
