@@ -126,14 +126,14 @@ int ReadOnce(const char* prompt, int* readErrno) {
     raw.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON);
     raw.c_cc[VMIN] = 1;
     raw.c_cc[VTIME] = 0;
-    changed = tcsetattr(in, TCSAFLUSH, &raw) == 0;
+    changed = tcsetattr(in, TCSANOW, &raw) == 0;  // typed-ahead text is kept
   }
 
   ReadSecret(in, tty < 0, changed, saved);
   *readErrno = errno;
 
   WriteAll(out, "\n");
-  if (changed) tcsetattr(in, TCSAFLUSH, &saved);
+  if (changed) tcsetattr(in, TCSANOW, &saved);
   for (int i = 0; i < kSignalCount; ++i) sigaction(kSignals[i], &old[i], nullptr);
   if (tty >= 0) close(tty);
   return gCaught;

@@ -211,8 +211,8 @@ char* PromptUser(const char* prompt, char* buf);
 // characters, 60 seconds per character. Returns a new managed text (the caller
 // releases it). Terminal settings and signal handlers are restored on every path.
 char* GetPassPhrase(const char* prompt);
-// Test hook: the terminal GetPassPhrase opens (null: "/dev/tty") and its wait per
-// character in seconds (0: 60).
+// Test hook: the terminal GetPassPhrase opens (null: "/dev/tty"; the text is kept,
+// not copied) and its wait per character in seconds (0: 60).
 void SetPassPhraseSource(const char* tty, int timeoutSeconds);
 
 // ===== Screen image and full-screen pick lists =====
@@ -268,3 +268,31 @@ ScreenImage* GetTermInfo(ScreenImage* img);
 void MoveCursor(ScreenImage* img, int col, int row);
 // Blanks the image and clears the terminal.
 void ClearScreen(ScreenImage* img);
+
+// ===== Menu descriptions (the menu program) =====
+
+// A named value entry of a described menu.
+struct MenuDescEntry {
+  char* pName;      // the NAME of NAME=VALUE (managed)
+  TextMenu* pMenu;  // the menu that holds the entry
+  int Index;        // its index in that menu, from 0
+};
+
+// A menu built from a plain-text description (see README: "menu - menus for shell
+// scripts"): the top menu, its submenus, and the named entries in file order.
+struct MenuDescription {
+  TextMenu* pTop;
+  MenuDescEntry* pEntries;
+  int EntryCnt;
+  char* pName;  // the program name of the leave question, null when not given
+};
+
+// Builds the menus of a description text. Null after reporting every fault as
+// "<source>:<line>: <reason>" on standard error. The menus live until the process ends.
+MenuDescription* ParseMenuDescription(const char* text, const char* source);
+// ParseMenuDescription of a file's content; null (reported) when it cannot be read.
+MenuDescription* LoadMenuDescription(const char* path);
+// The current values as "NAME=VALUE\n" lines in file order: a choice gives its
+// state's text, a several-states entry its chosen texts joined by ',', a float
+// "%.3f". A new managed text (the caller releases it).
+char* FormatMenuValues(const MenuDescription* desc);
