@@ -12,6 +12,11 @@ e2e_make_dist sample >/dev/null || { echo "FAIL: mkdist"; exit 1; }
 FIRST_USR='./setup </dev/null >/dev/null 2>&1'
 # A process named tvqadmin (a listed program) that runs for SECONDS.
 running_tvqadmin() { echo "cp /bin/sleep /opt/tvqadmin && (/opt/tvqadmin $1 </dev/null >/dev/null 2>&1 &)"; }
+# A process named tvqadmin that ends SECONDS after setup has started, however long the
+# sandbox took to start it.
+tvqadmin_ending_after_start() {
+  printf '%s' "printf '#!/bin/sh\\nwhile ! pgrep -x setup >/dev/null; do sleep 0.2; done\\nsleep $1\\n' >/opt/tvqadmin && chmod 755 /opt/tvqadmin && (/opt/tvqadmin </dev/null >/dev/null 2>&1 &)"
+}
 
 MENU="
 Would you like to:
@@ -72,7 +77,7 @@ assert_nothing_changed
 
 e2e_case "running programs: choice 1 waits until they have ended"
 started=$SECONDS
-e2e_run_setup --prepare "$FIRST_USR" --prepare "$(running_tvqadmin 7)" --stdin $'1\ny' --
+e2e_run_setup --prepare "$FIRST_USR" --prepare "$(tvqadmin_ending_after_start 7)" --stdin $'1\ny' --
 e2e_assert_status 0
 assert_count "Enter a selection:" 1
 assert_installed
