@@ -177,7 +177,7 @@ int FillCmdPaths(char* dir) {
   char* list = GetDirFileList(dir);
   if (list == nullptr) return 1;
   int pending = 0;
-  for (int i = 2; i < COM_LIST_SIZE && ComList[i].pName != nullptr && *ComList[i].pName != '\0'; ++i) {
+  for (int i = 2; i <= kLastCommand; ++i) {
     ComListEntry& e = ComList[i];
     if (e.pPath == nullptr && FindToken(e.pName, list) > 0) e.pPath = dir;
     if (e.pPath == nullptr) pending = 1;

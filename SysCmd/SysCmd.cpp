@@ -120,8 +120,8 @@ void ReportFailure(int mode, const char* reason) {
 // program with status 1 in mode 2. Returns the failure value -1.
 int RefuseLongLine(int mode, const char* what, size_t size) {
   char reason[kReasonSize];
-  std::snprintf(reason, sizeof reason, "command line of '%.60s' longer than %zu characters, not run",
-                what, size - 1);
+  std::snprintf(reason, sizeof reason,
+                "command line of '%.60s' longer than %zu characters, not run", what, size - 1);
   std::fflush(stdout);
   std::fprintf(stderr, "ERROR: %s\n", reason);
   if (Logged(mode)) PutLogMsg("%s: %s\n", mode == SYS_FATAL ? "ERROR" : "WARNING_MSG", reason);
@@ -193,7 +193,7 @@ int SysCmd(int index, int mode, const char* fmt, ...) {
   bool logging = true;
   if (index < 0) {
     logging = false;
-    index = -index;
+    index = index < -kLastCommand ? kLastCommand + 1 : -index;  // beyond the table either way
   }
   if (index == 0) logging = false;
 
