@@ -62,10 +62,19 @@ class MenuTest : public ::testing::Test {
   // The input that the last Run left unread.
   const std::string& Unread() const { return rest_; }
 
+  testutil::ScratchDir scratch_;
+
+ public:
   // A catalogue text, as the engine shows it.
   static std::string Cat(int set, int num) {
     char buf[NLS_REC_SIZE] = {};
     return NlsFetchString(pDrvCoreDB, buf, NLS_KIND_NUM, set, num);
+  }
+
+  // A catalogue text of a text key.
+  static std::string KeyCat(const char* key) {
+    char buf[NLS_REC_SIZE] = {};
+    return NlsFetchString(pDrvCoreDB, buf, NLS_KIND_KEY, key);
   }
 
   // A catalogue text used as a format.
@@ -75,8 +84,6 @@ class MenuTest : public ::testing::Test {
     Nlssprintf(buf, pDrvCoreDB, set, num, args...);
     return buf;
   }
-
-  testutil::ScratchDir scratch_;
 
  private:
   static std::string RestOfInput() {
