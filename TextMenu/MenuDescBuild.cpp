@@ -233,24 +233,39 @@ std::vector<std::pair<std::string, int>> Opens(const Entry& e) {
   return out;
 }
 
-// Faults for a menu that opens itself through its submenus.
-void CheckCycles(Description& d, const std::map<std::string, int>& index, int menu, std::vector<int>& path) {
-  path.push_back(menu);
+// Faults for a menu that opens itself through its submenus: a depth-first walk
+// that reports each way back to a menu still being walked once.
+void CheckCycles(Description& d, const std::map<std::string, int>& index, int menu, std::vector<int>& state) {
+  state[menu] = 1;  // being walked
   for (const Entry& e : d.Menus[menu].Entries) {
     if (e.Type != ITEM_SUBMENU) continue;
     for (const auto& [name, line] : Opens(e)) {
       const auto it = index.find(name);
       if (it == index.end()) continue;
-      bool loop = false;
-      for (int p : path) loop = loop || p == it->second;
-      if (loop) {
+      if (state[it->second] == 1) {
         Fault(d, line, "the menu \"%s\" would open itself", name.c_str());
         continue;
       }
-      CheckCycles(d, index, it->second, path);
+      if (state[it->second] == 0) CheckCycles(d, index, it->second, state);
     }
   }
-  path.pop_back();
+  state[menu] = 2;  // done
+}
+
+// The names of the value entries of a menu and their indexes.
+NameMap NamesOf(const Menu& m) {
+  NameMap names;
+  for (size_t i = 0; i < m.Entries.size(); ++i)
+    if (m.Entries[i].Type >= ITEM_ONE_OF) names[m.Entries[i].Name] = static_cast<int>(i);
+  return names;
+}
+
+// Faults of the names in an entry's rules and conditions.
+void CheckReferences(Description& d, const Entry& e, const NameMap& names) {
+  std::string text;
+  if ((e.Type == ITEM_ONE_OF || e.Type == ITEM_MANY_OF) && !e.Rules.empty())
+    TranslateRules(d, e.RulesLine, e.Rules, names, &text);
+  for (size_t k = 0; k < e.Whens.size(); ++k) TranslateCondition(d, e.WhenLines[k], e.Whens[k].first, names, &text);
 }
 
 void CheckMenus(Description& d, const std::map<std::string, int>& index) {
@@ -261,6 +276,7 @@ void CheckMenus(Description& d, const std::map<std::string, int>& index) {
     if (mi > 0 && m.HasSavePrompt)
       Fault(d, m.Line, "\"save-prompt\" belongs to the top menu: submenus are saved with it");
     std::set<char> keys;
+    const NameMap entryNames = NamesOf(m);
     for (const Entry& e : m.Entries) {
       if (!e.Name.empty() && e.Type != ITEM_SUBMENU && !names.insert(e.Name).second)
         Fault(d, e.Line, "the name %s is used twice", e.Name.c_str());
@@ -273,10 +289,11 @@ void CheckMenus(Description& d, const std::map<std::string, int>& index) {
           if (index.find(name) == index.end()) Fault(d, line, "there is no menu \"%s\"", name.c_str());
       }
       CheckEntry(d, e);
+      CheckReferences(d, e, entryNames);
     }
   }
-  std::vector<int> path;
-  CheckCycles(d, index, 0, path);
+  std::vector<int> state(d.Menus.size(), 0);
+  CheckCycles(d, index, 0, state);
 }
 
 void FillItem(Description& d, const Entry& e, const NameMap& names, const std::map<std::string, int>& index,
@@ -334,9 +351,7 @@ MenuDescription* Build(Description& d) {
     // The program reads the values after the menu has ended: they are kept.
     tm->MenuFlags = static_cast<uint16_t>(m.Flags | MENU_KEEP_ITEMS);
     tm->pItems = static_cast<TextMenuItem*>(GetMem(sizeof(TextMenuItem) * (m.Entries.size() + 1)));
-    NameMap names;
-    for (size_t i = 0; i < m.Entries.size(); ++i)
-      if (m.Entries[i].Type >= ITEM_ONE_OF) names[m.Entries[i].Name] = static_cast<int>(i);
+    const NameMap names = NamesOf(m);
     for (size_t i = 0; i < m.Entries.size(); ++i) {
       const Entry& e = m.Entries[i];
       FillItem(d, e, names, index, menus, &tm->pItems[i]);
