@@ -39,12 +39,9 @@ void Apply(TextMenu* /*menu*/) { S.Applied = true; }
 // Called when the menu starts and after a refused leave: nothing is applied yet.
 void Refresh(TextMenu* /*menu*/) { S.Applied = false; }
 
-// The accept entries of the top menu apply and end the selection line, as a
-// confirmed leave does; in a submenu they only return.
+// The accept entries of the top menu apply; in a submenu they only return.
 int Accept(TextMenu* menu, TextMenuItem* /*item*/) {
-  if (menu != S.pTop) return 0;
-  S.Applied = true;
-  std::fputc('\n', stdout);
+  if (menu == S.pTop) S.Applied = true;
   return 0;
 }
 
@@ -147,6 +144,8 @@ int main(int argc, char** argv) {
 
   int status = 0;
   if (!batch && settings != nullptr && !SaveSettings(settings)) status = 2;
+  // Values that follow the dialogue on standard output begin on a line of their own.
+  if (!batch && output == nullptr) std::fputc('\n', stdout);
   char* values = FormatMenuValues(desc);
   if (!WriteValues(values, output)) status = 2;
   PutMem(values);
