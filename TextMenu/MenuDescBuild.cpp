@@ -1,6 +1,6 @@
 // MenuDescBuild.cpp - checks a parsed menu description and builds the engine's
 // menu tables from it; formats the chosen values as NAME=VALUE lines.
-#include "TextMenu/MenuDesc.h"
+#include "TextMenu/MenuDescPrivate.h"
 #include "TextMenu/TextMenuPrivate.h"
 
 #include "MemMgr/MemMgr.h"

@@ -1,7 +1,7 @@
 // MenuDescParse.cpp - reads the plain-text description of a menu for shell scripts:
 // menu lines (title, style, flags, save-prompt, name), entry lines and their
 // attribute lines, and "menu NAME" blocks of submenus.
-#include "TextMenu/MenuDesc.h"
+#include "TextMenu/MenuDescPrivate.h"
 
 #include <cctype>
 #include <cstdarg>

@@ -1,4 +1,4 @@
-// MenuDesc.h - the parsed form of a menu description, between the reader of the
+// MenuDescPrivate.h - the parsed form of a menu description, between the reader of the
 // text (MenuDescParse.cpp) and the builder of the engine's tables (MenuDescBuild.cpp).
 #pragma once
 
