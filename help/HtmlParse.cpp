@@ -138,6 +138,7 @@ struct Run {
   bool lead = false;      // the run began with the blank after an inline tag
   bool afterInline = false;
   bool pendingBlank = false;
+  bool endsBlank = false;  // what was last appended ends with white space
 
   // Opens a run whose first character will be written at at; the blank after an
   // inline tag goes into the white space just before it.
@@ -161,6 +162,7 @@ struct Run {
     const bool empty = w == start;
     *w = '\0';
     if (!empty) {
+      endsBlank = IsHtmlSpace(w[-1]);
       HtmlItem* item = AddAtribute(list, nullptr, start);
       if (item != nullptr) item->LeadBlank = lead ? 1 : 0;
     }
@@ -360,7 +362,8 @@ void ParseHtml(HtmlFile* file, List* list, const char* endTag) {
         ++r;
         while (IsHtmlSpace(*r)) ++r;
       } else {
-        if (run.afterInline) run.pendingBlank = true;
+        // One blank at most: none when the text before already ends with one.
+        if (run.afterInline && !run.endsBlank) run.pendingBlank = true;
         ++r;
       }
       continue;
@@ -431,8 +434,17 @@ void ParseHtml(HtmlFile* file, List* list, const char* endTag) {
       file->pCursor = next;
       return;
     }
+    const bool inlineTag = IsInlineTag(name);
+    // White space between two inline tags stands before the second one, so that a
+    // link or bold text after it keeps its distance from what went before.
+    if (run.pendingBlank && inlineTag) {
+      HtmlItem* blank = AddAtribute(list, nullptr, const_cast<char*>(" "));
+      if (blank != nullptr) blank->LeadBlank = 1;
+      run.endsBlank = true;
+    }
     if (*name != '\0') AddAtribute(list, name, attrs);
-    run.afterInline = IsInlineTag(name);
+    run.afterInline = inlineTag;
+    if (!inlineTag) run.endsBlank = false;
     run.pendingBlank = false;
     r = next;
   }
@@ -511,4 +523,13 @@ HtmlFile* ParseHtmlFile(const char* name, const char* text) {
   if (target != nullptr && *target != '\0') GoToTarget(target);
   PutMem(target);
   return file;
+}
+
+void HtmlResetFiles() {
+  for (int i = 0; i < FileIndex; ++i) ReleaseFile(&aFile[i]);
+  FileIndex = 0;
+  CurrentFile = 0;
+  pCurrentPage = nullptr;
+  HistoryI = 0;
+  TargetPos = 0;
 }
