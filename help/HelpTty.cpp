@@ -125,7 +125,8 @@ int GoToTarget(const char* target) {
   // Walked by position: the pages' own walk may be in use by a caller.
   for (long n = 1; n <= count; ++n) {
     auto* page = static_cast<HtmlPage*>(ListFindItemN(pages, n));
-    if (page->pName != nullptr && std::strcmp(page->pName, target) == 0) {
+    // An unnamed page is the contents page.
+    if (std::strcmp(page->pName != nullptr ? page->pName : "contents", target) == 0) {
       Enter(CurrentFile, page, 0);
       return 1;
     }
