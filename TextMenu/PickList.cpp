@@ -182,7 +182,7 @@ int PrintPickOneManyScreen(TextMenuItem* item, uint32_t* hidden, int first) {
       int len = 0;
       const char* text = ShownState(item, k, &len);
       char cell[SCREEN_STRING_SIZE];
-      char number[8] = "    ";
+      char number[16] = "    ";
       if (!off) std::snprintf(number, sizeof number, "%2d) ", k + 1);
       std::snprintf(cell, sizeof cell, "%s%s%.*s", Chosen(item, k) ? " ->" : "   ", number, len, text);
       const int room = img->Columns - x;

@@ -132,8 +132,10 @@ extern const char* pMenuHelpPage;  // the current help page (file name), may be 
 
 // Runs the menu: refresh, InitMenu, optional settings file, then the loop (interactive)
 // or pfnApply alone. Returns 0; when the settings file cannot be opened, the result of
-// the first type 5 entry's action, or 1 when it has none. End of input leaves the
-// menu without applying anything and returns 0.
+// the first type 5 entry's action, or 1 when it has none. End of input leaves every
+// open menu without applying anything and returns 0. A top-level run starts the menu
+// and its submenus from their defaults; a submenu opened from a running menu keeps
+// its values. The value texts are released at the end unless MENU_KEEP_ITEMS is set.
 int RunMenu(TextMenu* menu, const char* settingsFile, int interactive);
 // Prepares every entry (label lengths, states, value texts, keys) and applies the
 // dependency rules. Returns the longest label length. scratch is not needed (may be
