@@ -145,6 +145,7 @@ struct Measure {
   }
   void Nested(HtmlItem* item, int tag) {
     HtmlTable* n = static_cast<HtmlTable*>(item->pValue);
+    if (tag == TAG_FITAB) SkipTableItems();  // measured before: only walk past it
     if (tag == TAG_TABLE) {
       const int avail = InCell() ? given[cell] : 0;
       n = GetTextTable(file, item, avail);
