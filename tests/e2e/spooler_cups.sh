@@ -1,0 +1,195 @@
+#!/bin/bash
+# spooler_cups.sh - the installed queue scripts as filters of real CUPS queues: cupsd
+# runs in the sandbox (local socket only), setup installs the sample product, each
+# script becomes the filter of a queue through a PPD, jobs go in with lp, and the
+# stand-ins of the print tool, driver and filter tool show what they received.
+#   tests/e2e/spooler_cups.sh BUILD_DIR      (Debian packages cups, cups-client)
+set -uo pipefail
+. "$(dirname "$0")/lib.sh"
+. "$(dirname "$0")/spooler_lib.sh"
+
+# Submits a job with lp and waits until CUPS has no unfinished job on the queue.
+cups_job() {
+  local q=$1
+  shift
+  lp -d "$q" "$@" >>"$SPOOLER_W/lp.out" 2>&1
+  spooler_wait 60 "[ -z \"\$(lpstat -o $q 2>/dev/null)\" ]"
+}
+
+# Makes queue Q with the PPD of SCRIPT (kept in the work folder as Q.ppd).
+cups_queue() {
+  spooler_cups_ppd "$2" >"$SPOOLER_W/$1.ppd"
+  (cd "$SPOOLER_W" && $(spooler_cups_lpadmin "$1" "$1.ppd")) >>"$SPOOLER_W/lpadmin.out" 2>&1 ||
+    echo "lpadmin of $1 failed" >>"$SPOOLER_W/lpadmin.failed"
+}
+
+# Inside the sandbox: cupsd, setup, queues and jobs. Jobs are numbered from 1 in the
+# order given here.
+cups_scenario() {
+  spooler_inside_start
+  local W=$SPOOLER_W dist=$PWD
+  # The scheduler listens on its local socket only; the debug log records each
+  # filter's arguments and exit status; file: devices let a queue print to /dev/null.
+  sed -i -e '/^Listen /d' -e '/^Port /d' -e 's/^LogLevel .*/LogLevel debug/' /etc/cups/cupsd.conf
+  echo 'Listen /run/cups/cups.sock' >>/etc/cups/cupsd.conf
+  echo 'FileDevice Yes' >>/etc/cups/cups-files.conf
+  mkdir -p /run/cups
+  env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin /usr/sbin/cupsd -f >"$W/cupsd.out" 2>&1 &
+  spooler_wait 30 'lpstat -r 2>/dev/null | grep -q "scheduler is running"'
+
+  # The suite is installed while the print system runs, as on a CUPS host.
+  spooler_setup usr
+  cups_queue tavlo KanduPrinttvnn
+  cups_queue tvdriver v4DriverScript
+  cups_queue tvqmf KanduQMF
+  printf 'job line one\njob line two\n' >"$W/job.txt"
+  printf 'stdin line\n' >"$W/stdin.txt"
+  cd "$W" || exit 3
+  cups_job tavlo -t 'report ###123' -n 2 -o sides=two-sided-long-edge job.txt
+  cups_job tavlo <stdin.txt
+  cups_job tvdriver -t 'report ###123' -n 2 -o sides=two-sided-long-edge job.txt
+  cups_job tvqmf -t 'report ###123' -n 2 -o sides=two-sided-long-edge job.txt
+  cups_job tvqmf <stdin.txt
+  for q in tavlo tvdriver tvqmf; do lpstat -p "$q"; done >"$W/lpstat-usr.txt" 2>&1
+
+  # A first installation elsewhere than /usr: the operator removed the old one.
+  rm -rf /usr/Kandu
+  cd "$dist" || exit 3
+  spooler_setup opt install /opt
+  stat -c %a /opt/Kandu/tvnn >"$W/opt-mode"
+  cups_queue optq KanduPrinttvnn
+  lpstat -l -p optq >"$W/lpstat-optq.txt" 2>&1
+  lp -d optq "$W/job.txt" >>"$W/lp.out" 2>&1
+  # Job 6 is never started (the queue has no usable filter): a short look suffices.
+  sleep 3
+  lpstat -o optq >"$W/pending-optq.txt" 2>&1
+  # The remedy: the product folder as in /usr, then the queue attached.
+  chmod 755 /opt/Kandu/tvnn
+  cups_queue optfix KanduPrinttvnn
+  cups_job optfix "$W/job.txt"
+  lpstat -l -p optfix >"$W/lpstat-optfix.txt" 2>&1
+  cp /var/log/cups/error_log "$W/error_log"
+}
+
+[ "${1:-}" = --inside ] && { cups_scenario; exit 0; }
+
+e2e_init "${1:-}"
+e2e_require_setup
+e2e_make_dist sample >/dev/null || { echo "FAIL: mkdist"; exit 1; }
+HOST_PATHS=(/run/cups /run/spooler-dev /etc/cups /var/spool/cups /usr/sbin/cupsd)
+host_before=$(spooler_host_paths "${HOST_PATHS[@]}")
+spooler_session cups cups-client
+OUT=$SPOOLER_OUT
+LOG=$OUT/error_log
+D=$SPOOLER_D
+
+# CUPS ran the first filter of job JOB, the script SCRIPT, which ended with status 0,
+# and counted the job as completed.
+assert_completed() {
+  local job=$1 script=$2
+  if grep -qE "\[Job $job\] PID [0-9]+ \($script\) exited with no errors\.$" "$LOG" &&
+    grep -qF "[Job $job] Job completed." "$LOG"; then
+    e2e_pass "job $job: $script exited with no errors, job completed"
+  else
+    e2e_fail "job $job: no clean exit of $script and completion in the scheduler's log"
+  fi
+}
+
+# The arguments of a driver started by v4DriverScript for job JOB: -d and the queue,
+# "-o WORD" for each word of the job's option list without double quotes, the file.
+driver_args() {
+  local opts w out
+  opts=$(spooler_cups_argv "$LOG" "$1" 5)
+  out="-d$2"
+  for w in ${opts//\"/}; do
+    out+=$'\n-o\n'"$w"
+  done
+  printf '%s\n%s' "$out" "$3"
+}
+
+# ---------------------------------------------------------------------------------
+e2e_case "setup on a host where cupsd runs writes ' CUPS '"
+e2e_assert_file_is "$OUT/setup-usr.status" $'0\n'
+e2e_assert_file_is "$OUT/tv_cfg-usr" " CUPS "
+[ ! -e "$OUT/lpadmin.failed" ] && e2e_pass "every queue was attached" ||
+  e2e_fail "$(cat "$OUT/lpadmin.failed"): $(cat "$OUT/lpadmin.out")"
+[ ! -s "$OUT/timeouts" ] && e2e_pass "every wait ended in time" ||
+  e2e_fail "waits that timed out: $(cat "$OUT/timeouts")"
+
+e2e_case "print queue script as a CUPS filter: lp with a title, two copies and two-sided"
+assert_completed 1 $D/KanduPrinttvnn
+spooler_assert_records tvrtvnntty 1 arg $'-dtavlo\n-i\n/var/spool/cups/d00001-001'
+spooler_assert_env tvrtvnntty 1 "TavloPrinter=tavlo"
+spooler_assert_env tvrtvnntty 1 "PRINTER=tavlo"
+spooler_assert_env tvrtvnntty 1 "TavloTitle=report ###123"
+spooler_assert_env tvrtvnntty 1 "TavloCopies=2"
+spooler_assert_env tvrtvnntty 1 "TavloUser_name=root"
+spooler_assert_env tvrtvnntty 1 "TavloRequest_id=1"
+opts1=$(spooler_cups_argv "$LOG" 1 5)
+spooler_assert_env tvrtvnntty 1 "TavloOption_list=$opts1"
+[[ " $opts1 " == *" sides=two-sided-long-edge "* ]] && e2e_pass "the option list holds sides=two-sided-long-edge" ||
+  e2e_fail "the option list lacks sides=two-sided-long-edge: $opts1"
+spooler_assert_records tvrtvnntty 1 cwd $D
+spooler_assert_records tvrtvnntty 1 user lp
+spooler_assert_records tvrtvnntty 1 input /var/spool/cups/d00001-001
+spooler_assert_records tvrtvnntty 1 data $'job line one\njob line two'
+
+e2e_case "print queue script as a CUPS filter: the job on lp's standard input"
+assert_completed 2 $D/KanduPrinttvnn
+spooler_assert_records tvrtvnntty 2 arg $'-dtavlo\n-i\n/var/spool/cups/d00002-001'
+spooler_assert_env tvrtvnntty 2 "TavloTitle=$(spooler_cups_argv "$LOG" 2 3)"
+spooler_assert_env tvrtvnntty 2 "TavloCopies=1"
+spooler_assert_records tvrtvnntty 2 data 'stdin line'
+
+e2e_case "driver script as a CUPS filter: -d the queue, -o each option, the job's file"
+assert_completed 3 $D/v4DriverScript
+spooler_assert_records driver 1 arg "$(driver_args 3 tvdriver /var/spool/cups/d00003-001)"
+spooler_assert_env driver 1 "DISPLAY=:0.0"
+spooler_assert_env driver 1 "PRINTER=tvdriver"
+spooler_assert_records driver 1 cwd $D
+spooler_assert_records driver 1 data $'job line one\njob line two'
+
+e2e_case "filter-tool script as a CUPS filter: qmf on the job's file, once, with the V5 variables"
+assert_completed 4 $D/KanduQMF
+spooler_assert_records qmf 1 arg /var/spool/cups/d00004-001
+spooler_assert_env qmf 1 "TavloPrinter=tvqmf"
+spooler_assert_env qmf 1 "TavloTitle=report ###123"
+spooler_assert_env qmf 1 "TavloCopies=2"
+spooler_assert_env qmf 1 "TavloRequest_id=4"
+spooler_assert_env qmf 1 "TavloUser_name=root"
+spooler_assert_env qmf 1 "TavloOption_list=$(spooler_cups_argv "$LOG" 4 5)"
+spooler_assert_records qmf 1 cwd $D
+spooler_assert_records qmf 1 data $'job line one\njob line two'
+assert_completed 5 $D/KanduQMF
+spooler_assert_records qmf 2 arg /var/spool/cups/d00005-001
+spooler_assert_records qmf 2 data 'stdin line'
+spooler_assert_starts qmf 2
+
+e2e_case "after their jobs the three queues are idle and enabled (no filter fault stopped one)"
+for q in tavlo tvdriver tvqmf; do
+  grep -qE "^printer $q is idle\.  enabled since " "$OUT/lpstat-usr.txt" && e2e_pass "$q idle and enabled" ||
+    e2e_fail "$q: $(grep -A1 "^printer $q " "$OUT/lpstat-usr.txt")"
+done
+
+# Documented mismatch: CUPS runs no filter from a folder that its group may write, and
+# setup makes the product folder 775 on a first installation outside /usr.
+e2e_case "documented mismatch: a first installation into /opt (folder 775) cannot serve CUPS"
+e2e_assert_file_is "$OUT/setup-opt.status" $'0\n'
+e2e_assert_file_is "$OUT/opt-mode" $'775\n'
+e2e_assert_file_has "$LOG" 'optq: Directory \"/usr/Kandu/tvnn\" has insecure permissions (040775/uid=0/gid=0).'
+e2e_assert_file_has "$OUT/lpstat-optq.txt" 'Directory "/usr/Kandu/tvnn" has insecure permissions (040775/uid=0/gid=0).'
+e2e_assert_file_has "$OUT/pending-optq.txt" "optq-6 "
+e2e_assert_file_lacks "$LOG" "[Job 6] Started filter"
+
+e2e_case "the product folder made 755, a queue attached anew prints from /opt"
+assert_completed 7 $D/KanduPrinttvnn
+spooler_assert_records tvrtvnntty 3 arg $'-doptfix\n-i\n/var/spool/cups/d00007-001'
+spooler_assert_records tvrtvnntty 3 cwd /opt/Kandu/tvnn
+spooler_assert_records tvrtvnntty 3 data $'job line one\njob line two'
+spooler_assert_starts tvrtvnntty 3
+
+e2e_case "the scheduler's socket and state stayed in the sandbox"
+host_after=$(spooler_host_paths "${HOST_PATHS[@]}")
+[ "$host_before" = "$host_after" ] && e2e_pass "host paths as before: ${host_after//$'\n'/, }" ||
+  e2e_fail "host paths changed: before ${host_before//$'\n'/, }; after ${host_after//$'\n'/, }"
+e2e_finish
