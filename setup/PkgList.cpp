@@ -32,6 +32,7 @@ constexpr int kCopyFile = 9;   // cp -p
 constexpr int kCopyTree = 10;  // cp -pr
 constexpr int kLn = 17;
 constexpr int kMove = 25;      // mv -f
+constexpr int kMakeDir = 26;   // mkdir -p
 constexpr int kRemove = 29;    // rm -f
 constexpr int kRemoveAll = 30; // rm -rf
 constexpr int kShell = 31;
@@ -390,6 +391,8 @@ bool DoLine(const Run& run, char** cursor, std::string command) {
       const std::string path = Format("%s/%s", app, n.c_str());
       CheckPath(path);
       if (FindFile(path.c_str(), nullptr)) return false;
+      // The directory is made by mkdir and chmod command lines: the same rules hold.
+      CheckCommandLine(kMakeDir, path);
       CreateFile(path.c_str(), nullptr, "775", nullptr, nullptr);
       break;
     }

@@ -360,6 +360,14 @@ TEST_F(PkgList, DoubleQuoteInACommandLineEndsTheRunWithNothingRun) {
   EXPECT_EQ(ReadFile(d + "/tool"), "a c\n");
 }
 
+TEST_F(PkgList, DoubleQuoteInANewDirectoryEndsTheRunWithNothingMade) {
+  EXPECT_EXIT(Run("newdir a\"b mode 777\n"), testing::ExitedWithCode(1),
+              "ERROR: a double quote cannot stand in a command line, not run: mkdir " + d + "/a\"b");
+  EXPECT_EQ(pkgtest::LogText(),
+            "ERROR: a double quote cannot stand in a command line, not run: mkdir " + d + "/a\"b\n");
+  EXPECT_FALSE(Exists(d + "/a"));
+}
+
 TEST_F(PkgList, LineLongerThanTheReaderTakesIsSkippedWhole) {
   const std::string name(600, 'n');
   EXPECT_EQ(Run("c tool mode 700 " + name + " mode 777\nc tool\n"), 0);
