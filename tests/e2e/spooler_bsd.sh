@@ -30,7 +30,7 @@ bsd_scenario() {
   done
   install -d -o lp -g lp -m 775 /var/spool/Kandu/tvnn/tvqmf
   env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin /usr/sbin/lpd -s >"$W/lpd.out" 2>&1
-  spooler_wait 30 '[ -S /dev/printer ]'
+  spooler_wait 30 '[ -S /dev/printer ]' || exit 4
   printf 'job line one\njob line two\n' >"$W/job.txt"
   printf 'stdin line\n' >"$W/stdin.txt"
   cd "$W" || exit 3
@@ -54,7 +54,6 @@ HOST_PATHS=(/dev/printer /run/lpd.pid /run/spooler-dev /etc/printcap /var/spool/
 host_before=$(spooler_host_paths "${HOST_PATHS[@]}")
 spooler_session lpr
 OUT=$SPOOLER_OUT
-D=$SPOOLER_D
 
 # ---------------------------------------------------------------------------------
 # lpd removes a job whose input filter ended with 0 (printed) or 2 (discarded) and

@@ -19,7 +19,7 @@ cups_job() {
 # Makes queue Q with the PPD of SCRIPT (kept in the work folder as Q.ppd).
 cups_queue() {
   spooler_cups_ppd "$2" >"$SPOOLER_W/$1.ppd"
-  (cd "$SPOOLER_W" && $(spooler_cups_lpadmin "$1" "$1.ppd")) >>"$SPOOLER_W/lpadmin.out" 2>&1 ||
+  (cd "$SPOOLER_W" && eval "$(spooler_cups_lpadmin "$1" "$1.ppd")") >>"$SPOOLER_W/lpadmin.out" 2>&1 ||
     echo "lpadmin of $1 failed" >>"$SPOOLER_W/lpadmin.failed"
 }
 
@@ -35,7 +35,7 @@ cups_scenario() {
   echo 'FileDevice Yes' >>/etc/cups/cups-files.conf
   mkdir -p /run/cups
   env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin /usr/sbin/cupsd -f >"$W/cupsd.out" 2>&1 &
-  spooler_wait 30 'lpstat -r 2>/dev/null | grep -q "scheduler is running"'
+  spooler_wait 30 'lpstat -r 2>/dev/null | grep -q "scheduler is running"' || exit 4
 
   # The suite is installed while the print system runs, as on a CUPS host.
   spooler_setup usr
@@ -67,7 +67,6 @@ cups_scenario() {
   chmod 755 /opt/Kandu/tvnn
   cups_queue optfix KanduPrinttvnn
   cups_job optfix "$W/job.txt"
-  lpstat -l -p optfix >"$W/lpstat-optfix.txt" 2>&1
   cp /var/log/cups/error_log "$W/error_log"
 }
 
@@ -98,10 +97,11 @@ assert_completed() {
 # The arguments of a driver started by v4DriverScript for job JOB: -d and the queue,
 # "-o WORD" for each word of the job's option list without double quotes, the file.
 driver_args() {
-  local opts w out
+  local opts w words out
   opts=$(spooler_cups_argv "$LOG" "$1" 5)
+  read -ra words <<<"${opts//\"/}"
   out="-d$2"
-  for w in ${opts//\"/}; do
+  for w in "${words[@]}"; do
     out+=$'\n-o\n'"$w"
   done
   printf '%s\n%s' "$out" "$3"

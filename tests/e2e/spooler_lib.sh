@@ -93,16 +93,19 @@ SPOOLER_PREP_RUN='mount -t tmpfs -o mode=0755 spooler-run /run'
 # An overlay over /dev with its upper layer in /run: BSD lpd makes its socket
 # /dev/printer. The mounts below /dev (pts, shm, ...) are moved aside, covered and
 # moved back.
-SPOOLER_PREP_DEV='set -e
+SPOOLER_PREP_DEV=$(cat <<'EOF'
+set -e
 d=/run/spooler-dev
 mkdir -p $d/lower $d/upper $d/work $d/sub
 mount --bind /dev $d/lower
-subs=$(awk '"'"'$5 ~ "^/dev/" { print $5 }'"'"' /proc/self/mountinfo)
+subs=$(awk '$5 ~ "^/dev/" { print $5 }' /proc/self/mountinfo)
 i=0
 for m in $subs; do i=$((i + 1)); mkdir -p $d/sub/$i; mount --move "$m" $d/sub/$i; done
 mount -t overlay spooler-dev -o lowerdir=$d/lower,upperdir=$d/upper,workdir=$d/work /dev
 i=0
-for m in $subs; do i=$((i + 1)); mount --move $d/sub/$i "$m"; done'
+for m in $subs; do i=$((i + 1)); mount --move $d/sub/$i "$m"; done
+EOF
+)
 
 # The cache of .deb files: KANDU_DEB_CACHE, or .cache/debs in the source tree.
 spooler_cache_dir() {
@@ -159,6 +162,8 @@ spooler_session() {
   local cache suite
   cache=$(spooler_cache_dir)
   suite=$(cd "$(dirname "$0")" && pwd)/$(basename "$0")
+  [ "$(id -u)" = 0 ] ||
+    e2e_skip "the spooler suites install packages and start print daemons in the sandbox, which needs root"
   case "$cache/" in
     /usr/* | /etc/* | /var/* | /opt/* | /tmp/*)
       echo "FAIL: the package cache $cache lies in a tree that the sandbox replaces" >&2
@@ -183,7 +188,10 @@ spooler_session() {
     *)
       echo "FAIL: the sandbox session ended with status $E2E_STATUS"
       tail -n 20 "$E2E_STDOUT" "$E2E_STDERR"
-      [ -f "$SPOOLER_OUT/apt.log" ] && tail -n 20 "$SPOOLER_OUT/apt.log"
+      [ -f "$SPOOLER_OUT/timeouts" ] && echo "waits that timed out:" && cat "$SPOOLER_OUT/timeouts"
+      for f in "$SPOOLER_OUT"/*d.out "$SPOOLER_OUT/apt.log"; do
+        [ -s "$f" ] && echo "--- $f" && tail -n 20 "$f"
+      done
       exit 1 ;;
   esac
 }

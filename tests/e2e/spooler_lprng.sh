@@ -29,7 +29,7 @@ lprng_scenario() {
   spooler_lprng_printcap >/etc/printcap
   checkpc -f >"$W/checkpc.out" 2>&1
   env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin /usr/sbin/lpd -F >"$W/lpd.out" 2>&1 &
-  spooler_wait 30 '[ -S /run/lprng/socket ]'
+  spooler_wait 30 '[ -S /run/lprng/socket ]' || exit 4
   printf 'job line one\njob line two\n' >"$W/job.txt"
   printf 'stdin line\n' >"$W/stdin.txt"
   cd "$W" || exit 3
