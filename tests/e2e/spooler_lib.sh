@@ -115,8 +115,10 @@ spooler_cache_dir() {
 # Installs the packages inside the sandbox (run as a preparation: spooler_lib.sh
 # --packages CACHE PACKAGE...). The outcome goes to $SPOOLER_W/packages.status: "ok",
 # "skip: REASON" (neither cached nor downloadable) or "fail: REASON"; apt's messages to
-# $SPOOLER_W/apt.log. Downloads and installs hold a lock on the cache, so suites that
-# run at the same time take turns.
+# $SPOOLER_W/apt.log. Versions are chosen by the machine's package lists, else by the
+# lists kept in CACHE/lists, else by fresh lists fetched into CACHE/lists, so that
+# stale machine lists cost one download, not one a run. Downloads and installs hold a
+# lock on the cache, so suites that run at the same time take turns.
 spooler_install_packages() {
   local cache=$1 status=$SPOOLER_W/packages.status log=$SPOOLER_W/apt.log
   shift
@@ -135,15 +137,28 @@ spooler_install_packages() {
   chmod 755 /usr/sbin/policy-rc.d
   export DEBIAN_FRONTEND=noninteractive
   local apt=(apt-get -y -q --no-install-recommends -o "Dir::Cache::Archives=$cache")
-  if ! flock "$cache/.lock" "${apt[@]}" install --download-only "$@" >>"$log" 2>&1; then
-    # The machine's package lists may be missing or stale: fresh ones, in the sandbox.
-    if ! apt-get -q update >>"$log" 2>&1 ||
-      ! flock "$cache/.lock" "${apt[@]}" install --download-only "$@" >>"$log" 2>&1; then
-      echo "skip: the Debian packages $* are neither in $cache nor downloadable ($(grep -E '^(E|Err):' "$log" | tail -n 1))" >"$status"
-      return 0
+  local lists=$cache/lists try opt=() found=0
+  for try in machine kept fresh; do
+    case $try in
+      machine) opt=() ;;
+      kept)
+        [ -d "$lists" ] || continue
+        opt=(-o "Dir::State::Lists=$lists") ;;
+      fresh)
+        mkdir -p "$lists/partial"
+        opt=(-o "Dir::State::Lists=$lists")
+        flock "$cache/.lock" apt-get -q "${opt[@]}" update >>"$log" 2>&1 || continue ;;
+    esac
+    if flock "$cache/.lock" "${apt[@]}" "${opt[@]}" install --download-only "$@" >>"$log" 2>&1; then
+      found=1
+      break
     fi
+  done
+  if [ $found = 0 ]; then
+    echo "skip: the Debian packages $* are neither in $cache nor downloadable ($(grep -E '^E:' "$log" | tail -n 1))" >"$status"
+    return 0
   fi
-  if ! flock "$cache/.lock" "${apt[@]}" install "$@" >>"$log" 2>&1; then
+  if ! flock "$cache/.lock" "${apt[@]}" "${opt[@]}" install "$@" >>"$log" 2>&1; then
     echo "fail: installing $* failed ($(grep -E '^E:' "$log" | tail -n 1))" >"$status"
     return 0
   fi
