@@ -100,9 +100,30 @@ e2e_assert_file_has "$DEMO_OUT" "  run 2  ./setup install /opt    status 0, 76 h
 
 # ---------------------------------------------------------------------------------
 e2e_case "an installer that installs nothing fails the demo, which names what is missing"
+# The fake's first run removes a file of the machine's /etc and empties and refills a
+# folder of its /usr/share (in the sandbox); its second run shows what it finds, so
+# the state carried from run 1 to run 2 is seen, removals included.
+victim_file=$(find /etc -maxdepth 1 -type f -name '[a-z]*' | LC_ALL=C sort | head -n 1)
+victim_dir=$(find /usr/share -mindepth 1 -maxdepth 1 -type d ! -empty -name '[a-z]*' | LC_ALL=C sort | head -n 1)
 mkdir -p "$S/fake/bin"
-printf '#!/bin/sh\necho "fake setup $*"\n[ "$1" = install ] && { echo "ERROR: relocation failed" >&2; exit 1; }\nexit 0\n' \
-  >"$S/fake/bin/setup"
+cat >"$S/fake/bin/setup" <<FAKE
+#!/bin/sh
+# A fake installer for this suite, only ever run by tools/demo in the sandbox, where
+# pid 1 is the sandbox itself.
+grep -q -- --inner /proc/1/cmdline 2>/dev/null || { echo "not in the sandbox" >&2; exit 99; }
+echo "fake setup \$*"
+if [ "\$1" = install ]; then
+  [ -e $victim_file ] && echo "file: present" || echo "file: absent"
+  echo "dir: \$(ls -A $victim_dir | tr '\n' ' ')"
+  [ -f /usr/Kandu/marker ] && echo "marker: present"
+  echo "ERROR: relocation failed" >&2
+  exit 1
+fi
+mkdir -p /usr/Kandu && echo m >/usr/Kandu/marker
+rm -f $victim_file
+rm -rf $victim_dir && mkdir $victim_dir && echo new >$victim_dir/new
+exit 0
+FAKE
 chmod 755 "$S/fake/bin/setup"
 run_demo fake --build "$S/fake" --no-build --quiet
 [ "$DEMO_STATUS" = 1 ] && e2e_pass "demo status 1" || e2e_fail "demo status $DEMO_STATUS"
@@ -110,11 +131,17 @@ e2e_assert_file_has "$DEMO_OUT" "FAIL: run1: /usr/Kandu/tvnn was not made"
 e2e_assert_file_has "$DEMO_OUT" "FAIL: run1: /var/spool/Kandu was not made"
 e2e_assert_file_has "$DEMO_OUT" "FAIL: run2 ended with status 1 (its standard error: ERROR: relocation failed )"
 e2e_assert_file_has "$DEMO_OUT" "FAIL: run2: /usr/Kandu/tvnn was not made"
-e2e_assert_file_has "$DEMO_OUT" "  run 1  ./setup                 status 0, 0 host change(s)"
 e2e_assert_file_lacks "$DEMO_OUT" "ok: run1"
 e2e_assert_file_has "$DEMO_ERR" "demo: FAILED: 19 check(s) did not hold"
 [ -d "$S/fake/demo/run2/state" ] && e2e_pass "the default demo folder is <build>/demo" ||
   e2e_fail "no $S/fake/demo/run2/state"
+e2e_assert_file_is "$S/fake/demo/run2/stdout" "fake setup install /opt
+file: absent
+dir: new 
+marker: present
+"
+[ -e "$victim_file" ] && [ ! -e "$victim_dir/new" ] && e2e_pass "the machine's $victim_file and $victim_dir are as they were" ||
+  e2e_fail "the fake changed the machine's $victim_file or $victim_dir"
 
 # ---------------------------------------------------------------------------------
 e2e_case "the demo refuses what it cannot do safely"
