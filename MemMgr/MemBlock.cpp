@@ -1,6 +1,8 @@
 // MemBlock.cpp - blocks of the memory manager: pages from /dev/zero, the chain of blocks.
 #include "MemMgr/MemMgr.h"
 
+#include "MemMgr/MemPoison.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -24,9 +26,24 @@ static_assert(MEM_MAX_BLOCK_SIZE % MEM_BLOCK_SIZE == 0 && MEM_MAX_BLOCK_SIZE <= 
 
 namespace {
 
+// In sanitizer builds a released data area is not unmapped at once: it stays
+// mapped and poisoned for a while, so that a use after PutMem of a block's last
+// piece is reported as such instead of reaching whatever the system maps there
+// next. The oldest areas are unmapped once the kept ones pass a budget.
+constexpr int kQuarantineSlots = 64;
+constexpr size_t kQuarantineBytes = 16u << 20;
+
+struct Quarantined {
+  void* p;
+  size_t length;
+};
+
 struct MapState {
   long mapLimit = -1;     // MapBlock calls still allowed to succeed; negative: no limit
   long mappedPieces = 0;  // pieces handed out by MapBlock and not yet given back
+  Quarantined quarantine[kQuarantineSlots] = {};  // oldest first
+  int quarantined = 0;
+  size_t quarantinedBytes = 0;
 };
 MapState S;
 
@@ -38,15 +55,42 @@ size_t MapLength(size_t size) {
   return (size / page + 1) * page;
 }
 
-// Gives one piece obtained by MapBlock back to where it came from.
-void ReturnPiece(void* p, size_t size, bool fromHeap) {
+// Unmaps the oldest quarantined area; its poison goes first, so that a later
+// mapping at the same place starts clean.
+void ReleaseOldest() {
+  const Quarantined q = S.quarantine[0];
+  memmgr::Unpoison(q.p, q.length);
+  munmap(q.p, q.length);
+  S.quarantinedBytes -= q.length;
+  --S.quarantined;
+  std::memmove(S.quarantine, S.quarantine + 1, static_cast<size_t>(S.quarantined) * sizeof(Quarantined));
+}
+
+// Keeps a released, poisoned mapping for a while (sanitizer builds only).
+void Quarantine(void* p, size_t length) {
+  if (S.quarantined == kQuarantineSlots) ReleaseOldest();
+  S.quarantine[S.quarantined++] = {p, length};
+  S.quarantinedBytes += length;
+  while (S.quarantined > 1 && S.quarantinedBytes > kQuarantineBytes) ReleaseOldest();
+}
+
+// Gives one piece obtained by MapBlock back to where it came from. A data area
+// (poisoned) of a sanitizer build goes to the quarantine first.
+void ReturnPiece(void* p, size_t size, bool fromHeap, bool data) {
   if (!p) return;
   --S.mappedPieces;
+  const size_t length = MapLength(size);
   if (fromHeap) {
+    memmgr::Unpoison(p, length);
     std::free(p);
     return;
   }
-  munmap(p, MapLength(size));
+  if (data && memmgr::kPoisoning) {
+    memmgr::Poison(p, length);
+    Quarantine(p, length);
+    return;
+  }
+  munmap(p, length);
 }
 
 }  // namespace
@@ -86,7 +130,7 @@ MemBlock* GetNewBlock(size_t size) {
   if (b) data = static_cast<char*>(MapBlock(dataSize));
   if (!data) {
     // A header without its data area is given back at once: nothing leaks.
-    ReturnPiece(b, sizeof(MemBlock), headFromHeap);
+    ReturnPiece(b, sizeof(MemBlock), headFromHeap, false);
     std::fprintf(stderr, "ERROR: %s\n", OutOfMem);
     return nullptr;
   }
@@ -98,6 +142,8 @@ MemBlock* GetNewBlock(size_t size) {
   PushBlock(b);
   b->Size = static_cast<int32_t>(dataSize);
   b->pData = data;
+  // Every node is free: nothing of the area, nor the page after it, is anybody's yet.
+  memmgr::Poison(data, MapLength(dataSize));
   b->FreeNodes = MEM_BLOCK_NODES;
   b->LongestFree = MEM_BLOCK_NODES;
   b->FirstFree = 0;
@@ -146,8 +192,8 @@ void FreeBlock(MemBlock* b) {
   if (!b) return;
   PopBlock(b);
   const bool headFromHeap = b->HeadFromHeap;
-  ReturnPiece(b->pData, static_cast<size_t>(b->Size), b->DataFromHeap);
-  ReturnPiece(b, sizeof(MemBlock), headFromHeap);
+  ReturnPiece(b->pData, static_cast<size_t>(b->Size), b->DataFromHeap, true);
+  ReturnPiece(b, sizeof(MemBlock), headFromHeap, false);
 }
 
 int TestMAT(const char* pos, char ch, int count) {

@@ -1,6 +1,8 @@
 // MemMgr.cpp - the memory manager's requests: zero-filled pieces in 32-byte nodes, first fit.
 #include "MemMgr/MemMgr.h"
 
+#include "MemMgr/MemPoison.h"
+
 #include <bit>
 #include <cassert>
 #include <cstddef>
@@ -129,10 +131,12 @@ int FindFreeRun(MemBlock* b, int k) {
   return -1;
 }
 
-// Frees the count nodes at node `from` of a standard block. The free run they
-// join may be the block's longest now, and may be its first.
+// Frees the count nodes at node `from` of a standard block; in sanitizer builds
+// they become poisoned, so the caller zeroes them first when it must. The free run
+// they join may be the block's longest now, and may be its first.
 void FreeRun(MemBlock* b, int from, int count) {
   SetNodes(b, from, count, MEM_MAT_FREE);
+  memmgr::Poison(b->pData + from * MEM_NODE_SIZE, static_cast<size_t>(count) * MEM_NODE_SIZE);
   b->FreeNodes += count;
   int start = from;
   while (start > 0 && b->Mat[start - 1] == MEM_MAT_FREE) --start;
@@ -148,6 +152,7 @@ void* TakeNodes(MemBlock* b, int i, int k) {
   SetNodes(b, i, k, MEM_MAT_USED);
   b->Nodes[i].NodeCnt = static_cast<uint16_t>(k);
   b->Nodes[i].pAddr = addr;
+  memmgr::Unpoison(addr, static_cast<size_t>(k) * MEM_NODE_SIZE);
   std::memset(addr, 0, static_cast<size_t>(k) * MEM_NODE_SIZE);
   b->FreeNodes -= k;
   if (i == b->FirstFree) b->FirstFree = i + k;
@@ -160,6 +165,8 @@ void* GetDedicated(size_t r) {
   const size_t blocks = (r + MEM_BLOCK_SIZE - 1) / MEM_BLOCK_SIZE;
   MemBlock* b = GetNewBlock(blocks * MEM_BLOCK_SIZE);
   if (!b) return nullptr;
+  // Only the r bytes handed out are the caller's; the rest of the area stays poisoned.
+  memmgr::Unpoison(b->pData, r);
   std::memset(b->pData, 0, r);
   SetNodes(b, 0, MEM_BLOCK_NODES, MEM_MAT_USED);
   b->FreeNodes = 0;
@@ -197,8 +204,8 @@ void* AdjustNodes(MemBlock* b, int i, size_t r) {
   if (k == c) return p;
   if (k < c) {
     // The released tail goes back zeroed.
-    FreeRun(b, i + k, c - k);
     std::memset(p + k * MEM_NODE_SIZE, 0, static_cast<size_t>(c - k) * MEM_NODE_SIZE);
+    FreeRun(b, i + k, c - k);
     node.NodeCnt = static_cast<uint16_t>(k);
     CHECK_BLOCK(b);
     return p;
@@ -206,6 +213,7 @@ void* AdjustNodes(MemBlock* b, int i, size_t r) {
   const int e = k - c;
   if (i + k <= MEM_BLOCK_NODES && TestMAT(b->Mat + i + c, MEM_MAT_FREE, e)) {
     SetNodes(b, i + c, e, MEM_MAT_USED);
+    memmgr::Unpoison(p + c * MEM_NODE_SIZE, static_cast<size_t>(e) * MEM_NODE_SIZE);
     std::memset(p + c * MEM_NODE_SIZE, 0, static_cast<size_t>(e) * MEM_NODE_SIZE);
     node.NodeCnt = static_cast<uint16_t>(k);
     b->FreeNodes -= e;
@@ -216,6 +224,7 @@ void* AdjustNodes(MemBlock* b, int i, size_t r) {
     const int j = i - e;
     char* dest = b->pData + j * MEM_NODE_SIZE;
     SetNodes(b, j, e, MEM_MAT_USED);
+    memmgr::Unpoison(dest, static_cast<size_t>(k) * MEM_NODE_SIZE);
     std::memmove(dest, p, static_cast<size_t>(c) * MEM_NODE_SIZE);
     std::memset(dest + c * MEM_NODE_SIZE, 0, static_cast<size_t>(e) * MEM_NODE_SIZE);
     b->Nodes[j].NodeCnt = static_cast<uint16_t>(k);
@@ -240,8 +249,10 @@ void* AdjustLarge(MemBlock* b, void* p, size_t r) {
   if (r > static_cast<size_t>(b->Size)) {
     void* q = GetMem(r);
     if (!q) return nullptr;
+    // A dedicated area holds zeros past the part in use, and the new piece is zeroed:
+    // copying the part in use keeps the whole content.
     const size_t keep = IsDedicated(b)
-                            ? static_cast<size_t>(b->Size)
+                            ? static_cast<size_t>(b->Used)
                             : static_cast<size_t>(b->Nodes[AllocationIndex(b, p)].NodeCnt) * MEM_NODE_SIZE;
     std::memcpy(q, p, keep);
     PutMem(p);
@@ -250,8 +261,14 @@ void* AdjustLarge(MemBlock* b, void* p, size_t r) {
   // A dedicated block large enough keeps its place and its mapping: only the part
   // that changes hands is zeroed, the released tail or the newly used part.
   const auto used = static_cast<size_t>(b->Used);
-  if (r < used) std::memset(b->pData + r, 0, used - r);
-  if (r > used) std::memset(b->pData + used, 0, r - used);
+  if (r < used) {
+    std::memset(b->pData + r, 0, used - r);
+    memmgr::Poison(b->pData + r, used - r);
+  }
+  if (r > used) {
+    memmgr::Unpoison(b->pData + used, r - used);
+    std::memset(b->pData + used, 0, r - used);
+  }
   b->Used = static_cast<int32_t>(r);
   CHECK_BLOCK(b);
   return p;

@@ -100,7 +100,7 @@ char* FetchText(DbTHandle* db, char* buf, size_t size, int kind, const char* key
   char* copy = SaveStr_(key);
   PutMem(S.pTextKey);
   S.pTextKey = copy;
-  return FetchShort(db, buf, size, key, S.pTextKey);
+  return FetchShort(db, buf, size, S.pTextKey, S.pTextKey);
 }
 
 // Fetches message set/num for formatting: a new managed copy in *text on a hit.
