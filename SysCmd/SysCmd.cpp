@@ -18,6 +18,10 @@ constexpr int kLastCommand = 81;       // the last entry with a name
 constexpr int kSettleRetries = 10;     // pauses while waiting for a process to show
 constexpr size_t kReasonSize = 256;    // the words of a failure report
 
+struct {
+  int loggedFailures = 0;  // mode-1 commands that failed and went on
+} S;
+
 // A text built piece by piece in a fixed buffer. Once a piece does not fit, the
 // text is marked cut and nothing more is added: the caller refuses it.
 struct LineBuilder {
@@ -110,7 +114,10 @@ void ReportFailure(int mode, const char* reason) {
   if (!Logged(mode)) return;
   const char* level = mode == SYS_FATAL ? "ERROR" : "WARNING_MSG";
   PutLogMsg("%s: %s\n", level, reason);
-  if (mode != SYS_FATAL) return;
+  if (mode != SYS_FATAL) {
+    ++S.loggedFailures;
+    return;
+  }
   std::printf("%s: %s\n", level, reason);
   exit_app(1);
 }
@@ -299,6 +306,8 @@ void FreeResponseList(CmdResponse* list) {
     list = next;
   }
 }
+
+int SysCmdLoggedFailures() { return S.loggedFailures; }
 
 // Runs the formatted command line (at most 511 characters) as it stands, then
 // pauses a second. Modes 1 and 2 show the line on standard output and report a

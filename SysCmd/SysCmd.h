@@ -68,6 +68,9 @@ CmdResponse* GetCmdResponse(int index, const char* filter, const char* fmt, ...)
 // As GetCmdResponse, the kept lines joined in one managed text, each ending in LF.
 char* GetCmdResponseStr(int index, const char* filter, const char* fmt, ...) KANDU_PRINTF(3, 4);
 void FreeResponseList(CmdResponse* list);
+// Number of commands run in mode 1 (SYS_LOG) whose failure was logged since the
+// program started; a failure in mode 2 ends the program instead.
+int SysCmdLoggedFailures();
 // Runs a formatted command line directly, without the table.
 void SysCmdP(int mode, const char* fmt, ...) KANDU_PRINTF(2, 3);
 

@@ -82,15 +82,20 @@ int Install() {
   DeleteFile(pKanduInstallDir, tarName.c_str());
 
   char* spoolBase = SaveStr("/var/spool/%s", MAKER_NAME);
+  char* download = SaveStr("%s/%s/%s", spoolBase, PRODUCT_NAME, kDownloadDir);
   if (pCurrentInstallDir == nullptr) {
     createInstallationDirectories(pTargetInstallDir);
     createPrintingSubsystemFile(pAppDir);
     createQueueScripts(spoolBase);
     CreateFile(spoolBase, nullptr, "775", nullptr, nullptr);
-    char* download = SaveStr("%s/%s/%s", spoolBase, PRODUCT_NAME, kDownloadDir);
     CreateFile(download, nullptr, "777", nullptr, nullptr);
     if (ProcessPkgList(kPackage) != 0) return 1;
   } else {
+    // An update leaves the spool tree as it is. Only a part that is missing, as
+    // after an earlier run that stopped between making the product directory and
+    // the spool tree, is made, as on a first installation.
+    if (GetFileType(spoolBase) == 0) CreateFile(spoolBase, nullptr, "775", nullptr, nullptr);
+    if (GetFileType(download) == 0) CreateFile(download, nullptr, "777", nullptr, nullptr);
     if (ProcessPkgList(kPackage) != 0) return 1;
     createPrintingSubsystemFile(pAppDir);
     createQueueScripts(spoolBase);

@@ -5,7 +5,30 @@
 #include "SysCmd/SysCmd.h"
 #include "utils/utils.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// Standard input, output and error started closed are opened on /dev/null first.
+// Otherwise the first file the run opens (the log, /dev/zero, a script being
+// written) would take their place: a question would read it, a progress dot would
+// be written into it.
+void OpenClosedStandardStreams() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    const int n = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    if (n < 0 || n == fd) continue;
+    dup2(n, fd);
+    close(n);
+  }
+}
+
+}  // namespace
 
 // One run: language, command line, previous installation, free space, running
 // programs and relocation, the distribution and its installation, the clean-up.
@@ -13,6 +36,7 @@
 // command or a missing list; 2 for a work-area base that cannot be made or a path
 // that cannot safely stand in a command line.
 int main(int argc, char** argv) {
+  OpenClosedStandardStreams();
   flUseLog = 1;
   pKanduInstallDir = SaveStr("/tmp/%sInstall", MAKER_NAME);
   LineBuf[0] = '\0';
@@ -40,5 +64,12 @@ int main(int argc, char** argv) {
   }
   installFromSite(pKanduInstallDir);
   KanduClean(pKanduInstallDir);
+  // Commands whose failure the run goes on after (a copy of the package list, the
+  // final modes) were only logged: the operator must not take the end for success.
+  if (const int failed = SysCmdLoggedFailures(); failed > 0) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "WARNING: %d command%s failed; the installation may be incomplete: see /tmp/%s.log\n",
+                 failed, failed == 1 ? "" : "s", my_name);
+  }
   exit_app(0);
 }

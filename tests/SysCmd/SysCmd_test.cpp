@@ -251,6 +251,21 @@ TEST_F(SysCmdFailure, LoggedModeLogsAWarningAndGoesOn) {
             "WARNING_MSG: command exited with status 1\nwent on\n");
 }
 
+TEST_F(SysCmdFailure, LoggedFailuresAreCountedForTheEndOfTheRun) {
+  REQUIRE_SANDBOX();
+  unlink("/tmp/sctcount.log");
+  SetStatus("mv", 1);
+  Child c = RunChild([&] {
+    UseFakes(1, 1, "sctcount");
+    SysCmd(MV, SYS_QUIET, " a");  // a quiet failure is no logged failure
+    SysCmd(MV, SYS_LOG, " a");
+    SysCmd(MV, SYS_LOG, " b");
+    return SysCmdLoggedFailures();
+  });
+  ASSERT_TRUE(c.Exited(0));
+  EXPECT_EQ(c.value, 2);
+}
+
 TEST_F(SysCmdFailure, FatalModeLogsAndPrintsTheErrorAndEndsWithStatusOne) {
   REQUIRE_SANDBOX();
   unlink("/tmp/sctfatal.log");

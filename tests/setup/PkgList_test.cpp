@@ -215,6 +215,20 @@ TEST_F(PkgList, SedErrorsGoToTheLogAndEndTheRunWithTheFileUnchanged) {
   std::remove("/tmp/setup.tmp");  // left by the run that ended
 }
 
+TEST_F(PkgList, EditThatCannotBeCopiedBackEndsTheRunAndKeepsTheEditedText) {
+  // A cp that fails to copy the edited text back, and copies everything else.
+  const std::string bin = dir / "bin";
+  ASSERT_EQ(mkdir(bin.c_str(), 0755), 0);
+  ASSERT_TRUE(pkgtest::WriteTool(bin + "/cp", "#!/bin/sh\n[ \"$2\" = /tmp/setup.tmp ] && exit 1\nexec /bin/cp \"$@\"\n"));
+  pkgtest::EntryAt fake(kCp, &bin);
+  const std::string message = "the edited text of " + d + "/tool could not be copied back; it is kept in /tmp/setup.tmp";
+  EXPECT_EXIT(Run("c tool sed s/a/b/\n"), testing::ExitedWithCode(1), "ERROR: " + message + "\n");
+  EXPECT_THAT(pkgtest::LogText(), testing::EndsWith(" #\nERROR: " + message + "\n"));
+  EXPECT_EQ(ReadFile(d + "/tool"), "a c\n");
+  EXPECT_EQ(ReadFile("/tmp/setup.tmp"), "b c\n");
+  std::remove("/tmp/setup.tmp");
+}
+
 TEST_F(PkgList, SedNeverWritesThroughWhatIsPlantedAtItsTemporaryFile) {
   ASSERT_TRUE(WriteFile(dir / "victim", "victim\n"));
   std::remove("/tmp/setup.tmp");
