@@ -240,11 +240,36 @@ char* PageName(char* attrs) {
   return *p != '\0' ? p : nullptr;
 }
 
+// Releases the records that the items of a list own: the link of an "a" tag, the
+// measured table of a "fitab", and the copy of a text run cut at a page's end tag;
+// the items themselves go with the list. Other texts point into the file's content,
+// which PutMem leaves alone (a pointer inside an allocation releases nothing).
+void ReleaseItemRecords(List* list) {
+  if (list == nullptr) return;
+  for (ListLink* l = list->pFirst; l != nullptr; l = l->pNext) {
+    const auto* item = static_cast<const HtmlItem*>(l->pItem);
+    if (item->pTag == nullptr) {
+      PutMem(item->pValue);
+      continue;
+    }
+    const int tag = TagIndex(item->pTag);
+    if (tag == TAG_A) PutMem(item->pValue);
+    if (tag != TAG_FITAB) continue;
+    auto* table = static_cast<HtmlTable*>(item->pValue);
+    if (table == nullptr) continue;
+    PutMem(table->pColWidths);
+    PutMem(table->pRowHeights);
+    PutMem(table);
+  }
+}
+
 // Releases what a file record holds and clears it.
 void ReleaseFile(HtmlFile* file) {
   if (file->pPages != nullptr) {
     for (auto* page = static_cast<HtmlPage*>(ListWalk(file->pPages, 0)); page != nullptr;
          page = static_cast<HtmlPage*>(ListWalk(file->pPages, 1))) {
+      ReleaseItemRecords(page->pHead);
+      ReleaseItemRecords(page->pBody);
       ListDel(page->pHead);
       ListDel(page->pBody);
       ListDel(page->pLinks);
@@ -312,6 +337,9 @@ HtmlItem* AddAtribute(List* list, char* tag, char* value) {
   if (list == nullptr) return nullptr;
   HtmlItem item{};
   item.pTag = tag;
+  // "fitab" names a table the renderer has measured, which holds its table record;
+  // the word written in a page is no such table and is ignored as an unknown tag.
+  if (TagIndex(tag) == TAG_FITAB) item.pTag = const_cast<char*>("!fitab");
   item.pValue = value;
   item.Len = value != nullptr ? static_cast<int>(std::strlen(value)) : 0;
   if (tag != nullptr && strcasecmp(tag, "a") == 0) {
@@ -410,9 +438,11 @@ void ParseHtml(HtmlFile* file, List* list, const char* endTag) {
         *r = '\0';
         char* copy = SaveStr_(run.start);
         *r = '<';
-        if (*copy != '\0') {
-          HtmlItem* item = AddAtribute(list, nullptr, copy);
-          if (item != nullptr) item->LeadBlank = run.lead ? 1 : 0;
+        HtmlItem* item = *copy != '\0' ? AddAtribute(list, nullptr, copy) : nullptr;
+        if (item != nullptr) {
+          item->LeadBlank = run.lead ? 1 : 0;
+        } else {
+          PutMem(copy);
         }
         run.start = nullptr;
       } else {

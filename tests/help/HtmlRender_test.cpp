@@ -2,6 +2,8 @@
 // limits of the grid, as rendered images.
 #include "HelpFixture.h"
 
+#include "MemMgr/MemMgr.h"
+
 #include "testutil.h"
 
 #include <string>
@@ -23,6 +25,32 @@ TEST_F(HtmlTest, NamedPagesAreSplitAndSkipPageIsLeftOut) {
   // An html tag without a page name continues the current page.
   EXPECT_STREQ(FindHtmlPage(f, "setup")->pImage, "Smore\n");
   EXPECT_EQ(FindHtmlPage(f, "gone"), nullptr);
+}
+
+TEST_F(HtmlTest, AFitabTagWrittenInAPageIsIgnoredLikeAnUnknownTag) {
+  EXPECT_EQ(Body("a<fitab border width=300>b<fitab>c"), "abc\n");
+}
+
+TEST_F(HtmlTest, ForgettingTheFilesReleasesTheirLinksTablesAndCutTexts) {
+  // Managed memory in use: the bytes of the nodes handed out.
+  const auto inUse = [] {
+    long bytes = 0;
+    for (const MemBlock* b = pMemB; b != nullptr; b = b->pNext) {
+      bytes += b->Size > MEM_BLOCK_SIZE ? b->Used : (MEM_BLOCK_NODES - b->FreeNodes) * MEM_NODE_SIZE;
+    }
+    return bytes;
+  };
+  // A text run that a page's next tag cuts short is kept as a copy of its own.
+  const std::string pages =
+      "<html><head><a name=h>h</a></head><body><a href=\"#x\">x</a>"
+      "<table border><tr><td>a</td><td><table><tr><td>b</td></tr></table></td></tr></table>"
+      "cut<html page=\"two\"><head>e<body>two";
+  ASSERT_NE(Image(pages), "<no file>");  // what the renderer keeps for good is made
+  HtmlResetFiles();
+  const long before = inUse();
+  ASSERT_NE(Image(pages), "<no file>");
+  HtmlResetFiles();
+  EXPECT_EQ(inUse(), before);
 }
 
 TEST_F(HtmlTest, AnUnnamedFirstPageAnswersToContents) {
