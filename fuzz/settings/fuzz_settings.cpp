@@ -18,9 +18,12 @@
 
 namespace {
 
-int gAccepted = 0;
+struct {
+  int accepted = 0;  // calls of the accept entry's action in this input
+} S;
+
 int Accept(TextMenu*, TextMenuItem*) {
-  ++gAccepted;
+  ++S.accepted;
   return 0;
 }
 
@@ -117,7 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::WriteFile(file, std::string_view(reinterpret_cast<const char*>(data), size));
   fuzz::ResetRunner();
   flInputEnded = 0;
-  gAccepted = 0;
+  S.accepted = 0;
   // The engine keeps each catalogue text it fetched: loading the same file into a
   // fresh menu a second time must take no memory at all.
   fuzz::CheckBalanced("a menu releases its values when freed", [] {
