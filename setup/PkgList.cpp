@@ -442,7 +442,11 @@ std::string Shown(const char* text) {
 int ProcessPkgList(const char* pkg) {
   Run run{Text(pKanduInstallDir), Text(pkg), Text(pAppDir), Text(my_name), std::string()};
   const std::string list = Format("%s/%s/pkg.list", run.work, run.pkg);
-  if (!OpenInputFile(list.c_str(), 2)) return 0;
+  if (!OpenInputFile(list.c_str(), 0)) {
+    // The run ends here (status 0, as the file layer ends it): the log says why.
+    PutLogMsg("ERROR: can't open file, %s\n", list.c_str());
+    ErrorMsg(2, 0, "can't open file, %s", list.c_str());
+  }
 
   char text[LINE_BUF_SIZE + 1];
   bool inLongLine = false;  // the pieces of a line too long for the reader

@@ -67,9 +67,13 @@ int main(int argc, char** argv) {
   // Commands whose failure the run goes on after (a copy of the package list, the
   // final modes) were only logged: the operator must not take the end for success.
   if (const int failed = SysCmdLoggedFailures(); failed > 0) {
+    char warning[256];
+    std::snprintf(warning, sizeof warning,
+                  "WARNING: %d command%s failed; the installation may be incomplete: see /tmp/%s.log\n",
+                  failed, failed == 1 ? "" : "s", my_name);
+    PutLogMsg("%s", warning);
     std::fflush(stdout);
-    std::fprintf(stderr, "WARNING: %d command%s failed; the installation may be incomplete: see /tmp/%s.log\n",
-                 failed, failed == 1 ? "" : "s", my_name);
+    std::fputs(warning, stderr);
   }
   exit_app(0);
 }

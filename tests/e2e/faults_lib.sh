@@ -67,9 +67,16 @@ fault_first() {
     --invoke /bin/sh -- -c "($FAULT_RUN); s=\$?; [ -e $w ] && : >/tmp/fault-work-left; exit \$s" "$@"
   FAULT_FIRST_STATUS=$E2E_STATUS
   FAULT_STATE=$(fault_state)
+  # Every run starts its log afresh, whatever ends it.
+  if [ -n "$E2E_LOG" ] && [ "$(head -n 1 "$E2E_LOG")" = "initializing system" ]; then
+    e2e_pass "the log starts with the run"
+  else
+    e2e_fail "the run did not start /tmp/setup.log"
+  fi
 }
 
-# The message the operator sees: must stand on standard output or standard error.
+# The message the operator sees: must stand on standard output or standard error,
+# and an ERROR or WARNING line also in the log.
 fault_sees() {
   FAULT_SEES=$1
   if [[ "$(cat "$E2E_STDOUT" "$E2E_STDERR")" == *"$1"* ]]; then
@@ -77,6 +84,7 @@ fault_sees() {
   else
     e2e_fail "the run does not say '$1' (stdout: $(tail -c 300 "$E2E_STDOUT"); stderr: $(tail -c 300 "$E2E_STDERR"))"
   fi
+  case "$1" in ERROR:*|WARNING:*) e2e_assert_log_has "$1" ;; esac
 }
 
 # True when the path lies at or below one of the allowed places.

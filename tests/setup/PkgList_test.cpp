@@ -399,6 +399,7 @@ TEST_F(PkgList, ContinuedLineReadsAsOneLine) {
 TEST_F(PkgList, ListThatCannotBeOpenedEndsTheProgramWithStatus0) {
   EXPECT_EXIT(ProcessPkgList("nothing"), testing::ExitedWithCode(0),
               "ERROR: can't open file, " + w + "/nothing/pkg.list");
+  EXPECT_EQ(pkgtest::LogText(), "ERROR: can't open file, " + w + "/nothing/pkg.list\n");
 }
 
 }  // namespace
