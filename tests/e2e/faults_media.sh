@@ -107,6 +107,15 @@ fault_contained
 fault_second
 fault_row
 
+fault_case "isize is missing"
+from "$(spoilt noisize 'rm isize')"
+fault_first
+e2e_assert_status 0
+fault_sees "Could not determine how much space needed for install, missing isize."
+fault_contained
+fault_second
+fault_row
+
 fault_case "tsize is missing"
 from "$(spoilt tsize 'rm tsize')"
 fault_first
