@@ -257,8 +257,9 @@ void AttrSed(const Run& run, const std::string& n, const std::string& v) {
   // The quiet copy back is what applies the edit: when it fails, the file would stay
   // unedited without a word, so the run ends and the edited text stays in /tmp.
   if (RunCmd(kCopyFile, SYS_QUIET, "/tmp/%s.tmp %s/%s", run.name, run.app, n.c_str()) != 0) {
-    const std::string what = Format("the edited text of %s/%s could not be copied back; it is kept in /tmp/%s.tmp",
-                                    run.app, n.c_str(), run.name);
+    const std::string what =
+        Format("the edited text of %s/%s could not be copied back; it is kept in /tmp/%s.tmp",
+               run.app, n.c_str(), run.name);
     PutLogMsg("ERROR: %s\n", what.c_str());
     ErrorMsg(2, 1, "%s", what.c_str());
   }

@@ -35,7 +35,8 @@ std::string NameIn(const std::string& args, const std::string& prefix, const std
 
 void CheckName(const std::string& name, const std::string& args) {
   char reason[128];
-  fuzz::Check(CheckSafePath(name.c_str(), reason, sizeof reason) == 1, "a listed name in a command is safe", args);
+  fuzz::Check(CheckSafePath(name.c_str(), reason, sizeof reason) == 1, "a listed name in a command is safe",
+              args);
 }
 
 }  // namespace

@@ -45,13 +45,17 @@ void Searches(const std::string& text, const std::string& pattern, int n) {
   const size_t length = std::strlen(t);
   fuzz::Check(StrLen(t) == static_cast<int>(length), "StrLen counts the characters");
   const char c = pattern.empty() ? 'a' : pattern[0];
-  if (const char* hit = StrChr(t, c)) fuzz::Check(hit >= t && hit < t + length && *hit == c, "StrChr points at c");
-  if (const char* hit = StrNChr(t, c, n)) fuzz::Check(hit >= t && hit < t + length && *hit == c, "StrNChr points at c");
+  if (const char* hit = StrChr(t, c))
+    fuzz::Check(hit >= t && hit < t + length && *hit == c, "StrChr points at c");
+  if (const char* hit = StrNChr(t, c, n))
+    fuzz::Check(hit >= t && hit < t + length && *hit == c, "StrNChr points at c");
   const char* hit = StrStr(t, p);
   if (*p == '\0') fuzz::Check(hit == nullptr, "the empty pattern matches nothing");
   if (hit != nullptr) fuzz::Check(std::strncmp(hit, p, std::strlen(p)) == 0, "StrStr points at the pattern");
-  if (const char* nth = StrNStr(t, p, n)) fuzz::Check(std::strncmp(nth, p, std::strlen(p)) == 0, "StrNStr points at the pattern");
-  if (const char* any = StrCaseStr(t, p)) fuzz::Check(any >= t && any + std::strlen(p) <= t + length, "StrCaseStr lies in the text");
+  if (const char* nth = StrNStr(t, p, n))
+    fuzz::Check(std::strncmp(nth, p, std::strlen(p)) == 0, "StrNStr points at the pattern");
+  if (const char* any = StrCaseStr(t, p))
+    fuzz::Check(any >= t && any + std::strlen(p) <= t + length, "StrCaseStr lies in the text");
   SkipSpace(const_cast<char*>(t));
 
   std::vector<char> a = Writable(text);
@@ -60,7 +64,8 @@ void Searches(const std::string& text, const std::string& pattern, int n) {
   std::vector<char> b = Writable(text);
   StripNonPrint(b.data(), n & 1);
   for (const char* q = b.data(); *q != '\0'; ++q) {
-    fuzz::Check(std::isprint(static_cast<unsigned char>(*q)) != 0, "StripNonPrint leaves printable characters");
+    fuzz::Check(std::isprint(static_cast<unsigned char>(*q)) != 0,
+                "StripNonPrint leaves printable characters");
   }
 }
 

@@ -30,8 +30,8 @@ std::string Commands() {
 
 // The launchers of the bat attribute are recorded and checked instead of written:
 // a launcher must stand directly in /usr/bin under a plain, visible name.
-void GenSimpleScript(const char* path, const char* shell, const char* templ, const char* s1,
-                     const char* s2, const char* s3) {
+void GenSimpleScript(const char* path, const char* shell, const char* templ, const char* s1, const char* s2,
+                     const char* s3) {
   (void)shell;
   (void)templ;
   (void)s1;
@@ -69,9 +69,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::string list = fuzz::InScratch("work/pkg/pkg.list");
   static const std::string editFile = std::string("/tmp/") + kName + ".tmp";
   fuzz::ResetRunner();
-  fuzz::ScriptOutput(kPs, "  PID TTY      STAT   TIME COMMAND\n"
-                          "  471 ?        S      0:00 TavloD\n"
-                          "  472 pts/0    S      0:00 tvadmin\n");
+  fuzz::ScriptOutput(kPs,
+                     "  PID TTY      STAT   TIME COMMAND\n"
+                     "  471 ?        S      0:00 TavloD\n"
+                     "  472 pts/0    S      0:00 tvadmin\n");
   fuzz::AllowRemoval(editFile);
   unlink(editFile.c_str());
   fuzz::WriteFile(list, std::string_view(reinterpret_cast<const char*>(data), size));
@@ -79,7 +80,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CloseInputFile();
   // The interpreter ends the program only for a fatal command, a refused line or a
   // list it cannot open: with status 1, or 0 for the missing list.
-  fuzz::Check(status == -1 || status == 1, "the package list ends the run only with status 1",
-              Commands());
+  fuzz::Check(status == -1 || status == 1, "the package list ends the run only with status 1", Commands());
   return 0;
 }

@@ -44,7 +44,8 @@ void Processes(const std::string& list) {
     PutMem(ids);
   }
   char* report = CheckProcTableForExecs(list.c_str());
-  if (report != nullptr) fuzz::Check(std::strlen(report) <= 1023, "the running-programs report fits 1024 bytes");
+  if (report != nullptr)
+    fuzz::Check(std::strlen(report) <= 1023, "the running-programs report fits 1024 bytes");
   PutMem(report);
 }
 
@@ -79,9 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::Check(fuzz::ManagedInUse() == before, "the queries release what they take");
 
   const bool onUsr = !parts[0].empty() && (parts[0][0] & 1) != 0;
-  const int status = fuzz::Guard([&] {
-    FreeSpaceForInstall(pKanduInstallDir, onUsr ? "/usr" : deep.c_str(), MAKER_NAME);
-  });
+  const int status =
+      fuzz::Guard([&] { FreeSpaceForInstall(pKanduInstallDir, onUsr ? "/usr" : deep.c_str(), MAKER_NAME); });
   fuzz::Check(status == -1 || status == 0, "the free-space check ends the run only with status 0");
   return 0;
 }

@@ -63,7 +63,8 @@ struct Menus {
            Item(nullptr, 0)};
     sub[1].Value = &deepMenu;
     sub[2].pfnAction = Accept;
-    other = {Item(t("Other"), ITEM_FLOAT, 2.5), Item(t("Tray"), ITEM_ONE_OF, 0, t("_1,_2,_3")), Item(nullptr, 0)};
+    other = {Item(t("Other"), ITEM_FLOAT, 2.5), Item(t("Tray"), ITEM_ONE_OF, 0, t("_1,_2,_3")),
+             Item(nullptr, 0)};
     top = {Item(t("Paper"), ITEM_ONE_OF, 1, t("_Letter,_A4,A5,_Legal"), t("H0;3{4}N1{3}S2{3,9}")),
            Item(t("Title"), ITEM_REQUIRED, "Report", nullptr, t("p(1,20)")),
            Item(t("Note"), ITEM_OPTIONAL),

@@ -55,8 +55,7 @@ const ComListEntry& Entry(int index) {
 // "sh -c": a double quote in it, or a backslash that escapes the closing quote,
 // would let the rest of the text reach the shell outside that word.
 void CheckQuoted(const std::string& args, const std::string& tail, const std::string& line) {
-  fuzz::Check(args.find('"') == std::string::npos,
-              "no double quote reaches a quoted command line", line);
+  fuzz::Check(args.find('"') == std::string::npos, "no double quote reaches a quoted command line", line);
   const std::string inside = args + tail;
   size_t slashes = 0;
   while (slashes < inside.size() && inside[inside.size() - 1 - slashes] == '\\') ++slashes;

@@ -22,7 +22,7 @@ namespace {
 struct {
   bool running = false;  // an input is being run: exit becomes fuzz::Exit
   std::string scratch;
-  int reportFd = 2;      // standard error as it was before libFuzzer closed it
+  int reportFd = 2;  // standard error as it was before libFuzzer closed it
 } S;
 
 void RemoveTree(const std::string& path) {
@@ -162,7 +162,8 @@ void Check(bool ok, const char* what, std::string_view detail) {
 long ManagedInUse() {
   long bytes = 0;
   for (const MemBlock* b = pMemB; b != nullptr; b = b->pNext) {
-    bytes += b->Size > MEM_BLOCK_SIZE ? b->Used : static_cast<long>(MEM_BLOCK_NODES - b->FreeNodes) * MEM_NODE_SIZE;
+    bytes += b->Size > MEM_BLOCK_SIZE ? b->Used
+                                      : static_cast<long>(MEM_BLOCK_NODES - b->FreeNodes) * MEM_NODE_SIZE;
   }
   return bytes;
 }

@@ -28,10 +28,13 @@ void CheckTable(const char* table) {
   const size_t n = std::strlen(table);
   fuzz::Check(n <= NLS_TRANS_SIZE - 1, "the normalised table fits 8192 bytes");
   for (size_t i = 0; i < n; ++i) {
-    fuzz::Check(table[i] != '\t' && table[i] != '\r', "the normalised table holds no tab or carriage return", table);
-    if (table[i] == '\n') fuzz::Check(i > 0 && table[i - 1] == ' ', "a line of the table ends in a blank", table);
+    fuzz::Check(table[i] != '\t' && table[i] != '\r', "the normalised table holds no tab or carriage return",
+                table);
+    if (table[i] == '\n')
+      fuzz::Check(i > 0 && table[i - 1] == ' ', "a line of the table ends in a blank", table);
   }
-  fuzz::Check(n == 0 || table[n - 1] == ' ' || table[n - 1] == '\n', "every word is followed by a blank", table);
+  fuzz::Check(n == 0 || table[n - 1] == ' ' || table[n - 1] == '\n', "every word is followed by a blank",
+              table);
 }
 
 }  // namespace

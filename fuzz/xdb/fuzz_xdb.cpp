@@ -25,7 +25,8 @@ struct {
 
 std::string ReadBack() {
   char* text = GetSavedFileContent(S.file.c_str(), nullptr);
-  std::string content = text != nullptr ? std::string(text, static_cast<size_t>(SavedFileSize)) : std::string();
+  std::string content =
+      text != nullptr ? std::string(text, static_cast<size_t>(SavedFileSize)) : std::string();
   PutMem(text);
   return content;
 }
@@ -72,18 +73,21 @@ void Changes(const std::string& key, const std::string& image, bool typedFirst) 
     if (h == nullptr) return;
     const int put = DbmTPutRecord(h, key.c_str(), kValue, len);
     if (put == 1 && !key.empty()) {
-      fuzz::Check(DbmTGetRecord(h, key.c_str(), S.buf.data()) == len && std::memcmp(S.buf.data(), kValue, len) == 0,
-                  "a record stored in the image reads back", key);
+      fuzz::Check(
+          DbmTGetRecord(h, key.c_str(), S.buf.data()) == len && std::memcmp(S.buf.data(), kValue, len) == 0,
+          "a record stored in the image reads back", key);
     }
-    if (put == 0 && !key.empty()) fuzz::Check(ReadBack() == image, "a refused change leaves the file as it was");
+    if (put == 0 && !key.empty())
+      fuzz::Check(ReadBack() == image, "a refused change leaves the file as it was");
     DbmTDeleteRecords(h, "a");
     DbTClose(h);
     return;
   }
   const int put = DbmPutRecord(kName, key.c_str(), kValue, len);
   if (put == 1) {
-    fuzz::Check(DbmGetRecord(kName, key.c_str(), S.buf.data()) == len && std::memcmp(S.buf.data(), kValue, len) == 0,
-                "a record stored in the file reads back", key);
+    fuzz::Check(
+        DbmGetRecord(kName, key.c_str(), S.buf.data()) == len && std::memcmp(S.buf.data(), kValue, len) == 0,
+        "a record stored in the file reads back", key);
   } else if (!key.empty()) {
     fuzz::Check(ReadBack() == image, "a refused change leaves the file as it was");
   }
