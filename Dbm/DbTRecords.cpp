@@ -52,17 +52,6 @@ const char* WalkedKey(DbTHandle* h, const DbTRec& rec) {
   return S.Key;
 }
 
-// Appends text to the managed text *buf of *len characters; false when memory ran out.
-bool Append(char** buf, size_t* len, std::string_view text) {
-  char* grown = static_cast<char*>(AdjustMem(*buf, *len + text.size() + 1));
-  if (!grown) return false;
-  std::memcpy(grown + *len, text.data(), text.size());
-  *len += text.size();
-  grown[*len] = '\0';
-  *buf = grown;
-  return true;
-}
-
 // The key list of DbmTGetRecordList(S); names null selects every key.
 char* KeyList(DbTHandle* h, const char* names, const char* sep, const char* closing) {
   Refresh(h);
@@ -73,12 +62,12 @@ char* KeyList(DbTHandle* h, const char* names, const char* sep, const char* clos
   for (DbTRec* r = WalkDbTRecords(h, &rec, 0); r; r = WalkDbTRecords(h, &rec, 1)) {
     const char* key = WalkedKey(h, rec);
     if (names && !TestKeyName(key, names)) continue;
-    if (!Append(&list, &len, s) || !Append(&list, &len, key)) {
+    if (!dbm::AppendText(&list, &len, s) || !dbm::AppendText(&list, &len, key)) {
       PutMem(list);
       return nullptr;
     }
   }
-  if (list && !Append(&list, &len, c)) {
+  if (list && !dbm::AppendText(&list, &len, c)) {
     PutMem(list);
     return nullptr;
   }

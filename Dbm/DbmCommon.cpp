@@ -9,6 +9,7 @@
 
 #include "Dbm/Dbm.h"
 #include "Dbm/DbmPrivate.h"
+#include "MemMgr/MemMgr.h"
 
 char* pToolPath = nullptr;
 
@@ -157,6 +158,16 @@ int CommitReplacement(FILE* f, const char* tmp, const char* target, const char* 
 void DropReplacement(FILE* f, const char* tmp) {
   if (f) std::fclose(f);
   unlink(tmp);
+}
+
+bool AppendText(char** buf, size_t* len, std::string_view text) {
+  char* grown = static_cast<char*>(AdjustMem(*buf, *len + text.size() + 1));
+  if (!grown) return false;
+  std::memcpy(grown + *len, text.data(), text.size());
+  *len += text.size();
+  grown[*len] = '\0';
+  *buf = grown;
+  return true;
 }
 
 }  // namespace dbm

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string_view>
 
 struct DbTHandle;
 
@@ -78,6 +79,10 @@ int CommitReplacement(FILE* f, const char* tmp, const char* target, const char* 
                       FileStamp* st);
 // Closes f and removes tmp after a failed write.
 void DropReplacement(FILE* f, const char* tmp);
+
+// Appends text to the managed text *buf of *len characters (the record lists);
+// false when memory ran out, *buf then unchanged.
+bool AppendText(char** buf, size_t* len, std::string_view text);
 
 // The typed layer's internals shared by its files.
 // Removes the matching records from the image (PurgeTRecord); the image is shrunk

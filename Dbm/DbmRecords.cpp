@@ -76,17 +76,6 @@ int Rewrite(const char* name, const char* key, int keyLen, const void* value, un
   return dbm::CommitReplacement(out, tmp, target, name, nullptr);
 }
 
-// Appends text to the managed text *buf of *len characters; false when memory ran out.
-bool Append(char** buf, size_t* len, std::string_view text) {
-  char* grown = static_cast<char*>(AdjustMem(*buf, *len + text.size() + 1));
-  if (!grown) return false;
-  std::memcpy(grown + *len, text.data(), text.size());
-  *len += text.size();
-  grown[*len] = '\0';
-  *buf = grown;
-  return true;
-}
-
 }  // namespace
 
 int DbmPutRecord(const char* name, const char* key, const void* value, int len) {
@@ -147,10 +136,10 @@ char* DbmGetRecordList(const char* name, const char* sep, const char* closing) {
   size_t len = 0;
   bool failed = false;
   ForEachRecord(name, [&] {
-    failed = !Append(&list, &len, s) || !Append(&list, &len, RecKey());
+    failed = !dbm::AppendText(&list, &len, s) || !dbm::AppendText(&list, &len, RecKey());
     return failed;
   });
-  if (!list || failed || !Append(&list, &len, c)) {
+  if (!list || failed || !dbm::AppendText(&list, &len, c)) {
     PutMem(list);
     return nullptr;
   }

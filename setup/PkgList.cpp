@@ -415,18 +415,6 @@ bool DoLine(const Run& run, char** cursor, std::string command) {
   return false;
 }
 
-// True when the line just read was cut by the reader (it has no line end and the
-// file goes on): the rest of it arrives as further pieces.
-bool LineWasCut() {
-  const size_t len = std::strlen(LineBuf);
-  if (len > 0 && LineBuf[len - 1] == '\n') return false;
-  if (pIn == nullptr) return false;
-  const int c = std::getc(pIn);
-  if (c == EOF) return false;
-  std::ungetc(c, pIn);
-  return true;
-}
-
 // The line without its line end, for the log.
 std::string Shown(const char* text) {
   std::string s(text);
@@ -452,7 +440,7 @@ int ProcessPkgList(const char* pkg) {
   char text[LINE_BUF_SIZE + 1];
   bool inLongLine = false;  // the pieces of a line too long for the reader
   while (GetFileLine()) {
-    const bool cut = LineWasCut();
+    const bool cut = GetFileLineCut();
     if (inLongLine || cut) {
       if (!inLongLine) {
         PutLogMsg("WARNING: pkg.list: line longer than 510 characters skipped: %.60s...\n",

@@ -9,6 +9,24 @@
 
 const char ScriptShShell[] = "#!/bin/sh";
 
+// The head shared by the three queue scripts: the product directory (D) and the
+// flags file read when a job runs...
+#define SCRIPT_READ_FLAGS               \
+  "ToolPath=\"%s\"\n"                   \
+  "CfgFlags=`cat ${ToolPath}/.tv_cfg 2>/dev/null`\n"
+
+// ...and the last recognised word of the flags file, which chooses the branch.
+#define SCRIPT_CHOOSE_BRANCH            \
+  "flConfig=\"\"\n"                     \
+  "for _word in $CfgFlags\n"            \
+  "do\n"                                \
+  "\tcase $_word in\n"                  \
+  "\tLPRng | V5 | AIX | BSD | CUPS)\n"  \
+  "\t\tflConfig=$_word\n"               \
+  "\t\t;;\n"                            \
+  "\tesac\n"                            \
+  "done\n"
+
 // Five lines of 63 columns and one empty line. "%04d" is four characters wide and
 // prints a four-digit year, so the third line is 63 columns before and after.
 const char ScriptCopyRight[] =
@@ -31,19 +49,10 @@ const char SimpleScript[] =
 // The print queue script: D; then "tvnn", "tavlotvnn", "tavlotvnn" (BSD), "tvnn"
 // (LPRng), "tvnn" (V5). The CUPS branch names the print tool itself.
 const char KanduPrinttvnnScript[] =
-    "ToolPath=\"%s\"\n"
-    "CfgFlags=`cat ${ToolPath}/.tv_cfg 2>/dev/null`\n"
+    SCRIPT_READ_FLAGS
     "\n"
     "## Determine configuration\n"
-    "flConfig=\"\"\n"
-    "for _word in $CfgFlags\n"
-    "do\n"
-    "\tcase $_word in\n"
-    "\tLPRng | V5 | AIX | BSD | CUPS)\n"
-    "\t\tflConfig=$_word\n"
-    "\t\t;;\n"
-    "\tesac\n"
-    "done\n"
+    SCRIPT_CHOOSE_BRANCH
     "\n"
     "## Main section of the script\n"
     "case \"${flConfig:-V5}\" in\n"
@@ -104,19 +113,10 @@ const char KanduPrinttvnnScript[] =
 
 // The driver queue script: D.
 const char pv4DriverScript[] =
-    "ToolPath=\"%s\"\n"
-    "CfgFlags=`cat ${ToolPath}/.tv_cfg 2>/dev/null`\n"
+    SCRIPT_READ_FLAGS
     "\n"
     "## Determine configuration\n"
-    "flConfig=\"\"\n"
-    "for _word in $CfgFlags\n"
-    "do\n"
-    "\tcase $_word in\n"
-    "\tLPRng | V5 | AIX | BSD | CUPS)\n"
-    "\t\tflConfig=$_word\n"
-    "\t\t;;\n"
-    "\tesac\n"
-    "done\n"
+    SCRIPT_CHOOSE_BRANCH
     "\n"
     "## Main section of the script\n"
     "case \"${flConfig:-V5}\" in\n"
@@ -191,20 +191,11 @@ const char pv4DriverScript[] =
 // The filter-tool queue script: D, the spool directory. The filter tool runs again
 // until it ends with status 0.
 const char KanduQMFScript[] =
-    "ToolPath=\"%s\"\n"
-    "CfgFlags=`cat ${ToolPath}/.tv_cfg 2>/dev/null`\n"
+    SCRIPT_READ_FLAGS
     "SpoolDir=\"%s\"\n"
     "\n"
     "# Determine configuration\n"
-    "flConfig=\"\"\n"
-    "for _word in $CfgFlags\n"
-    "do\n"
-    "\tcase $_word in\n"
-    "\tLPRng | V5 | AIX | BSD | CUPS)\n"
-    "\t\tflConfig=$_word\n"
-    "\t\t;;\n"
-    "\tesac\n"
-    "done\n"
+    SCRIPT_CHOOSE_BRANCH
     "\n"
     "# Main section of the script\n"
     "_exitVal=1\n"

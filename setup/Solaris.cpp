@@ -69,18 +69,6 @@ void Execute(const char* line) {
   [[maybe_unused]] const int status = std::system(line);
 }
 
-// True when the line just read was cut by the reader (no line end, and the file
-// goes on): its pieces would read as lines of their own.
-bool LineWasCut() {
-  const size_t len = std::strlen(LineBuf);
-  if (len > 0 && LineBuf[len - 1] == '\n') return false;
-  if (pIn == nullptr) return false;
-  const int c = std::getc(pIn);
-  if (c == EOF) return false;
-  std::ungetc(c, pIn);
-  return true;
-}
-
 // Makes D/lib (mode 755) and the module directories below it when D/lib is missing.
 void MakeLibraryTree(const char* app) {
   char lib[kCommandSize];
@@ -166,7 +154,7 @@ int upgradeSolarisPackage(const char* pkg, const char* pkgDir) {
   if (!OpenInputFileF(2, "%s/OVNStvnn/pkgmap", Text(pkgDir))) return 1;
   bool inLongLine = false;  // the pieces of a line too long for the reader
   while (GetFileLine()) {
-    const bool cut = LineWasCut();
+    const bool cut = GetFileLineCut();
     if (inLongLine || cut) {
       if (!inLongLine) {
         std::fflush(stdout);

@@ -279,6 +279,18 @@ int GetFileLine() {
   return 1;
 }
 
+// 1 when the line just read was cut by the reader's limit (no line end, and the
+// file goes on): its rest arrives as further lines. 0 otherwise.
+int GetFileLineCut() {
+  const size_t len = std::strlen(LineBuf);
+  if (len > 0 && LineBuf[len - 1] == '\n') return 0;
+  if (pIn == nullptr) return 0;
+  const int c = std::getc(pIn);
+  if (c == EOF) return 0;
+  std::ungetc(c, pIn);
+  return 1;
+}
+
 // The first token (strtok-style, split at delims) of the next line that is not a
 // comment ('#' first) and holds a token, moved to the start of LineBuf. 0 at the
 // end or for a null set.

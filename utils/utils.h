@@ -119,6 +119,9 @@ int OpenInputFile(const char* path, int errMode);
 int OpenInputFileF(int errMode, const char* fmt, ...) KANDU_PRINTF(2, 3);
 int GetFileLine();
 int GetFileTextLine(const char* delims);
+// 1 when the line GetFileLine just left in LineBuf was cut by the reader's limit
+// (it has no line end and the file goes on): its rest arrives as further lines.
+int GetFileLineCut();
 void CloseInputFile();
 
 int GetLine();
