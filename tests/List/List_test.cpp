@@ -40,10 +40,29 @@ std::string WalkAll(List* list, bool back) {
   return s;
 }
 
+// Each test has a list of its own, deleted afterwards.
+class ListTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    ListDel(list);
+    ListDel(other);
+  }
+  List* list = ListCreate();
+  List* other = ListCreate();  // a second list to move or copy into
+};
+
 }  // namespace
 
-TEST(ListPush, CountsItemsAndTheirTotalSize) {
-  List* list = ListCreate();
+using ListPush = ListTest;
+using ListPop = ListTest;
+using ListFind = ListTest;
+using ListDelete = ListTest;
+using ListWalkTest = ListTest;
+using ListDumpTest = ListTest;
+using ListMove = ListTest;
+using ListCopyTest = ListTest;
+
+TEST_F(ListPush, CountsItemsAndTheirTotalSize) {
   ASSERT_NE(list, nullptr);
   char bytes[16] = {};
   ListPushItem(list, bytes, 4);
@@ -54,51 +73,41 @@ TEST(ListPush, CountsItemsAndTheirTotalSize) {
   EXPECT_EQ(ListPopItem(list, middle, 1), nullptr);
   EXPECT_EQ(list->Count, 2);
   EXPECT_EQ(list->Size, 20);
-  ListDel(list);
 }
 
-TEST(ListPush, CopiesTheCallersBytesIntoNewMemory) {
-  List* list = ListCreate();
+TEST_F(ListPush, CopiesTheCallersBytesIntoNewMemory) {
   char text[] = "abc";
   char* item = static_cast<char*>(ListPushItem(list, text, 4));
   ASSERT_NE(item, nullptr);
   EXPECT_NE(item, text);
   text[0] = 'x';
   EXPECT_STREQ(item, "abc");
-  ListDel(list);
 }
 
-TEST(ListPush, NullBytesGiveZeroFilledItem) {
-  List* list = ListCreate();
+TEST_F(ListPush, NullBytesGiveZeroFilledItem) {
   auto* item = static_cast<unsigned char*>(ListPushItem(list, nullptr, 10));
   ASSERT_NE(item, nullptr);
   for (int i = 0; i < 10; i++) EXPECT_EQ(item[i], 0) << i;
   EXPECT_EQ(list->Size, 10);
-  ListDel(list);
 }
 
-TEST(ListPush, RefusesNullListAndEmptySize) {
-  List* list = ListCreate();
+TEST_F(ListPush, RefusesNullListAndEmptySize) {
   EXPECT_EQ(ListPushItem(nullptr, "a", 2), nullptr);
   EXPECT_EQ(ListPushItem(list, "a", 0), nullptr);
   EXPECT_EQ(ListPushItem(list, "a", -3), nullptr);
   EXPECT_EQ(list->Count, 0);
   EXPECT_EQ(list->pFirst, nullptr);
-  ListDel(list);
 }
 
-TEST(ListPush, PushFrontMakesAStack) {
-  List* list = ListCreate();
+TEST_F(ListPush, PushFrontMakesAStack) {
   list->PushFront = 1;
   PushTexts(list, {"a", "b", "c"});
   EXPECT_EQ(WalkAll(list, false), "cba");
   EXPECT_EQ(WalkAll(list, true), "abc");
   EXPECT_EQ(Backward(list), "abc");
-  ListDel(list);
 }
 
-TEST(ListPop, NullItemTakesTheFirstAndHandsItToTheCaller) {
-  List* list = ListCreate();
+TEST_F(ListPop, NullItemTakesTheFirstAndHandsItToTheCaller) {
   auto items = PushTexts(list, {"a", "b"});
   char* got = static_cast<char*>(ListPopItem(list, nullptr, 0));
   EXPECT_EQ(got, items[0]);
@@ -106,23 +115,19 @@ TEST(ListPop, NullItemTakesTheFirstAndHandsItToTheCaller) {
   EXPECT_EQ(Forward(list), "b");
   EXPECT_EQ(list->pFirst->pPrev, nullptr);
   PutMem(got);
-  ListDel(list);
 }
 
-TEST(ListPop, EmptyListOrForeignItemGivesNull) {
-  List* list = ListCreate();
+TEST_F(ListPop, EmptyListOrForeignItemGivesNull) {
   EXPECT_EQ(ListPopItem(list, nullptr, 0), nullptr);
   EXPECT_EQ(ListPopFirstItem(list, 0), nullptr);
   EXPECT_EQ(ListPopLastItem(list, 0), nullptr);
   PushTexts(list, {"a"});
-  char other[] = "a";
-  EXPECT_EQ(ListPopItem(list, other, 0), nullptr);
+  char foreign[] = "a";
+  EXPECT_EQ(ListPopItem(list, foreign, 0), nullptr);
   EXPECT_EQ(list->Count, 1);
-  ListDel(list);
 }
 
-TEST(ListPop, FirstLastAndInnerKeepTheLinksConsistent) {
-  List* list = ListCreate();
+TEST_F(ListPop, FirstLastAndInnerKeepTheLinksConsistent) {
   PushTexts(list, {"a", "b", "c", "d", "e"});
   EXPECT_STREQ(static_cast<char*>(ListPopFirstItem(list, 0)), "a");
   EXPECT_EQ(ListPopLastItem(list, 1), nullptr);
@@ -137,11 +142,9 @@ TEST(ListPop, FirstLastAndInnerKeepTheLinksConsistent) {
   EXPECT_EQ(list->pLast, nullptr);
   EXPECT_EQ(list->Count, 0);
   EXPECT_EQ(list->Size, 0);
-  ListDel(list);
 }
 
-TEST(ListFind, PositionsCountFromOne) {
-  List* list = ListCreate();
+TEST_F(ListFind, PositionsCountFromOne) {
   auto items = PushTexts(list, {"a", "b", "c"});
   EXPECT_EQ(ListFindItemN(list, 1), items[0]);
   EXPECT_EQ(ListFindItemN(list, 3), items[2]);
@@ -149,15 +152,13 @@ TEST(ListFind, PositionsCountFromOne) {
   EXPECT_EQ(ListFindItemN(list, 4), nullptr);
   EXPECT_EQ(ListFindItemN(list, -1), nullptr);
   EXPECT_EQ(ListGetItemPos(list, items[1]), 2);
-  char other[] = "b";
-  EXPECT_EQ(ListGetItemPos(list, other), 0);
+  char foreign[] = "b";
+  EXPECT_EQ(ListGetItemPos(list, foreign), 0);
   EXPECT_EQ(ListGetItemPos(list, nullptr), 0);
-  ListDel(list);
 }
 
-TEST(ListMove, MovesTheLinkWithoutCopying) {
-  List* from = ListCreate();
-  List* to = ListCreate();
+TEST_F(ListMove, MovesTheLinkWithoutCopying) {
+  List *from = list, *to = other;
   auto items = PushTexts(from, {"a", "b", "c"});
   PushTexts(to, {"x"});
   ListMoveItem(items[1], from, to);
@@ -169,26 +170,20 @@ TEST(ListMove, MovesTheLinkWithoutCopying) {
   ListMoveItem(items[1], from, to);  // from no longer holds it
   EXPECT_EQ(Forward(to), "xb");
   EXPECT_EQ(to->Count, 2);
-  ListDel(from);
-  ListDel(to);
 }
 
-TEST(ListMove, FollowsPushFrontOfTheTargetList) {
-  List* from = ListCreate();
-  List* to = ListCreate();
+TEST_F(ListMove, FollowsPushFrontOfTheTargetList) {
+  List *from = list, *to = other;
   to->PushFront = 1;
   auto items = PushTexts(from, {"a"});
   PushTexts(to, {"x"});
   ListMoveItem(items[0], from, to);
   EXPECT_EQ(Forward(to), "ax");
   EXPECT_EQ(from->pFirst, nullptr);
-  ListDel(from);
-  ListDel(to);
 }
 
-TEST(ListCopy, CopiesEveryItemInOrderIntoNewMemory) {
-  List* from = ListCreate();
-  List* to = ListCreate();
+TEST_F(ListCopyTest, CopiesEveryItemInOrderIntoNewMemory) {
+  List *from = list, *to = other;
   auto items = PushTexts(from, {"a", "bb", "c"});
   ListCopy(from, to);
   EXPECT_EQ(Forward(to), "abbc");
@@ -196,12 +191,9 @@ TEST(ListCopy, CopiesEveryItemInOrderIntoNewMemory) {
   EXPECT_EQ(to->Size, from->Size);
   for (long i = 1; i <= 3; i++) EXPECT_NE(ListFindItemN(to, i), items[static_cast<size_t>(i - 1)]);
   EXPECT_EQ(Forward(from), "abbc");
-  ListDel(from);
-  ListDel(to);
 }
 
-TEST(ListDelete, DelAllItemsLeavesAnEmptyUsableHeader) {
-  List* list = ListCreate();
+TEST_F(ListDelete, DelAllItemsLeavesAnEmptyUsableHeader) {
   PushTexts(list, {"a", "b"});
   ListDelAllItems(list);
   EXPECT_EQ(list->pFirst, nullptr);
@@ -211,25 +203,19 @@ TEST(ListDelete, DelAllItemsLeavesAnEmptyUsableHeader) {
   EXPECT_EQ(ListWalk(list, 0), nullptr);
   PushTexts(list, {"z"});
   EXPECT_EQ(Forward(list), "z");
-  ListDel(list);
   ListDel(nullptr);
 }
 
-TEST(ListWalk, ForwardAndBackwardEndWithNull) {
-  List* list = ListCreate();
+TEST_F(ListWalkTest, ForwardAndBackwardEndWithNull) {
   PushTexts(list, {"a", "b", "c"});
   EXPECT_EQ(WalkAll(list, false), "abc");
   EXPECT_EQ(ListWalk(list, 1), nullptr);
   EXPECT_EQ(WalkAll(list, true), "cba");
   EXPECT_EQ(ListWalk(nullptr, 0), nullptr);
-  List* empty = ListCreate();
-  EXPECT_EQ(ListWalkBackward(empty, 0), nullptr);
-  ListDel(empty);
-  ListDel(list);
+  EXPECT_EQ(ListWalkBackward(other, 0), nullptr);  // an empty list
 }
 
-TEST(ListWalk, RemovingItemsDuringAWalkIsSafe) {
-  List* list = ListCreate();
+TEST_F(ListWalkTest, RemovingItemsDuringAWalkIsSafe) {
   PushTexts(list, {"a", "b", "c", "d"});
   // Forward: drop each item just returned, and the one the walk would return next.
   std::string seen;
@@ -250,11 +236,9 @@ TEST(ListWalk, RemovingItemsDuringAWalkIsSafe) {
   }
   EXPECT_EQ(seen, "fdb");
   EXPECT_EQ(Forward(list), "bdf");
-  ListDel(list);
 }
 
-TEST(ListDump, PrintsPositionAndFirstWord) {
-  List* list = ListCreate();
+TEST_F(ListDumpTest, PrintsPositionAndFirstWord) {
   long values[] = {7, -42};
   ListPushItem(list, &values[0], sizeof(long));
   ListPushItem(list, &values[1], sizeof(long));
@@ -263,5 +247,4 @@ TEST(ListDump, PrintsPositionAndFirstWord) {
   testing::internal::CaptureStdout();
   ListDump(list);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "  1) 7\n  2) -42\n  3) 5\n");
-  ListDel(list);
 }

@@ -30,31 +30,23 @@ class Compiler : public NlsTest {
   std::string err_;
 };
 
-TEST_F(Compiler, EscapesAreDecoded) {
-  ASSERT_EQ(0, Run("1 1 \"a\\tb\\\\c\\\"d\\101\\n\\1772\"\n"));
-  EXPECT_EQ("a\tb\\c\"dA\n\1772", Get("1_1"));
-  EXPECT_EQ("", err_);
-}
-
-TEST_F(Compiler, BlanksInsideQuotesAndJoinedPiecesAreKept) {
-  ASSERT_EQ(0, Run("25 201 \"  Enter a selection: \"\n"
-                   "25 202 \"one \" \"two\"\t\"\" \" three\"  # a comment\n"
-                   "25 203 \"\"\n"));
-  EXPECT_EQ("  Enter a selection: ", Get("25_201"));
-  EXPECT_EQ("one two three", Get("25_202"));
-  EXPECT_EQ("", Get("25_203"));
-}
-
-TEST_F(Compiler, KeysAreNumberedOrNamed) {
+TEST_F(Compiler, KeysAreNumberedOrNamedAndQuotedTextsJoinedWithTheirEscapesDecoded) {
   ASSERT_EQ(0, Run("# a comment line\n"
                    "\n"
                    "   \t\n"
-                   "  025\t0201 \"numbered\"\r\n"
+                   "  025\t0201 \"  Enter a selection: \"\r\n"
+                   "25 202 \"one \" \"two\"\t\"\" \" three\"  # a comment\n"
+                   "25 203 \"\"\n"
                    "key:TVATTYMENU_SAVE \"Save\"\n"
-                   "0 0 \"zero\"\n"));
-  EXPECT_EQ("numbered", Get("25_201"));
+                   "0 0 \"zero\"\n"
+                   "1 1 \"a\\tb\\\\c\\\"d\\101\\n\\1772\"\n"));
+  EXPECT_EQ("", err_);
+  EXPECT_EQ("  Enter a selection: ", Get("25_201"));
+  EXPECT_EQ("one two three", Get("25_202"));
+  EXPECT_EQ("", Get("25_203"));
   EXPECT_EQ("Save", Get("TVATTYMENU_SAVE"));
   EXPECT_EQ("zero", Get("0_0"));
+  EXPECT_EQ("a\tb\\c\"dA\n\1772", Get("1_1"));
 }
 
 TEST_F(Compiler, NewCatalogueReplacesTheOldOneWhole) {

@@ -32,19 +32,21 @@ class Fetch : public NlsTest {
   DbTHandle* db_ = nullptr;
 };
 
-TEST_F(Fetch, NumberedKeyGoesIntoTheCallersBuffer) {
+TEST_F(Fetch, AHitGoesIntoTheCallersBufferOrANewManagedCopy) {
   char buf[NLS_REC_SIZE] = {};
   EXPECT_EQ(buf, NlsFetchString(db_, buf, NLS_KIND_NUM, 25, 201));
   EXPECT_STREQ("Enter a selection: ", buf);
-}
-
-TEST_F(Fetch, WithoutBufferAHitIsANewManagedCopy) {
   char* t = NlsFetchString(db_, nullptr, NLS_KIND_NUM, 25, 201);
   EXPECT_NE(StrBuf, t);
   EXPECT_EQ("Enter a selection: ", Take(t));
+  // Text keys of kinds one and two.
+  EXPECT_EQ("Save", Take(NlsFetchString(db_, nullptr, NLS_KIND_KEY, "TVATTYMENU_SAVE")));
+  EXPECT_EQ(buf, NlsFetchString(db_, buf, NLS_KIND_KEY2, "TVATTYMENU_SAVE"));
+  EXPECT_STREQ("Save", buf);
+  EXPECT_EQ("Save", Take(NlsFetchString(db_, nullptr, NLS_KIND_KEY, "TVATTYMENU_SAVE")));
 }
 
-TEST_F(Fetch, MissingMessageGivesItsKey) {
+TEST_F(Fetch, AMissGivesItsKeyAndAWrongKindOrNullKeyTheErrorText) {
   char buf[NLS_REC_SIZE];
   std::memset(buf, 'x', sizeof buf);
   char* t = NlsFetchString(db_, buf, NLS_KIND_NUM, 25, 999);
@@ -52,22 +54,14 @@ TEST_F(Fetch, MissingMessageGivesItsKey) {
   EXPECT_NE(buf, t);
   EXPECT_STREQ("25_999", buf);
   EXPECT_STREQ("25_999", NlsFetchString(db_, nullptr, NLS_KIND_LONG, 25, 999));
-}
-
-TEST_F(Fetch, TextKeysOfKindsOneAndTwo) {
-  EXPECT_EQ("Save", Take(NlsFetchString(db_, nullptr, NLS_KIND_KEY, "TVATTYMENU_SAVE")));
-  char buf[NLS_REC_SIZE] = {};
-  EXPECT_EQ(buf, NlsFetchString(db_, buf, NLS_KIND_KEY2, "TVATTYMENU_SAVE"));
-  EXPECT_STREQ("Save", buf);
-  EXPECT_EQ("Save", Take(NlsFetchString(db_, nullptr, NLS_KIND_KEY, "TVATTYMENU_SAVE")));
-}
-
-TEST_F(Fetch, MissingTextKeyGivesTheKeyUntilTheNextFetch) {
-  char* t = NlsFetchString(db_, nullptr, NLS_KIND_KEY, "NO_SUCH_KEY");
-  EXPECT_STREQ("NO_SUCH_KEY", t);
-  // The key of a miss may be asked again: it is still the key text afterwards.
-  char* again = NlsFetchString(db_, nullptr, NLS_KIND_KEY, t);
-  EXPECT_STREQ("NO_SUCH_KEY", again);
+  // The key of a missed text key may be asked again: it is still the key text afterwards.
+  char* key = NlsFetchString(db_, nullptr, NLS_KIND_KEY, "NO_SUCH_KEY");
+  EXPECT_STREQ("NO_SUCH_KEY", key);
+  EXPECT_STREQ("NO_SUCH_KEY", NlsFetchString(db_, nullptr, NLS_KIND_KEY, key));
+  EXPECT_EQ(pErrBuf, NlsFetchString(db_, nullptr, NLS_KIND_KEY, 25, 201));
+  EXPECT_EQ(pErrBuf, NlsFetchString(db_, nullptr, NLS_KIND_NUM, "25_201"));
+  EXPECT_EQ(pErrBuf, NlsFetchString(db_, nullptr, 7, 25, 201));
+  EXPECT_EQ(pErrBuf, NlsFetchString(db_, nullptr, NLS_KIND_KEY, nullptr));
 }
 
 TEST_F(Fetch, WithoutHandleOnlyNonZeroNumberedKeysComeBack) {
@@ -77,13 +71,6 @@ TEST_F(Fetch, WithoutHandleOnlyNonZeroNumberedKeysComeBack) {
   EXPECT_EQ(pErrBuf, NlsFetchString(nullptr, nullptr, NLS_KIND_NUM, 25, 0));
   EXPECT_EQ(pErrBuf, NlsFetchString(nullptr, nullptr, NLS_KIND_KEY, "TVATTYMENU_SAVE"));
   EXPECT_STREQ("Error", pErrBuf);
-}
-
-TEST_F(Fetch, WrongKindOrNullKeyGivesTheErrorText) {
-  EXPECT_EQ(pErrBuf, NlsFetchString(db_, nullptr, NLS_KIND_KEY, 25, 201));
-  EXPECT_EQ(pErrBuf, NlsFetchString(db_, nullptr, NLS_KIND_NUM, "25_201"));
-  EXPECT_EQ(pErrBuf, NlsFetchString(db_, nullptr, 7, 25, 201));
-  EXPECT_EQ(pErrBuf, NlsFetchString(db_, nullptr, NLS_KIND_KEY, nullptr));
 }
 
 TEST_F(Fetch, KindThreeGivesALongRecordWhole) {
@@ -129,32 +116,24 @@ TEST_F(Fetch, SizedFetchCutsToTheCallersBuffer) {
   EXPECT_STREQ("25_", buf);
 }
 
-class Format : public Fetch {};
+using Format = Fetch;
 
-TEST_F(Format, SprintfFormatsAHit) {
-  char buf[NLS_REC_SIZE];
+TEST_F(Format, SprintfFormatsAHitIntoTheBufferOrWritesErrorForAMiss) {
+  char buf[NLS_REC_SIZE] = "old";
   EXPECT_EQ(buf, Nlssprintf(buf, db_, 25, 1003, 1, 10));
   EXPECT_STREQ("The value must be a whole number from 1 to 10.\n", buf);
-}
-
-TEST_F(Format, SprintfIntoTheSharedRecordBuffer) {
   EXPECT_STREQ("The value must be a whole number from 4 to 4.\n", Nlssprintf(StrBuf, db_, 25, 1003, 4, 4));
-}
-
-TEST_F(Format, SprintfWritesErrorForAMissingMessage) {
-  char buf[NLS_REC_SIZE] = "old";
   Nlssprintf(buf, db_, 25, 999);
   EXPECT_STREQ("Error", buf);
+  std::strcpy(buf, "old");
   Nlssprintf(buf, nullptr, 0, 0);
   EXPECT_STREQ("Error", buf);
-}
-
-TEST_F(Format, SizedSprintfCutsTheResult) {
-  char buf[12];
-  Nlssnprintf(buf, sizeof buf, db_, 25, 1003, 1, 10);
-  EXPECT_STREQ("The value m", buf);
-  Nlssnprintf(buf, 3, db_, 25, 999);
-  EXPECT_STREQ("Er", buf);
+  // The sized form cuts the result.
+  char small[12];
+  Nlssnprintf(small, sizeof small, db_, 25, 1003, 1, 10);
+  EXPECT_STREQ("The value m", small);
+  Nlssnprintf(small, 3, db_, 25, 999);
+  EXPECT_STREQ("Er", small);
 }
 
 TEST_F(Format, FprintfPrintsTheMessageOrError) {
@@ -175,25 +154,18 @@ class GuiTemplate : public Fetch {
   }
 };
 
-TEST_F(GuiTemplate, EachPercentSTakesTheNextMessageOfTheSet) {
+TEST_F(GuiTemplate, EachPercentSTakesTheNextMessageOfTheSetOrItsKeyCutToTheOutputSize) {
   char out[64];
   EXPECT_EQ(out, NlsGuiStrCvt("Page %s of %s", 7, out, sizeof out));
   EXPECT_STREQ("Page 3 of 9", out);
-}
-
-TEST_F(GuiTemplate, MissingMessagesGiveTheirKeysAndOtherPercentsStay) {
-  char out[64];
-  NlsGuiStrCvt("%d%% %s|%s|%s", 7, out, sizeof out);
+  NlsGuiStrCvt("%d%% %s|%s|%s", 7, out, sizeof out);  // other percents stay
   EXPECT_STREQ("%d%% 3|9|7_3", out);
-}
-
-TEST_F(GuiTemplate, ResultIsCutToTheOutputSize) {
-  char out[9];
-  std::memset(out, 'x', sizeof out);
-  NlsGuiStrCvt("Page %s of %s", 7, out, sizeof out);
-  EXPECT_STREQ("Page 3 o", out);
-  NlsGuiStrCvt("ab%s", 8, out, 5);
-  EXPECT_STREQ("ab10", out);
+  char small[9];
+  std::memset(small, 'x', sizeof small);
+  NlsGuiStrCvt("Page %s of %s", 7, small, sizeof small);
+  EXPECT_STREQ("Page 3 o", small);
+  NlsGuiStrCvt("ab%s", 8, small, 5);
+  EXPECT_STREQ("ab10", small);
 }
 
 TEST(TextKey, SumsOfWeightedAndPlainBytes) {

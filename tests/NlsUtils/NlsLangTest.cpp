@@ -17,41 +17,25 @@ class TransTable : public NlsTest {
   }
 };
 
-TEST_F(TransTable, WordsEndInOneBlankAndLinesInALineFeed) {
-  EXPECT_EQ("en_US = en_US C POSIX \nDefault en_US \n",
-            Normalise("en_US   =\ten_US  C POSIX\n\n\nDefault  en_US\n"));
-}
-
-TEST_F(TransTable, WordAfterDefaultEndsItsLine) {
-  EXPECT_EQ("Default fr_FR \nen_US = en_US \n", Normalise("Default fr_FR en_US = en_US\n"));
-}
-
-TEST_F(TransTable, BlankBeforeLineFeedJoinsTheNextLine) {
-  EXPECT_EQ("en_US = en_US fr_FR = fr_FR \n", Normalise("en_US = en_US \nfr_FR = fr_FR\n"));
-}
-
-TEST_F(TransTable, CarriageReturnJoinsTheNextLine) {
-  EXPECT_EQ("a = b c = d ", Normalise("a = b\r\nc = d\r\n"));
-}
-
-TEST_F(TransTable, CommentsContributeNothing) {
-  EXPECT_EQ("en_US = en_US \n", Normalise("# en_US = xx C\nen_US = en_US\n# the end"));
-  EXPECT_EQ("en_US = C fr_FR = fr \n", Normalise("en_US = C # a note\nfr_FR = fr\n"));
-  EXPECT_EQ("a = b c = d ", Normalise("a = b #x\r\nc = d"));
-}
-
-TEST_F(TransTable, EqualsIsAWordOnlyAtTheStartOfAWord) {
-  EXPECT_EQ("a=b = c \n", Normalise("a=b = c\n"));
-  EXPECT_EQ("a = x ", Normalise("a =x"));
-}
-
-TEST_F(TransTable, MissingOrEmptyFileGivesNull) {
-  EXPECT_EQ(nullptr, ParseTransFile("trans.conf"));
+TEST_F(TransTable, IsNormalisedToWordsEndingInOneBlankAndLinesInALineFeed) {
+  const struct { const char* text; const char* table; } rows[] = {
+      {"en_US   =\ten_US  C POSIX\n\n\nDefault  en_US\n", "en_US = en_US C POSIX \nDefault en_US \n"},
+      {"Default fr_FR en_US = en_US\n", "Default fr_FR \nen_US = en_US \n"},  // the word after Default ends its line
+      // A blank before a line feed, and a carriage return, join the next line.
+      {"en_US = en_US \nfr_FR = fr_FR\n", "en_US = en_US fr_FR = fr_FR \n"}, {"a = b\r\nc = d\r\n", "a = b c = d "},
+      // Comments contribute nothing.
+      {"# en_US = xx C\nen_US = en_US\n# the end", "en_US = en_US \n"},
+      {"en_US = C # a note\nfr_FR = fr\n", "en_US = C fr_FR = fr \n"}, {"a = b #x\r\nc = d", "a = b c = d "},
+      // "=" is a word only at the start of a word.
+      {"a=b = c\n", "a=b = c \n"}, {"a =x", "a = x "},
+  };
+  for (const auto& r : rows) EXPECT_EQ(r.table, Normalise(r.text)) << r.text;
+  EXPECT_EQ(nullptr, ParseTransFile("none.conf"));  // a missing or empty file gives null
   WriteTrans("");
   EXPECT_EQ(nullptr, ParseTransFile("trans.conf"));
 }
 
-TEST_F(TransTable, TableOverTheLimitIsCutAfterItsLastWholeLine) {
+TEST_F(TransTable, TableOverTheLimitIsCutAfterItsLastWholeLineOrWord) {
   // Every line normalises to 18 bytes: 455 lines fill 8190 bytes, the 456th does not fit.
   std::string text;
   for (int i = 0; i < 500; ++i) text += "lang_" + std::to_string(100 + i) + " = v" + std::to_string(1000 + i) + "\n";
@@ -63,69 +47,38 @@ TEST_F(TransTable, TableOverTheLimitIsCutAfterItsLastWholeLine) {
   EXPECT_EQ("lang_554 = v1454 \n", table.substr(table.size() - 18));
   EXPECT_NE(std::string::npos, err.find("WARNING: "));
   EXPECT_NE(std::string::npos, err.find("translation table longer than 8191 bytes"));
-}
-
-TEST_F(TransTable, SingleLineOverTheLimitKeepsItsWholeWords) {
-  std::string text = "en_US =";
-  for (int i = 0; i < 2000; ++i) text += " v" + std::to_string(1000 + i);  // 6 bytes a word
+  // A single line over the limit keeps its whole words.
+  std::string line = "en_US =";
+  for (int i = 0; i < 2000; ++i) line += " v" + std::to_string(1000 + i);  // 6 bytes a word
   testing::internal::CaptureStderr();
-  const std::string table = Normalise(text);
+  const std::string cut = Normalise(line);
   testing::internal::GetCapturedStderr();
-  EXPECT_EQ(8 + 1363u * 6u, table.size());  // "en_US = " and 1363 words fit in 8191
-  EXPECT_EQ(" v2362 ", table.substr(table.size() - 7));
+  EXPECT_EQ(8 + 1363u * 6u, cut.size());  // "en_US = " and 1363 words fit in 8191
+  EXPECT_EQ(" v2362 ", cut.substr(cut.size() - 7));
 }
 
 class LanguageChoice : public NlsTest {};
 
-TEST_F(LanguageChoice, UnsetLangSelectsTheNotSetMapping) {
-  WriteTrans("en_US = en_US C\nde_DE = de ___LANG_NOT_SET___\nDefault en_US\n");
-  EXPECT_EQ("de_DE", LanguageFor(nullptr));
-  WriteTrans("en_US = en_US C ___LANG_NOT_SET___\nDefault fr_FR\n");
-  EXPECT_EQ("en_US", LanguageFor(nullptr));
-}
-
-TEST_F(LanguageChoice, EmptyLangCountsAsUnset) {
-  WriteTrans("de_DE = ___LANG_NOT_SET___\nDefault en_US\n");
-  EXPECT_EQ("de_DE", LanguageFor(""));
-}
-
-TEST_F(LanguageChoice, CodesetIsCutWithTheClosingBlank) {
-  WriteTrans("fr_CA = fr_FRX\nDefault en_US\n");
-  EXPECT_EQ("fr_CA", LanguageFor("fr_FR.ISO8859-1"));
-  EXPECT_EQ("en_US", LanguageFor("fr_FR"));
-}
-
-TEST_F(LanguageChoice, UnmappedLangTakesTheDefaultOrEnglish) {
-  WriteTrans("en_US = en_US C\nDefault en_US\n");
-  EXPECT_EQ("en_US", LanguageFor("de_DE"));
-  WriteTrans("fr_FR = fr_FR C\n");
-  EXPECT_EQ("en_US", LanguageFor("de_DE"));
-  WriteTrans("en_US = en_US C\nDefault fr_FR\n");
-  EXPECT_EQ("fr_FR", LanguageFor("de_DE"));
-}
-
-TEST_F(LanguageChoice, DefaultWithoutLanguageIsNoDefault) {
-  WriteTrans("fr_FR = fr_FR\nDefault\n");
-  EXPECT_EQ("en_US", LanguageFor("de_DE"));
-}
-
-TEST_F(LanguageChoice, JoinedLineNamesItsFirstLanguage) {
-  WriteTrans("fr_FR = fr_FR \nde_DE = de_DE\nDefault en_US\n");
-  EXPECT_EQ("fr_FR", LanguageFor("de_DE"));
-}
-
-TEST_F(LanguageChoice, CommentedMappingIsIgnored) {
-  WriteTrans("# xx_XX = C\nfr_FR = fr_FR C\n");
-  EXPECT_EQ("fr_FR", LanguageFor("C"));
-}
-
-TEST_F(LanguageChoice, LangNamedOnTheDefaultLineIsNoMapping) {
-  // The Default line lists no LANG values: a match there belongs to no mapping line,
-  // so it cannot make the line above it (or English) the choice.
-  WriteTrans("de_DE = de_DE de_AT\nDefault fr_FR\n");
-  EXPECT_EQ("fr_FR", LanguageFor("fr_FR"));
-  WriteTrans("Default fr_FR\nen_US = en_US\n");
-  EXPECT_EQ("fr_FR", LanguageFor("fr_FR"));
+TEST_F(LanguageChoice, TheLineMappingLangNamesTheLanguageElseTheDefaultElseEnglish) {
+  const struct { const char* trans; const char* lang; const char* language; } rows[] = {
+      // An unset or empty LANG selects the not-set mapping.
+      {"en_US = en_US C\nde_DE = de ___LANG_NOT_SET___\nDefault en_US\n", nullptr, "de_DE"},
+      {"en_US = en_US C ___LANG_NOT_SET___\nDefault fr_FR\n", nullptr, "en_US"},
+      {"de_DE = ___LANG_NOT_SET___\nDefault en_US\n", "", "de_DE"},
+      // The code set is cut with the closing blank.
+      {"fr_CA = fr_FRX\nDefault en_US\n", "fr_FR.ISO8859-1", "fr_CA"}, {"fr_CA = fr_FRX\nDefault en_US\n", "fr_FR", "en_US"},
+      // Unmapped: the default, else English; a Default without language is none.
+      {"en_US = en_US C\nDefault en_US\n", "de_DE", "en_US"}, {"fr_FR = fr_FR C\n", "de_DE", "en_US"},
+      {"en_US = en_US C\nDefault fr_FR\n", "de_DE", "fr_FR"}, {"fr_FR = fr_FR\nDefault\n", "de_DE", "en_US"},
+      // A joined line names its first language; a commented mapping is ignored.
+      {"fr_FR = fr_FR \nde_DE = de_DE\nDefault en_US\n", "de_DE", "fr_FR"}, {"# xx_XX = C\nfr_FR = fr_FR C\n", "C", "fr_FR"},
+      // The Default line lists no LANG values: a match there belongs to no mapping line.
+      {"de_DE = de_DE de_AT\nDefault fr_FR\n", "fr_FR", "fr_FR"}, {"Default fr_FR\nen_US = en_US\n", "fr_FR", "fr_FR"},
+  };
+  for (const auto& r : rows) {
+    WriteTrans(r.trans);
+    EXPECT_EQ(r.language, LanguageFor(r.lang)) << (r.lang ? r.lang : "(unset)") << " with " << r.trans;
+  }
 }
 
 TEST_F(LanguageChoice, ChoiceIsKeptForTheProcess) {
@@ -138,18 +91,15 @@ TEST_F(LanguageChoice, ChoiceIsKeptForTheProcess) {
   EXPECT_STREQ("de_DE", GetDesiredNLSLang());
 }
 
-TEST_F(LanguageChoice, WithoutTransConfTheCoreCatalogueHoldsTheTable) {
+TEST_F(LanguageChoice, WithoutTransConfTheCoreCatalogueHoldsTheTableElseTheLanguageIsEnglish) {
+  EXPECT_EQ("en_US", LanguageFor("de_DE"));
+  Compile("25 1 \"no table here\"\n");
+  EXPECT_EQ("en_US", LanguageFor("de_DE"));
   Compile("999 1 \"fr_FR = de_DE \\nDefault en_US \\n\"\n");
   EXPECT_EQ("fr_FR", LanguageFor("de_DE.UTF-8"));
   ASSERT_NE(nullptr, pDrvCoreDB);
   EXPECT_EQ(DBT_TYPED, pDrvCoreDB->Type);
   EXPECT_EQ("en_US", LanguageFor("it_IT"));
-}
-
-TEST_F(LanguageChoice, WithoutAnyTableTheLanguageIsEnglish) {
-  EXPECT_EQ("en_US", LanguageFor("de_DE"));
-  Compile("25 1 \"no table here\"\n");
-  EXPECT_EQ("en_US", LanguageFor("de_DE"));
 }
 
 class ToolPath : public NlsTest {

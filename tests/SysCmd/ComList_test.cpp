@@ -12,44 +12,28 @@
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 
+using testutil::Take;
+
 // Runs body in a child process, so that the one-time resolution and the changed
-// table stay there; the child's exit status is body's result (0 for success).
-// Standard error of the child explains a failure.
+// table stay there; the texts body gives, in order, joined by '|'.
 template <typename Body>
-int InChild(Body body) {
-  std::fflush(nullptr);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const int r = body();
-    std::fflush(nullptr);
-    _exit(r);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+std::string InChild(Body body) {
+  return testutil::RunChild([&] {
+    std::string joined;
+    for (const std::string& t : body()) joined += (joined.empty() ? "" : "|") + t;
+    std::fputs(joined.c_str(), stdout);
+  }).out;
 }
 
-// In a child: 0 when got equals want, else 1 with both on standard error.
-int Check(int failures, const char* what, const std::string& got, const std::string& want) {
-  if (got == want) return failures;
-  std::fprintf(stderr, "%s: got '%s', want '%s'\n", what, got.c_str(), want.c_str());
-  return failures + 1;
-}
+using Texts = std::vector<std::string>;  // a braced list is evaluated in order
 
 std::string Text(const char* text) { return text != nullptr ? text : "(null)"; }
-
-std::string Take(char* text) {
-  std::string s = Text(text);
-  PutMem(text);
-  return s;
-}
+std::string Num(int n) { return std::to_string(n); }
 
 void SetPath(const std::string& path) { setenv("PATH", path.c_str(), 1); }
 
@@ -127,12 +111,9 @@ TEST(InitSysCmdList, FindsCommandsInTheSystemDirectoriesBeforePath) {
   EXPECT_EQ(InChild([&] {
               SetPath(path.path());
               InitSysCmdList();
-              int f = Check(0, "cat", Text(ComList[3].pPath), "/usr/bin");
-              f = Check(f, "GetCmd", Take(GetCmd(3)), "/usr/bin/cat ");
-              f = Check(f, "flInitSysCmd", std::to_string(flInitSysCmd), "0");
-              return Check(f, "SHELL", Text(getenv("SHELL")), "/usr/bin/sh ");
+              return Texts{Text(ComList[3].pPath), Take(GetCmd(3)), Num(flInitSysCmd), Text(getenv("SHELL"))};
             }),
-            0);
+            "/usr/bin|/usr/bin/cat |0|/usr/bin/sh ");
 }
 
 TEST(InitSysCmdList, SearchesPathInOrderSkipsEmptyElementsAndTestsOnlyForAnEntry) {
@@ -144,24 +125,19 @@ TEST(InitSysCmdList, SearchesPathInOrderSkipsEmptyElementsAndTestsOnlyForAnEntry
   EXPECT_EQ(InChild([&] {
               SetPath("::" + first.path() + "::" + second.path() + ":");
               InitSysCmdList();
-              int f = Check(0, "lsque", Text(ComList[LSQUE].pPath), first.path());
-              f = Check(f, "mkque", Text(ComList[MKQUE].pPath), second.path());
-              return Check(f, "lsallq", Text(ComList[LSALLQ].pPath), "(null)");
+              return Texts{Text(ComList[LSQUE].pPath), Text(ComList[MKQUE].pPath), Text(ComList[LSALLQ].pPath)};
             }),
-            0);
+            first.path() + "|" + second.path() + "|(null)");
 }
 
-TEST(InitSysCmdList, WithPathUnsetSearchesOnlyTheSystemDirectories) {
+TEST(InitSysCmdList, WithPathUnsetSearchesOnlyTheSystemDirectoriesWithoutLogNoDots) {
   EXPECT_EQ(InChild([&] {
               unsetenv("PATH");
               flUseLog = 0;
               InitSysCmdList();
-              int f = Check(0, "FullSearchPath", Text(FullSearchPath),
-                            "/usr/sbin:/usr/bin:/bin:/sbin:/etc:/usr/etc:");
-              f = Check(f, "flSysCmdLog", std::to_string(flSysCmdLog), "0");  // no log, no dots
-              return Check(f, "ls", Text(ComList[LS].pPath), "/usr/bin");
+              return Texts{Text(FullSearchPath), Num(flSysCmdLog), Text(ComList[LS].pPath)};
             }),
-            0);
+            "/usr/sbin:/usr/bin:/bin:/sbin:/etc:/usr/etc:|0|/usr/bin");
 }
 
 TEST(InitSysCmdList, EndsTheLazyPhaseForGood) {
@@ -170,24 +146,22 @@ TEST(InitSysCmdList, EndsTheLazyPhaseForGood) {
               SetPath(path.path());
               InitSysCmdList();
               testutil::WriteFile(path / "lsallq", "#!/bin/sh\n");  // installed later
-              int f = Check(0, "TestCmd", std::to_string(TestCmd(LSALLQ)), "0");
-              return Check(f, "GetCmd", Take(GetCmd(LSALLQ)), "(null)");
+              return Texts{Num(TestCmd(LSALLQ)), Take(GetCmd(LSALLQ))};
             }),
-            0);
+            "0|(null)");
 }
 
 TEST(InitSysCmdList, LeavesShellAloneWhenShIsNowhere) {
   REQUIRE_SANDBOX();  // hides the host's sh for a moment, in the sandbox's /usr
   ASSERT_EQ(rename("/usr/bin/sh", "/usr/bin/sh.hidden"), 0);
-  const int r = InChild([&] {
+  const std::string got = InChild([&] {
     unsetenv("PATH");
     setenv("SHELL", "/kept/shell", 1);
     InitSysCmdList();
-    int f = Check(0, "sh", Text(ComList[SH].pPath), "(null)");
-    return Check(f, "SHELL", Text(getenv("SHELL")), "/kept/shell");
+    return Texts{Text(ComList[SH].pPath), Text(getenv("SHELL"))};
   });
   ASSERT_EQ(rename("/usr/bin/sh.hidden", "/usr/bin/sh"), 0);
-  EXPECT_EQ(r, 0);
+  EXPECT_EQ(got, "(null)|/kept/shell");
 }
 
 TEST(FillCmdPaths, StoresTheDirectoryItselfAndTellsWhetherEntriesRemain) {
@@ -195,21 +169,20 @@ TEST(FillCmdPaths, StoresTheDirectoryItselfAndTellsWhetherEntriesRemain) {
   ASSERT_TRUE(testutil::WriteFile(dir / "lsallq", ""));
   EXPECT_EQ(InChild([&] {
               std::string name = dir.path();
-              int f = Check(0, "pending", std::to_string(FillCmdPaths(name.data())), "1");
-              const bool same = ComList[LSALLQ].pPath == name.data();
-              f = Check(f, "stored, not copied", same ? "yes" : "no", "yes");
+              Texts got{Num(FillCmdPaths(name.data()))};
+              got.push_back(ComList[LSALLQ].pPath == name.data() ? "stored" : "copied");
               // With every other entry resolved, one more directory completes the table.
-              static char elsewhere[] = "/elsewhere";
+              static char elsewhere[] = "/elsewhere", missing[] = "/no/such/dir";
               for (int i = 2; i < COM_LIST_SIZE - 1; ++i) {
                 if (i != LSQUE) ComList[i].pPath = elsewhere;
               }
               ComList[LSQUE].pPath = nullptr;
               testutil::WriteFile(dir / "lsque", "");
-              f = Check(f, "complete", std::to_string(FillCmdPaths(name.data())), "0");
-              static char missing[] = "/no/such/dir";
-              return Check(f, "unlistable", std::to_string(FillCmdPaths(missing)), "1");
+              got.push_back(Num(FillCmdPaths(name.data())));
+              got.push_back(Num(FillCmdPaths(missing)));  // a directory that cannot be listed
+              return got;
             }),
-            0);
+            "1|stored|0|1");
 }
 
 // ===== Lazy resolution and the queries =====
@@ -219,50 +192,34 @@ TEST(FillCmdPath, ResolvesOnFirstUseAlongSystemDirectoriesAndPath) {
   ASSERT_TRUE(testutil::WriteFile(dir / "lsallq", ""));
   EXPECT_EQ(InChild([&] {
               SetPath("::" + dir.path() + ":");
-              int f = Check(0, "before", Text(ComList[LSALLQ].pPath), "(null)");
-              f = Check(f, "TestCmd", std::to_string(TestCmd(LSALLQ)), "1");
-              f = Check(f, "lsallq", Text(ComList[LSALLQ].pPath), dir.path());
-              f = Check(f, "FullSearchPath", Text(FullSearchPath),
-                        "/usr/sbin:/usr/bin:/bin:/sbin:/etc:/usr/etc:::" + dir.path() + ":");
-              f = Check(f, "ls", Take(GetCmd(LS)), "/usr/bin/ls ");
-              f = Check(f, "mkque", std::to_string(FillCmdPath(MKQUE)), "0");
-              return Check(f, "index 1", std::to_string(FillCmdPath(1)), "0");
+              return Texts{Text(ComList[LSALLQ].pPath), Num(TestCmd(LSALLQ)), Text(ComList[LSALLQ].pPath),
+                           Text(FullSearchPath), Take(GetCmd(LS)), Num(FillCmdPath(MKQUE)), Num(FillCmdPath(1))};
             }),
-            0);
+            "(null)|1|" + dir.path() + "|/usr/sbin:/usr/bin:/bin:/sbin:/etc:/usr/etc:::" + dir.path() +
+                ":|/usr/bin/ls |0|0");
 }
 
-TEST(GetCmd, FormatsDirectoryNameAndDefaultArguments) {
+TEST(GetCmd, FormatsDirectoryNameAndDefaultArgumentsOrGivesNothingForUnresolvedEntries) {
   EXPECT_EQ(InChild([&] {
               static char bin[] = "/bin";
               ComList[LS].pPath = bin;
               ComList[RM_RF].pPath = bin;
-              int f = Check(0, "ls", Take(GetCmd(LS)), "/bin/ls ");
-              f = Check(f, "rm", Take(GetCmd(RM_RF)), "/bin/rm -rf");
-              f = Check(f, "rm no flags", Take(GetCmdNoFlags(RM_RF)), "/bin/rm");
-              return Check(f, "TestCmd", std::to_string(TestCmd(LS)), "1");
+              return Texts{Take(GetCmd(LS)), Take(GetCmd(RM_RF)), Take(GetCmdNoFlags(RM_RF)), Num(TestCmd(LS))};
             }),
-            0);
-}
-
-TEST(GetCmd, GivesNothingForUnresolvedEntriesAndIndexesWithoutACommand) {
+            "/bin/ls |/bin/rm -rf|/bin/rm|1");
   EXPECT_EQ(InChild([&] {
               flInitSysCmd = 0;  // no more lookups: lsallq stays unresolved
-              int f = Check(0, "GetCmd", Take(GetCmd(LSALLQ)), "(null)");
-              f = Check(f, "NoFlags", Take(GetCmdNoFlags(LSALLQ)), "(null)");
-              f = Check(f, "NoFlags 82", Take(GetCmdNoFlags(82)), "(null)");
-              f = Check(f, "GetCmd 82", Take(GetCmd(82)), "(null)");
-              f = Check(f, "GetCmd 0", Take(GetCmd(0)), "(null)");
-              for (int i : {-3, 0, 1, 82, 500}) {
-                f = Check(f, "TestCmd", std::to_string(TestCmd(i)), "0");
-              }
-              return Check(f, "TestCmd lsallq", std::to_string(TestCmd(LSALLQ)), "0");
+              Texts got{Take(GetCmd(LSALLQ)), Take(GetCmdNoFlags(LSALLQ)), Take(GetCmdNoFlags(82)),
+                        Take(GetCmd(82)), Take(GetCmd(0))};
+              for (int i : {-3, 0, 1, 82, 500, LSALLQ}) got.push_back(Num(TestCmd(i)));
+              return got;
             }),
-            0);
+            "(null)|(null)|(null)|(null)|(null)|0|0|0|0|0|0");
 }
 
 // ===== Directory listings =====
 
-TEST(GetDirFileList, ListsEveryEntryDotsIncludedEachAfterOneBlank) {
+TEST(GetDirFileList, ListsEveryEntryDotsIncludedEachAfterOneBlankOrIsNull) {
   testutil::ScratchDir dir;
   ASSERT_TRUE(testutil::WriteFile(dir / "a", ""));
   ASSERT_EQ(mkdir((dir / "bb").c_str(), 0755), 0);
@@ -271,13 +228,9 @@ TEST(GetDirFileList, ListsEveryEntryDotsIncludedEachAfterOneBlank) {
   EXPECT_EQ(list.size(), std::string(" . .. a bb dangling ").size());
   EXPECT_EQ(Names(list), (std::vector<std::string>{".", "..", "a", "bb", "dangling"}));
   EXPECT_GT(FindToken("bb", list.c_str()), 0);
-}
-
-TEST(GetDirFileList, IsNullForADirectoryThatCannotBeOpened) {
-  testutil::ScratchDir dir;
-  ASSERT_TRUE(testutil::WriteFile(dir / "file", ""));
+  // Null for a directory that cannot be opened.
   EXPECT_EQ(GetDirFileList((dir / "none").c_str()), nullptr);
-  EXPECT_EQ(GetDirFileList((dir / "file").c_str()), nullptr);
+  EXPECT_EQ(GetDirFileList((dir / "a").c_str()), nullptr);
   EXPECT_EQ(GetDirFileList(nullptr), nullptr);
 }
 

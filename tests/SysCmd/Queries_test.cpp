@@ -32,13 +32,9 @@ const char* const EXISTING_DF = "#!/bin/sh\nprintf '%s\\n' \"$*\" >> \"$0.args\"
 
 const char* const DF_HEADING = "Filesystem     1K-blocks  Used Available Use% Mounted on\n";
 
-// A managed text as a std::string, released; "(null)" for null.
-std::string Take(char* text) {
-  if (!text) return "(null)";
-  std::string s = text;
-  PutMem(text);
-  return s;
-}
+using testutil::EndSpawned;
+using testutil::SpawnNamed;
+using testutil::Take;
 
 // The names of a blank-delimited list, sorted; empty when the form is wrong.
 std::vector<std::string> Names(const std::string& list) {
@@ -81,19 +77,6 @@ class FakeTools : public ::testing::Test {
   std::map<int, char*> saved_;
 };
 
-// A child process running "sleep 60" under the given command name.
-pid_t SpawnNamed(const std::string& dir, const std::string& name) {
-  std::string prog = dir + "/" + name;
-  std::string copy = "cp /bin/sleep '" + prog + "'";
-  if (access(prog.c_str(), X_OK) != 0 && system(copy.c_str()) != 0) return -1;
-  pid_t pid = fork();
-  if (pid == 0) {
-    execl(prog.c_str(), name.c_str(), "60", static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  return pid;
-}
-
 }  // namespace
 
 // ===== GetSysPsIdList =====
@@ -118,8 +101,7 @@ TEST(GetSysPsIdListHost, FindsAChildProcessInTheRealProcessTable) {
   ASSERT_GT(pid, 0);
   usleep(200000);  // let the child exec under its name
   EXPECT_EQ(Take(GetSysPsIdList("kandusleeper")), " " + std::to_string(pid) + " ");
-  kill(pid, SIGKILL);
-  waitpid(pid, nullptr, 0);
+  EndSpawned(pid);
 }
 
 // ===== CheckProcTableForExecs =====
@@ -184,8 +166,7 @@ TEST_F(KillProcessByNameTest, KillsEveryProcessOfTheNameAndNoOther) {
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
   }
   EXPECT_EQ(waitpid(other, nullptr, WNOHANG), 0);  // still running
-  kill(other, SIGKILL);
-  waitpid(other, nullptr, 0);
+  EndSpawned(other);
 }
 
 TEST_F(KillProcessByNameTest, NeverSignalsTheProcessGroupForAnIdOfZero) {
@@ -300,23 +281,19 @@ TEST_F(DUPathTest, ReadsTheFigureBeforeThePathAndZeroWithoutOutput) {
 
 // ===== SearchDirFileList =====
 
-TEST(SearchDirFileList, SelectsTheNamesWhoseTextAfterTheLastDotIsTheExtension) {
-  testutil::ScratchDir dir;
+TEST(SearchDirFileList, SelectsTheNamesWhoseTextAfterTheLastDotIsTheExtensionOrEveryName) {
+  testutil::ScratchDir dir, empty;
   for (const char* n : {"a.log", "b.tar.log", "log", "a.logx", ".log"}) {
     ASSERT_TRUE(testutil::WriteFile(dir / n, ""));
   }
-  char* list = SearchDirFileList(dir.path().c_str(), "log");
-  ASSERT_NE(list, nullptr);
-  EXPECT_EQ(Names(Take(list)), (std::vector<std::string>{".log", "a.log", "b.tar.log"}));
-}
-
-TEST(SearchDirFileList, WithoutExtensionListsEveryNameButDotAndDotDotOrNull) {
-  testutil::ScratchDir dir;
-  EXPECT_EQ(SearchDirFileList(dir.path().c_str(), nullptr), nullptr);
-  EXPECT_EQ(SearchDirFileList((dir / "none").c_str(), nullptr), nullptr);
-  ASSERT_TRUE(testutil::WriteFile(dir / "a", ""));
   ASSERT_EQ(mkdir((dir / "sub.d").c_str(), 0755), 0);
+  EXPECT_EQ(Names(Take(SearchDirFileList(dir.path().c_str(), "log"))),
+            (std::vector<std::string>{".log", "a.log", "b.tar.log"}));
+  // Without extension every name but dot and dot-dot; null when none or no directory.
   EXPECT_EQ(Names(Take(SearchDirFileList(dir.path().c_str(), nullptr))),
-            (std::vector<std::string>{"a", "sub.d"}));
-  EXPECT_EQ(SearchDirFileList(dir.path().c_str(), "log"), nullptr);
+            (std::vector<std::string>{".log", "a.log", "a.logx", "b.tar.log", "log", "sub.d"}));
+  EXPECT_EQ(SearchDirFileList(empty.path().c_str(), nullptr), nullptr);
+  EXPECT_EQ(SearchDirFileList((dir / "none").c_str(), nullptr), nullptr);
+  ASSERT_TRUE(testutil::WriteFile(empty / "a.txt", ""));
+  EXPECT_EQ(SearchDirFileList(empty.path().c_str(), "log"), nullptr);
 }

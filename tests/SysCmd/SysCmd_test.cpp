@@ -9,9 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -23,40 +21,9 @@ constexpr int RM = 29;
 constexpr int PS = 55;
 constexpr int SH = 31;
 
-// What a child process did: its exit status, output, error output and the value
-// its body returned.
-struct Child {
-  int status = -1;
-  std::string out;
-  std::string err;
-  int value = 0;
-  bool Exited(int code) const { return WIFEXITED(status) && WEXITSTATUS(status) == code; }
-};
-
-// Runs body in a child process with standard output and error sent to files, so
-// that its changes to the shared state and a process end stay in the child.
-template <typename Body>
-Child RunChild(Body body) {
-  testutil::ScratchDir dir;
-  const std::string out = dir / "out", err = dir / "err", value = dir / "value";
-  std::fflush(nullptr);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
-    dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-    const int v = body();
-    std::fflush(nullptr);
-    testutil::WriteFile(value, std::to_string(v));
-    _exit(0);
-  }
-  Child c;
-  waitpid(pid, &c.status, 0);
-  c.out = testutil::ReadFile(out);
-  c.err = testutil::ReadFile(err);
-  const std::string v = testutil::ReadFile(value);
-  c.value = v.empty() ? -9999 : std::stoi(v);
-  return c;
-}
+using testutil::Child;
+using testutil::RunChild;
+using testutil::Take;
 
 // A fake shell that keeps its arguments, one a line, in sh.argv and then lets the
 // real shell run them; a fake command that keeps its arguments in <name>.args,
@@ -98,19 +65,33 @@ class Runner : public ::testing::Test {
     ASSERT_TRUE(testutil::WriteFile(dir_ / (tool + ".out"), text));
   }
   std::string Dir() const { return dir_.path(); }
+  // Runs body in a child that uses the fakes under the program name (whose log,
+  // /tmp/<name>.log, is removed first in the sandbox).
+  template <typename Body>
+  Child Run(char logging, char cmdLog, const std::string& name, Body body) {
+    if (testutil::InSandbox()) unlink(Log(name).c_str());
+    return RunChild([&] {
+      UseFakes(logging, cmdLog, name.c_str());
+      return body();
+    });
+  }
+  static std::string Log(const std::string& name) { return "/tmp/" + name + ".log"; }
+  static std::string LogText(const std::string& name) { return testutil::ReadFile(Log(name)); }
   // What text() gives, printed by a child that uses the fakes.
   template <typename Text>
   Child Printed(Text text) {
-    return RunChild([&] {
-      UseFakes(0, 0, "sctcapture");
-      std::fputs(text().c_str(), stdout);
-      return 0;
-    });
+    return Run(0, 0, "sctcapture", [&] { std::fputs(text().c_str(), stdout); });
   }
 
   testutil::ScratchDir dir_;
   std::string fakeDir_ = dir_.path();
 };
+
+// Milliseconds since start.
+int MillisSince(std::chrono::steady_clock::time_point start) {
+  return static_cast<int>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
+}
 
 // The texts of a response list, each followed by '|'; "(null)" for none.
 std::string Texts(CmdResponse* list) {
@@ -121,13 +102,6 @@ std::string Texts(CmdResponse* list) {
   return s;
 }
 
-std::string Take(char* text) {
-  if (text == nullptr) return "(null)";
-  std::string s = text;
-  PutMem(text);
-  return s;
-}
-
 }  // namespace
 
 // ===== The command line and the modes =====
@@ -135,10 +109,7 @@ std::string Take(char* text) {
 using SysCmdLine = Runner;
 
 TEST_F(SysCmdLine, QuietModeRunsOneQuotedCommandThroughTheShellWithOutputDiscarded) {
-  Child c = RunChild([&] {
-    UseFakes(0, 1, "sctquiet");
-    return SysCmd(RM, SYS_QUIET, " %s", "/no/such");
-  });
+  Child c = Run(0, 1, "sctquiet", [] { return SysCmd(RM, SYS_QUIET, " %s", "/no/such"); });
   ASSERT_TRUE(c.Exited(0));
   EXPECT_EQ(c.value, 0);
   EXPECT_EQ(Argv(), "-c\n" + Dir() + "/rm -f  /no/such 1>/dev/null 2>/dev/null\n");
@@ -148,9 +119,7 @@ TEST_F(SysCmdLine, QuietModeRunsOneQuotedCommandThroughTheShellWithOutputDiscard
 
 TEST_F(SysCmdLine, LoggedModePrintsADotLogsTheLineAndAppendsTheOutputToTheLog) {
   REQUIRE_SANDBOX();
-  unlink("/tmp/sctlogged.log");
-  Child c = RunChild([&] {
-    UseFakes(1, 1, "sctlogged");
+  Child c = Run(1, 1, "sctlogged", [] {
     PutLogMsg("before\n");
     const int r = SysCmd(MV, SYS_LOG, " %s %s", "a", "b");
     PutLogMsg("after\n");
@@ -159,16 +128,13 @@ TEST_F(SysCmdLine, LoggedModePrintsADotLogsTheLineAndAppendsTheOutputToTheLog) {
   ASSERT_TRUE(c.Exited(0));
   EXPECT_EQ(c.out, ".");
   EXPECT_EQ(Argv(), "-c\n" + Dir() + "/mv -f  a b 1>>/tmp/sctlogged.log 2>>/tmp/sctlogged.log\n");
-  EXPECT_EQ(testutil::ReadFile("/tmp/sctlogged.log"),
+  EXPECT_EQ(LogText("sctlogged"),
             "before\n" + Dir() + "/sh -c \"" + Dir() + "/mv -f  a b\nout -f a b\nerr\nafter\n");
 }
 
 TEST_F(SysCmdLine, WithoutTheLogFileLoggedModeAppendsToDevNull) {
   for (char cmdLog : {0, 1}) {
-    Child c = RunChild([&] {
-      UseFakes(0, cmdLog, "sctnolog");
-      return SysCmd(MV, SYS_FATAL, " x");
-    });
+    Child c = Run(0, cmdLog, "sctnolog", [] { return SysCmd(MV, SYS_FATAL, " x"); });
     ASSERT_TRUE(c.Exited(0));
     EXPECT_EQ(Argv(), "-c\n" + Dir() + "/mv -f  x 1>>/dev/null 2>>/dev/null\n");
     EXPECT_EQ(c.out, cmdLog ? "." : "");  // the dot goes with command logging
@@ -179,42 +145,34 @@ TEST_F(SysCmdLine, ALogPlantedBeforeAnUnloggedLineIsMadeSafeBeforeTheShellAppend
   REQUIRE_SANDBOX();
   const std::string canary = dir_ / "canary";
   ASSERT_TRUE(testutil::WriteFile(canary, "canary\n"));
-  unlink("/tmp/sctplanted.log");
-  ASSERT_EQ(symlink(canary.c_str(), "/tmp/sctplanted.log"), 0);
-  Child c = RunChild([&] {
-    UseFakes(1, 0, "sctplanted");  // command logging still off: no line of its own
+  // Command logging still off: the line has no log line of its own.
+  Child c = Run(1, 0, "sctplanted", [&] {
+    symlink(canary.c_str(), Log("sctplanted").c_str());
     return SysCmd(MV, SYS_LOG, " a");
   });
   ASSERT_TRUE(c.Exited(0));
   EXPECT_EQ(testutil::ReadFile(canary), "canary\n");
-  EXPECT_EQ(testutil::ReadFile("/tmp/sctplanted.log"), "out -f a\nerr\n");
+  EXPECT_EQ(LogText("sctplanted"), "out -f a\nerr\n");
 }
 
 TEST_F(SysCmdLine, NegativeIndexRunsWithoutDotLogLineOrRedirectionButKeepsTheQuote) {
   REQUIRE_SANDBOX();
-  unlink("/tmp/sctnegative.log");
-  Child c = RunChild([&] {
-    UseFakes(1, 1, "sctnegative");
-    return SysCmd(-MV, SYS_LOG, " %s", "a");
-  });
+  Child c = Run(1, 1, "sctnegative", [] { return SysCmd(-MV, SYS_LOG, " %s", "a"); });
   ASSERT_TRUE(c.Exited(0));
   EXPECT_EQ(Argv(), "-c\n" + Dir() + "/mv -f  a\n");
-  EXPECT_EQ(c.out, "out -f a\n");  // straight to the caller's output
-  EXPECT_EQ(c.err, "err\n");
-  EXPECT_NE(access("/tmp/sctnegative.log", F_OK), 0);
+  EXPECT_EQ(c.out + "|" + c.err, "out -f a\n|err\n");  // straight to the caller's output
+  EXPECT_FALSE(testutil::Exists(Log("sctnegative")));
 }
 
 TEST_F(SysCmdLine, IndexOneRunsTheTextAloneAndLogsItWhileIndexZeroDoesNot) {
   REQUIRE_SANDBOX();
-  unlink("/tmp/sctindex.log");
-  Child c = RunChild([&] {
-    UseFakes(1, 1, "sctindex");
+  Child c = Run(1, 1, "sctindex", [] {
     SysCmd(1, SYS_LOG, "%s", "echo one");
     return SysCmd(0, SYS_LOG, "%s", "echo zero");
   });
   ASSERT_TRUE(c.Exited(0));
   EXPECT_EQ(c.out, ".zero\n");
-  EXPECT_EQ(testutil::ReadFile("/tmp/sctindex.log"), "echo one\none\n");
+  EXPECT_EQ(LogText("sctindex"), "echo one\none\n");
   EXPECT_EQ(Argv(), "");  // the table's shell was never used
 }
 
@@ -224,8 +182,7 @@ using SysCmdFailure = Runner;
 
 TEST_F(SysCmdFailure, ANonZeroExitStatusIsAFailureEvenWithErrnoZero) {
   SetStatus("mv", 3);
-  Child c = RunChild([&] {
-    UseFakes(0, 0, "sctfail");
+  Child c = Run(0, 0, "sctfail", [] {
     errno = 0;
     return SysCmd(MV, SYS_QUIET, " a");
   });
@@ -234,51 +191,37 @@ TEST_F(SysCmdFailure, ANonZeroExitStatusIsAFailureEvenWithErrnoZero) {
   EXPECT_EQ(c.out + c.err, "");  // mode 0 stays silent
 }
 
-TEST_F(SysCmdFailure, LoggedModeLogsAWarningAndGoesOn) {
+TEST_F(SysCmdFailure, LoggedModeLogsAWarningAndGoesOnCountingTheFailures) {
   REQUIRE_SANDBOX();
-  unlink("/tmp/sctwarn.log");
   SetStatus("mv", 1);
-  Child c = RunChild([&] {
-    UseFakes(1, 1, "sctwarn");
+  Child c = Run(1, 1, "sctwarn", [] {
     const int r = SysCmd(MV, SYS_LOG, " a");
     PutLogMsg("went on\n");
     return r;
   });
   ASSERT_TRUE(c.Exited(0));
   EXPECT_EQ(c.value, 1);
-  EXPECT_EQ(testutil::ReadFile("/tmp/sctwarn.log"),
-            Dir() + "/sh -c \"" + Dir() + "/mv -f  a\nout -f a\nerr\n"
-            "WARNING_MSG: command exited with status 1\nwent on\n");
-}
-
-TEST_F(SysCmdFailure, LoggedFailuresAreCountedForTheEndOfTheRun) {
-  REQUIRE_SANDBOX();
-  unlink("/tmp/sctcount.log");
-  SetStatus("mv", 1);
-  Child c = RunChild([&] {
-    UseFakes(1, 1, "sctcount");
+  EXPECT_EQ(LogText("sctwarn"), Dir() + "/sh -c \"" + Dir() + "/mv -f  a\nout -f a\nerr\n"
+                                "WARNING_MSG: command exited with status 1\nwent on\n");
+  Child count = Run(1, 1, "sctcount", [] {
     SysCmd(MV, SYS_QUIET, " a");  // a quiet failure is no logged failure
     SysCmd(MV, SYS_LOG, " a");
     SysCmd(MV, SYS_LOG, " b");
     return SysCmdLoggedFailures();
   });
-  ASSERT_TRUE(c.Exited(0));
-  EXPECT_EQ(c.value, 2);
+  ASSERT_TRUE(count.Exited(0));
+  EXPECT_EQ(count.value, 2);
 }
 
 TEST_F(SysCmdFailure, FatalModeLogsAndPrintsTheErrorAndEndsWithStatusOne) {
   REQUIRE_SANDBOX();
-  unlink("/tmp/sctfatal.log");
   SetStatus("rm", 2);
-  Child c = RunChild([&] {
-    UseFakes(1, 1, "sctfatal");
-    SysCmd(-RM, SYS_FATAL, " a");  // an unlogged line; its failure is still reported
-    return 0;
-  });
+  // An unlogged line; its failure is still reported.
+  Child c = Run(1, 1, "sctfatal", [] { SysCmd(-RM, SYS_FATAL, " a"); });
   EXPECT_TRUE(c.Exited(1));
   EXPECT_EQ(c.value, -9999);  // the body never returned
   EXPECT_EQ(c.out, "out -f a\nERROR: command exited with status 2\n");
-  EXPECT_EQ(testutil::ReadFile("/tmp/sctfatal.log"), "ERROR: command exited with status 2\n");
+  EXPECT_EQ(LogText("sctfatal"), "ERROR: command exited with status 2\n");
 }
 
 TEST(SysCmdFatal, AFailingCommandEndsTheProcessWithStatusOne) {
@@ -287,25 +230,20 @@ TEST(SysCmdFatal, AFailingCommandEndsTheProcessWithStatusOne) {
 }
 
 TEST_F(SysCmdFailure, ACommandKilledByASignalIsNamedInTheReport) {
-  Child c = RunChild([&] {
-    UseFakes(0, 0, "sctkilled");
-    return SysCmd(1, SYS_FATAL, "%s", "kill -9 $$");
-  });
+  Child c = Run(0, 0, "sctkilled", [] { return SysCmd(1, SYS_FATAL, "%s", "kill -9 $$"); });
   EXPECT_TRUE(c.Exited(1));
   EXPECT_EQ(c.out, "ERROR: command killed by signal 9 (Killed)\n");
 }
 
 TEST_F(SysCmdFailure, AnUnresolvedCommandOrShellEndsTheProgramWithStatusZero) {
-  Child command = RunChild([&] {
-    UseFakes(0, 0, "sctunresolved");
+  Child command = Run(0, 0, "sctunresolved", [] {
     ComList[81].pPath = nullptr;
     return SysCmd(81, SYS_LOG, " x");
   });
   EXPECT_TRUE(command.Exited(0));
   EXPECT_EQ(command.value, -9999);
   EXPECT_EQ(command.err, "ERROR: unable to locate system command 'lssrc'\n");
-  Child shell = RunChild([&] {
-    UseFakes(0, 0, "sctnosh");
+  Child shell = Run(0, 0, "sctnosh", [] {
     ComList[SH].pPath = nullptr;
     return SysCmd(RM, SYS_QUIET, " x");
   });
@@ -329,7 +267,7 @@ TEST_F(SysCmdLongLine, ALineThatFillsTheBufferRunsAndOneCharacterMoreIsRefused) 
   EXPECT_NE(refused.value, 0);
   EXPECT_EQ(refused.err, "ERROR: command line of '" + longer.substr(0, 60) +
                              "' longer than 8271 characters, not run\n");
-  EXPECT_NE(access((Dir() + "/ran").c_str(), F_OK), 0);
+  EXPECT_FALSE(testutil::Exists(Dir() + "/ran"));
 }
 
 TEST_F(SysCmdLongLine, TheRedirectionCountsAndFatalModeEndsWithStatusOne) {
@@ -337,16 +275,10 @@ TEST_F(SysCmdLongLine, TheRedirectionCountsAndFatalModeEndsWithStatusOne) {
   const std::string prefix = Dir() + "/sh -c \"" + Dir() + "/rm -f ";
   const std::string arg(SYS_CMD_LINE_SIZE - 1 - prefix.size() - 10, 'y');
   const std::string msg = "ERROR: command line of 'rm' longer than 8271 characters, not run\n";
-  Child quiet = RunChild([&] {
-    UseFakes(0, 0, "sctredir");
-    return SysCmd(RM, SYS_QUIET, "%s", arg.c_str());
-  });
+  Child quiet = Run(0, 0, "sctredir", [&] { return SysCmd(RM, SYS_QUIET, "%s", arg.c_str()); });
   EXPECT_NE(quiet.value, 0);
   EXPECT_EQ(quiet.err, msg);
-  Child fatal = RunChild([&] {
-    UseFakes(0, 1, "sctlongfatal");
-    return SysCmd(RM, SYS_FATAL, "%s", arg.c_str());
-  });
+  Child fatal = Run(0, 1, "sctlongfatal", [&] { return SysCmd(RM, SYS_FATAL, "%s", arg.c_str()); });
   EXPECT_TRUE(fatal.Exited(1));
   EXPECT_EQ(fatal.err, msg);
   EXPECT_EQ(fatal.out, "");  // no dot: nothing was shown as if it ran
@@ -358,20 +290,17 @@ TEST_F(SysCmdLongLine, TheRedirectionCountsAndFatalModeEndsWithStatusOne) {
 using SysCmdSettle = Runner;
 
 TEST_F(SysCmdSettle, AnEntryWithAPauseReturnsOnlyAfterIt) {
-  Child c = RunChild([&] {
-    UseFakes(0, 0, "sctpause");
+  Child c = Run(0, 0, "sctpause", [] {
     const auto start = std::chrono::steady_clock::now();
     SysCmd(CANCEL, SYS_QUIET, " q");
-    return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                std::chrono::steady_clock::now() - start).count());
+    return MillisSince(start);
   });
   EXPECT_GE(c.value, 2000);  // Wait 2 of cancel
 }
 
 TEST_F(SysCmdSettle, WaitingForAProcessEndsWhenItShows) {
   SetOutput("ps", "  42 TS   19 ?        00:00:00 mv\n");
-  Child c = RunChild([&] {
-    UseFakes(0, 0, "sctshows");
+  Child c = Run(0, 0, "sctshows", [] {
     ComList[MV].Wait = -1;
     return SysCmd(MV, SYS_QUIET, " a");
   });
@@ -381,9 +310,7 @@ TEST_F(SysCmdSettle, WaitingForAProcessEndsWhenItShows) {
 
 TEST_F(SysCmdSettle, WaitingForAProcessThatNeverShowsTimesOutIntoTheLog) {
   REQUIRE_SANDBOX();
-  unlink("/tmp/scttimeout.log");
-  Child c = RunChild([&] {
-    UseFakes(1, 0, "scttimeout");
+  Child c = Run(1, 0, "scttimeout", [] {
     ComList[MV].Wait = -1;
     return SysCmd(MV, SYS_QUIET, " a");
   });
@@ -391,7 +318,7 @@ TEST_F(SysCmdSettle, WaitingForAProcessThatNeverShowsTimesOutIntoTheLog) {
   std::string eleven;
   for (int i = 0; i < 11; ++i) eleven += "-ace\n";
   EXPECT_EQ(Args("ps"), eleven);  // 11 queries, 10 pauses
-  EXPECT_EQ(testutil::ReadFile("/tmp/scttimeout.log"), "ERROR: Time out for command mv\n");
+  EXPECT_EQ(LogText("scttimeout"), "ERROR: Time out for command mv\n");
 }
 
 // ===== Captured output =====
@@ -458,18 +385,16 @@ TEST_F(CapturedOutput, AsOneTextKeepsTheWholeLinesGatheredWhenMemoryRunsOut) {
   std::string all;
   for (int i = 0; i < 2000; ++i) all += "line " + std::to_string(i) + std::string(60, '.') + "\n";
   SetOutput("lpd", all);
-  Child c = RunChild([&] {
-    UseFakes(0, 0, "sctnomem");
+  Child c = Run(0, 0, "sctnomem", [&] {
     void* keep = GetMem(32);  // a standard block exists; no further one may be had
     MemSetMapLimit(0);
     char* text = GetCmdResponseStr(LPD, "line", " 2>/dev/null");
     MemSetMapLimit(-1);
-    testutil::WriteFile(Dir() + "/gathered", text != nullptr ? text : "(null)");
+    std::fputs(text != nullptr ? text : "(null)", stdout);
     PutMem(text);
     PutMem(keep);
-    return 0;
   });
-  const std::string got = testutil::ReadFile(Dir() + "/gathered");
+  const std::string got = c.out;
   ASSERT_NE(got, "(null)");
   EXPECT_LT(got.size(), all.size());
   EXPECT_GT(got.size(), 1000u);
@@ -485,8 +410,7 @@ TEST_F(SysCmdPTest, ShowsAndRunsTheLineThenPausesASecond) {
   Child c = RunChild([&] {
     const auto start = std::chrono::steady_clock::now();
     SysCmdP(SYS_LOG, "echo %s", "hello");
-    return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                std::chrono::steady_clock::now() - start).count());
+    return MillisSince(start);
   });
   EXPECT_EQ(c.out, "echo hello\nhello\n");
   EXPECT_GE(c.value, 1000);
@@ -504,13 +428,10 @@ TEST_F(SysCmdPTest, ReportsFailuresAndRefusesLongLinesAsItsModeSays) {
   EXPECT_EQ(quiet.value, 7);
   EXPECT_EQ(quiet.out + quiet.err, "");
   const std::string arg(SYS_CMD_P_LINE_SIZE, 'p');
-  Child refused = RunChild([&] {
-    SysCmdP(SYS_FATAL, "touch %s/ran #%s", Dir().c_str(), arg.c_str());
-    return 0;
-  });
+  Child refused = RunChild([&] { SysCmdP(SYS_FATAL, "touch %s/ran #%s", Dir().c_str(), arg.c_str()); });
   EXPECT_TRUE(refused.Exited(1));
   EXPECT_EQ(refused.out, "");
   EXPECT_EQ(refused.err, "ERROR: command line of 'touch " + (Dir() + "/ran #" + arg).substr(0, 54) +
                              "' longer than 511 characters, not run\n");
-  EXPECT_NE(access((Dir() + "/ran").c_str(), F_OK), 0);
+  EXPECT_FALSE(testutil::Exists(Dir() + "/ran"));
 }

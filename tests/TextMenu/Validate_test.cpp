@@ -20,93 +20,50 @@ class ValidateTest : public MenuTest {
   std::string shown_;
 };
 
-TEST_F(ValidateTest, IntegerRangeAcceptsRefusesValueAndNonDigit) {
-  EXPECT_EQ(Check("7", "d(1,10)"), 0);
-  EXPECT_EQ(shown_, "");
-  EXPECT_EQ(Unread(), "\n");
-  EXPECT_EQ(Check("11", "d(1,10)"), 1);
-  EXPECT_EQ(shown_, CatF(25, 1003, 1, 10) + Pause());
-  EXPECT_EQ(Unread(), "");  // the reason was confirmed with Enter
-  EXPECT_EQ(Check("7a", "d(1,10)"), 3);
-  EXPECT_EQ(shown_, "Invalid digit:  a\n" + Pause());
-}
-
-TEST_F(ValidateTest, IntegerWithoutRangeAcceptsAnyDigits) {
-  EXPECT_EQ(Check("123456789", "d(0,0)"), 0);
-  EXPECT_EQ(Check("", "d(0,0)"), 0);
-  EXPECT_EQ(Check("-5", "d(0,0)"), 3);
-  EXPECT_EQ(Check("-5", "d(-9,9)+-"), 0);  // '-' allowed by an option
-  EXPECT_EQ(Check("15", "d(0,0)-5"), 3);   // '5' forbidden by an option
-}
-
-TEST_F(ValidateTest, CharacterClassChecksLengthAndCharacters) {
-  EXPECT_EQ(Check("ab_c", "A(2,8)+_"), 0);
-  EXPECT_EQ(Check("ab-c", "A(2,8)+_"), 3);
-  EXPECT_EQ(shown_, CatF(25, 1007, '-', "_") + Pause());
-  EXPECT_EQ(Check("a", "A(2,8)+_"), 2);
-  EXPECT_EQ(shown_, CatF(30, 42, 2, 8) + Pause());
-  EXPECT_EQ(Check("abc", "A(2,2)"), 2);
-  EXPECT_EQ(shown_, CatF(30, 44, 2) + Pause());
-  EXPECT_EQ(Check("ab1", "a(1,5)"), 3);
-  EXPECT_EQ(shown_, CatF(25, 1008, '1', "") + Pause());
-  EXPECT_EQ(Check("a b~", "p(1,9)"), 0);
-  EXPECT_EQ(Check("a\tb", "p(1,9)"), 3);
-}
-
-TEST_F(ValidateTest, AlternativesFallThroughOnlyForClassLengthAndLiteral) {
-  EXPECT_EQ(Check("abc", "L(1,1)|L(3,3)"), 0);
-  EXPECT_EQ(shown_, "");
-  EXPECT_EQ(Check("x", "d(1,9)|A(1,1)"), 3);
-  EXPECT_EQ(shown_, "Invalid digit:  x\n" + Pause());
-  EXPECT_EQ(Check("ab", "A(1,3)|d(5,6)"), 0);  // "|" reached with everything accepted
-  EXPECT_EQ(Check("no", "yes|A(1,1)"), 2);      // the last alternative reports
-  EXPECT_EQ(shown_, CatF(30, 44, 1) + Pause());
-}
-
-TEST_F(ValidateTest, ReservedWordRefusesOnlyTheWholeText) {
-  EXPECT_EQ(Check("root", "!(root)"), 4);
-  EXPECT_EQ(shown_, CatF(25, 1009, "root") + Pause());
-  EXPECT_EQ(Check("roots", "!(root)"), 0);
-  EXPECT_EQ(Check("root", "A(1,8)&!(root)"), 4);
-  EXPECT_EQ(Check("bob", "A(1,8)&!(root)"), 0);
-}
-
-TEST_F(ValidateTest, FloatAllowsDigitsAndOneDot) {
-  EXPECT_EQ(Check("2.5", "f(0,10)"), 0);
-  EXPECT_EQ(Check("1.2.3", "f(0,10)"), 1);
-  EXPECT_EQ(shown_, Cat(25, 1020) + Pause());
-  EXPECT_EQ(Check("1a", "f(0,10)"), 3);
-  EXPECT_EQ(shown_, CatF(25, 1006, 'a') + Pause());
-  EXPECT_EQ(Check("11", "f(0,10)"), 1);
-  EXPECT_EQ(shown_, "This number must be between 0.000000 to 10.000000." + Pause());
-}
-
-TEST_F(ValidateTest, HexAndLongDoubleRanges) {
-  EXPECT_EQ(Check("1f", "x(0,ff)"), 0);
-  EXPECT_EQ(Check("0x1F", "x(0,ff)"), 0);
-  EXPECT_EQ(Check("100", "x(0,ff)"), 1);
-  EXPECT_EQ(shown_, CatF(25, 1004, 0, 0xff) + Pause());
-  EXPECT_EQ(Check("zz", "x(0,ff)"), 3);
-  EXPECT_EQ(Check("50.5", "D(0,100)"), 0);
-  EXPECT_EQ(Check("200", "D(0,100)"), 1);
-  EXPECT_EQ(shown_, Cat(25, 1024) + Pause());
-  EXPECT_EQ(Check("-1", "D(0,100)"), 3);
-  EXPECT_EQ(shown_, "Invalid character '-'\nThis text may contain \"0123456789.\"\n" + Pause());
-}
-
-TEST_F(ValidateTest, LiteralsAndTheSettingsFileNamePattern) {
-  const char* pattern = "/A(1,255)+-+_+/";
-  EXPECT_EQ(Check("/tmp/set_1-a", pattern), 0);
-  EXPECT_EQ(Check("/tmp/x.y", pattern), 3);
-  EXPECT_EQ(Check("tmp", pattern), 3);
-  EXPECT_EQ(shown_, "");  // nothing matched yet: the refusal is silent
-  EXPECT_EQ(Unread(), "\n");
-  EXPECT_EQ(Check("ax", "ab"), 3);
-  EXPECT_EQ(shown_, CatF(25, 1007, 'x', 'b', "a") + Pause());
-  EXPECT_EQ(Check("abc", "a"), 0);  // the end of the pattern accepts the rest
-  EXPECT_EQ(Check("a b", " a \t b\n"), 3);  // blanks of the pattern are ignored
-  EXPECT_EQ(Check("ab", " a \t b\n"), 0);
-  EXPECT_EQ(Check("anything", nullptr), 0);
+// A refusal shows its reason and waits for Enter; an acceptance shows nothing.
+TEST_F(ValidateTest, PatternsAcceptOrRefuseWithTheirReason) {
+  const std::string none = "-";  // shows nothing
+  const struct {
+    const char* text;
+    const char* pattern;
+    int result;
+    std::string reason;  // without the pause; "-" when nothing is shown
+  } rows[] = {
+      // Integer ranges; without a range any digits; '+' allows and '-' forbids a character.
+      {"7", "d(1,10)", 0, none}, {"11", "d(1,10)", 1, CatF(25, 1003, 1, 10)},
+      {"7a", "d(1,10)", 3, "Invalid digit:  a\n"}, {"123456789", "d(0,0)", 0, none}, {"", "d(0,0)", 0, none},
+      {"-5", "d(0,0)", 3, "Invalid digit:  -\n"}, {"-5", "d(-9,9)+-", 0, none}, {"15", "d(0,0)-5", 3, "Invalid digit:  5\n"},
+      // Character classes check the length and the characters.
+      {"ab_c", "A(2,8)+_", 0, none}, {"ab-c", "A(2,8)+_", 3, CatF(25, 1007, '-', "_")},
+      {"a", "A(2,8)+_", 2, CatF(30, 42, 2, 8)}, {"abc", "A(2,2)", 2, CatF(30, 44, 2)},
+      {"ab1", "a(1,5)", 3, CatF(25, 1008, '1', "")}, {"a b~", "p(1,9)", 0, none},
+      {"a\tb", "p(1,9)", 3, CatF(25, 1007, '\t')},
+      // Alternatives fall through only for class, length and literal refusals.
+      {"abc", "L(1,1)|L(3,3)", 0, none}, {"x", "d(1,9)|A(1,1)", 3, "Invalid digit:  x\n"},
+      {"ab", "A(1,3)|d(5,6)", 0, none},  // "|" reached with everything accepted
+      {"no", "yes|A(1,1)", 2, CatF(30, 44, 1)},  // the last alternative reports
+      // A reserved word refuses only the whole text.
+      {"root", "!(root)", 4, CatF(25, 1009, "root")}, {"roots", "!(root)", 0, none},
+      {"root", "A(1,8)&!(root)", 4, CatF(25, 1009, "root")}, {"bob", "A(1,8)&!(root)", 0, none},
+      // Floats allow digits and one dot; hexadecimal and long double ranges.
+      {"2.5", "f(0,10)", 0, none}, {"1.2.3", "f(0,10)", 1, Cat(25, 1020)}, {"1a", "f(0,10)", 3, CatF(25, 1006, 'a')},
+      {"11", "f(0,10)", 1, "This number must be between 0.000000 to 10.000000."},
+      {"1f", "x(0,ff)", 0, none}, {"0x1F", "x(0,ff)", 0, none}, {"100", "x(0,ff)", 1, CatF(25, 1004, 0, 0xff)},
+      {"zz", "x(0,ff)", 3, "Invalid digit:  z\n"}, {"50.5", "D(0,100)", 0, none}, {"200", "D(0,100)", 1, Cat(25, 1024)},
+      {"-1", "D(0,100)", 3, "Invalid character '-'\nThis text may contain \"0123456789.\"\n"},
+      // Literals, as in the settings file name pattern; a refusal before any match is silent.
+      {"/tmp/set_1-a", "/A(1,255)+-+_+/", 0, none}, {"/tmp/x.y", "/A(1,255)+-+_+/", 3, CatF(25, 1007, '.')},
+      {"tmp", "/A(1,255)+-+_+/", 3, none}, {"ax", "ab", 3, CatF(25, 1007, 'x', 'b', "a")},
+      {"abc", "a", 0, none},  // the end of the pattern accepts the rest
+      {"a b", " a \t b\n", 3, CatF(25, 1007, ' ', 'b', "a")},  // blanks of the pattern are ignored
+      {"ab", " a \t b\n", 0, none}, {"anything", nullptr, 0, none},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(std::string(r.text) + " against " + (r.pattern ? r.pattern : "null"));
+    EXPECT_EQ(Check(r.text, r.pattern), r.result);
+    EXPECT_EQ(shown_, r.reason == none ? "" : r.reason + Pause());
+    EXPECT_EQ(Unread(), r.reason == none ? "\n" : "");  // the reason was confirmed with Enter
+  }
 }
 
 TEST_F(ValidateTest, LengthAndDigitChecks) {
@@ -166,13 +123,10 @@ TEST_F(ValidateTest, PromptUserReadsIntoTheBufferOrANewText) {
   Run("", [&] { text = PromptUser("? ", nullptr); });
   EXPECT_STREQ(text, "");
   PutMem(text);
-}
-
-TEST_F(ValidateTest, InputLinesAreCutAt4095Characters) {
-  char buf[MENU_LINE_SIZE];
-  const std::string longLine(5000, 'y');
-  Run(longLine + "\nnext\n", [&] { PromptUser("", buf); });
-  EXPECT_EQ(std::string(buf), longLine.substr(0, 4095));
+  // Input lines are cut at 4095 characters.
+  const std::string longer(5000, 'y');
+  Run(longer + "\nnext\n", [&] { PromptUser("", buf); });
+  EXPECT_EQ(std::string(buf), longer.substr(0, 4095));
   EXPECT_EQ(Unread(), "next\n");
 }
 

@@ -49,57 +49,46 @@ class CommandLine : public ::testing::Test {
   testutil::ScratchDir scratch_;
 };
 
-TEST_F(CommandLine, NoWordsKeepTheDefaults) {
-  Parse({});
-  EXPECT_EQ(WorkArea(), "/tmp/KanduInstall");
-  EXPECT_EQ(InstallDir(), "(none)");
-  EXPECT_EQ(flCreatedTmpDir, 0);
+TEST_F(CommandLine, WordsChooseTheWorkAreaBaseAndTheInstallationDirectoryByPosition) {
+  const std::string base = scratch_.path(), area = scratch_ / "KanduInstall";
+  const struct {
+    std::vector<std::string> words;
+    std::string workArea, installDir;
+  } rows[] = {
+      {{}, "/tmp/KanduInstall", "(none)"},
+      {{"install"}, "/tmp/KanduInstall", "(none)"},  // install as the last word is ignored
+      // install takes the next word reduced to its installation directory.
+      {{"install", "/opt/Kandu/tvnn"}, "/tmp/KanduInstall", "/opt"},
+      {{"install", "/opt/"}, "/tmp/KanduInstall", "/opt"},
+      {{"install", "/"}, "/tmp/KanduInstall", "/"},
+      {{base, "/opt"}, area, "/opt"},
+      // install before or after the base gives the same result.
+      {{base, "install", "/opt"}, area, "/opt"},
+      {{"install", "/opt", base}, area, "/opt"},
+      // One trailing slash of the base is dropped.
+      {{base + "/"}, area, "(none)"},
+      {{"/"}, "/KanduInstall", "(none)"},
+  };
+  for (const auto& r : rows) {
+    SetUp();
+    Parse(r.words);
+    std::string words;
+    for (const std::string& w : r.words) words += " " + w;
+    EXPECT_EQ(WorkArea() + "|" + InstallDir(), r.workArea + "|" + r.installDir) << words;
+    EXPECT_EQ(flCreatedTmpDir, 0) << words;  // every base existed
+  }
+  removeCreatedWorkAreaBases();
+  EXPECT_TRUE(IsDir(base));  // an existing base is never removed, even when empty
 }
 
-TEST_F(CommandLine, InstallAsTheLastWordIsIgnored) {
-  Parse({"install"});
-  EXPECT_EQ(InstallDir(), "(none)");
-  EXPECT_EQ(WorkArea(), "/tmp/KanduInstall");
-}
-
-TEST_F(CommandLine, InstallTakesTheNextWordReducedToItsInstallationDirectory) {
-  Parse({"install", "/opt/Kandu/tvnn"});
-  EXPECT_EQ(InstallDir(), "/opt");
-  Parse({"install", "/opt/"});
-  EXPECT_EQ(InstallDir(), "/opt");
-  Parse({"install", "/"});
-  EXPECT_EQ(InstallDir(), "/");
-}
-
-TEST_F(CommandLine, ThePositionInTheArgumentVectorDecidesTheRole) {
+TEST_F(CommandLine, AThirdWordIsABaseAgainAndReplacesTheFirst) {
   const std::string a = scratch_ / "a", b = scratch_ / "b", c = scratch_ / "c";
-  Parse({scratch_.path(), "/opt"});
-  EXPECT_EQ(WorkArea(), scratch_ / "KanduInstall");
-  EXPECT_EQ(InstallDir(), "/opt");
-
-  Parse({a, b, c});  // the third word is a base again and replaces the first
+  Parse({a, b, c});
   EXPECT_EQ(WorkArea(), c + "/KanduInstall");
   EXPECT_EQ(InstallDir(), b);
   EXPECT_TRUE(IsDir(a));
   EXPECT_TRUE(IsDir(c));
   EXPECT_FALSE(IsDir(b));
-}
-
-TEST_F(CommandLine, InstallBeforeOrAfterTheBaseGivesTheSameResult) {
-  Parse({scratch_.path(), "install", "/opt"});
-  const std::string first = WorkArea() + "|" + InstallDir();
-  SetUp();
-  Parse({"install", "/opt", scratch_.path()});
-  EXPECT_EQ(WorkArea() + "|" + InstallDir(), first);
-  EXPECT_EQ(first, scratch_ / "KanduInstall|/opt");
-}
-
-TEST_F(CommandLine, OneTrailingSlashOfTheBaseIsDropped) {
-  Parse({scratch_.path() + "/"});
-  EXPECT_EQ(WorkArea(), scratch_ / "KanduInstall");
-  Parse({"/"});
-  EXPECT_EQ(WorkArea(), "/KanduInstall");
-  EXPECT_EQ(flCreatedTmpDir, 0);
 }
 
 TEST_F(CommandLine, RelativeWordsCountFromTheCurrentDirectory) {
@@ -112,43 +101,31 @@ TEST_F(CommandLine, RelativeWordsCountFromTheCurrentDirectory) {
   ASSERT_EQ(chdir("/"), 0);
 }
 
-TEST_F(CommandLine, AMissingBaseIsMadeWithItsParentsAndRemovedWhenEmpty) {
+TEST_F(CommandLine, AMissingBaseIsMadeWithItsParentsAndRemovedWhenEmptyNeverAnExistingOne) {
   const std::string base = scratch_ / "new/deeper";
   Parse({base});
   EXPECT_EQ(WorkArea(), base + "/KanduInstall");
   EXPECT_EQ(flCreatedTmpDir, 1);
   EXPECT_TRUE(IsDir(base));
-
   removeCreatedWorkAreaBases();
   EXPECT_FALSE(IsDir(scratch_ / "new"));
   EXPECT_TRUE(IsDir(scratch_.path()));
-}
-
-TEST_F(CommandLine, AMadeBaseThatIsNotEmptyStays) {
-  const std::string base = scratch_ / "made";
-  Parse({base});
-  ASSERT_TRUE(testutil::WriteFile(base + "/keep", "x"));
+  // A made base that is not empty stays.
+  const std::string made = scratch_ / "made";
+  Parse({made});
+  ASSERT_TRUE(testutil::WriteFile(made + "/keep", "x"));
   removeCreatedWorkAreaBases();
-  EXPECT_TRUE(IsDir(base));
-}
-
-TEST_F(CommandLine, AnExistingBaseIsNeverRemoved) {
-  Parse({scratch_.path()});
-  EXPECT_EQ(flCreatedTmpDir, 0);
-  removeCreatedWorkAreaBases();
-  EXPECT_TRUE(IsDir(scratch_.path()));
+  EXPECT_TRUE(IsDir(made));
 }
 
 using CommandLineDeathTest = CommandLine;
 
-TEST_F(CommandLineDeathTest, VersionPrintsNameAndVersionAndEndsWithStatus0) {
-  EXPECT_EXIT(Parse({"-v"}), testing::ExitedWithCode(0), "^setup 4\\.10\\.05\n$");
-}
-
-TEST_F(CommandLineDeathTest, VersionAfterABaseMakesTheBaseFirst) {
+TEST_F(CommandLineDeathTest, VersionPrintsNameAndVersionAndEndsWithStatus0AfterEarlierBasesOnly) {
   const std::string base = scratch_ / "w";
+  EXPECT_EXIT(Parse({"-v"}), testing::ExitedWithCode(0), "^setup 4\\.10\\.05\n$");
   EXPECT_EXIT(Parse({base, "-v"}), testing::ExitedWithCode(0), "setup 4\\.10\\.05");
-  EXPECT_TRUE(IsDir(base));
+  EXPECT_TRUE(IsDir(base));  // a base before -v is made first
+  EXPECT_EXIT(Parse({"-v", "/a b"}), testing::ExitedWithCode(0), "setup 4\\.10\\.05");  // later words not looked at
 }
 
 TEST_F(CommandLineDeathTest, AnUnsafeWordEndsTheRunWithStatus2BeforeAnythingIsMade) {
@@ -160,19 +137,10 @@ TEST_F(CommandLineDeathTest, AnUnsafeWordEndsTheRunWithStatus2BeforeAnythingIsMa
               "unsafe work-area base '/tmp/\\$\\(reboot\\)': it contains the character \\$");
   EXPECT_EXIT(Parse({"/opt/" + std::string(300, 'x')}), testing::ExitedWithCode(2),
               "it is longer than 256 characters");
-  EXPECT_EXIT(Parse({"install", ""}), testing::ExitedWithCode(2),
-              "unsafe installation directory '': it is empty");
-}
-
-TEST_F(CommandLineDeathTest, VersionEndsTheRunBeforeLaterWordsAreLookedAt) {
-  EXPECT_EXIT(Parse({"-v", "/a b"}), testing::ExitedWithCode(0), "setup 4\\.10\\.05");
-}
-
-TEST_F(CommandLineDeathTest, AnUnsafeInstallerDirectoryIsRefused) {
+  EXPECT_EXIT(Parse({"install", ""}), testing::ExitedWithCode(2), "unsafe installation directory '': it is empty");
   char dist[] = "/home/u/my dist";
   pPathToSetup = dist;
-  EXPECT_EXIT(Parse({}), testing::ExitedWithCode(2),
-              "unsafe installer directory '/home/u/my dist': it contains a blank");
+  EXPECT_EXIT(Parse({}), testing::ExitedWithCode(2), "unsafe installer directory '/home/u/my dist': it contains a blank");
 }
 
 }  // namespace

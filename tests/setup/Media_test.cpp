@@ -5,6 +5,7 @@
 #include "utils/utils.h"
 #include "testutil.h"
 
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -27,39 +28,29 @@ class DisksList : public ::testing::Test {
   testutil::ScratchDir dist_;
 };
 
-TEST_F(DisksList, TheLowerCaseListIsTakenAsItStands) {
-  Write("disks", "disks pkg_tar.aa pkg_tar.ab\nend_of_list\n");
-  EXPECT_EQ(Read(), "disks pkg_tar.aa pkg_tar.ab\nend_of_list\n");
-}
-
-TEST_F(DisksList, TheCapitalListIsTurnedIntoCapitalsUpToEndOfList) {
-  Write("DISKS", "disks pkg_tar.aa\tpkg_tar.ab\nend_of_list after\n");
-  EXPECT_EQ(Read(), "DISKS PKG_TAR.AA\tPKG_TAR.AB\nend_of_list after\n");
-}
-
-TEST_F(DisksList, TheLowerCaseListWinsOverTheCapitalOne) {
-  Write("disks", "a\n");
-  Write("DISKS", "b\n");
-  EXPECT_EQ(Read(), "a\n");
-}
-
-TEST_F(DisksList, AListOfExactly4096BytesIsReadWhole) {
-  std::string text(4095, 'a');
-  text += '\n';
-  Write("disks", text);
-  EXPECT_EQ(Read(), text);
-}
-
-TEST_F(DisksList, ANameCutByTheLimitIsDropped) {
+TEST_F(DisksList, IsReadAsItStandsOrInCapitalsUpToEndOfListAndCutAtANameAfter4096Bytes) {
+  const std::string exact = std::string(4095, 'a') + "\n";
   const std::string head = std::string(4090, 'x') + " ";  // 4091 bytes
-  Write("disks", head + "pkg_tar.aa end_of_list\n");        // the limit cuts "pkg_t"
-  EXPECT_EQ(Read(), head);
-}
-
-TEST_F(DisksList, ANameEndingExactlyAtTheLimitIsKept) {
-  const std::string head = std::string(4090, 'x') + " abcde";  // 4096 bytes
-  Write("disks", head + "\nend_of_list\n");
-  EXPECT_EQ(Read(), head);
+  const struct {
+    const char* what;
+    std::string disks, capitals;  // "": no such file
+    std::string read;
+  } rows[] = {
+      {"lower case", "disks pkg_tar.aa pkg_tar.ab\nend_of_list\n", "", "disks pkg_tar.aa pkg_tar.ab\nend_of_list\n"},
+      {"capitals", "", "disks pkg_tar.aa\tpkg_tar.ab\nend_of_list after\n",
+       "DISKS PKG_TAR.AA\tPKG_TAR.AB\nend_of_list after\n"},
+      {"lower case wins", "a\n", "b\n", "a\n"},
+      {"exactly 4096 bytes", exact, "", exact},
+      {"a name cut by the limit is dropped", head + "pkg_tar.aa end_of_list\n", "", head},
+      {"a name ending at the limit is kept", head + "abcde\nend_of_list\n", "", head + "abcde"},
+  };
+  for (const auto& r : rows) {
+    std::remove((dist_ / "disks").c_str());
+    std::remove((dist_ / "DISKS").c_str());
+    if (!r.disks.empty()) Write("disks", r.disks);
+    if (!r.capitals.empty()) Write("DISKS", r.capitals);
+    EXPECT_EQ(Read(), r.read) << r.what;
+  }
 }
 
 using DisksListDeathTest = DisksList;

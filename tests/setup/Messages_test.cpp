@@ -299,31 +299,27 @@ TEST_F(LanguageSelection, NoLanguageIsChosenBeforeTheFirstMessage) {
   EXPECT_EQ(TableName(pCurLang), "Italian");
 }
 
-TEST_F(LanguageSelection, UnsetEmptyCAndPosixChooseEnglish) {
-  EXPECT_EQ(ChosenFor(nullptr), "English");
-  EXPECT_EQ(Lang(), "(unset)");
-  EXPECT_EQ(ChosenFor(""), "English");
-  EXPECT_EQ(ChosenFor("C"), "English");
-  EXPECT_EQ(ChosenFor("POSIX"), "English");
-  EXPECT_EQ(Lang(), "POSIX");
-}
-
-TEST_F(LanguageSelection, EachInstallerCodeChoosesItsTable) {
-  EXPECT_EQ(ChosenFor("en_US"), "English");
-  EXPECT_EQ(ChosenFor("es_ES"), "Spanish");
-  EXPECT_EQ(ChosenFor("it_IT"), "Italian");
-  EXPECT_EQ(ChosenFor("fr_FR"), "French");
-  EXPECT_EQ(ChosenFor("ge_GE"), "German");
-  EXPECT_EQ(ChosenFor("pr_BR"), "Portuguese");
-}
-
-TEST_F(LanguageSelection, CodeSetIsCutOffInTheEnvironment) {
-  EXPECT_EQ(ChosenFor("fr_FR.ISO-8859-1"), "French");
-  EXPECT_EQ(Lang(), "fr_FR");
-  EXPECT_EQ(ChosenFor("ge_GE.UTF-8.x"), "German");
-  EXPECT_EQ(Lang(), "ge_GE");
-  EXPECT_EQ(ChosenFor(".UTF-8"), "English");
-  EXPECT_EQ(Lang(), "");
+TEST_F(LanguageSelection, TheCodeUpToTheFirstDotChoosesATableExactlyAndIsCutInTheEnvironment) {
+  const std::string longLang = "fr_FR" + std::string(4000, 'x') + ".ISO-8859-1";
+  const struct { const char* lang; const char* table; } rows[] = {
+      {nullptr, "English"}, {"", "English"}, {"C", "English"}, {"POSIX", "English"},
+      // The installer's codes.
+      {"en_US", "English"}, {"es_ES", "Spanish"}, {"it_IT", "Italian"}, {"fr_FR", "French"},
+      {"ge_GE", "German"}, {"pr_BR", "Portuguese"},
+      // A code set is cut off.
+      {"fr_FR.ISO-8859-1", "French"}, {"ge_GE.UTF-8.x", "German"}, {".UTF-8", "English"},
+      // The system's codes other than the installer's, and other ends than a dot.
+      {"de_DE", "English"}, {"pt_BR", "English"}, {"fr_CA.ISO-8859-1", "English"}, {"es_ES@euro", "English"},
+      {"fr_FR ", "English"},
+      // The lookup is case-sensitive, and parts of a code do not match.
+      {"EN_US", "English"}, {"FR_FR", "English"}, {"Ge_GE", "English"}, {"es_es", "English"},
+      {"fr", "English"}, {"pr_BRX", "English"}, {"xes_ES", "English"}, {longLang.c_str(), "English"},
+  };
+  for (const auto& r : rows) {
+    const std::string lang = r.lang ? std::string(r.lang).substr(0, 40) : "(unset)";
+    EXPECT_EQ(ChosenFor(r.lang), r.table) << lang;
+    EXPECT_EQ(Lang(), r.lang ? std::string(r.lang).substr(0, std::string(r.lang).find('.')) : "(unset)") << lang;
+  }
 }
 
 TEST_F(LanguageSelection, CommandsStartedLaterSeeTheCutValue) {
@@ -334,38 +330,6 @@ TEST_F(LanguageSelection, CommandsStartedLaterSeeTheCutValue) {
   const size_t got = std::fread(seen, 1, sizeof seen - 1, child);
   EXPECT_EQ(pclose(child), 0);
   EXPECT_EQ(std::string(seen, got), "pr_BR");
-}
-
-TEST_F(LanguageSelection, SystemCodesOtherThanTheInstallersChooseEnglish) {
-  EXPECT_EQ(ChosenFor("de_DE"), "English");
-  EXPECT_EQ(ChosenFor("pt_BR"), "English");
-  EXPECT_EQ(ChosenFor("fr_CA.ISO-8859-1"), "English");
-  EXPECT_EQ(Lang(), "fr_CA");
-}
-
-TEST_F(LanguageSelection, OnlyADotEndsTheComparedPart) {
-  EXPECT_EQ(ChosenFor("es_ES@euro"), "English");
-  EXPECT_EQ(Lang(), "es_ES@euro");
-  EXPECT_EQ(ChosenFor("fr_FR "), "English");
-}
-
-TEST_F(LanguageSelection, LookupIsCaseSensitive) {
-  EXPECT_EQ(ChosenFor("EN_US"), "English");
-  EXPECT_EQ(ChosenFor("FR_FR"), "English");
-  EXPECT_EQ(ChosenFor("Ge_GE"), "English");
-  EXPECT_EQ(ChosenFor("es_es"), "English");
-}
-
-TEST_F(LanguageSelection, PartsOfACodeDoNotMatch) {
-  EXPECT_EQ(ChosenFor("fr"), "English");
-  EXPECT_EQ(ChosenFor("pr_BRX"), "English");
-  EXPECT_EQ(ChosenFor("xes_ES"), "English");
-}
-
-TEST_F(LanguageSelection, VeryLongLangChoosesEnglish) {
-  const std::string lang = "fr_FR" + std::string(4000, 'x') + ".ISO-8859-1";
-  EXPECT_EQ(ChosenFor(lang.c_str()), "English");
-  EXPECT_EQ(Lang(), "fr_FR" + std::string(4000, 'x'));
 }
 
 TEST_F(LanguageSelection, LanguageIsFixedAtTheFirstMessage) {

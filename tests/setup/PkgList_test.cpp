@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 
 #include <cstdio>
+
 #include <sys/utsname.h>
 
 namespace {
@@ -62,17 +63,12 @@ TEST_F(PkgList, CommentsAndEmptyLinesRunNothing) {
   EXPECT_FALSE(Exists(d + "/tool"));
 }
 
-TEST_F(PkgList, HashGluedToAWordIsACopyOfTheNextWord) {
+TEST_F(PkgList, HashGluedToAWordIsACopyOfTheNextWordAndATabSeparatesNothing) {
   ASSERT_TRUE(WriteFile(pkg + "/the", "x"));
-  EXPECT_EQ(Run("#copy the tools\n"), 0);
-  EXPECT_EQ(pkgtest::LogText(), Copy("the"));
-  EXPECT_TRUE(Exists(d + "/the"));
-}
-
-TEST_F(PkgList, TabDoesNotSeparateTheCommandFromItsName) {
   ASSERT_TRUE(WriteFile(pkg + "/x", "x"));
-  EXPECT_EQ(Run("c\ttool x\n"), 0);
-  EXPECT_EQ(pkgtest::LogText(), Copy("x"));
+  EXPECT_EQ(Run("#copy the tools\nc\ttool x\n"), 0);
+  EXPECT_EQ(pkgtest::LogText(), Copy("the") + Copy("x"));
+  EXPECT_TRUE(Exists(d + "/the"));
 }
 
 TEST_F(PkgList, CopiesFilesAndTreesAndTouchesFiles) {
@@ -131,28 +127,15 @@ TEST_F(PkgList, CheckpsWithNothingRunningGoesOnWithTheLine) {
 }
 
 TEST_F(PkgList, QuittingAtCheckpsStopsTheList) {
-  ASSERT_EQ(std::system(("cp /bin/sleep " + dir / "tvfakeprog").c_str()), 0);
-  const pid_t child = fork();
-  if (child == 0) {
-    execl((dir / "tvfakeprog").c_str(), "tvfakeprog", "60", static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  for (int i = 0; i < 50; ++i) {
-    char* ids = GetSysPsIdList("tvfakeprog");
-    if (ids != nullptr) {
-      PutMem(ids);
-      break;
-    }
-    usleep(100000);
-  }
+  const pid_t child = pkgtest::SpawnShown(dir.path(), "tvfakeprog");
+  ASSERT_GT(child, 0);
   ASSERT_TRUE(WriteFile(dir / "answer", "2\n"));
   ASSERT_NE(std::freopen((dir / "answer").c_str(), "r", stdin), nullptr);
   testing::internal::CaptureStdout();
   const int result = Run("c tool\ncheckps ,tvfakeprog,\nc tool mode 700\n");
   const std::string shown = testing::internal::GetCapturedStdout();
   std::freopen("/dev/null", "r", stdin);
-  kill(child, SIGKILL);
-  waitpid(child, nullptr, 0);
+  testutil::EndSpawned(child);
   EXPECT_EQ(result, 1);
   EXPECT_THAT(shown, HasSubstr("tvfakeprog ( "));
   EXPECT_EQ(pkgtest::LogText(), Copy("tool"));
@@ -294,7 +277,7 @@ TEST_F(PkgList, BatWritesAnExecutableLauncherInUsrBin) {
   EXPECT_EQ(pkgtest::LogText(), Copy("tool"));
   const int status = pkgtest::RunIn(dir / "u", {"/usr/bin/tvfaketool", "a", "b"}, {"PATH=/usr/bin"});
   std::remove("/usr/bin/tvfaketool");
-  EXPECT_EQ(pkgtest::ExitCode(status), 0);
+  EXPECT_EQ(status, 0);
   EXPECT_EQ(ReadFile(dir / "ran"), dir / "u" + " " + d + " a b\n");
 }
 
@@ -303,7 +286,7 @@ TEST_F(PkgList, BatReplacesALinkAtTheLauncherAndNeverWritesThroughIt) {
   ASSERT_EQ(symlink((dir / "target").c_str(), "/usr/bin/tvfaketool"), 0);
   EXPECT_EQ(Run("c tool bat tvfaketool\n"), 0);
   const std::string launcher = ReadFile("/usr/bin/tvfaketool");
-  const int type = pkgtest::GetFileTypeOf("/usr/bin/tvfaketool");
+  const int type = GetFileType("/usr/bin/tvfaketool");
   std::remove("/usr/bin/tvfaketool");
   EXPECT_EQ(ReadFile(dir / "target"), "target\n");
   EXPECT_EQ(type, 3);
@@ -365,20 +348,16 @@ TEST_F(PkgList, CommandLineTooLongForTheRunnerEndsTheRunWithNothingRun) {
   EXPECT_FALSE(Exists(d + "/tool"));
 }
 
-TEST_F(PkgList, DoubleQuoteInACommandLineEndsTheRunWithNothingRun) {
-  EXPECT_EXIT(Run("c tool\nc tool sed -e \"s/a/b/\"\n"), testing::ExitedWithCode(1),
-              "ERROR: a double quote cannot stand in a command line, not run: sed -e \"s/a/b/\" ");
+TEST_F(PkgList, DoubleQuoteInACommandLineEndsTheRunWithNothingRunOrMade) {
+  const std::string refused = "ERROR: a double quote cannot stand in a command line, not run: ";
+  EXPECT_EXIT(Run("c tool\nc tool sed -e \"s/a/b/\"\n"), testing::ExitedWithCode(1), refused + "sed -e \"s/a/b/\" ");
   EXPECT_FALSE(Exists("/tmp/setup.tmp"));
-  EXPECT_EQ(pkgtest::LogText(), Copy("tool") + Copy("tool") + "ERROR: a double quote cannot stand in a command line, not run: sed -e \"s/a/b/\" " +
-                                    d + "/tool > /tmp/setup.tmp 2>>/tmp/setup.log #\n");
+  EXPECT_EQ(pkgtest::LogText(), Copy("tool") + Copy("tool") + refused + "sed -e \"s/a/b/\" " + d +
+                                    "/tool > /tmp/setup.tmp 2>>/tmp/setup.log #\n");
   EXPECT_EQ(ReadFile(d + "/tool"), "a c\n");
-}
-
-TEST_F(PkgList, DoubleQuoteInANewDirectoryEndsTheRunWithNothingMade) {
-  EXPECT_EXIT(Run("newdir a\"b mode 777\n"), testing::ExitedWithCode(1),
-              "ERROR: a double quote cannot stand in a command line, not run: mkdir " + d + "/a\"b");
-  EXPECT_EQ(pkgtest::LogText(),
-            "ERROR: a double quote cannot stand in a command line, not run: mkdir " + d + "/a\"b\n");
+  pkgtest::ClearLog();
+  EXPECT_EXIT(Run("newdir a\"b mode 777\n"), testing::ExitedWithCode(1), refused + "mkdir " + d + "/a\"b");
+  EXPECT_EQ(pkgtest::LogText(), refused + "mkdir " + d + "/a\"b\n");
   EXPECT_FALSE(Exists(d + "/a"));
 }
 

@@ -16,9 +16,6 @@
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace pkgtest {
@@ -65,16 +62,10 @@ class EntryAt {
   char* saved_;
 };
 
-// Writes an executable file (mode 755).
-inline bool WriteTool(const std::string& path, const std::string& text) {
-  return testutil::WriteFile(path, text) && ::chmod(path.c_str(), 0755) == 0;
-}
-
-inline int Mode(const std::string& path) {
-  struct stat st;
-  if (::lstat(path.c_str(), &st) != 0) return -1;
-  return static_cast<int>(st.st_mode & 07777);
-}
+using testutil::Exists;
+using testutil::Mode;
+using testutil::RunIn;
+using testutil::WriteTool;
 
 inline std::string LinkText(const std::string& path) {
   char buf[4096];
@@ -82,42 +73,18 @@ inline std::string LinkText(const std::string& path) {
   return n < 0 ? std::string() : std::string(buf, static_cast<size_t>(n));
 }
 
-// What path itself is: 0 nothing, 1 directory, 2 symbolic link, 3 anything else.
-inline int GetFileTypeOf(const std::string& path) { return GetFileType(path.c_str()); }
-
-inline bool Exists(const std::string& path) {
-  struct stat st;
-  return ::lstat(path.c_str(), &st) == 0;
-}
-
-// Runs program with args in dir, with exactly the environment env, standard input
-// read from the file in and standard output written to the file out; returns the
-// wait status.
-inline int RunIn(const std::string& dir, const std::vector<std::string>& argv,
-                 const std::vector<std::string>& env, const std::string& in = "/dev/null",
-                 const std::string& out = "/dev/null") {
-  std::fflush(nullptr);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int fd = ::open(in.c_str(), O_RDONLY);
-    const int ofd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0 || ofd < 0 || ::dup2(fd, 0) < 0 || ::dup2(ofd, 1) < 0 || ::chdir(dir.c_str()) != 0)
-      ::_exit(126);
-    std::vector<char*> a;
-    for (const std::string& s : argv) a.push_back(const_cast<char*>(s.c_str()));
-    a.push_back(nullptr);
-    std::vector<char*> e;
-    for (const std::string& s : env) e.push_back(const_cast<char*>(s.c_str()));
-    e.push_back(nullptr);
-    ::execve(a[0], a.data(), e.data());
-    ::_exit(127);
+// A process of the given name (a copy of sleep in dir) that the process table
+// shows; its id, or -1 when it did not show up. End it with testutil::EndSpawned.
+inline pid_t SpawnShown(const std::string& dir, const std::string& name) {
+  const pid_t pid = testutil::SpawnNamed(dir, name);
+  for (int i = 0; pid > 0 && i < 50; ++i, ::usleep(100000)) {
+    if (char* ids = GetSysPsIdList(name.c_str())) {
+      PutMem(ids);
+      return pid;
+    }
   }
-  int status = -1;
-  ::waitpid(pid, &status, 0);
-  return status;
+  testutil::EndSpawned(pid);
+  return -1;
 }
-
-// The exit status of a wait status (-1 when the process did not exit).
-inline int ExitCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
 
 }  // namespace pkgtest

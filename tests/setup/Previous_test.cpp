@@ -62,19 +62,17 @@ class PreviousInstallation : public ::testing::Test {
   char name_[8] = "setup";
 };
 
-TEST_F(PreviousInstallation, NothingAtTheFixedPathIsNoInstallation) {
-  EXPECT_EQ(Locate(), "(null)");
-}
-
-TEST_F(PreviousInstallation, ARealProductDirectoryLiesInUsr) {
-  MakeDirs("/usr/Kandu/tvnn");
-  EXPECT_EQ(Locate(), "/usr");
-}
-
-TEST_F(PreviousInstallation, ALinkToAnotherProductDirectoryNamesItsInstallationDirectory) {
-  MakeDirs("/opt/Kandu/tvnn");
-  ASSERT_EQ(symlink("/opt/Kandu/tvnn", "/usr/Kandu/tvnn"), 0);
-  EXPECT_EQ(Locate(), "/opt");
+TEST_F(PreviousInstallation, IsTheTreeAtTheFixedPathOrTheInstallationDirectoryItsLinkLeadsTo) {
+  const struct { const char* prepare; const char* found; } rows[] = {
+      {"true", "(null)"},  // nothing there
+      {"mkdir -p /usr/Kandu/tvnn", "/usr"},
+      {"mkdir -p /opt/Kandu/tvnn && ln -s /opt/Kandu/tvnn /usr/Kandu/tvnn", "/opt"},
+  };
+  for (const auto& r : rows) {
+    SetUp();
+    ASSERT_EQ(std::system(r.prepare), 0);
+    EXPECT_EQ(Locate(), r.found) << r.prepare;
+  }
 }
 
 TEST_F(PreviousInstallation, ADanglingLinkOrALinkToAFileIsRemoved) {

@@ -111,7 +111,7 @@ TEST_F(SolarisUpgrade, LibraryTreeIsMadeOnlyWhenLibIsMissing) {
         "gtk/modules/modules", "gtk/modules/pango", "gtk/modules/pango/1.2.0",
         "gtk/modules/pango/1.2.0/modules"}) {
     expected += CmdLine(26, d + "/lib/" + sub) + "\n";
-    EXPECT_EQ(pkgtest::GetFileTypeOf(d + "/lib/" + sub), 1) << sub;
+    EXPECT_EQ(GetFileType((d + "/lib/" + sub).c_str()), 1) << sub;
   }
   EXPECT_EQ(pkgtest::LogText(), expected + VersionLines());
   EXPECT_EQ(Mode(d + "/lib"), 0755);

@@ -12,12 +12,21 @@
 
 namespace {
 
+using testutil::Exists;
+
 // A file "conf.cfg" (base "conf", extension "cfg") in a scratch directory.
 class FileEditTest : public ::testing::Test {
  protected:
   void Write(const std::string& text) { ASSERT_TRUE(testutil::WriteFile(file_, text)); }
   std::string Read() const { return testutil::ReadFile(file_); }
-  bool Exists(const std::string& path) const { return access(path.c_str(), F_OK) == 0; }
+  // The file's text after the edit, which must report success; no output file is left.
+  template <typename Edit>
+  std::string After(const std::string& text, Edit edit) {
+    Write(text);
+    EXPECT_EQ(edit(), 0);
+    EXPECT_FALSE(Exists(base_ + ".cfgout"));
+    return Read();
+  }
 
   testutil::ScratchDir dir_;
   std::string base_ = dir_ / "conf";
@@ -29,64 +38,35 @@ class FileEditTest : public ::testing::Test {
 
 // ===== The editors =====
 
-TEST_F(FileEditTest, FileChangeReplacesTheFirstOccurrenceInEachLine) {
-  Write("a=1\n=1=1\nb=3\n");
-  EXPECT_EQ(FileChange(b_, "cfg", "=1", "=2"), 0);
-  EXPECT_EQ(Read(), "a=2\n=2=1\nb=3\n");
-  EXPECT_FALSE(Exists(base_ + ".cfgout"));
-}
-
-TEST_F(FileEditTest, FileChangeCharReplacesEveryCharacterOfTheCode) {
-  Write("a\tb\t\nc\n");
-  EXPECT_EQ(FileChangeChar(b_, "cfg", "9", "32,32"), 0);
-  EXPECT_EQ(Read(), "a  b  \nc\n");
+TEST_F(FileEditTest, ChangeReplacesTheFirstOccurrenceInEachLineAndChangeCharEveryCharacter) {
+  EXPECT_EQ(After("a=1\n=1=1\nb=3\n", [&] { return FileChange(b_, "cfg", "=1", "=2"); }), "a=2\n=2=1\nb=3\n");
+  EXPECT_EQ(After("a\tb\t\nc\n", [&] { return FileChangeChar(b_, "cfg", "9", "32,32"); }), "a  b  \nc\n");
   // Codes in hexadecimal and octal, as %i reads them.
-  EXPECT_EQ(FileChangeChar(b_, "cfg", "0x20", "0x3a,072"), 0);
-  EXPECT_EQ(Read(), "a::::b::::\nc\n");
+  EXPECT_EQ(After(Read(), [&] { return FileChangeChar(b_, "cfg", "0x20", "0x3a,072"); }), "a::::b::::\nc\n");
 }
 
-TEST_F(FileEditTest, FileDelCutsTheTextAfterSparingTheFirstMatchingLines) {
-  Write("x1\ny\nx2\naxbx\n");
-  EXPECT_EQ(FileDel(b_, "cfg", 1, "x"), 0);
-  EXPECT_EQ(Read(), "x1\ny\n2\nabx\n");
+TEST_F(FileEditTest, DeletionsSpareTheFirstMatchingLinesOrPairs) {
+  // FileDel cuts the text after the spared lines, FileDelLine deletes whole lines.
+  EXPECT_EQ(After("x1\ny\nx2\naxbx\n", [&] { return FileDel(b_, "cfg", 1, "x"); }), "x1\ny\n2\nabx\n");
+  EXPECT_EQ(After("x1\ny\nx2\nx3\n", [&] { return FileDelLine(b_, "cfg", 1, "x"); }), "x1\ny\n");
+  EXPECT_EQ(After("a\nb\n", [&] { return FileDelLine(b_, "cfg", 0, ""); }), "a\nb\n");  // "" matches no line
+  // A start line and the next end line go; the first pair is spared; a lone end line stays.
+  EXPECT_EQ(After("BEGIN\nkeep\nEND\nafter\n", [&] { return FileDelLinePair(b_, "cfg", 0, "BEGIN", "END"); }),
+            "keep\nafter\n");
+  EXPECT_EQ(After("END\nBEGIN\na\nEND\nBEGIN\nb\nEND\nc\n",
+                  [&] { return FileDelLinePair(b_, "cfg", 1, "BEGIN", "END"); }),
+            "END\nBEGIN\na\nEND\nb\nc\n");
 }
 
-TEST_F(FileEditTest, FileDelLineDeletesMatchingLinesAfterTheSparedOnes) {
-  Write("x1\ny\nx2\nx3\n");
-  EXPECT_EQ(FileDelLine(b_, "cfg", 1, "x"), 0);
-  EXPECT_EQ(Read(), "x1\ny\n");
-}
-
-TEST_F(FileEditTest, FileDelLinePairDeletesAStartLineAndTheNextEndLine) {
-  Write("BEGIN\nkeep\nEND\nafter\n");
-  EXPECT_EQ(FileDelLinePair(b_, "cfg", 0, "BEGIN", "END"), 0);
-  EXPECT_EQ(Read(), "keep\nafter\n");
-  // The first pair is spared; an end line with no start before it stays.
-  Write("END\nBEGIN\na\nEND\nBEGIN\nb\nEND\nc\n");
-  EXPECT_EQ(FileDelLinePair(b_, "cfg", 1, "BEGIN", "END"), 0);
-  EXPECT_EQ(Read(), "END\nBEGIN\na\nEND\nb\nc\n");
-}
-
-TEST_F(FileEditTest, FileDelFormatEditsByTheModeLetter) {
+TEST_F(FileEditTest, FileDelFormatEditsByTheModeLetterAndRefusesAnother) {
   const std::string text = "one key=val two\nplain\n";
-  Write(text);
-  EXPECT_EQ(FileDelFormat(b_, "cfg", "b", "key"), 0);
-  EXPECT_EQ(Read(), "key=val two\nplain\n");
-  Write(text);
-  EXPECT_EQ(FileDelFormat(b_, "cfg", "a", "val"), 0);
-  EXPECT_EQ(Read(), "one key=val\nplain\n");
-  Write(text);
-  EXPECT_EQ(FileDelFormat(b_, "cfg", "", "key="), 0);
-  EXPECT_EQ(Read(), "one val two\nplain\n");
-  Write(text);
-  EXPECT_EQ(FileDelFormat(b_, "cfg", "c", "0x20"), 0);
-  EXPECT_EQ(Read(), "onekey=valtwo\nplain\n");
-  Write(text);
-  EXPECT_EQ(FileDelFormat(b_, "cfg", "l", "key"), 0);  // as FileDelLine sparing none
-  EXPECT_EQ(Read(), "plain\n");
-}
-
-TEST_F(FileEditTest, FileDelFormatRefusesAnotherModeLetterAndLeavesNoOutput) {
+  const struct { const char* mode; const char* what; const char* result; } rows[] = {
+      {"b", "key", "key=val two\nplain\n"}, {"a", "val", "one key=val\nplain\n"}, {"", "key=", "one val two\nplain\n"},
+      {"c", "0x20", "onekey=valtwo\nplain\n"}, {"l", "key", "plain\n"},  // l: as FileDelLine sparing none
+  };
+  for (const auto& r : rows) {
+    EXPECT_EQ(After(text, [&] { return FileDelFormat(b_, "cfg", r.mode, r.what); }), r.result) << r.mode;
+  }
   Write("key=val\n");
   EXPECT_EQ(FileDelFormat(b_, "cfg", "x", "key"), 1);
   EXPECT_EQ(Read(), "key=val\n");
@@ -94,65 +74,38 @@ TEST_F(FileEditTest, FileDelFormatRefusesAnotherModeLetterAndLeavesNoOutput) {
 }
 
 TEST_F(FileEditTest, FileInsertNumbersTheLinesFromTheTemplate) {
-  Write("a\nb\nc\n");
-  char numbered[] = "%#0 ";
-  EXPECT_EQ(FileInsert(b_, "cfg", numbered), 0);
-  EXPECT_EQ(Read(), "00000 a\n00001 b\n00002 c\n");
-  Write("a\nb\n");
-  char started[] = "%s5%#0 ";
-  EXPECT_EQ(FileInsert(b_, "cfg", started), 0);
-  EXPECT_EQ(Read(), "00005 a\n00006 b\n");
+  char numbered[] = "%#0 ", started[] = "%s5%#0 ", late[] = "[%#2]\n", plain[] = "%d> ", matching[] = "%#0 ";
+  EXPECT_EQ(After("a\nb\nc\n", [&] { return FileInsert(b_, "cfg", numbered); }), "00000 a\n00001 b\n00002 c\n");
+  EXPECT_EQ(After("a\nb\n", [&] { return FileInsert(b_, "cfg", started); }), "00005 a\n00006 b\n");
   EXPECT_STREQ(started, "%#0 ");  // the start directive is taken out of the template
-}
-
-TEST_F(FileEditTest, FileInsertWritesNothingWhileTheCounterIsBelowTheOffset) {
-  Write("a\nb\nc\n");
-  char templ[] = "[%#2]\n";
-  EXPECT_EQ(FileInsert(b_, "cfg", templ), 0);
-  EXPECT_EQ(Read(), "a\nb\n[00000]\nc\n");
-}
-
-TEST_F(FileEditTest, FileInsertWritesATemplateWithoutCounterAsItStands) {
-  Write("a\nb\n");
-  char templ[] = "%d> ";
-  EXPECT_EQ(FileInsert(b_, "cfg", templ), 0);
-  EXPECT_EQ(Read(), "%d> a\n%d> b\n");
-}
-
-TEST_F(FileEditTest, FileSearchInsertNumbersOnlyTheMatchingLines) {
-  Write("x1\ny\nx2\n");
-  char templ[] = "%#0 ";
-  EXPECT_EQ(FileSearchInsert(b_, "cfg", templ, "x"), 0);
-  EXPECT_EQ(Read(), "00000 x1\ny\n00001 x2\n");
+  // Nothing is written while the counter is below the offset; a template without counter stands as it is.
+  EXPECT_EQ(After("a\nb\nc\n", [&] { return FileInsert(b_, "cfg", late); }), "a\nb\n[00000]\nc\n");
+  EXPECT_EQ(After("a\nb\n", [&] { return FileInsert(b_, "cfg", plain); }), "%d> a\n%d> b\n");
+  // FileSearchInsert numbers only the matching lines.
+  EXPECT_EQ(After("x1\ny\nx2\n", [&] { return FileSearchInsert(b_, "cfg", matching, "x"); }),
+            "00000 x1\ny\n00001 x2\n");
 }
 
 TEST_F(FileEditTest, ALineLongerThan510CharactersIsEditedAsSeveralLines) {
   const std::string longLine(600, 'a');
-  Write(longLine + "\n");
   char templ[] = "> ";
-  EXPECT_EQ(FileInsert(b_, "cfg", templ), 0);
-  EXPECT_EQ(Read(), "> " + longLine.substr(0, 511) + "> " + longLine.substr(511) + "\n");
+  EXPECT_EQ(After(longLine + "\n", [&] { return FileInsert(b_, "cfg", templ); }),
+            "> " + longLine.substr(0, 511) + "> " + longLine.substr(511) + "\n");
 }
 
 TEST_F(FileEditTest, TheFileKeepsItsPermissionBits) {
   Write("a=1\n");
   ASSERT_EQ(chmod(file_.c_str(), 0750), 0);
   EXPECT_EQ(FileChange(b_, "cfg", "1", "2"), 0);
-  struct stat st;
-  ASSERT_EQ(stat(file_.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 07777, 0750u);
-}
-
-TEST_F(FileEditTest, AnEmptySearchTextMatchesNoLine) {
-  Write("a\nb\n");
-  EXPECT_EQ(FileDelLine(b_, "cfg", 0, ""), 0);
-  EXPECT_EQ(Read(), "a\nb\n");
+  EXPECT_EQ(testutil::Mode(file_), 0750);
 }
 
 // ===== Names, open failures and the replacement =====
 
-TEST_F(FileEditTest, TheOutputFileIsNamedAfterBaseAndExtension) {
-  // An output name taken by a directory cannot be opened, and the report names it.
+TEST_F(FileEditTest, AFileThatCannotBeOpenedEndsTheProcessAndNamesTheOutputFile) {
+  EXPECT_EXIT(FileDelLine(b_, "none", 0, "x"), ::testing::ExitedWithCode(1),
+              "can't open file, " + base_ + "\\.none : No such file or directory");
+  // An output name taken by a directory cannot be opened: base and extension, or base.out.
   ASSERT_EQ(mkdir((base_ + ".cfgout").c_str(), 0755), 0);
   Write("a\n");
   EXPECT_EXIT(FileChange(b_, "cfg", "a", "b"), ::testing::ExitedWithCode(1),
@@ -170,11 +123,6 @@ TEST_F(FileEditTest, ANameWithBlanksIsReplacedInPlace) {
   EXPECT_EQ(testutil::ReadFile(base + ".cfg"), "a=2\n");
   EXPECT_FALSE(Exists(base + ".cfgout"));
   EXPECT_FALSE(Exists(dir_ / "my"));
-}
-
-TEST_F(FileEditTest, AFileThatCannotBeOpenedEndsTheProcess) {
-  EXPECT_EXIT(FileDelLine(b_, "none", 0, "x"), ::testing::ExitedWithCode(1),
-              "can't open file, " + base_ + "\\.none : No such file or directory");
 }
 
 TEST_F(FileEditTest, AFailingRenameKeepsTheOriginalAndTheEditedText) {

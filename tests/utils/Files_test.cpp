@@ -18,42 +18,9 @@
 
 namespace {
 
-// What a child process did: exit status, standard output and standard error.
-struct Child {
-  int status = -1;
-  std::string out;
-  std::string err;
-  bool Exited(int code) const { return WIFEXITED(status) && WEXITSTATUS(status) == code; }
-};
-
-// Runs body in a child process with its output sent to files; the child ends
-// with status 0 when body returns.
-template <typename Body>
-Child RunChild(Body body) {
-  testutil::ScratchDir dir;
-  const std::string out = dir / "out", err = dir / "err";
-  std::fflush(nullptr);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
-    dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-    body();
-    std::fflush(nullptr);
-    _exit(0);
-  }
-  Child c;
-  waitpid(pid, &c.status, 0);
-  c.out = testutil::ReadFile(out);
-  c.err = testutil::ReadFile(err);
-  return c;
-}
-
-std::string Take(char* text) {
-  if (text == nullptr) return "(null)";
-  std::string s = text;
-  PutMem(text);
-  return s;
-}
+using testutil::Child;
+using testutil::RunChild;
+using testutil::Take;
 
 // A scratch directory for one test; the line reader is closed afterwards.
 class FilesTest : public ::testing::Test {
@@ -94,13 +61,10 @@ TEST_F(OpenFileTest, ReportsAFailureAsItsErrorModeSays) {
   Child quiet = RunChild([&] {
     std::printf("%p", static_cast<void*>(OpenFile(nullptr, missing.c_str(), "r", 0)));
   });
-  EXPECT_EQ(quiet.out, "(nil)");
-  EXPECT_EQ(quiet.err, "");
-
+  EXPECT_EQ(quiet.out + "|" + quiet.err, "(nil)|");
   Child warn = RunChild([&] { OpenFile(nullptr, missing.c_str(), "r", 1); });
   EXPECT_TRUE(warn.Exited(0));
   EXPECT_EQ(warn.err, "ERROR: can't open file, " + missing + "\n");
-
   Child fatal = RunChild([&] {
     my_name = const_cast<char*>("filestest");
     OpenFile(nullptr, missing.c_str(), "r", 2);
@@ -108,8 +72,10 @@ TEST_F(OpenFileTest, ReportsAFailureAsItsErrorModeSays) {
   });
   EXPECT_TRUE(fatal.Exited(1));
   EXPECT_EQ(fatal.out, "");
-  EXPECT_EQ(fatal.err,
-            "\nfilestest: can't open file, " + missing + " : No such file or directory\n");
+  EXPECT_EQ(fatal.err, "\nfilestest: can't open file, " + missing + " : No such file or directory\n");
+  // The raw open reports on standard output, without a line end.
+  Child raw = RunChild([&] { std::printf("|%d", OpenRawFile(missing.c_str(), O_RDONLY) < 0); });
+  EXPECT_EQ(raw.out, "ERROR: can't open file, " + missing + "|1");
 }
 
 TEST_F(OpenFileTest, RefusesAFormattedPathOfMoreThan511Characters) {
@@ -119,12 +85,6 @@ TEST_F(OpenFileTest, RefusesAFormattedPathOfMoreThan511Characters) {
   });
   EXPECT_EQ(c.out, "(nil)");
   EXPECT_EQ(c.err, "ERROR: can't open file, " + path.substr(0, 511) + "\n");
-}
-
-TEST_F(OpenFileTest, RawOpenReportsAFailureOnStandardOutputWithoutALineEnd) {
-  const std::string missing = Dir() + "/none";
-  Child c = RunChild([&] { std::printf("|%d", OpenRawFile(missing.c_str(), O_RDONLY) < 0); });
-  EXPECT_EQ(c.out, "ERROR: can't open file, " + missing + "|1");
 }
 
 TEST_F(OpenFileTest, FileSearchGivesTheFirstLineHoldingTheTextAndFgetspReadsAtAnOffset) {
@@ -160,22 +120,18 @@ TEST_F(LineReader, JoinsALineEndingInABackslashWithTheNextAndClosesAtTheEnd) {
   EXPECT_EQ(GetFileLine(), 0);
 }
 
-TEST_F(LineReader, APhysicalLineOver510CharactersArrivesInTwoCalls) {
+TEST_F(LineReader, APhysicalLineOver510CharactersArrivesInTwoCallsAndAJoinedOneStopsAt4095) {
   ASSERT_EQ(OpenInputFile(Write("f", std::string(600, 'x') + "\n").c_str(), 2), 1);
   ASSERT_EQ(GetFileLine(), 1);
   EXPECT_EQ(std::string(LineBuf), std::string(510, 'x'));
   ASSERT_EQ(GetFileLine(), 1);
   EXPECT_EQ(std::string(LineBuf), std::string(90, 'x') + "\n");
-}
-
-TEST_F(LineReader, AJoinedLineStopsAt4095Characters) {
   std::string text;
   for (int i = 0; i < 20; ++i) text += std::string(299, 'x') + "\\\n";
-  ASSERT_EQ(OpenInputFile(Write("f", text + "end\n").c_str(), 2), 1);
+  ASSERT_EQ(OpenInputFile(Write("g", text + "end\n").c_str(), 2), 1);
   ASSERT_EQ(GetFileLine(), 1);
-  EXPECT_EQ(std::strlen(LineBuf), 4095u);
-  EXPECT_EQ(LineLen, 13 * 301);
   EXPECT_EQ(std::string(LineBuf), text.substr(0, 4095));
+  EXPECT_EQ(LineLen, 13 * 301);
 }
 
 TEST_F(LineReader, TextLinesSkipCommentsAndLinesWithoutATokenAndGiveTheFirstToken) {
@@ -188,7 +144,7 @@ TEST_F(LineReader, TextLinesSkipCommentsAndLinesWithoutATokenAndGiveTheFirstToke
   EXPECT_EQ(GetFileTextLine(nullptr), 0);
 }
 
-TEST_F(LineReader, AFailedOpenWarnsAndLeavesTheFailedState) {
+TEST_F(LineReader, AFailedOpenWarnsAndLeavesTheFailedStateOrEndsWithStatusZeroInModeTwo) {
   const std::string missing = Dir() + "/pkg.list";
   Child c = RunChild([&] {
     std::strcpy(LineBuf, "stale");
@@ -198,20 +154,15 @@ TEST_F(LineReader, AFailedOpenWarnsAndLeavesTheFailedState) {
   });
   EXPECT_EQ(c.out, "0 2 [] 0 [" + missing + "]");
   EXPECT_EQ(c.err, "WARNING: can't open file, " + missing + "\n");
-}
-
-TEST_F(LineReader, AFailedOpenInModeTwoEndsWithStatusZero) {
-  const std::string missing = Dir() + "/pkg.list";
-  Child c = RunChild([&] {
+  Child fatal = RunChild([&] {
     OpenInputFile(missing.c_str(), 2);
     std::puts("not reached");
   });
-  EXPECT_TRUE(c.Exited(0));
-  EXPECT_EQ(c.out, "");
-  EXPECT_EQ(c.err, "ERROR: can't open file, " + missing + "\n");
+  EXPECT_TRUE(fatal.Exited(0));
+  EXPECT_EQ(fatal.out + "|" + fatal.err, "|ERROR: can't open file, " + missing + "\n");
 }
 
-TEST_F(LineReader, RefusesAPathThatDoesNotFitInputFileName) {
+TEST_F(LineReader, RefusesAPathThatDoesNotFitInputFileNameOrAFormattedOneOver511) {
   const std::string path = LongExistingPath(INPUT_FILE_NAME_SIZE);
   ASSERT_EQ(access(path.c_str(), R_OK), 0);
   Child c = RunChild([&] {
@@ -220,23 +171,19 @@ TEST_F(LineReader, RefusesAPathThatDoesNotFitInputFileName) {
   });
   EXPECT_EQ(c.out, "0 2 []");
   EXPECT_EQ(c.err, "WARNING: can't open file, " + path + "\n");
-
   const std::string fits = LongExistingPath(INPUT_FILE_NAME_SIZE - 1);
   EXPECT_EQ(OpenInputFile(fits.c_str(), 1), 1);
   EXPECT_EQ(std::string(InputFileName), fits);
-}
 
-TEST_F(LineReader, TheFormattedOpenRefusesPathsOver511Characters) {
-  const std::string path = Write("f", "x\n");
+  const std::string file = Write("f", "x\n"), longer = std::string(600, '/') + "f";
   EXPECT_EQ(OpenInputFileF(2, "%s/%s", Dir().c_str(), "f"), 1);
-  EXPECT_EQ(std::string(InputFileName), path);
-  const std::string longer = std::string(600, '/') + "f";
-  Child c = RunChild([&] {
+  EXPECT_EQ(std::string(InputFileName), file);
+  Child formatted = RunChild([&] {
     const int r = OpenInputFileF(1, "%s", longer.c_str());
     std::printf("%d %d", r, FileStatus);
   });
-  EXPECT_EQ(c.out, "0 2");
-  EXPECT_EQ(c.err, "WARNING: can't open file, " + longer.substr(0, 511) + "\n");
+  EXPECT_EQ(formatted.out, "0 2");
+  EXPECT_EQ(formatted.err, "WARNING: can't open file, " + longer.substr(0, 511) + "\n");
 }
 
 // ===== The comment-filtering reader =====
@@ -245,17 +192,15 @@ using FilteringReader = FilesTest;
 
 TEST_F(FilteringReader, RemovesLineCommentsLeadingBlanksAndLineEnds) {
   ASSERT_EQ(OpenInputFile(Write("f", "  code // note\r\n\t// all comment\nplain\n").c_str(), 2), 1);
-  EXPECT_EQ(GetLine(), 1);
-  EXPECT_STREQ(Line, "code ");
-  EXPECT_EQ(GetLine(), 1);
-  EXPECT_STREQ(Line, "");
-  EXPECT_EQ(GetLine(), 1);
-  EXPECT_STREQ(Line, "plain");
+  for (const char* line : {"code ", "", "plain"}) {
+    EXPECT_EQ(GetLine(), 1);
+    EXPECT_STREQ(Line, line);
+  }
   EXPECT_EQ(GetLine(), 0);
 }
 
-TEST_F(FilteringReader, RemovesBlockCommentsOnOneLineAndAcrossLines) {
-  const std::string text = "a /* b */ c /* d */\nx /* start\n inside\n end */ y\nnext\n";
+TEST_F(FilteringReader, RemovesBlockCommentsOnOneLineAndAcrossLinesAndUnclosedOnes) {
+  const std::string text = "a /* b */ c /* d */\nx /* start\n inside\n end */ y\nnext\nkeep /* open\nnever\n";
   ASSERT_EQ(OpenInputFile(Write("f", text).c_str(), 2), 1);
   EXPECT_EQ(GetLine(), 1);
   EXPECT_STREQ(Line, "a  c ");
@@ -266,10 +211,7 @@ TEST_F(FilteringReader, RemovesBlockCommentsOnOneLineAndAcrossLines) {
   EXPECT_EQ(InPos, static_cast<long>(text.find(" end")));  // the comment's closing line
   EXPECT_EQ(GetLine(), 1);
   EXPECT_STREQ(Line, "next");
-}
-
-TEST_F(FilteringReader, AnUnclosedCommentKeepsTheTextBeforeItAndEndsWithTheFile) {
-  ASSERT_EQ(OpenInputFile(Write("f", "keep /* open\nnever closed\n").c_str(), 2), 1);
+  // An unclosed comment keeps the text before it and ends with the file.
   EXPECT_EQ(GetLine(), 2);
   EXPECT_STREQ(Line, "keep ");
   EXPECT_EQ(GetLine(), 0);
@@ -305,35 +247,30 @@ TEST_F(WholeFile, ContentKeepsTheFirst4096BytesTerminated) {
   std::string big;
   for (int i = 0; i < 5000; ++i) big += static_cast<char>('a' + i % 26);
   Write("big", big);
+  Write("empty", "");
   ASSERT_EQ(GetFileContent(Dir().c_str(), "big"), 1);
   EXPECT_EQ(std::string(LineBuf), big.substr(0, 4096));
   ASSERT_EQ(GetFileContent((Dir() + "/big").c_str(), nullptr), 1);
   EXPECT_EQ(std::strlen(LineBuf), 4096u);
-  Write("empty", "");
   ASSERT_EQ(GetFileContent(Dir().c_str(), "empty"), 1);
   EXPECT_STREQ(LineBuf, "");
   EXPECT_EQ(GetFileContent(Dir().c_str(), "none"), 0);
 }
 
-TEST_F(WholeFile, SavedContentIsTheWholeFileOrNullWhenEmpty) {
+TEST_F(WholeFile, SavedContentIsTheWholeFileOrNullWhenEmptyOrItsPathReaches256) {
   Write("empty", "");
   Write("one", "x");
+  const std::string big(10000, 'b');
+  Write("big", big);
   EXPECT_EQ(GetSavedFileContent(Dir().c_str(), "empty"), nullptr);
   EXPECT_EQ(SavedFileSize, 0);
   EXPECT_EQ(Take(GetSavedFileContent(Dir().c_str(), "one")), "x");
   EXPECT_EQ(SavedFileSize, 1);
-  const std::string big(10000, 'b');
-  Write("big", big);
   EXPECT_EQ(Take(GetSavedFileContent((Dir() + "/big").c_str(), nullptr)), big);
   EXPECT_EQ(SavedFileSize, 10000);
   EXPECT_EQ(GetSavedFileContent(Dir().c_str(), "none"), nullptr);
-}
-
-TEST_F(WholeFile, SavedContentRefusesAJoinedPathOf256CharactersOrMore) {
-  const std::string path = LongExistingPath(256);
-  EXPECT_EQ(GetSavedFileContent(path.c_str(), nullptr), nullptr);
-  const std::string fits = LongExistingPath(255);
-  EXPECT_EQ(Take(GetSavedFileContent(fits.c_str(), nullptr)), "content\n");
+  EXPECT_EQ(GetSavedFileContent(LongExistingPath(256).c_str(), nullptr), nullptr);
+  EXPECT_EQ(Take(GetSavedFileContent(LongExistingPath(255).c_str(), nullptr)), "content\n");
 }
 
 TEST_F(WholeFile, ContentIntoTheCallersBufferStopsAtTheCount) {
@@ -352,25 +289,28 @@ TEST_F(WholeFile, ContentIntoTheCallersBufferStopsAtTheCount) {
 using FindFileTest = FilesTest;
 
 TEST_F(FindFileTest, FindsANameAmongTheDirectoryEntriesExactly) {
-  EXPECT_EQ(FindFile("/etc", "passwd"), 1);
-  EXPECT_EQ(FindFile(nullptr, "/etc/passwd"), 1);
   Write("Name", "");
-  EXPECT_EQ(FindFile(Dir().c_str(), "Name"), 1);
-  EXPECT_EQ(FindFile(Dir().c_str(), "NAME"), 0);
-  EXPECT_EQ(FindFile(Dir().c_str(), "Nam"), 0);
-  EXPECT_EQ(FindFile((Dir() + "/none").c_str(), "Name"), 0);
-  EXPECT_EQ(FindFile(Dir().c_str(), "."), 1);
-  EXPECT_EQ(FindFile(Dir().c_str(), ".."), 1);
-}
-
-TEST_F(FindFileTest, JoinsANameHoldingADirectoryPart) {
+  Write("a", "");
+  Write("b", "");
   ASSERT_EQ(mkdir((Dir() + "/sub").c_str(), 0755), 0);
   Write("sub/x", "");
-  EXPECT_EQ(FindFile(Dir().c_str(), "sub/x"), 1);
-  EXPECT_EQ(FindFile(Dir().c_str(), "sub/y"), 0);
-  EXPECT_EQ(FindFile(Dir().c_str(), nullptr), 1);  // the directory itself, in its parent
-  EXPECT_EQ(FindFile((Dir() + "/sub").c_str(), ""), 1);
-  EXPECT_EQ(FindFile((Dir() + "/gone").c_str(), ""), 0);
+  const std::string d = Dir();
+  const struct {
+    std::string dir;  // "-": null
+    const char* name;
+    int found;
+  } rows[] = {
+      {"/etc", "passwd", 1}, {"-", "/etc/passwd", 1}, {d, "Name", 1}, {d, "NAME", 0}, {d, "Nam", 0},
+      {d + "/none", "Name", 0}, {d, ".", 1}, {d, "..", 1},
+      // A name with a directory part is joined; a null name is the directory in its parent.
+      {d, "sub/x", 1}, {d, "sub/y", 0}, {d, nullptr, 1}, {d + "/sub", "", 1}, {d + "/gone", "", 0},
+      // A blank never matches, nor an empty request; the root given twice matches the empty name.
+      {d, "a b", 0}, {"-", "", 0}, {"-", nullptr, 0}, {"/", "/", 1}, {"-", "/", 1},
+  };
+  for (const auto& r : rows) {
+    EXPECT_EQ(FindFile(r.dir == "-" ? nullptr : r.dir.c_str(), r.name), r.found)
+        << r.dir << " " << (r.name ? r.name : "null");
+  }
 }
 
 TEST_F(FindFileTest, CountsADanglingLinkThatStatRejects) {
@@ -383,57 +323,37 @@ TEST_F(FindFileTest, CountsADanglingLinkThatStatRejects) {
   EXPECT_EQ(FindFile_(nullptr, nullptr), 0);
 }
 
-TEST_F(FindFileTest, NeverFindsANameWithABlankOrAnEmptyRequest) {
-  Write("a", "");
-  Write("b", "");
-  EXPECT_EQ(FindFile(Dir().c_str(), "a b"), 0);
-  EXPECT_EQ(FindFile(nullptr, ""), 0);
-  EXPECT_EQ(FindFile(nullptr, nullptr), 0);
-}
-
-TEST_F(FindFileTest, TheRootGivenTwiceMatchesTheEmptyName) {
-  EXPECT_EQ(FindFile("/", "/"), 1);
-  EXPECT_EQ(FindFile(nullptr, "/"), 1);
-}
-
 TEST_F(FindFileTest, TheExistingPartIsTheNearestExistingAncestor) {
-  char flag = 0;
-  EXPECT_EQ(Take(FindExistingPath((Dir() + "/none/deeper").c_str(), &flag)), Dir());
-  EXPECT_EQ(flag, 0);
-  flag = 7;
-  EXPECT_EQ(Take(FindExistingPath((Dir() + "/none").c_str(), &flag)), Dir());
-  EXPECT_EQ(flag, 7);  // never set to 0
-  flag = 0;
-  EXPECT_EQ(Take(FindExistingPath(Dir().c_str(), &flag)), Dir());
-  EXPECT_EQ(flag, 1);
-  flag = 0;
-  EXPECT_EQ(Take(FindExistingPath("/", &flag)), "/");
-  EXPECT_EQ(flag, 1);
-  flag = 0;
-  EXPECT_EQ(Take(FindExistingPath("/kandu-none/deeper", &flag)), "/");
-  EXPECT_EQ(flag, 0);
-  EXPECT_EQ(Take(FindExistingPath("kandu-none/deeper", &flag)), ".");
-}
-
-TEST_F(FindFileTest, AnOverlongPathIsWalkedFromItsLastWholeComponent) {
-  const std::string path = Dir() + "/" + std::string(5000, 'n');
-  char flag = 0;
-  EXPECT_EQ(Take(FindExistingPath(path.c_str(), &flag)), Dir());
-  EXPECT_EQ(flag, 0);
+  const struct {
+    std::string path;
+    char flagBefore;
+    std::string part;
+    char flagAfter;  // set to 1 when the path itself exists, never to 0
+  } rows[] = {
+      {Dir() + "/none/deeper", 0, Dir(), 0}, {Dir() + "/none", 7, Dir(), 7}, {Dir(), 0, Dir(), 1},
+      {"/", 0, "/", 1}, {"/kandu-none/deeper", 0, "/", 0}, {"kandu-none/deeper", 0, ".", 0},
+      // An overlong path is walked from its last whole component.
+      {Dir() + "/" + std::string(5000, 'n'), 0, Dir(), 0},
+  };
+  for (const auto& r : rows) {
+    char flag = r.flagBefore;
+    EXPECT_EQ(Take(FindExistingPath(r.path.c_str(), &flag)), r.part) << r.path.substr(0, 80);
+    EXPECT_EQ(flag, r.flagAfter) << r.path.substr(0, 80);
+  }
 }
 
 TEST_F(FindFileTest, TypesSizesAndTimesOfWhatThePathNames) {
-  const std::string file = Write("f", "12345");
+  const std::string file = Write("f", "12345"), none = Dir() + "/none";
   ASSERT_EQ(mkdir((Dir() + "/d").c_str(), 0755), 0);
   ASSERT_EQ(symlink((Dir() + "/d").c_str(), (Dir() + "/link").c_str()), 0);
-  EXPECT_EQ(GetFileType((Dir() + "/none").c_str()), 0);
+  EXPECT_EQ(GetFileType(none.c_str()), 0);
   EXPECT_EQ(GetFileType((Dir() + "/d").c_str()), 1);
   EXPECT_EQ(GetFileType((Dir() + "/link").c_str()), 2);
   EXPECT_EQ(GetFileType(file.c_str()), 3);
   EXPECT_EQ(GetFileSize(file.c_str()), 5);
-  EXPECT_EQ(GetFileSize((Dir() + "/none").c_str()), 0);
+  EXPECT_EQ(GetFileSize(none.c_str()), 0);
   struct utimbuf times = {1000000000, 1234567890};
   ASSERT_EQ(utime(file.c_str(), &times), 0);
   EXPECT_EQ(GetFileTime(file.c_str()), 1234567890);
-  EXPECT_EQ(GetFileTime((Dir() + "/none").c_str()), 0);
+  EXPECT_EQ(GetFileTime(none.c_str()), 0);
 }

@@ -17,36 +17,8 @@
 
 namespace {
 
-// What a child process did: exit status, standard output and standard error.
-struct Child {
-  int status = -1;
-  std::string out;
-  std::string err;
-  bool Exited(int code) const { return WIFEXITED(status) && WEXITSTATUS(status) == code; }
-};
-
-// Runs body in a child process, which is a new run as far as the log is
-// concerned (this process never logs), with its output sent to files.
-template <typename Body>
-Child RunChild(Body body) {
-  testutil::ScratchDir dir;
-  const std::string out = dir / "out", err = dir / "err";
-  std::fflush(nullptr);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
-    dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-    alarm(20);  // a log that blocked would end the child, not the test run
-    body();
-    std::fflush(nullptr);
-    _exit(0);
-  }
-  Child c;
-  waitpid(pid, &c.status, 0);
-  c.out = testutil::ReadFile(out);
-  c.err = testutil::ReadFile(err);
-  return c;
-}
+using testutil::Child;
+using testutil::RunChild;
 
 // In a child: logging on under the given program name.
 void LogAs(const char* name) {
@@ -74,9 +46,11 @@ void ExpectSafeLog(const std::string& path, const std::string& content) {
 
 // ===== The log file =====
 
-TEST(PutLogMsg, WritesToTmpUnderTheProgramsName) {
+TEST(PutLogMsg, WritesToTmpUnderTheProgramsOrInvocationNameOnlyWhileLoggingIsOn) {
   REQUIRE_SANDBOX();
+  const std::string unnamed = std::string("/tmp/") + program_invocation_short_name + ".log";
   unlink("/tmp/setup.log");
+  unlink(unnamed.c_str());
   Child c = RunChild([] {
     umask(022);
     LogAs(StripPath("/opt/x/setup"));
@@ -86,18 +60,20 @@ TEST(PutLogMsg, WritesToTmpUnderTheProgramsName) {
   ASSERT_TRUE(c.Exited(0));
   EXPECT_EQ(c.out + c.err, "");
   ExpectSafeLog("/tmp/setup.log", "hello 5\nno line end");
-}
-
-TEST(PutLogMsg, DoesNothingWhileLoggingIsOff) {
-  REQUIRE_SANDBOX();
-  unlink("/tmp/logoff.log");
-  Child c = RunChild([] {
+  Child off = RunChild([] {
     my_name = const_cast<char*>("logoff");
     flUseLog = 0;
     PutLogMsg("nothing\n");
   });
-  ASSERT_TRUE(c.Exited(0));
-  EXPECT_NE(access("/tmp/logoff.log", F_OK), 0);
+  ASSERT_TRUE(off.Exited(0));
+  EXPECT_FALSE(testutil::Exists("/tmp/logoff.log"));
+  Child noName = RunChild([] {
+    my_name = nullptr;
+    flUseLog = 1;
+    PutLogMsg("unnamed\n");
+  });
+  ASSERT_TRUE(noName.Exited(0));
+  EXPECT_EQ(testutil::ReadFile(unnamed), "unnamed\n");
 }
 
 TEST(PutLogMsg, TheFirstLineOfARunEmptiesTheFileAndLaterLinesAppend) {
@@ -117,19 +93,6 @@ TEST(PutLogMsg, TheFirstLineOfARunEmptiesTheFileAndLaterLinesAppend) {
   });
   ASSERT_TRUE(second.Exited(0));
   EXPECT_EQ(testutil::ReadFile("/tmp/logruns.log"), "c\n");
-}
-
-TEST(PutLogMsg, UsesTheInvocationNameWhileMyNameIsUnset) {
-  REQUIRE_SANDBOX();
-  const std::string path = std::string("/tmp/") + program_invocation_short_name + ".log";
-  unlink(path.c_str());
-  Child c = RunChild([] {
-    my_name = nullptr;
-    flUseLog = 1;
-    PutLogMsg("unnamed\n");
-  });
-  ASSERT_TRUE(c.Exited(0));
-  EXPECT_EQ(testutil::ReadFile(path), "unnamed\n");
 }
 
 TEST(PutLogMsg, TheFirstLineOfTheSystemCreatesTheLogWorldWritable) {
@@ -231,34 +194,25 @@ TEST(SysError, ReportsTheMessageWithTheSystemsErrorTextAndEndsWithStatusOne) {
   EXPECT_EQ(c.err, "\nsetup: can't open file, /x/y : No such file or directory\n");
 }
 
-TEST(ErrorMsg, ModeZeroIsSilentAndLeavesTheMessageInLine) {
-  Child c = RunChild([] {
+TEST(ErrorMsg, ModeZeroIsSilentModeOneWarnsModeTwoEndsWithTheCallersStatus) {
+  Child quiet = RunChild([] {
     ErrorMsg(0, 1, "quiet %d", 1);
-    std::printf("[%s]", Line);
+    std::printf("[%s]", Line);  // the message is left in Line
   });
-  EXPECT_TRUE(c.Exited(0));
-  EXPECT_EQ(c.out, "[quiet 1]");
-  EXPECT_EQ(c.err, "");
-}
-
-TEST(ErrorMsg, ModeOneWarnsAndReturns) {
-  Child c = RunChild([] {
+  EXPECT_TRUE(quiet.Exited(0));
+  EXPECT_EQ(quiet.out + "|" + quiet.err, "[quiet 1]|");
+  Child warn = RunChild([] {
     ErrorMsg(1, 5, "careful %s", "now");
     std::printf("back");
   });
-  EXPECT_TRUE(c.Exited(0));
-  EXPECT_EQ(c.out, "back");
-  EXPECT_EQ(c.err, "WARNING: careful now\n");
-}
-
-TEST(ErrorMsg, ModeTwoReportsAndEndsWithTheCallersStatus) {
-  Child c = RunChild([] {
+  EXPECT_TRUE(warn.Exited(0));
+  EXPECT_EQ(warn.out + "|" + warn.err, "back|WARNING: careful now\n");
+  Child fatal = RunChild([] {
     ErrorMsg(2, 3, "stop %c", 'x');
     std::printf("not reached");
   });
-  EXPECT_TRUE(c.Exited(3));
-  EXPECT_EQ(c.out, "");
-  EXPECT_EQ(c.err, "ERROR: stop x\n");
+  EXPECT_TRUE(fatal.Exited(3));
+  EXPECT_EQ(fatal.out + "|" + fatal.err, "|ERROR: stop x\n");
   EXPECT_EXIT(ErrorMsg(2, 0, "%s", "done"), ::testing::ExitedWithCode(0), "^ERROR: done\n$");
 }
 
@@ -268,20 +222,17 @@ TEST(ErrorMsg, AMessageLongerThanLineIsCutToIt) {
   EXPECT_EQ(std::strlen(Line), static_cast<size_t>(LINE_SIZE - 1));
 }
 
-TEST(Errormsg, PrefixesTheProgramsName) {
+TEST(Errormsg, PrefixesTheProgramsNameAndExitAppEndsAfterFlushingOutput) {
   Child c = RunChild([] {
     my_name = const_cast<char*>("setup");
     errormsg("plain %d", 7);
   });
   EXPECT_TRUE(c.Exited(0));
   EXPECT_EQ(c.err, "setup: plain 7\n");
-}
-
-TEST(ExitApp, EndsWithTheStatusAfterFlushingOutput) {
-  Child c = RunChild([] {
+  Child exited = RunChild([] {
     std::printf("pending");
     exit_app(5);
   });
-  EXPECT_TRUE(c.Exited(5));
-  EXPECT_EQ(c.out, "pending");
+  EXPECT_TRUE(exited.Exited(5));
+  EXPECT_EQ(exited.out, "pending");
 }

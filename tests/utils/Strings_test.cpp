@@ -7,45 +7,32 @@
 #include <cmath>
 #include <fstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <sys/resource.h>
+
+using testutil::Take;
 
 // ===== SaveStr and its siblings =====
 
 TEST(SaveStr, FormatsIntoANewManagedText) {
   char* t = SaveStr("%s/%s", "/tmp", "x");
   ASSERT_NE(t, nullptr);
-  EXPECT_STREQ(t, "/tmp/x");
   EXPECT_NE(FindBlock(t), nullptr);  // it comes from the memory manager
-  PutMem(t);
+  EXPECT_EQ(Take(t), "/tmp/x");
 }
 
 TEST(SaveStr, NeverCutsALongResult) {
-  const std::string big(20000, 'q');
-  char* t = SaveStr("<%s>%*d", big.c_str(), 9000, 7);
-  ASSERT_NE(t, nullptr);
-  EXPECT_EQ(std::string(t), "<" + big + ">" + std::string(8999, ' ') + "7");
-  PutMem(t);
+  const std::string big(20000, 'q'), huge(70000, 'z');
+  EXPECT_EQ(Take(SaveStr("<%s>%*d", big.c_str(), 9000, 7)), "<" + big + ">" + std::string(8999, ' ') + "7");
+  EXPECT_EQ(Take(SaveStr__("%s!", huge.c_str())), huge + "!");
 }
 
-TEST(SaveStr, DoubleUnderscoreFormReturnsNullForANullFormatAndNeverCuts) {
+TEST(SaveStr, UnderscoreFormsCopyWithoutFormattingOrRefuseANullFormat) {
+  EXPECT_EQ(Take(SaveStr_("100%d %s")), "100%d %s");
+  EXPECT_EQ(Take(SaveStr_("")), "");
   EXPECT_EQ(SaveStr__(nullptr), nullptr);
-  const std::string big(70000, 'z');
-  char* t = SaveStr__("%s!", big.c_str());
-  ASSERT_NE(t, nullptr);
-  EXPECT_EQ(std::string(t), big + "!");
-  PutMem(t);
-}
-
-TEST(SaveStr, UnderscoreFormCopiesWithoutFormatting) {
-  char* t = SaveStr_("100%d %s");
-  ASSERT_NE(t, nullptr);
-  EXPECT_STREQ(t, "100%d %s");
-  PutMem(t);
-  char* e = SaveStr_("");
-  ASSERT_NE(e, nullptr);
-  EXPECT_STREQ(e, "");
-  PutMem(e);
 }
 
 #ifndef KANDU_SANITIZED
@@ -65,71 +52,41 @@ TEST(SaveStrDeathTest, EndsTheProcessWhenMemoryRunsOut) {
 
 // ===== Path splitters =====
 
-TEST(StripFn, ReturnsTheDirectoryPart) {
-  EXPECT_STREQ(StripFn("/a/b/c"), "/a/b");
-  EXPECT_STREQ(StripFn("c"), ".");
-  EXPECT_STREQ(StripFn("/c"), "/");
-  EXPECT_STREQ(StripFn("a/b/"), "a/b");
-  EXPECT_STREQ(StripFn("//"), "/");
-  EXPECT_STREQ(StripFn(""), ".");
-  EXPECT_STREQ(StripFn(nullptr), ".");
+TEST(PathSplitters, GiveTheirPartOfThePath) {
+  using Rows = std::vector<std::pair<const char*, const char*>>;  // path, part (null: none)
+  const auto check = [](const char* name, char* (*split)(const char*), const Rows& rows) {
+    for (const auto& [path, part] : rows) {
+      SCOPED_TRACE(std::string(name) + "(" + (path ? path : "null") + ")");
+      if (part == nullptr) EXPECT_EQ(split(path), nullptr);
+      else EXPECT_STREQ(split(path), part);
+    }
+  };
+  check("StripFn", StripFn,
+        {{"/a/b/c", "/a/b"}, {"c", "."}, {"/c", "/"}, {"a/b/", "a/b"}, {"//", "/"}, {"", "."}, {nullptr, "."}});
+  check("StripPath", StripPath,
+        {{"/a/b/c", "c"}, {"a/b/", "b"}, {"/usr/lib//", "lib"}, {"a", "a"}, {"/", "/"}, {"", ""}, {nullptr, ""}});
+  // The last component without its extension.
+  check("StripPathExt", StripPathExt,
+        {{"/x/y.tar.gz", "y"}, {"/x/..y.z/", "..y"}, {"dir/.profile", ".profile"}, {"plain", "plain"},
+         {"/", nullptr}, {"", nullptr}, {nullptr, ""}});
+  // Cut at the first dot after a non-dot.
+  check("StripExt", StripExt,
+        {{"../x.y", "../x"}, {"a.b.c", "a"}, {".profile", ".profile"}, {"...", "..."}, {"", ""}, {nullptr, ""}});
+  // The dot pieces after the first component.
+  check("StripPathName", StripPathName,
+        {{"dir/name.ext", "ext"}, {"a/b.c/d", "b"}, {"/usr", "/usr"}, {"x.tar.gz", "x.tar.gz"},
+         {"dir/a/b.c", "dir"}, {".", ""}, {"..", ""}, {nullptr, ""}});
 }
 
-TEST(StripFn, CutsALongPathTo255CharactersBeforeSplitting) {
+TEST(PathSplitters, CutALongPathToTheirBufferBeforeSplitting) {
   const std::string dir(250, 'd');
-  EXPECT_EQ(std::string(StripFn((dir + "/abcdefgh").c_str())), dir);
+  EXPECT_EQ(std::string(StripFn((dir + "/abcdefgh").c_str())), dir);  // 255 characters
   EXPECT_EQ(std::string(StripFn(("/x/" + std::string(400, 'n')).c_str())), "/x");
   EXPECT_EQ(std::string(StripFn((std::string(300, 'n') + "/y").c_str())), ".");
-}
-
-TEST(StripPath, ReturnsTheLastComponent) {
-  EXPECT_STREQ(StripPath("/a/b/c"), "c");
-  EXPECT_STREQ(StripPath("a/b/"), "b");
-  EXPECT_STREQ(StripPath("/usr/lib//"), "lib");
-  EXPECT_STREQ(StripPath("a"), "a");
-  EXPECT_STREQ(StripPath("/"), "/");
-  EXPECT_STREQ(StripPath(""), "");
-  EXPECT_STREQ(StripPath(nullptr), "");
-}
-
-TEST(StripPath, CutsALongPathTo127CharactersBeforeSplitting) {
-  EXPECT_EQ(std::string(StripPath(("/p/" + std::string(200, 'n')).c_str())),
-            std::string(124, 'n'));
-  EXPECT_EQ(std::string(StripPath((std::string(130, 'n') + "/tail").c_str())),
-            std::string(127, 'n'));
-}
-
-TEST(StripPathExt, ReturnsTheLastComponentWithoutExtension) {
-  EXPECT_STREQ(StripPathExt("/x/y.tar.gz"), "y");
-  EXPECT_STREQ(StripPathExt("/x/..y.z/"), "..y");
-  EXPECT_STREQ(StripPathExt("dir/.profile"), ".profile");
-  EXPECT_STREQ(StripPathExt("plain"), "plain");
-  EXPECT_EQ(StripPathExt("/"), nullptr);
-  EXPECT_EQ(StripPathExt(""), nullptr);
-  EXPECT_STREQ(StripPathExt(nullptr), "");
-  EXPECT_EQ(std::string(StripPathExt(("/" + std::string(200, 'n') + ".c").c_str())),
-            std::string(127 - 1, 'n'));
-}
-
-TEST(StripExt, CutsAtTheFirstDotAfterANonDot) {
-  EXPECT_STREQ(StripExt("../x.y"), "../x");
-  EXPECT_STREQ(StripExt("a.b.c"), "a");
-  EXPECT_STREQ(StripExt(".profile"), ".profile");
-  EXPECT_STREQ(StripExt("..."), "...");
-  EXPECT_STREQ(StripExt(""), "");
-  EXPECT_STREQ(StripExt(nullptr), "");
+  EXPECT_EQ(std::string(StripPath(("/p/" + std::string(200, 'n')).c_str())), std::string(124, 'n'));  // 127
+  EXPECT_EQ(std::string(StripPath((std::string(130, 'n') + "/tail").c_str())), std::string(127, 'n'));
+  EXPECT_EQ(std::string(StripPathExt(("/" + std::string(200, 'n') + ".c").c_str())), std::string(126, 'n'));
   EXPECT_EQ(std::string(StripExt(std::string(300, 'e').c_str())), std::string(127, 'e'));
-}
-
-TEST(StripPathName, FollowsTheDotPiecesAfterTheFirstComponent) {
-  EXPECT_STREQ(StripPathName("dir/name.ext"), "ext");
-  EXPECT_STREQ(StripPathName("a/b.c/d"), "b");
-  EXPECT_STREQ(StripPathName("/usr"), "/usr");
-  EXPECT_STREQ(StripPathName("x.tar.gz"), "x.tar.gz");
-  EXPECT_STREQ(StripPathName("dir/a/b.c"), "dir");
-  EXPECT_STREQ(StripPathName("."), "");
-  EXPECT_STREQ(StripPathName(".."), "");
-  EXPECT_STREQ(StripPathName(nullptr), "");
   EXPECT_EQ(std::string(StripPathName(std::string(200, 'n').c_str())), std::string(127, 'n'));
 }
 
@@ -141,12 +98,8 @@ TEST(PathSplitters, KeepTheirResultsInDistinctBuffers) {
   char* ext = StripExt("q.r");
   char* pathName = StripPathName("dir/n.x");
   char* gen = GenName("gen name");
-  EXPECT_STREQ(dir, "/a/b");
-  EXPECT_STREQ(name, "c.d.e");
-  EXPECT_STREQ(noExt, "c");
-  EXPECT_STREQ(ext, "q");
-  EXPECT_STREQ(pathName, "x");
-  EXPECT_STREQ(gen, "GenName");
+  EXPECT_EQ(std::string(dir) + "|" + name + "|" + noExt + "|" + ext + "|" + pathName + "|" + gen,
+            "/a/b|c.d.e|c|q|x|GenName");
   // A new call overwrites only its own buffer.
   EXPECT_EQ(StripFn("/other/file"), dir);
   EXPECT_STREQ(dir, "/other");
@@ -155,116 +108,91 @@ TEST(PathSplitters, KeepTheirResultsInDistinctBuffers) {
 
 // ===== Searches =====
 
-TEST(SkipSpace, SkipsLeadingWhiteSpace) {
-  char text[] = " \t\r\n x y";
+TEST(Searches, SkipSpaceAndStrLenTreatNullAsEmpty) {
+  char text[] = " \t\r\n x y", none[] = "  ";
   EXPECT_EQ(SkipSpace(text), text + 5);
-  char none[] = "  ";
   EXPECT_EQ(SkipSpace(none), none + 2);
   EXPECT_EQ(SkipSpace(nullptr), nullptr);
-}
-
-TEST(StrLen, CountsCharactersAndTreatsNullAsEmpty) {
   EXPECT_EQ(StrLen("abc"), 3);
   EXPECT_EQ(StrLen(""), 0);
   EXPECT_EQ(StrLen(nullptr), 0);
 }
 
-TEST(StrChr, SkipsBackslashEscapedCharacters) {
+TEST(Searches, StrChrSkipsBackslashEscapedCharactersAndStopsAtALoneFinalBackslash) {
   const char* text = "a\\,b,";
   EXPECT_EQ(StrChr(text, ','), text + 4);
   EXPECT_EQ(StrChr(text, 'a'), text);
   EXPECT_EQ(StrChr(text, '\\'), nullptr);
   EXPECT_EQ(StrChr("\\,", ','), nullptr);
   EXPECT_EQ(StrChr(nullptr, ','), nullptr);
-}
-
-TEST(StrChr, StopsAtALoneFinalBackslash) {
   // The byte after the terminator holds the sought character: it must not be reached.
-  const char text[] = {'a', 'b', '\\', '\0', 'x', '\0'};
-  EXPECT_EQ(StrChr(text, 'x'), nullptr);
+  const char cut[] = {'a', 'b', '\\', '\0', 'x', '\0'};
+  EXPECT_EQ(StrChr(cut, 'x'), nullptr);
 }
 
-TEST(StrNChr, FindsTheNthOccurrence) {
-  const char* text = "a,b,c";
-  EXPECT_EQ(StrNChr(text, ',', 1), text + 1);
-  EXPECT_EQ(StrNChr(text, ',', 2), text + 3);
-  EXPECT_EQ(StrNChr(text, ',', 3), nullptr);
-  EXPECT_EQ(StrNChr(text, ',', 0), nullptr);
+TEST(Searches, NthOccurrencesCountOverlappingOnesFromOne) {
+  const char* commas = "a,b,c";
+  EXPECT_EQ(StrNChr(commas, ',', 1), commas + 1);
+  EXPECT_EQ(StrNChr(commas, ',', 2), commas + 3);
+  EXPECT_EQ(StrNChr(commas, ',', 3), nullptr);
+  EXPECT_EQ(StrNChr(commas, ',', 0), nullptr);
   EXPECT_EQ(StrNChr(nullptr, ',', 1), nullptr);
+  const char* as = "aaaa";
+  EXPECT_EQ(StrNStr(as, "aa", 1), as);
+  EXPECT_EQ(StrNStr(as, "aa", 3), as + 2);
+  EXPECT_EQ(StrNStr(as, "aa", 4), nullptr);
+  EXPECT_EQ(StrNStr(as, "aa", 0), nullptr);
+  EXPECT_EQ(StrNStr("", "aa", 1), nullptr);
+  EXPECT_EQ(StrNStr(nullptr, "aa", 1), nullptr);
 }
 
-TEST(StrStr, FindsTheFirstOccurrenceAndNeverTheEmptyPattern) {
+TEST(Searches, StrStrAndStrCaseStrNeverFindTheEmptyPattern) {
   const char* text = "abc";
   EXPECT_EQ(StrStr(text, "b"), text + 1);
   EXPECT_EQ(StrStr(text, ""), nullptr);
   EXPECT_EQ(StrStr(text, "x"), nullptr);
   EXPECT_EQ(StrStr(nullptr, "b"), nullptr);
   EXPECT_EQ(StrStr(text, nullptr), nullptr);
-}
-
-TEST(StrNStr, CountsOverlappingOccurrences) {
-  const char* text = "aaaa";
-  EXPECT_EQ(StrNStr(text, "aa", 1), text);
-  EXPECT_EQ(StrNStr(text, "aa", 3), text + 2);
-  EXPECT_EQ(StrNStr(text, "aa", 4), nullptr);
-  EXPECT_EQ(StrNStr(text, "aa", 0), nullptr);
-  EXPECT_EQ(StrNStr("", "aa", 1), nullptr);
-  EXPECT_EQ(StrNStr(nullptr, "aa", 1), nullptr);
-}
-
-TEST(StrCaseStr, IgnoresCase) {
-  const char* text = "xabcx";
-  EXPECT_EQ(StrCaseStr(text, "ABC"), text + 1);
-  EXPECT_EQ(StrCaseStr(text, "Cx"), text + 3);
-  EXPECT_EQ(StrCaseStr(text, "abd"), nullptr);
-  EXPECT_EQ(StrCaseStr(text, ""), nullptr);
+  const char* mixed = "xabcx";  // StrCaseStr ignores case
+  EXPECT_EQ(StrCaseStr(mixed, "ABC"), mixed + 1);
+  EXPECT_EQ(StrCaseStr(mixed, "Cx"), mixed + 3);
+  EXPECT_EQ(StrCaseStr(mixed, "abd"), nullptr);
+  EXPECT_EQ(StrCaseStr(mixed, ""), nullptr);
   EXPECT_EQ(StrCaseStr(nullptr, "a"), nullptr);
 }
 
 // ===== Filters and names =====
 
-TEST(StripAllBackslashes, RemovesEveryBackslashInPlace) {
+TEST(Filters, BackslashesAndNonPrintingCharactersAreRemovedInPlace) {
   char text[] = "a\\\\b\\c\\";
   EXPECT_EQ(StripAllBackslashes(text), text);
   EXPECT_STREQ(text, "abc");
   EXPECT_EQ(StripAllBackslashes(nullptr), nullptr);
-}
-
-TEST(StripNonPrint, KeepsOnlyPrintableCharactersWhateverTheFlag) {
-  char text[] = "a\tb\r\nc\x01 d\x7f";
-  EXPECT_EQ(StripNonPrint(text, 0), text);
-  EXPECT_STREQ(text, "abc d");
-  char again[] = "x\r\ny";
+  char controls[] = "a\tb\r\nc\x01 d\x7f", again[] = "x\r\ny";
+  EXPECT_EQ(StripNonPrint(controls, 0), controls);  // whatever the flag
+  EXPECT_STREQ(controls, "abc d");
   EXPECT_STREQ(StripNonPrint(again, 1), "xy");
   EXPECT_EQ(StripNonPrint(nullptr, 0), nullptr);
 }
 
-TEST(GenName, JoinsCapitalisedWordsFromTheFirstLetter) {
+TEST(GenName, JoinsCapitalisedWordsFromTheFirstLetterCutTo254Characters) {
   EXPECT_STREQ(GenName("  my printer-2 name"), "MyPrinter2Name");
   EXPECT_STREQ(GenName("42 HP laserJET"), "HpLaserjet");
   EXPECT_STREQ(GenName("a 3x"), "A3x");
   EXPECT_STREQ(GenName("--- 12"), "");
   EXPECT_STREQ(GenName(nullptr), "");
-}
-
-TEST(GenName, CutsTheNameTo254Characters) {
-  std::string words;
-  for (int i = 0; i < 100; ++i) words += "abc ";
-  std::string expected;
-  for (int i = 0; i < 100; ++i) expected += "Abc";
+  std::string words, expected;
+  for (int i = 0; i < 100; ++i) words += "abc ", expected += "Abc";
   EXPECT_EQ(std::string(GenName(words.c_str())), expected.substr(0, 254));
 }
 
-TEST(SetVarContent, CopiesBytesForwardOrReversed) {
+TEST(SetVarContent, CopiesBytesForwardOrReversedAlsoInPlace) {
   const unsigned char src[4] = {1, 2, 3, 4};
   unsigned char dst[4] = {};
   SetVarContent(dst, src, 4, 1);
   EXPECT_EQ(std::string(dst, dst + 4), std::string("\4\3\2\1"));
   SetVarContent(dst, src, 4, 0);
   EXPECT_EQ(std::string(dst, dst + 4), std::string("\1\2\3\4"));
-}
-
-TEST(SetVarContent, ReversesInPlace) {
   unsigned char bytes[5] = {1, 2, 3, 4, 5};
   SetVarContent(bytes, bytes, 5, 1);
   EXPECT_EQ(std::string(bytes, bytes + 5), std::string("\5\4\3\2\1"));
@@ -279,17 +207,11 @@ TEST(MaxD, ReturnsTheSecondValueUnlessTheFirstIsGreater) {
   EXPECT_FALSE(std::signbit(MaxD(-0.0, 0.0)));
 }
 
-TEST(CvtFloatFormat, ConvertsBetweenInchCentimetreAndPoint) {
-  EXPECT_EQ(CvtFloatFormat(72.0f, 2, 0), 1.0f);
-  EXPECT_EQ(CvtFloatFormat(1.0f, 0, 1), 2.54f);
-  EXPECT_EQ(CvtFloatFormat(5.08f, 1, 0), 2.0f);
-  EXPECT_EQ(CvtFloatFormat(2.0f, 0, 2), 144.0f);
-  EXPECT_EQ(CvtFloatFormat(2.54f, 1, 2), 72.0f);
-  EXPECT_EQ(CvtFloatFormat(36.0f, 2, 1), 1.27f);
-}
-
-TEST(CvtFloatFormat, LeavesOtherPairsUnchanged) {
-  EXPECT_EQ(CvtFloatFormat(3.5f, 1, 1), 3.5f);
-  EXPECT_EQ(CvtFloatFormat(3.5f, 0, 3), 3.5f);
-  EXPECT_EQ(CvtFloatFormat(3.5f, -1, 0), 3.5f);
+TEST(CvtFloatFormat, ConvertsBetweenInchCentimetreAndPointAndLeavesOtherPairs) {
+  // Units: 0 inch, 1 centimetre, 2 point.
+  const struct { float value; int from, to; float result; } rows[] = {
+      {72.0f, 2, 0, 1.0f}, {1.0f, 0, 1, 2.54f}, {5.08f, 1, 0, 2.0f}, {2.0f, 0, 2, 144.0f},
+      {2.54f, 1, 2, 72.0f}, {36.0f, 2, 1, 1.27f}, {3.5f, 1, 1, 3.5f}, {3.5f, 0, 3, 3.5f}, {3.5f, -1, 0, 3.5f},
+  };
+  for (const auto& r : rows) EXPECT_EQ(CvtFloatFormat(r.value, r.from, r.to), r.result) << r.from << "->" << r.to;
 }
