@@ -1,5 +1,5 @@
-// ComList_test.cpp - behaviour of the command table: its entries, where commands
-// are found (system directories before PATH), lazy and bulk resolution, listings.
+// ComList_test.cpp - behaviour of the command table: where commands are found (system
+// directories before PATH), lazy and bulk resolution, the formatted commands, listings.
 #include "SysCmd/SysCmd.h"
 
 #include "MemMgr/MemMgr.h"
@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -18,6 +17,7 @@
 namespace {
 
 using testutil::Take;
+using Texts = std::vector<std::string>;  // a braced list is evaluated in order
 
 // Runs body in a child process, so that the one-time resolution and the changed
 // table stay there; the texts body gives, in order, joined by '|'.
@@ -30,43 +30,9 @@ std::string InChild(Body body) {
   }).out;
 }
 
-using Texts = std::vector<std::string>;  // a braced list is evaluated in order
-
 std::string Text(const char* text) { return text != nullptr ? text : "(null)"; }
 std::string Num(int n) { return std::to_string(n); }
-
 void SetPath(const std::string& path) { setenv("PATH", path.c_str(), 1); }
-
-struct Row {
-  const char* name;
-  const char* flags;
-  int wait;
-};
-
-// The table as the installer's callers know it, by index.
-const Row kTable[COM_LIST_SIZE - 1] = {
-    {"", "", 0},           {"", "", 0},           {"cancel", "", 2},     {"cat", "", 0},
-    {"chgrp", "", 0},      {"chmod", "", 0},      {"chown", "", 0},      {"clear", "", 0},
-    {"compress", "", 0},   {"cp", "-p", 0},       {"cp", "-pr", 0},      {"cupsd", "", 0},
-    {"id", "", 0},         {"echo", "", 0},       {"eject", "-f", 1},    {"eject", "-q", 1},
-    {"file", "", 0},       {"ln", "", 0},         {"lp", "", 0},         {"lpc", "", 1},
-    {"lpr", "", 0},        {"lprm", "", 1},       {"lpstat", "", 1},     {"ls", "", 0},
-    {"kill", "-KILL", 0},  {"mv", "-f", 0},       {"mkdir", "-p", 0},    {"more", "", 0},
-    {"ping", "", 0},       {"rm", "-f", 0},       {"rm", "-rf", 0},      {"sh", "", 0},
-    {"sleep", "", 0},      {"tar", "cvfp", 0},    {"tar", "xvfp", 0},    {"touch", "", 0},
-    {"uncompress", "", 0}, {"whoami", "", 0},     {"zcat", "", 0},       {"uname", "", 0},
-    {"sed", "", 0},        {"du", "-s", 0},       {"checkpc", "", 0},    {"lpd", "", 0},
-    {"pkgadd", "", 1},     {"pkginfo", "", 0},    {"pkgrm", "", 1},      {"accept", "", 1},
-    {"disable", "", 1},    {"enable", "", 1},     {"lpadmin", "", 1},    {"lpfilter", "", 1},
-    {"lpsched", "", 1},    {"lpshut", "", 1},     {"lpsystem", "", 1},   {"ps", "-ace", 0},
-    {"bar", "", 0},        {"df", "", 0},         {"lpq", "-P", 0},      {"ypcat", "", 0},
-    {"reject", "", 1},     {"pmadm", "", 1},      {"sacadm", "", 1},     {"volcheck", "", 0},
-    {"capture", "", 0},    {"lpset", "", 1},      {"instnetpr", "", 1},  {"piomkpq", "", 0},
-    {"piomisc_ext", "", 0}, {"piomisc_base", "", 0}, {"lsallq", "", 0},  {"mkque", "", 0},
-    {"mkquedev", "", 0},   {"rmque", "", 0},      {"rmquedev", "", 0},   {"piochdfq", "", 0},
-    {"enq", "", 0},        {"lsquedev", "", 0},   {"lsque", "", 0},      {"startsrc", "", 1},
-    {"stopsrc", "", 0},    {"lssrc", "", 0},
-};
 
 constexpr int LS = 23;
 constexpr int RM_RF = 30;
@@ -75,49 +41,15 @@ constexpr int LSALLQ = 70;  // AIX queue tools: on no host of these tests
 constexpr int MKQUE = 71;
 constexpr int LSQUE = 78;
 
-// The names of a blank-delimited list, sorted; empty when its form is wrong.
-std::vector<std::string> Names(const std::string& list) {
-  std::vector<std::string> names;
-  if (list.size() < 2 || list.front() != ' ' || list.back() != ' ') return names;
-  if (list.find("  ") != std::string::npos) return names;
-  std::istringstream in(list);
-  for (std::string n; in >> n;) names.push_back(n);
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 }  // namespace
-
-// ===== The table =====
-
-TEST(ComListTable, HoldsEveryEntryWithItsNameDefaultArgumentsAndWait) {
-  for (int i = 0; i < COM_LIST_SIZE - 1; ++i) {
-    SCOPED_TRACE(i);
-    ASSERT_NE(ComList[i].pName, nullptr);
-    ASSERT_NE(ComList[i].pFlags, nullptr);
-    EXPECT_STREQ(ComList[i].pName, kTable[i].name);
-    EXPECT_STREQ(ComList[i].pFlags, kTable[i].flags);
-    EXPECT_EQ(ComList[i].Wait, kTable[i].wait);
-  }
-  EXPECT_EQ(ComList[82].pName, nullptr);  // ends the table
-  EXPECT_STREQ(SearchPaths, "/usr/sbin:/usr/bin:/bin:/sbin:/etc:/usr/etc");
-}
 
 // ===== Bulk resolution =====
 
-TEST(InitSysCmdList, FindsCommandsInTheSystemDirectoriesBeforePath) {
-  testutil::ScratchDir path;
-  ASSERT_TRUE(testutil::WriteFile(path / "cat", "#!/bin/sh\n"));
-  EXPECT_EQ(InChild([&] {
-              SetPath(path.path());
-              InitSysCmdList();
-              return Texts{Text(ComList[3].pPath), Take(GetCmd(3)), Num(flInitSysCmd), Text(getenv("SHELL"))};
-            }),
-            "/usr/bin|/usr/bin/cat |0|/usr/bin/sh ");
-}
-
-TEST(InitSysCmdList, SearchesPathInOrderSkipsEmptyElementsAndTestsOnlyForAnEntry) {
+TEST(InitSysCmdList, FindsCommandsInTheSystemDirectoriesBeforePathAndSearchesPathInOrder) {
+  EXPECT_EQ(ComList[82].pName, nullptr);  // ends the table
+  EXPECT_STREQ(SearchPaths, "/usr/sbin:/usr/bin:/bin:/sbin:/etc:/usr/etc");
   testutil::ScratchDir first, second;
+  ASSERT_TRUE(testutil::WriteFile(first / "cat", "#!/bin/sh\n"));
   // Not executable, and a directory: presence of the name is the only test.
   ASSERT_TRUE(testutil::WriteFile(first / "lsque", "not a program\n"));
   ASSERT_TRUE(testutil::WriteFile(second / "lsque", "#!/bin/sh\n"));
@@ -125,12 +57,11 @@ TEST(InitSysCmdList, SearchesPathInOrderSkipsEmptyElementsAndTestsOnlyForAnEntry
   EXPECT_EQ(InChild([&] {
               SetPath("::" + first.path() + "::" + second.path() + ":");
               InitSysCmdList();
-              return Texts{Text(ComList[LSQUE].pPath), Text(ComList[MKQUE].pPath), Text(ComList[LSALLQ].pPath)};
+              return Texts{Text(ComList[3].pPath), Take(GetCmd(3)), Num(flInitSysCmd), Text(getenv("SHELL")),
+                           Text(ComList[LSQUE].pPath), Text(ComList[MKQUE].pPath), Text(ComList[LSALLQ].pPath)};
             }),
-            first.path() + "|" + second.path() + "|(null)");
-}
-
-TEST(InitSysCmdList, WithPathUnsetSearchesOnlyTheSystemDirectoriesWithoutLogNoDots) {
+            "/usr/bin|/usr/bin/cat |0|/usr/bin/sh |" + first.path() + "|" + second.path() + "|(null)");
+  // Without PATH only the system directories, without log no dots.
   EXPECT_EQ(InChild([&] {
               unsetenv("PATH");
               flUseLog = 0;
@@ -225,24 +156,26 @@ TEST(GetDirFileList, ListsEveryEntryDotsIncludedEachAfterOneBlankOrIsNull) {
   ASSERT_EQ(mkdir((dir / "bb").c_str(), 0755), 0);
   ASSERT_EQ(symlink("/no/such", (dir / "dangling").c_str()), 0);
   const std::string list = Take(GetDirFileList(dir.path().c_str()));
-  EXPECT_EQ(list.size(), std::string(" . .. a bb dangling ").size());
-  EXPECT_EQ(Names(list), (std::vector<std::string>{".", "..", "a", "bb", "dangling"}));
+  // One blank before each name and after the last, no doubled blank.
+  ASSERT_EQ(list.size(), std::string(" . .. a bb dangling ").size());
+  EXPECT_TRUE(list.front() == ' ' && list.back() == ' ' && list.find("  ") == std::string::npos) << list;
+  std::istringstream in(list);
+  std::vector<std::string> names;
+  for (std::string n; in >> n;) names.push_back(n);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{".", "..", "a", "bb", "dangling"}));
   EXPECT_GT(FindToken("bb", list.c_str()), 0);
   // Null for a directory that cannot be opened.
   EXPECT_EQ(GetDirFileList((dir / "none").c_str()), nullptr);
   EXPECT_EQ(GetDirFileList((dir / "a").c_str()), nullptr);
   EXPECT_EQ(GetDirFileList(nullptr), nullptr);
-}
-
-TEST(ReadDir, GivesEachNameThenNull) {
-  testutil::ScratchDir dir;
-  ASSERT_TRUE(testutil::WriteFile(dir / "only", ""));
+  // ReadDir gives each name, then null.
   DIR* d = opendir(dir.path().c_str());
   ASSERT_NE(d, nullptr);
-  std::vector<std::string> names;
+  names.clear();
   while (char* name = ReadDir(d)) names.push_back(name);
   closedir(d);
   std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<std::string>{".", "..", "only"}));
+  EXPECT_EQ(names, (std::vector<std::string>{".", "..", "a", "bb", "dangling"}));
   EXPECT_EQ(ReadDir(nullptr), nullptr);
 }
