@@ -58,9 +58,7 @@ class FakeTools : public ::testing::Test {
     for (auto& [index, path] : saved_) ComList[index].pPath = path;
   }
   void Fake(int index, const char* script = PRINTER) {
-    std::string prog = dir_ / ComList[index].pName;
-    ASSERT_TRUE(testutil::WriteFile(prog, script));
-    ASSERT_EQ(chmod(prog.c_str(), 0755), 0);
+    ASSERT_TRUE(testutil::WriteTool(dir_ / ComList[index].pName, script));
     if (!saved_.count(index)) saved_[index] = ComList[index].pPath;
     ComList[index].pPath = fakeDir_.data();
   }
@@ -97,7 +95,7 @@ TEST_F(GetSysPsIdListTest, KeepsOnlyProcessesWhoseCommandColumnIsExactlyTheName)
 
 TEST(GetSysPsIdListHost, FindsAChildProcessInTheRealProcessTable) {
   testutil::ScratchDir dir;
-  pid_t pid = SpawnNamed(dir.path(), "kandusleeper");
+  const pid_t pid = SpawnNamed(dir.path(), "kandusleeper");
   ASSERT_GT(pid, 0);
   usleep(200000);  // let the child exec under its name
   EXPECT_EQ(Take(GetSysPsIdList("kandusleeper")), " " + std::to_string(pid) + " ");
@@ -108,7 +106,7 @@ TEST(GetSysPsIdListHost, FindsAChildProcessInTheRealProcessTable) {
 
 using CheckProcTableForExecsTest = FakeTools;
 
-TEST_F(CheckProcTableForExecsTest, ReportsTheRunningProgramsInListOrderOrNull) {
+TEST_F(CheckProcTableForExecsTest, ReportsTheRunningProgramsInListOrderOrNullAndCutsALongListAtANameBoundary) {
   Fake(PS);
   Output(PS, PsLine(42, "tvadmin") + PsLine(471, "tvqadmin") + PsLine(43, "tvadmin"));
   EXPECT_EQ(Take(CheckProcTableForExecs("TavloD,tvadmin")), "tvadmin ( 42 43 )\n");
@@ -117,10 +115,6 @@ TEST_F(CheckProcTableForExecsTest, ReportsTheRunningProgramsInListOrderOrNull) {
   EXPECT_EQ(CheckProcTableForExecs(",TavloD,qmf,"), nullptr);
   EXPECT_EQ(CheckProcTableForExecs(""), nullptr);
   EXPECT_EQ(CheckProcTableForExecs(nullptr), nullptr);
-}
-
-TEST_F(CheckProcTableForExecsTest, ALongListIsCutAtANameBoundary) {
-  Fake(PS);
   Output(PS, PsLine(7, "tvadm") + PsLine(8, "tvadmin"));
   // "tvadmin" straddles the 511-character limit: it is dropped, not looked up as "tvadm".
   EXPECT_EQ(CheckProcTableForExecs((std::string(505, 'x') + ",tvadmin").c_str()), nullptr);
@@ -150,7 +144,7 @@ TEST_F(CheckProcTableForExecsTest, AFullReportEndsWithTheProgramsThatFit) {
 
 using KillProcessByNameTest = FakeTools;
 
-TEST_F(KillProcessByNameTest, KillsEveryProcessOfTheNameAndNoOther) {
+TEST_F(KillProcessByNameTest, KillsEveryProcessOfTheNameAndNoOtherNorTheGroupForAnIdOfZero) {
   pid_t a = SpawnNamed(work_.path(), "victim");
   pid_t b = SpawnNamed(work_.path(), "victim");
   pid_t other = SpawnNamed(work_.path(), "bystander");
@@ -167,10 +161,6 @@ TEST_F(KillProcessByNameTest, KillsEveryProcessOfTheNameAndNoOther) {
   }
   EXPECT_EQ(waitpid(other, nullptr, WNOHANG), 0);  // still running
   EndSpawned(other);
-}
-
-TEST_F(KillProcessByNameTest, NeverSignalsTheProcessGroupForAnIdOfZero) {
-  Fake(PS);
   Output(PS, "  0 TS   19 ?        00:00:00 victim\n");
   // In a child of its own process group: signalling group 0 would kill the child.
   EXPECT_EXIT(
@@ -185,7 +175,7 @@ TEST_F(KillProcessByNameTest, NeverSignalsTheProcessGroupForAnIdOfZero) {
 
 using GetDiskSpaceTest = FakeTools;
 
-TEST_F(GetDiskSpaceTest, TakesTheColumnWhoseHeadingBeginsWithAvailInAnyCase) {
+TEST_F(GetDiskSpaceTest, TakesTheColumnWhoseHeadingBeginsWithAvailInAnyCaseAndTellsWhetherItExists) {
   Fake(DF);
   Output(DF, std::string(DF_HEADING) + "/dev/sda1        1000   400       600  40% /\n");
   DiskSpaceInfo info;
@@ -196,11 +186,7 @@ TEST_F(GetDiskSpaceTest, TakesTheColumnWhoseHeadingBeginsWithAvailInAnyCase) {
   Output(DF, "Device AVAILABLE Size\nd0 77.5 100\n");
   EXPECT_EQ(GetDiskSpace("/", &info), 1);
   EXPECT_EQ(info.Avail, 77.5);
-}
-
-TEST_F(GetDiskSpaceTest, TheResultTellsWhetherTheAvailFieldLookedAtExists) {
-  Fake(DF);
-  DiskSpaceInfo info;
+  // The result tells whether the avail field looked at exists.
   info.Avail = 99;
   Output(DF, "Filesystem 1K-blocks Used Free\n/dev/sda1 1000 400 600\n");  // no avail heading
   EXPECT_EQ(GetDiskSpace("/", &info), 0);
@@ -214,13 +200,9 @@ TEST_F(GetDiskSpaceTest, TheResultTellsWhetherTheAvailFieldLookedAtExists) {
   EXPECT_EQ(GetDiskSpace("/", &info), 1);  // a heading alone: nothing available
   EXPECT_EQ(info.Avail, 0);
   EXPECT_STREQ(info.Text, "");
-}
-
-TEST_F(GetDiskSpaceTest, ADataLineLongerThanTextIsCutTo511Characters) {
-  Fake(DF);
-  std::string data = "/dev/" + std::string(1000, 'v') + " 1000 400 600 40% /\n";
+  // A data line longer than Text is cut to 511 characters.
+  const std::string data = "/dev/" + std::string(1000, 'v') + " 1000 400 600 40% /\n";
   Output(DF, DF_HEADING + data);
-  DiskSpaceInfo info;
   EXPECT_EQ(GetDiskSpace("/", &info), 1);
   EXPECT_EQ(std::string(info.Text), data.substr(0, 511));
   EXPECT_EQ(info.Avail, 600);
@@ -237,7 +219,7 @@ TEST(GetDiskSpaceHost, MeasuresTheRootWithTheRealDf) {
 
 using AvailSpaceTest = FakeTools;
 
-TEST_F(AvailSpaceTest, CountsTheSpaceTheNamedFileTakesAsAvailable) {
+TEST_F(AvailSpaceTest, CountsTheSpaceTheNamedFileTakesAsAvailableAndClimbsToAnExistingAncestor) {
   Fake(DF, EXISTING_DF);
   Fake(DU);
   Output(DF, std::string(DF_HEADING) + "/dev/sda1 1000 900 100 90% /\n");
@@ -248,30 +230,23 @@ TEST_F(AvailSpaceTest, CountsTheSpaceTheNamedFileTakesAsAvailable) {
   EXPECT_EQ(Args(DU), "-s " + work_.path() + "/old.tar\n-s " + work_.path() + "/old.tar\n");
   // A file that is not there counts nothing.
   EXPECT_EQ(AvailSpace(work_.path().c_str(), "none.tar", 101), 0);
-}
-
-TEST_F(AvailSpaceTest, AMissingDirectoryIsAnsweredForItsNearestExistingAncestor) {
-  Fake(DF, EXISTING_DF);
-  Fake(DU);
-  Output(DF, std::string(DF_HEADING) + "/dev/sda1 1000 900 100 90% /\n");
+  // A missing directory is answered for its nearest existing ancestor.
+  ASSERT_EQ(unlink((dir_ / "df.args").c_str()), 0);
+  ASSERT_EQ(unlink((dir_ / "du.args").c_str()), 0);
   EXPECT_EQ(AvailSpace((work_ / "new/deeper").c_str(), "old.tar", 100), 1);
   const std::string& w = work_.path();
   EXPECT_EQ(Args(DF), w + "/new/deeper\n" + w + "/new\n" + w + "\n");
   EXPECT_EQ(Args(DU), "");
 }
 
-TEST_F(AvailSpaceTest, TheClimbStopsAtTheRootOrTheCurrentDirectory) {
+TEST_F(AvailSpaceTest, TheClimbStopsAtTheRootOrTheCurrentDirectoryAndDUPathReadsTheFigure) {
   Fake(DF);  // prints nothing at all
   EXPECT_EQ(AvailSpace("/kandu-none/x", nullptr, 0), 0);
   EXPECT_EQ(Args(DF), "/kandu-none/x\n/kandu-none\n/\n");
   ASSERT_EQ(unlink((dir_ / "df.args").c_str()), 0);
   EXPECT_EQ(AvailSpace("a/b", nullptr, 0), 0);
   EXPECT_EQ(Args(DF), "a/b\na\n.\n");
-}
-
-using DUPathTest = FakeTools;
-
-TEST_F(DUPathTest, ReadsTheFigureBeforeThePathAndZeroWithoutOutput) {
+  // DUPath reads the figure before the path, 0 without output.
   Fake(DU);
   EXPECT_EQ(DUPath("/x"), 0);
   Output(DU, "1234\t/x\n");
