@@ -13,6 +13,7 @@
 using dbmtest::Bytes;
 using dbmtest::Hex;
 using dbmtest::LegacyRecord;
+using testutil::Take;
 
 namespace {
 
@@ -27,37 +28,37 @@ class DbmRecords : public dbmtest::DbmTest {
   int Put(const char* name, const char* key, const std::string& value) {
     return DbmPutRecord(name, key, value.data(), static_cast<int>(value.size()));
   }
+  // What fn writes to standard error.
+  template <typename F>
+  std::string Err(F fn) {
+    testing::internal::CaptureStderr();
+    fn();
+    return testing::internal::GetCapturedStderr();
+  }
 };
 
-TEST_F(DbmRecords, StoresTheRecordBytesWithLengthsInHostOrder) {
+TEST_F(DbmRecords, StoresTheRecordBytesWithLengthsInHostOrderInANewDbFolderFileOfMode666) {
   ASSERT_EQ(Put("s", "a", "xyz"), 1);
   // L = 7 and k = 2, little-endian on this host; the payload 02 00 'a' 00 'x' 'y' 'z'
   // is stored as the XOR chain with its last byte plain.
   EXPECT_EQ(Hex(Read(DbFile("s"))), Hex(Bytes({0x07, 0x00, 0x02, 0x61, 0x61, 0x78, 0x01, 0x03, 0x7a})));
   EXPECT_EQ(Get("s", "a"), "xyz");
-}
-
-TEST_F(DbmRecords, NewDatabaseGetsModeSixSixSixAndLeavesNoTemporaryFile) {
-  ASSERT_EQ(Put("m", "k", "v"), 1);
+  EXPECT_FALSE(testutil::Exists(Path("db/s.xdb_new")));  // no temporary file is left
   struct stat st;
-  ASSERT_EQ(stat(DbFile("m").c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0666u);
-  EXPECT_NE(stat(Path("db/m.xdb_new").c_str(), &st), 0);
-  ASSERT_EQ(chmod(DbFile("m").c_str(), 0640), 0);
-  ASSERT_EQ(Put("m", "k2", "v"), 1);
-  ASSERT_EQ(stat(DbFile("m").c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0640u);  // a rewrite keeps the file's mode
+  ASSERT_EQ(stat(Path("db").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISDIR(st.st_mode));
+  EXPECT_EQ(testutil::Mode(DbFile("s")), 0666);
+  ASSERT_EQ(chmod(DbFile("s").c_str(), 0640), 0);
+  ASSERT_EQ(Put("s", "k2", "v"), 1);
+  EXPECT_EQ(testutil::Mode(DbFile("s")), 0640);  // a rewrite keeps the file's mode
 }
 
-TEST_F(DbmRecords, ReplacingAKeyLeavesOneRecordAtTheEnd) {
+TEST_F(DbmRecords, ReplacingAKeyLeavesOneRecordAtTheEndAndKeysMatchExactly) {
   ASSERT_EQ(Put("r", "a", "1"), 1);
   ASSERT_EQ(Put("r", "b", "2"), 1);
   ASSERT_EQ(Put("r", "a", "33"), 1);
   EXPECT_EQ(Hex(Read(DbFile("r"))), Hex(LegacyRecord("b", "2") + LegacyRecord("a", "33")));
   EXPECT_EQ(Get("r", "a"), "33");
-}
-
-TEST_F(DbmRecords, KeysMatchExactlyNotByPrefix) {
   ASSERT_EQ(Put("p", "abc", "long"), 1);
   EXPECT_EQ(DbmGetRecordSize("p", "ab"), 0);
   EXPECT_EQ(Get("p", "ab"), "");
@@ -78,13 +79,12 @@ TEST_F(DbmRecords, MissingArgumentsAndMissingDatabaseFindNothing) {
   EXPECT_EQ(DbmGetRecordList("none", ",", ","), nullptr);
   EXPECT_EQ(DbmGetDbLinkList("none", ""), nullptr);
   EXPECT_EQ(DbmCopyRecord("none", "a", "b"), 0);
-}
-
-TEST_F(DbmRecords, PutCreatesTheDbFolderOfTheCurrentDirectory) {
-  ASSERT_EQ(Put("c", "a", "v"), 1);
-  struct stat st;
-  ASSERT_EQ(stat(Path("db").c_str(), &st), 0);
-  EXPECT_TRUE(S_ISDIR(st.st_mode));
+  EXPECT_EQ(DbmGetDbList(0), nullptr);  // no db folder
+  // Paths longer than the limit are refused.
+  std::string name(DBM_PATH_SIZE, 'n');
+  EXPECT_EQ(Put(name.c_str(), "a", "v"), 0);
+  EXPECT_EQ(OpenDataBase(name.c_str(), "xdb", "rb", 0), nullptr);
+  EXPECT_EQ(Get(name.c_str(), "a"), "");
 }
 
 TEST_F(DbmRecords, RecordsLongerThanTheReadableLimitAreRefused) {
@@ -93,24 +93,21 @@ TEST_F(DbmRecords, RecordsLongerThanTheReadableLimitAreRefused) {
   ASSERT_EQ(Put("big", "k", most), 1);
   EXPECT_EQ(Get("big", "k"), most);
   std::string before = Read(DbFile("big"));
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(Put("big", "k", most + "v"), 0);
-  EXPECT_EQ(Put("big", "other", std::string(70000, 'x')), 0);
-  std::string err = testing::internal::GetCapturedStderr();
+  std::string err = Err([&] {
+    EXPECT_EQ(Put("big", "k", most + "v"), 0);
+    EXPECT_EQ(Put("big", "other", std::string(70000, 'x')), 0);
+  });
   EXPECT_NE(err.find("too large"), std::string::npos) << err;
   EXPECT_EQ(Read(DbFile("big")), before);
 }
 
-TEST_F(DbmRecords, DeleteRecordRemovesTheExactKeyAndRewritesTheFile) {
+TEST_F(DbmRecords, DeleteRecordRemovesTheExactKeyAndDeleteRecordsEveryKeyWithThePrefix) {
   Put("d", "ab", "1");
   Put("d", "abc", "2");
   EXPECT_EQ(DbmDeleteRecord("d", "ab"), 1);
   EXPECT_EQ(Read(DbFile("d")), LegacyRecord("abc", "2"));
   EXPECT_EQ(DbmDeleteRecord("d", "zz"), 1);  // rewritten, nothing removed
   EXPECT_EQ(Read(DbFile("d")), LegacyRecord("abc", "2"));
-}
-
-TEST_F(DbmRecords, DeleteRecordsRemovesEveryKeyWithThePrefix) {
   for (const char* k : {"a", "ab", "abc", "abx", "b"}) Put("x", k, k);
   EXPECT_EQ(DbmDeleteRecords("x", "ab"), 1);
   EXPECT_EQ(Read(DbFile("x")), LegacyRecord("a", "a") + LegacyRecord("b", "b"));
@@ -124,11 +121,8 @@ TEST_F(DbmRecords, DeleteRecordsReportsAFailedRename) {
   ASSERT_EQ(rename(DbFile("x").c_str(), Path("saved").c_str()), 0);
   ASSERT_EQ(mkdir(DbFile("x").c_str(), 0777), 0);
   ASSERT_EQ(mkdir((DbFile("x") + "/keep").c_str(), 0777), 0);
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(DbmDeleteRecords("x", "a"), 0);
-  EXPECT_NE(testing::internal::GetCapturedStderr().find("can't rename"), std::string::npos);
-  struct stat st;
-  EXPECT_NE(stat(Path("db/x.xdb_new").c_str(), &st), 0);  // no leftover
+  EXPECT_NE(Err([] { EXPECT_EQ(DbmDeleteRecords("x", "a"), 0); }).find("can't rename"), std::string::npos);
+  EXPECT_FALSE(testutil::Exists(Path("db/x.xdb_new")));  // no leftover
 }
 
 TEST_F(DbmRecords, DamagedFileIsNeverRewrittenWithoutItsTail) {
@@ -137,49 +131,32 @@ TEST_F(DbmRecords, DamagedFileIsNeverRewrittenWithoutItsTail) {
   std::string damaged = LegacyRecord("a", "1") + Bytes({0xff, 0x00}) + "junk" + LegacyRecord("c", "3");
   Write(DbFile("bad"), damaged);
   EXPECT_EQ(Get("bad", "a"), "1");  // what lies before the damage stays readable
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(Put("bad", "n", "new"), 0);
-  EXPECT_EQ(DbmDeleteRecord("bad", "a"), 0);
-  EXPECT_EQ(DbmDeleteRecords("bad", "a"), 0);
-  std::string err = testing::internal::GetCapturedStderr();
+  std::string err = Err([&] {
+    EXPECT_EQ(Put("bad", "n", "new"), 0);
+    EXPECT_EQ(DbmDeleteRecord("bad", "a"), 0);
+    EXPECT_EQ(DbmDeleteRecords("bad", "a"), 0);
+  });
   EXPECT_NE(err.find("corrupt record at byte 7"), std::string::npos) << err;
   EXPECT_EQ(Read(DbFile("bad")), damaged);
-}
-
-TEST_F(DbmRecords, ARecordWhoseKeyDoesNotFitItsPayloadIsDamage) {
-  MakeDb();
-  // k = 9 in a payload of L = 5.
-  std::string payload = Bytes({9, 0, 'a', 0, 'v'});
-  std::string bad = Bytes({5, 0}) + dbmtest::Chain(payload);
-  Write(DbFile("k"), LegacyRecord("z", "1") + bad);
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(Put("k", "y", "2"), 0);
-  testing::internal::GetCapturedStderr();
+  // A record whose key (k = 9) does not fit its payload (L = 5) is damage too.
+  Write(DbFile("k"), LegacyRecord("z", "1") + Bytes({5, 0}) + dbmtest::Chain(Bytes({9, 0, 'a', 0, 'v'})));
+  Err([&] { EXPECT_EQ(Put("k", "y", "2"), 0); });
   EXPECT_EQ(DbmGetRecordSize("k", "a"), 0);
   EXPECT_EQ(Get("k", "z"), "1");
 }
 
-TEST_F(DbmRecords, CopyRecordStoresTheValueUnderTheNewKey) {
+TEST_F(DbmRecords, CopyRecordListsAndTheWalkFindRecordsByKey) {
   Put("cp", "from", "value");
   EXPECT_EQ(DbmCopyRecord("cp", "from", "to"), 1);
   EXPECT_EQ(Get("cp", "to"), "value");
   EXPECT_EQ(Get("cp", "from"), "value");
   EXPECT_EQ(DbmCopyRecord("cp", "missing", "x"), 0);
-}
-
-TEST_F(DbmRecords, RecordListPutsTheSeparatorBeforeEveryKeyThenTheClosingText) {
+  // The record list puts the separator before every key, then the closing text.
   Put("l", "x", "1");
   Put("l", "y", "2");
-  char* list = DbmGetRecordList("l", ",", ",");
-  ASSERT_NE(list, nullptr);
-  EXPECT_STREQ(list, ",x,y,");
-  PutMem(list);
-  list = DbmGetRecordList("l", " ", "");
-  EXPECT_STREQ(list, " x y");
-  PutMem(list);
-}
-
-TEST_F(DbmRecords, LinkListHoldsTheRecordsWhoseKeyContainsThePattern) {
+  EXPECT_EQ(Take(DbmGetRecordList("l", ",", ",")), ",x,y,");
+  EXPECT_EQ(Take(DbmGetRecordList("l", " ", "")), " x y");
+  // The link list holds the records whose key contains the pattern.
   Put("ll", "netA", "one");
   Put("ll", "lp0", "two");
   Put("ll", "xnety", "three");
@@ -193,18 +170,14 @@ TEST_F(DbmRecords, LinkListHoldsTheRecordsWhoseKeyContainsThePattern) {
   EXPECT_EQ(list->pNext->pNext, nullptr);
   DbmFreeDbLinkList(list);
   EXPECT_EQ(DbmGetDbLinkList("ll", "zzz"), nullptr);
-}
-
-TEST_F(DbmRecords, NextRecordWalksTheFileOncePerRun) {
+  // The next-record walk goes through the file once per run.
   Ent2Get = 0;
-  Put("n", "a", "first");
-  Put("n", "b", "second");
   char buf[64] = {};
-  EXPECT_EQ(DbmGetNextRecord("n", buf), 5);
-  EXPECT_EQ(std::string(buf, 5), "first");
-  EXPECT_EQ(DbmGetNextRecord("n", buf), 6);
-  EXPECT_EQ(std::string(buf, 6), "second");
-  EXPECT_EQ(DbmGetNextRecord("n", buf), 0);
+  EXPECT_EQ(DbmGetNextRecord("l", buf), 1);
+  EXPECT_EQ(std::string(buf, 1), "1");
+  EXPECT_EQ(DbmGetNextRecord("l", buf), 1);
+  EXPECT_EQ(std::string(buf, 1), "2");
+  EXPECT_EQ(DbmGetNextRecord("l", buf), 0);
   EXPECT_EQ(Ent2Get, 2);
   Ent2Get = 0;
 }
@@ -223,17 +196,9 @@ TEST_F(DbmRecords, DbListNamesTheXdbFilesInDirectoryOrder) {
     blank += " " + n.substr(0, 1);
   }
   closedir(d);
-  char* list = DbmGetDbList(0);
-  ASSERT_NE(list, nullptr);
-  EXPECT_EQ(std::string(list), comma);
-  PutMem(list);
-  list = DbmGetDbList(1);
-  ASSERT_NE(list, nullptr);
-  EXPECT_EQ(std::string(list), blank);
-  PutMem(list);
+  EXPECT_EQ(Take(DbmGetDbList(0)), comma);
+  EXPECT_EQ(Take(DbmGetDbList(1)), blank);
 }
-
-TEST_F(DbmRecords, DbListIsNullWithoutADbFolder) { EXPECT_EQ(DbmGetDbList(0), nullptr); }
 
 TEST_F(DbmRecords, DumpPrintsLengthsAndThePayloadAfterK) {
   Write(Path("dump.db"), LegacyRecord("a", "x\ny") + LegacyRecord("key", "v"));
@@ -242,7 +207,7 @@ TEST_F(DbmRecords, DumpPrintsLengthsAndThePayloadAfterK) {
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "7 2 ==>{a.x.y}\n7 4 ==>{key.v}\n");
 }
 
-TEST_F(DbmRecords, PutDataAndGetDataRoundTripThroughAStream) {
+TEST_F(DbmRecords, PutDataAndGetDataRoundTripThroughAStreamAndRefuseAShortOrOverlongRecord) {
   FILE* f = std::tmpfile();
   ASSERT_NE(f, nullptr);
   char rec[DBM_REC_BUF_SIZE] = {};
@@ -254,48 +219,27 @@ TEST_F(DbmRecords, PutDataAndGetDataRoundTripThroughAStream) {
   rec[0] = static_cast<char>(0xf8);
   rec[1] = static_cast<char>(0xff);
   EXPECT_EQ(PutData(f, rec), 0);
+  const std::string cut = LegacyRecord("a", "xyz");
+  std::fwrite(cut.data(), 1, cut.size() - 1, f);  // a record one byte short
   std::rewind(f);
   char back[DBM_REC_BUF_SIZE] = {};
   ASSERT_EQ(GetData(f, back), 1);
   EXPECT_EQ(std::string(back + 2, payload.size()), payload);
-  EXPECT_EQ(GetData(f, back), 0);
+  EXPECT_EQ(GetData(f, back), 0);  // the short record
+  EXPECT_EQ(GetData(f, back), 0);  // the end of the file
   std::fclose(f);
 }
 
-TEST_F(DbmRecords, GetDataRefusesAShortRecord) {
-  FILE* f = std::tmpfile();
-  ASSERT_NE(f, nullptr);
-  std::string rec = LegacyRecord("a", "xyz");
-  std::fwrite(rec.data(), 1, rec.size() - 1, f);
-  std::rewind(f);
-  char back[DBM_REC_BUF_SIZE];
-  EXPECT_EQ(GetData(f, back), 0);
-  std::fclose(f);
-}
-
-TEST_F(DbmRecords, NewDataBaseReplacesALinkPlantedAtTheTemporaryName) {
+TEST_F(DbmRecords, NewDataBaseReplacesALinkPlantedAtTheTemporaryNameAndRenameStaysInTheDbFolder) {
   MakeDb();
   Write(Path("victim"), "precious");
   ASSERT_EQ(symlink(Path("victim").c_str(), Path("db/t.xdb_new").c_str()), 0);
   ASSERT_EQ(Put("t", "a", "v"), 1);
   EXPECT_EQ(Read(Path("victim")), "precious");
   EXPECT_EQ(Read(DbFile("t")), LegacyRecord("a", "v"));
-}
-
-TEST_F(DbmRecords, RenameDataBaseMovesWithinTheDbFolder) {
-  Put("rn", "a", "v");
-  EXPECT_EQ(RenameDataBase("rn", "xdb", "bak"), 1);
-  EXPECT_EQ(Read(Path("db/rn.bak")), LegacyRecord("a", "v"));
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(RenameDataBase("rn", "xdb", "bak"), 0);
-  testing::internal::GetCapturedStderr();
-}
-
-TEST_F(DbmRecords, PathsLongerThanTheLimitAreRefused) {
-  std::string name(DBM_PATH_SIZE, 'n');
-  EXPECT_EQ(Put(name.c_str(), "a", "v"), 0);
-  EXPECT_EQ(OpenDataBase(name.c_str(), "xdb", "rb", 0), nullptr);
-  EXPECT_EQ(Get(name.c_str(), "a"), "");
+  EXPECT_EQ(RenameDataBase("t", "xdb", "bak"), 1);
+  EXPECT_EQ(Read(Path("db/t.bak")), LegacyRecord("a", "v"));
+  Err([] { EXPECT_EQ(RenameDataBase("t", "xdb", "bak"), 0); });
 }
 
 }  // namespace
