@@ -6,6 +6,8 @@
 #include <gmock/gmock.h>
 
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 #include <sys/utsname.h>
 
@@ -55,40 +57,77 @@ class PkgList : public ::testing::Test {
   std::string w, pkg, d;
 };
 
-// ----- commands -----
+// ----- commands and attributes -----
 
-TEST_F(PkgList, CommentsAndEmptyLinesRunNothing) {
-  EXPECT_EQ(Run("# copy the tools\n\n   \n#\n# c tool\n"), 0);
-  EXPECT_EQ(pkgtest::LogText(), "");
-  EXPECT_FALSE(Exists(d + "/tool"));
-}
-
-TEST_F(PkgList, HashGluedToAWordIsACopyOfTheNextWordAndATabSeparatesNothing) {
+// Each row runs in an empty product directory D (holding only inD), then the log and
+// the files (paths from the scratch directory; "<absent>": nothing there) are compared.
+TEST_F(PkgList, EachLineRunsItsCommandsThenItsAttributesOnTheProductFile) {
+  const std::string absent = "<absent>", dest = dir / "opt/x", long600(600, 'n');
+  using Files = std::vector<std::pair<std::string, std::string>>;
+  using Modes = std::vector<std::pair<std::string, int>>;
+  const struct {
+    const char* what;
+    std::string inD, list, log;
+    Files files = {};
+    Modes modes = {};
+  } rows[] = {
+      {"comments and empty lines run nothing", "", "# copy the tools\n\n   \n#\n# c tool\n", "", {{"D/tool", absent}}},
+      {"a hash glued to a word copies the next word; a tab separates", "", "#copy the tools\nc\ttool x\n",
+       Copy("the") + Copy("x"), {{"D/the", "x"}}},
+      {"files and trees copied, files touched", "", "c tool\ndir tree\nt stamp\ninstall tool\n",
+       Copy("tool") + Line(kCpTree, pkg + "/tree " + d) + Line(kTouch, d + "/stamp") + Copy("tool"),
+       {{"D/tool", "a c\n"}, {"D/tree/sub/f", "f\n"}, {"D/stamp", ""}}},
+      {"dirto copies elsewhere, its attributes work on the product copy", "",
+       "dir tree\ndirto tree " + dest + " mode 700\n",
+       Line(kCpTree, pkg + "/tree " + d) + Line(kCpTree, pkg + "/tree " + dest) + Line(kChmod, "700 " + d + "/tree"),
+       {{"opt/x/sub/f", "f\n"}}, {{"D/tree", 0700}}},
+      {"m and s without the file in place", "", "m name mode 700\ns name mode 700\n", "", {{"D/name", absent}}},
+      {"m and s with the file in place", "name", "m name mode 700\ns name mode 750\n",
+       Line(kChmod, "700 " + d + "/name") + Line(kChmod, "750 " + d + "/name"), {}, {{"D/name", 0750}}},
+      {"checkps with nothing running goes on with the line", ",tvnothing,", "checkps ,tvnothing, mode 700\nc tool\n",
+       Line(kChmod, "700 " + d + "/,tvnothing,") + Copy("tool")},
+      {"mode, owner and group", "", "c tool mode 700 owner nobody group nogroup\n",
+       Copy("tool") + Line(kChmod, "700 " + d + "/tool") + Line(kChown, "-R nobody " + d + "/tool") +
+           Line(kChgrp, "-R nogroup " + d + "/tool"),
+       {{"D/tool", "a c\n"}}, {{"D/tool", 0700}}},
+      {"an attribute without value and unknown attributes run nothing", "", "c tool mode\nc tool color red mode 700\n",
+       Copy("tool") + Copy("tool") + Line(kChmod, "700 " + d + "/tool")},
+      {"the first sed takes the rest of the line", "", "c tool sed -e s/a/b/ -e 's/c/d/'  \n",
+       Copy("tool") + Line(kSed, "-e s/a/b/ -e 's/c/d/'   " + d + "/tool > /tmp/setup.tmp 2>>/tmp/setup.log #"),
+       {{"D/tool", "b d\n"}, {"/tmp/setup.tmp", absent}}},
+      {"a continued line reads as one line", "", "c tool \\\n  mode 700\n",
+       Copy("tool") + Line(kChmod, "700 " + d + "/tool")},
+      {"a command lacking a word is skipped with a warning", "", "c\ndirto tree\nv\nv >=\ncheckps\nnewdir\nm  \nc tool\n",
+       "WARNING: pkg.list: 'c' lacks its name, line skipped: c\n"
+       "WARNING: pkg.list: 'dirto' lacks its destination, line skipped: dirto tree\n"
+       "WARNING: pkg.list: 'v' lacks its operator, line skipped: v\n"
+       "WARNING: pkg.list: 'v' lacks its release, line skipped: v >=\n"
+       "WARNING: pkg.list: 'checkps' lacks its list of programs, line skipped: checkps\n"
+       "WARNING: pkg.list: 'newdir' lacks its name, line skipped: newdir\n"
+       "WARNING: pkg.list: 'm' lacks its name, line skipped: m  \n" + Copy("tool")},
+      {"a line longer than the reader takes is skipped whole", "", "c tool mode 700 " + long600 + " mode 777\nc tool\n",
+       "WARNING: pkg.list: line longer than 510 characters skipped: c tool mode 700 " + long600.substr(0, 44) +
+           "...\n" + Copy("tool"),
+       {}, {{"D/tool", 0644}}},
+  };
   ASSERT_TRUE(WriteFile(pkg + "/the", "x"));
   ASSERT_TRUE(WriteFile(pkg + "/x", "x"));
-  EXPECT_EQ(Run("#copy the tools\nc\ttool x\n"), 0);
-  EXPECT_EQ(pkgtest::LogText(), Copy("the") + Copy("x"));
-  EXPECT_TRUE(Exists(d + "/the"));
-}
-
-TEST_F(PkgList, CopiesFilesAndTreesAndTouchesFiles) {
-  EXPECT_EQ(Run("c tool\ndir tree\nt stamp\ninstall tool\n"), 0);
-  EXPECT_EQ(pkgtest::LogText(), Copy("tool") + Line(kCpTree, pkg + "/tree " + d) +
-                                    Line(kTouch, d + "/stamp") + Copy("tool"));
-  EXPECT_EQ(ReadFile(d + "/tool"), "a c\n");
-  EXPECT_EQ(ReadFile(d + "/tree/sub/f"), "f\n");
-  EXPECT_TRUE(Exists(d + "/stamp"));
-}
-
-TEST_F(PkgList, DirtoCopiesElsewhereAndItsAttributesWorkOnTheProductCopy) {
-  const std::string dest = dir / "opt/x";
   ASSERT_EQ(mkdir((dir / "opt").c_str(), 0755), 0);
-  EXPECT_EQ(Run("dir tree\ndirto tree " + dest + " mode 700\n"), 0);
-  EXPECT_EQ(pkgtest::LogText(), Line(kCpTree, pkg + "/tree " + d) +
-                                    Line(kCpTree, pkg + "/tree " + dest) +
-                                    Line(kChmod, "700 " + d + "/tree"));
-  EXPECT_EQ(ReadFile(dest + "/sub/f"), "f\n");
-  EXPECT_EQ(Mode(d + "/tree"), 0700);
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.what);
+    ASSERT_EQ(std::system(("rm -rf " + d + " " + dest + " && mkdir " + d).c_str()), 0);
+    if (!r.inD.empty()) {
+      ASSERT_TRUE(WriteFile(d + "/" + r.inD, "n"));
+    }
+    pkgtest::ClearLog();
+    EXPECT_EQ(Run(r.list), 0);
+    EXPECT_EQ(pkgtest::LogText(), r.log);
+    for (const auto& [name, content] : r.files) {
+      const std::string path = name[0] == '/' ? name : dir / name;
+      EXPECT_EQ(Exists(path) ? ReadFile(path) : absent, content) << path;
+    }
+    for (const auto& [name, mode] : r.modes) EXPECT_EQ(Mode(dir / name), mode) << name;
+  }
 }
 
 TEST_F(PkgList, FailedCopyIsLoggedAndTheListGoesOn) {
@@ -100,15 +139,6 @@ TEST_F(PkgList, FailedCopyIsLoggedAndTheListGoesOn) {
   EXPECT_TRUE(Exists(d + "/tool"));
 }
 
-TEST_F(PkgList, MAndSWorkOnlyOnFilesAlreadyInPlace) {
-  EXPECT_EQ(Run("m name mode 700\ns name mode 700\n"), 0);
-  EXPECT_EQ(pkgtest::LogText(), "");
-  ASSERT_TRUE(WriteFile(d + "/name", "n"));
-  EXPECT_EQ(Run("m name mode 700\ns name mode 750\n"), 0);
-  EXPECT_EQ(pkgtest::LogText(), Line(kChmod, "700 " + d + "/name") + Line(kChmod, "750 " + d + "/name"));
-  EXPECT_EQ(Mode(d + "/name"), 0750);
-}
-
 TEST_F(PkgList, NewdirMakesTheDirectoryWith775ThenItsAttributesOnlyWhenItIsMissing) {
   EXPECT_EQ(Run("newdir spool/in mode 777\n"), 0);
   EXPECT_EQ(pkgtest::LogText(), Line(kMkdir, d + "/spool/in") + Line(kChmod, "775 " + d + "/spool/in") +
@@ -118,12 +148,6 @@ TEST_F(PkgList, NewdirMakesTheDirectoryWith775ThenItsAttributesOnlyWhenItIsMissi
   EXPECT_EQ(Run("newdir spool/in mode 700\n"), 0);
   EXPECT_EQ(pkgtest::LogText(), "");
   EXPECT_EQ(Mode(d + "/spool/in"), 0777);
-}
-
-TEST_F(PkgList, CheckpsWithNothingRunningGoesOnWithTheLine) {
-  ASSERT_TRUE(WriteFile(d + "/,tvnothing,", "x"));
-  EXPECT_EQ(Run("checkps ,tvnothing, mode 700\nc tool\n"), 0);
-  EXPECT_EQ(pkgtest::LogText(), Line(kChmod, "700 " + d + "/,tvnothing,") + Copy("tool"));
 }
 
 TEST_F(PkgList, QuittingAtCheckpsStopsTheList) {
@@ -141,17 +165,6 @@ TEST_F(PkgList, QuittingAtCheckpsStopsTheList) {
   EXPECT_EQ(pkgtest::LogText(), Copy("tool"));
 }
 
-// ----- attributes -----
-
-TEST_F(PkgList, ModeOwnerAndGroupWorkOnTheProductFile) {
-  EXPECT_EQ(Run("c tool mode 700 owner nobody group nogroup\n"), 0);
-  EXPECT_EQ(pkgtest::LogText(), Copy("tool") + Line(kChmod, "700 " + d + "/tool") +
-                                    Line(kChown, "-R nobody " + d + "/tool") +
-                                    Line(kChgrp, "-R nogroup " + d + "/tool"));
-  EXPECT_EQ(Mode(d + "/tool"), 0700);
-  EXPECT_EQ(ReadFile(d + "/tool"), "a c\n");
-}
-
 TEST_F(PkgList, PairsAfterNameStillWorkOnTheOldNameAndAFailureThereEndsTheRun) {
   EXPECT_EXIT(Run("c tool name tool2 mode 755\n"), testing::ExitedWithCode(1), "");
   const std::string log = pkgtest::LogText();
@@ -161,20 +174,6 @@ TEST_F(PkgList, PairsAfterNameStillWorkOnTheOldNameAndAFailureThereEndsTheRun) {
   EXPECT_THAT(log, HasSubstr("ERROR: command exited with status 1\n"));
   EXPECT_TRUE(Exists(d + "/tool2"));
   EXPECT_FALSE(Exists(d + "/tool"));
-}
-
-TEST_F(PkgList, AttributeWithoutValueAndUnknownAttributesRunNothing) {
-  EXPECT_EQ(Run("c tool mode\nc tool color red mode 700\n"), 0);
-  EXPECT_EQ(pkgtest::LogText(), Copy("tool") + Copy("tool") + Line(kChmod, "700 " + d + "/tool"));
-}
-
-TEST_F(PkgList, FirstSedTakesTheRestOfTheLineAndTheEditedTextReplacesTheFile) {
-  EXPECT_EQ(Run("c tool sed -e s/a/b/ -e 's/c/d/'  \n"), 0);
-  EXPECT_EQ(ReadFile(d + "/tool"), "b d\n");
-  EXPECT_EQ(pkgtest::LogText(),
-            Copy("tool") + Line(kSed, "-e s/a/b/ -e 's/c/d/'   " + d +
-                                          "/tool > /tmp/setup.tmp 2>>/tmp/setup.log #"));
-  EXPECT_FALSE(Exists("/tmp/setup.tmp"));
 }
 
 TEST_F(PkgList, LaterSedTakesOneWordAndTheModeOfTheFileIsKept) {
@@ -327,19 +326,6 @@ TEST_F(PkgList, ReleaseConditionsCompareByteWiseAndChain) {
 
 // ----- lines that can't be carried out -----
 
-TEST_F(PkgList, LineWhoseCommandLacksAWordIsSkippedWithAWarning) {
-  EXPECT_EQ(Run("c\ndirto tree\nv\nv >=\ncheckps\nnewdir\nm  \nc tool\n"), 0);
-  EXPECT_EQ(pkgtest::LogText(),
-            "WARNING: pkg.list: 'c' lacks its name, line skipped: c\n"
-            "WARNING: pkg.list: 'dirto' lacks its destination, line skipped: dirto tree\n"
-            "WARNING: pkg.list: 'v' lacks its operator, line skipped: v\n"
-            "WARNING: pkg.list: 'v' lacks its release, line skipped: v >=\n"
-            "WARNING: pkg.list: 'checkps' lacks its list of programs, line skipped: checkps\n"
-            "WARNING: pkg.list: 'newdir' lacks its name, line skipped: newdir\n"
-            "WARNING: pkg.list: 'm' lacks its name, line skipped: m  \n" +
-                Copy("tool"));
-}
-
 TEST_F(PkgList, CommandLineTooLongForTheRunnerEndsTheRunWithNothingRun) {
   pAppDir = SaveStr_((d + "/" + std::string(8300, 'x')).c_str());
   EXPECT_EXIT(Run("c tool\n"), testing::ExitedWithCode(1),
@@ -359,20 +345,6 @@ TEST_F(PkgList, DoubleQuoteInACommandLineEndsTheRunWithNothingRunOrMade) {
   EXPECT_EXIT(Run("newdir a\"b mode 777\n"), testing::ExitedWithCode(1), refused + "mkdir " + d + "/a\"b");
   EXPECT_EQ(pkgtest::LogText(), refused + "mkdir " + d + "/a\"b\n");
   EXPECT_FALSE(Exists(d + "/a"));
-}
-
-TEST_F(PkgList, LineLongerThanTheReaderTakesIsSkippedWhole) {
-  const std::string name(600, 'n');
-  EXPECT_EQ(Run("c tool mode 700 " + name + " mode 777\nc tool\n"), 0);
-  EXPECT_EQ(pkgtest::LogText(),
-            "WARNING: pkg.list: line longer than 510 characters skipped: c tool mode 700 " +
-                name.substr(0, 44) + "...\n" + Copy("tool"));
-  EXPECT_EQ(Mode(d + "/tool"), 0644);
-}
-
-TEST_F(PkgList, ContinuedLineReadsAsOneLine) {
-  EXPECT_EQ(Run("c tool \\\n  mode 700\n"), 0);
-  EXPECT_EQ(pkgtest::LogText(), Copy("tool") + Line(kChmod, "700 " + d + "/tool"));
 }
 
 TEST_F(PkgList, ListThatCannotBeOpenedEndsTheProgramWithStatus0) {
