@@ -164,23 +164,18 @@ class ScriptFiles : public ::testing::Test {
   ScratchDir dir;
 };
 
-TEST_F(ScriptFiles, QueueScriptsAndLauncherMatchTheGoldenFiles) {
+TEST_F(ScriptFiles, QueueScriptsAndLauncherMatchTheGoldenFilesAndAreValidForDashAndBash) {
   // Leftovers longer than the scripts show that the files are rewritten whole.
-  for (const char* name : {"print", "driver", "qmf", "launcher"})
-    ASSERT_TRUE(WriteFile(dir / name, std::string(20000, 'x')));
+  const char* const names[] = {"print", "driver", "qmf", "launcher"};
+  for (const char* name : names) ASSERT_TRUE(WriteFile(dir / name, std::string(20000, 'x')));
   Generate("/var/spool/Kandu/tvnn", "/usr/Kandu/tvnn", "tool");
   ExpectGolden(dir / "print", "KanduPrinttvnn");
   ExpectGolden(dir / "driver", "v4DriverScript");
   ExpectGolden(dir / "qmf", "KanduQMF");
   ExpectGolden(dir / "launcher", "launcher");
-  for (const char* name : {"print", "driver", "qmf", "launcher"})
+  for (const char* name : names) {
     EXPECT_EQ(pkgtest::Mode(dir / name), 0755) << name;
-}
-
-TEST_F(ScriptFiles, ScriptsAreValidForDashAndBash) {
-  Generate("/var/spool/x", "/d", "n");
-  for (const char* shell : {"/bin/sh", "/bin/dash", "/bin/bash"}) {
-    for (const char* name : {"print", "driver", "qmf", "launcher"})
+    for (const char* shell : {"/bin/sh", "/bin/dash", "/bin/bash"})
       EXPECT_EQ(RunIn(dir.path(), {shell, "-n", dir / name}, {"PATH=/usr/bin:/bin"}), 0) << shell << " -n " << name;
   }
 }
@@ -225,28 +220,22 @@ class PrintconfLink : public ::testing::Test {
   const std::string bin = dir / "bin";
 };
 
-TEST_F(PrintconfLink, LPRngHostWithUtilityDirectoryGetsTheLink) {
-  ASSERT_EQ(std::system(("mkdir -p " + util).c_str()), 0);
-  Create(true);
-  const std::string args = "-s " + dir / "Kandu/tvnn/KanduPrinttvnn " + util + "/KanduPrinttvnn";
-  EXPECT_EQ(pkgtest::LogText(), pkgtest::CmdLine(17, args) + "\n");
-  EXPECT_EQ(pkgtest::LinkText(util + "/KanduPrinttvnn"), dir / "Kandu/tvnn/KanduPrinttvnn");
-}
-
-TEST_F(PrintconfLink, ExistingEntryIsLeftAlone) {
-  ASSERT_EQ(std::system(("mkdir -p " + util).c_str()), 0);
-  ASSERT_EQ(symlink("/nowhere", (util + "/KanduPrinttvnn").c_str()), 0);
-  Create(true);
-  EXPECT_EQ(pkgtest::LogText(), "");
-  EXPECT_EQ(pkgtest::LinkText(util + "/KanduPrinttvnn"), "/nowhere");
-}
-
-TEST_F(PrintconfLink, NoLinkWithoutUtilityDirectoryOrWithoutLPRng) {
+TEST_F(PrintconfLink, OnlyAnLPRngHostWithTheUtilityDirectoryGetsTheLinkAndAnEntryThereIsLeftAlone) {
   Create(true);
   ASSERT_EQ(std::system(("mkdir -p " + util).c_str()), 0);
   Create(false);
   EXPECT_EQ(pkgtest::LogText(), "");
   EXPECT_FALSE(pkgtest::Exists(util + "/KanduPrinttvnn"));
+  Create(true);
+  const std::string args = "-s " + dir / "Kandu/tvnn/KanduPrinttvnn " + util + "/KanduPrinttvnn";
+  EXPECT_EQ(pkgtest::LogText(), pkgtest::CmdLine(17, args) + "\n");
+  EXPECT_EQ(pkgtest::LinkText(util + "/KanduPrinttvnn"), dir / "Kandu/tvnn/KanduPrinttvnn");
+  ASSERT_EQ(unlink((util + "/KanduPrinttvnn").c_str()), 0);
+  ASSERT_EQ(symlink("/nowhere", (util + "/KanduPrinttvnn").c_str()), 0);
+  pkgtest::ClearLog();
+  Create(true);
+  EXPECT_EQ(pkgtest::LogText(), "");
+  EXPECT_EQ(pkgtest::LinkText(util + "/KanduPrinttvnn"), "/nowhere");
 }
 
 // ----- the scripts at work -----
@@ -335,53 +324,79 @@ class ScriptRun : public ::testing::TestWithParam<const char*> {
 
 INSTANTIATE_TEST_SUITE_P(Shells, ScriptRun, ::testing::Values("/bin/dash", "/bin/bash"));
 
-// Print queue script
-
-TEST_P(ScriptRun, PrintAixRunsAixInterfaceInToolPathWithEveryArgument) {
-  Flags(" AIX ");
-  EXPECT_EQ(Run(dir.path(), app + "/KanduPrinttvnn", {"-Pq", "two words", "x"}), 4);
-  EXPECT_EQ(Calls("AixInterface"),
-            "cwd=" + app + "\narg=-Pq\narg=two\narg=words\narg=x\nPATH=/usr/bin:/bin\nstdin=\n");
-}
-
-TEST_P(ScriptRun, PrintBsdPrintsStandardInputForTheQueueOfTheCurrentDirectory) {
-  Flags(" BSD ");
-  EXPECT_EQ(Run(queue, app + "/KanduPrinttvnn", {"-w132", "-l66"}, {}, dir / "job"), 3);
-  EXPECT_EQ(Calls("tvrtvnntty"), "cwd=" + queue + "\narg=-dlp1\narg=-f\nPATH=/usr/bin:/bin\nstdin=job data\n");
-  EXPECT_EQ(ReadFile(queue + "/tavlotvnn.log"), "tool output\n");
-}
-
-TEST_P(ScriptRun, PrintLprngTurnsTheSpoolerArgumentsIntoOptionsAndFullPaths) {
-  Flags(" LPRng ");
-  EXPECT_EQ(Run(dir / "home/u", app + "/KanduPrinttvnn",
-                {"-Plp1", "-d/var/spool/lpd/lp1", "-edfA001,dfB002", "-Zduplex,landscape", "-njoe", "-hhost1"}),
-            0);  // the tool failed with 3, the script ends with 0
-  EXPECT_EQ(Calls("tvrtvnntty"), "cwd=" + app +
-                                     "\narg=-dlp1\narg=-f\narg=-oduplex\narg=-olandscape"
-                                     "\narg=/var/spool/lpd/lp1/dfA001\narg=/var/spool/lpd/lp1/dfB002"
-                                     "\nPATH=/usr/bin:/bin\nTavloFileSourceDir=" + dir / "home/u" + "\nstdin=\n");
-}
-
-TEST_P(ScriptRun, PrintV5CutsTheTitleAndTakesTheFilesFromTheSixthArgument) {
-  Flags(" V5 ");
-  EXPECT_EQ(Run(dir.path(), AsQueue("KanduPrinttvnn"),
-                {"lp1-12", "joe", "report ###123", "2", "nobanner duplex", dir / "job", "f2"}), 3);
-  EXPECT_EQ(Calls("tvrtvnntty"), "cwd=" + app + "\narg=-dlp1\narg=-i\narg=" + dir / "job" +
-                                     "\ncontent=job data\narg=f2\n"
-                                     "PATH=/usr/sbin:/usr/bin\nTavloCopies=2\nTavloOption_list=nobanner duplex\n"
-                                     "TavloPrinter=lp1\nTavloRequest_id=lp1-12\nTavloTitle=report \n"
-                                     "TavloUser_name=joe\nstdin=\n");
-}
-
-TEST_P(ScriptRun, PrintCupsTakesThePrinterFromTheEnvironmentAndKeepsTheTitle) {
-  Flags(" CUPS ");
-  EXPECT_EQ(Run(dir.path(), AsQueue("KanduPrinttvnn"), {"7", "ann", "report ###123", "1", "media=A4", dir / "job"},
-                {"PRINTER=laser"}), 3);
-  EXPECT_EQ(Calls("tvrtvnntty"), "cwd=" + app + "\narg=-dlaser\narg=-i\narg=" + dir / "job" +
-                                     "\ncontent=job data\n"
-                                     "PATH=/usr/sbin:/usr/bin\nPRINTER=laser\nTavloCopies=1\n"
-                                     "TavloOption_list=media=A4\nTavloPrinter=laser\nTavloRequest_id=7\n"
-                                     "TavloTitle=report ###123\nTavloUser_name=ann\nstdin=\n");
+// Each row: the flags, the script run under its own name or as the queue lp1, the
+// directory it starts in, its arguments, environment and input, its exit status and
+// what the tool it runs recorded (once, or three times for qmf, which succeeds at its
+// third call).
+TEST_P(ScriptRun, EachScriptDrivesItsToolForEverySpooler) {
+  const std::string job = dir / "job", home = dir / "home/u", modules = app + "/lib/gtk/modules/etc/";
+  const struct {
+    const char* flags;
+    const char* script;
+    bool asQueue;
+    std::string cwd;
+    std::vector<std::string> args, env;
+    std::string in;
+    int status;
+    const char* tool;
+    std::string call;
+  } rows[] = {
+      {" AIX ", "KanduPrinttvnn", false, dir.path(), {"-Pq", "two words", "x"}, {}, "/dev/null", 4, "AixInterface",
+       "cwd=" + app + "\narg=-Pq\narg=two\narg=words\narg=x\nPATH=/usr/bin:/bin\nstdin=\n"},
+      // BSD: standard input for the queue of the current directory.
+      {" BSD ", "KanduPrinttvnn", false, queue, {"-w132", "-l66"}, {}, job, 3, "tvrtvnntty",
+       "cwd=" + queue + "\narg=-dlp1\narg=-f\nPATH=/usr/bin:/bin\nstdin=job data\n"},
+      // LPRng: the spooler's arguments become options and full paths; the tool failed
+      // with 3, the script ends with 0.
+      {" LPRng ", "KanduPrinttvnn", false, home,
+       {"-Plp1", "-d/var/spool/lpd/lp1", "-edfA001,dfB002", "-Zduplex,landscape", "-njoe", "-hhost1"}, {}, "/dev/null",
+       0, "tvrtvnntty",
+       "cwd=" + app + "\narg=-dlp1\narg=-f\narg=-oduplex\narg=-olandscape\narg=/var/spool/lpd/lp1/dfA001"
+       "\narg=/var/spool/lpd/lp1/dfB002\nPATH=/usr/bin:/bin\nTavloFileSourceDir=" + home + "\nstdin=\n"},
+      // V5 cuts the title and takes the files from the sixth argument.
+      {" V5 ", "KanduPrinttvnn", true, dir.path(), {"lp1-12", "joe", "report ###123", "2", "nobanner duplex", job, "f2"},
+       {}, "/dev/null", 3, "tvrtvnntty",
+       "cwd=" + app + "\narg=-dlp1\narg=-i\narg=" + job + "\ncontent=job data\narg=f2\nPATH=/usr/sbin:/usr/bin"
+       "\nTavloCopies=2\nTavloOption_list=nobanner duplex\nTavloPrinter=lp1\nTavloRequest_id=lp1-12"
+       "\nTavloTitle=report \nTavloUser_name=joe\nstdin=\n"},
+      // CUPS takes the printer from the environment and keeps the title.
+      {" CUPS ", "KanduPrinttvnn", true, dir.path(), {"7", "ann", "report ###123", "1", "media=A4", job},
+       {"PRINTER=laser"}, "/dev/null", 3, "tvrtvnntty",
+       "cwd=" + app + "\narg=-dlaser\narg=-i\narg=" + job + "\ncontent=job data\nPATH=/usr/sbin:/usr/bin\nPRINTER=laser"
+       "\nTavloCopies=1\nTavloOption_list=media=A4\nTavloPrinter=laser\nTavloRequest_id=7\nTavloTitle=report ###123"
+       "\nTavloUser_name=ann\nstdin=\n"},
+      // The driver under AIX gets the module files and ends with 0.
+      {" AIX ", "v4DriverScript", false, dir.path(), {"a", "b"}, {}, "/dev/null", 0, "driver",
+       "cwd=" + app + "\narg=-f\narg=AIX\narg=a\narg=b\nGDK_PIXBUF_MODULE_FILE=" + modules +
+       "gtk-2.0/gdk-pixbuf.loaders\nGTK_IM_MODULE_FILE=" + modules + "gtk-2.0/gtk.immodules\nPANGO_RC_FILE=" + modules +
+       "pango/pangorc\nPATH=/usr/bin:/bin\nstdin=\n"},
+      // The driver under CUPS builds options without quotes and forces the display.
+      {" CUPS ", "v4DriverScript", true, dir.path(), {"7", "ann", "t", "1", "media=\"A4\" sides=two", job},
+       {"PRINTER=laser", "DISPLAY=other:3"}, "/dev/null", 0, "driver",
+       "cwd=" + app + "\narg=-dlaser\narg=-o\narg=media=A4\narg=-o\narg=sides=two\narg=" + job +
+       "\ncontent=job data\nDISPLAY=:0.0\nPATH=/usr/sbin:/usr/bin:/bin\nPRINTER=laser\nstdin=\n"},
+      {" AIX ", "KanduQMF", false, dir.path(), {"a"}, {}, "/dev/null", 0, "qmf",
+       "cwd=" + app + "\narg=a\nPATH=/usr/bin:/bin\nstdin=\n"},
+      // The filter under LPRng collects the files of every -f option.
+      {" LPRng ", "KanduQMF", false, queue, {"-Plp1", "-f", job, "-Jtitle", "-f", "/x/b"}, {}, "/dev/null", 0, "qmf",
+       "cwd=" + queue + "\narg=" + job + "\ncontent=job data\narg=/x/b\nPATH=/usr/bin:/bin\nstdin=\n"},
+      // The filter under V5 and CUPS passes the job in the environment and the files.
+      {" V5 ", "KanduQMF", true, dir.path(), {"9", "joe", "t ###1", "1", "o", "f1"}, {}, "/dev/null", 0, "qmf",
+       "cwd=" + app + "\narg=f1\nPATH=/usr/sbin:/usr/bin\nTavloCopies=1\nTavloOption_list=o\nTavloPrinter=lp1"
+       "\nTavloRequest_id=9\nTavloTitle=t ###1\nTavloUser_name=joe\nstdin=\n"},
+      {" CUPS ", "KanduQMF", true, dir.path(), {"9", "joe", "t", "1", "o", "f1"}, {"PRINTER=laser"}, "/dev/null", 0,
+       "qmf",
+       "cwd=" + app + "\narg=f1\nPATH=/usr/sbin:/usr/bin\nPRINTER=laser\nTavloCopies=1\nTavloOption_list=o"
+       "\nTavloPrinter=laser\nTavloRequest_id=9\nTavloTitle=t\nTavloUser_name=joe\nstdin=\n"},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(std::string(r.script) + " with" + r.flags);
+    Forget(r.tool);
+    Flags(r.flags);
+    const std::string script = r.asQueue ? AsQueue(r.script) : app + "/" + r.script;
+    EXPECT_EQ(Run(r.cwd, script, r.args, r.env, r.in), r.status);
+    EXPECT_EQ(Calls(r.tool), std::string(r.tool) == "qmf" ? r.call + r.call + r.call : r.call);
+  }
 }
 
 TEST_P(ScriptRun, PrintTakesTheLastRecognisedFlagAndWithoutOneIsV5) {
@@ -398,17 +413,6 @@ TEST_P(ScriptRun, PrintTakesTheLastRecognisedFlagAndWithoutOneIsV5) {
   EXPECT_EQ(printer("", {}), "TavloPrinter=lp1");
   EXPECT_EQ(printer(" BSD  CUPS ", {"PRINTER=p"}), "TavloPrinter=p");  // CUPS
   EXPECT_EQ(printer(" LPD ", {"PRINTER=p"}), "TavloPrinter=lp1");     // no recognised word: V5
-}
-
-// Driver queue script
-
-TEST_P(ScriptRun, DriverAixSetsTheModuleFilesAndEndsWithZero) {
-  Flags(" AIX ");
-  EXPECT_EQ(Run(dir.path(), app + "/v4DriverScript", {"a", "b"}), 0);
-  EXPECT_EQ(Calls("driver"), "cwd=" + app + "\narg=-f\narg=AIX\narg=a\narg=b\n" + "GDK_PIXBUF_MODULE_FILE=" + app +
-                                 "/lib/gtk/modules/etc/gtk-2.0/gdk-pixbuf.loaders\nGTK_IM_MODULE_FILE=" + app +
-                                 "/lib/gtk/modules/etc/gtk-2.0/gtk.immodules\nPANGO_RC_FILE=" + app +
-                                 "/lib/gtk/modules/etc/pango/pangorc\nPATH=/usr/bin:/bin\nstdin=\n");
 }
 
 TEST_P(ScriptRun, DriverDrivesLprngAndBsdAlike) {
@@ -438,24 +442,6 @@ TEST_P(ScriptRun, DriverV5PassesUserAndTitleAndSetsTheDisplayUnlessGiven) {
   EXPECT_NE(Calls("driver").find("\nDISPLAY=host:1\n"), std::string::npos);
 }
 
-TEST_P(ScriptRun, DriverCupsBuildsOptionsWithoutQuotesAndForcesTheDisplay) {
-  Flags(" CUPS ");
-  EXPECT_EQ(Run(dir.path(), AsQueue("v4DriverScript"), {"7", "ann", "t", "1", "media=\"A4\" sides=two", dir / "job"},
-                {"PRINTER=laser", "DISPLAY=other:3"}), 0);
-  EXPECT_EQ(Calls("driver"), "cwd=" + app + "\narg=-dlaser\narg=-o\narg=media=A4\narg=-o\narg=sides=two\narg=" +
-                                 dir / "job" + "\ncontent=job data\nDISPLAY=:0.0\nPATH=/usr/sbin:/usr/bin:/bin"
-                                 "\nPRINTER=laser\nstdin=\n");
-}
-
-// Filter-tool queue script: qmf runs until it ends with 0, the third call.
-
-TEST_P(ScriptRun, FilterAixRunsTheToolUntilItEndsWithZero) {
-  Flags(" AIX ");
-  EXPECT_EQ(Run(dir.path(), app + "/KanduQMF", {"a"}), 0);
-  const std::string call = "cwd=" + app + "\narg=a\nPATH=/usr/bin:/bin\nstdin=\n";
-  EXPECT_EQ(Calls("qmf"), call + call + call);
-}
-
 TEST_P(ScriptRun, FilterBsdAndLprngPrintStandardInputThroughAJobFileTheyRemove) {
   const struct { const char* flags; std::vector<std::string> args, env; std::string jobs; } rows[] = {
       {" BSD ", {}, {}, spool + "/lp1/lp1."},
@@ -472,32 +458,6 @@ TEST_P(ScriptRun, FilterBsdAndLprngPrintStandardInputThroughAJobFileTheyRemove) 
     EXPECT_FALSE(pkgtest::Exists(job));
   }
 }
-
-TEST_P(ScriptRun, FilterLprngCollectsTheFilesOfEveryFOption) {
-  Flags(" LPRng ");
-  EXPECT_EQ(Run(queue, app + "/KanduQMF", {"-Plp1", "-f", dir / "job", "-Jtitle", "-f", "/x/b"}), 0);
-  const std::string call =
-      "cwd=" + queue + "\narg=" + dir / "job" + "\ncontent=job data\narg=/x/b\nPATH=/usr/bin:/bin\nstdin=\n";
-  EXPECT_EQ(Calls("qmf"), call + call + call);
-}
-
-TEST_P(ScriptRun, FilterV5AndCupsPassTheJobInTheEnvironmentAndTheFiles) {
-  Flags(" V5 ");
-  EXPECT_EQ(Run(dir.path(), AsQueue("KanduQMF"), {"9", "joe", "t ###1", "1", "o", "f1"}), 0);
-  const std::string v5 = "cwd=" + app +
-                         "\narg=f1\nPATH=/usr/sbin:/usr/bin\nTavloCopies=1\nTavloOption_list=o\n"
-                         "TavloPrinter=lp1\nTavloRequest_id=9\nTavloTitle=t ###1\nTavloUser_name=joe\nstdin=\n";
-  EXPECT_EQ(Calls("qmf"), v5 + v5 + v5);
-  Forget("qmf");
-  Flags(" CUPS ");
-  EXPECT_EQ(Run(dir.path(), AsQueue("KanduQMF"), {"9", "joe", "t", "1", "o", "f1"}, {"PRINTER=laser"}), 0);
-  const std::string cups = "cwd=" + app +
-                           "\narg=f1\nPATH=/usr/sbin:/usr/bin\nPRINTER=laser\nTavloCopies=1\nTavloOption_list=o\n"
-                           "TavloPrinter=laser\nTavloRequest_id=9\nTavloTitle=t\nTavloUser_name=joe\nstdin=\n";
-  EXPECT_EQ(Calls("qmf"), cups + cups + cups);
-}
-
-// Launcher
 
 TEST_P(ScriptRun, LauncherRecordsTheStartDirectoryAndRunsTheToolWithItsArguments) {
   const std::string launcher = dir / "mytool";
