@@ -10,22 +10,17 @@
 
 namespace {
 
+using memtest::AllEqual;
 using memtest::AllZero;
+using memtest::CaptureFd;
 using memtest::Chain;
 using memtest::MapOf;
 using AdjustMemTest = memtest::MemTest;
 using AdjustMemFailureTest = memtest::MemTest;
 
-// True when the n bytes at p all equal c.
-bool AllEqual(const void* p, size_t n, unsigned char c) {
-  const auto* b = static_cast<const unsigned char*>(p);
-  for (size_t i = 0; i < n; ++i) {
-    if (b[i] != c) return false;
-  }
-  return true;
-}
+constexpr const char* kNoMemory = "ERROR: Unable to allocate memory\n";
 
-TEST_F(AdjustMemTest, ShrinkKeepsThePlaceAndZeroesTheReleasedNodes) {
+TEST_F(AdjustMemTest, ShrinkKeepsThePlaceAndZeroesTheReleasedNodesAndTheSameNodeCountChangesNothing) {
   char* p = static_cast<char*>(GetMem(100));  // four nodes
   std::memset(p, 'a', 128);
   MemBlock* b = pMemB;
@@ -41,16 +36,11 @@ TEST_F(AdjustMemTest, ShrinkKeepsThePlaceAndZeroesTheReleasedNodes) {
   EXPECT_EQ(b->FreeNodes, 2044);
   EXPECT_TRUE(AllEqual(p, 64, 'a'));
   EXPECT_TRUE(AllZero(p + 64, 64));
-  PutMem(p);
-}
-
-TEST_F(AdjustMemTest, SameNodeCountReturnsThePointerUntouched) {
-  char* p = static_cast<char*>(GetMem(100));
   std::memset(p, 'b', 128);
   EXPECT_EQ(AdjustMem(p, 120), p);
   EXPECT_EQ(AdjustMem(p, 97), p);
   EXPECT_TRUE(AllEqual(p, 128, 'b'));
-  EXPECT_EQ(pMemB->FreeNodes, 2044);
+  EXPECT_EQ(b->FreeNodes, 2044);
   PutMem(p);
 }
 
@@ -78,9 +68,9 @@ TEST_F(AdjustMemTest, GrowthOverTakenNodesSlidesBackIntoFreeNodesBefore) {
 }
 
 TEST_F(AdjustMemTest, GrowthAtTheEndOfABlockNeverRunsPastTheLastNode) {
-  void* front = GetMem(32 * 2045 - 1);  // nodes 0-2044
-  void* middle = GetMem(31);            // node 2045
-  char* last = static_cast<char*>(GetMem(63));  // nodes 2046-2047
+  void* front = GetMem(32 * 2045 - 1);             // nodes 0-2044
+  char* middle = static_cast<char*>(GetMem(31));  // node 2045
+  char* last = static_cast<char*>(GetMem(63));    // nodes 2046-2047
   MemBlock* first = pMemB;
   ASSERT_EQ(last, first->pData + 32 * 2046);
   std::memset(last, 'z', 64);
@@ -95,23 +85,17 @@ TEST_F(AdjustMemTest, GrowthAtTheEndOfABlockNeverRunsPastTheLastNode) {
   EXPECT_TRUE(AllZero(moved + 64, 64));
   EXPECT_EQ(first->FreeNodes, 2);
   EXPECT_EQ(MapOf(first).substr(2044), "UU  ");
+  // Growth into the last free nodes of a block stays in place.
+  middle[0] = 't';
+  EXPECT_EQ(AdjustMem(middle, 95), middle);  // nodes 2045-2047
+  EXPECT_EQ(first->FreeNodes, 0);
+  EXPECT_EQ(middle[0], 't');
   PutMem(front);
   PutMem(middle);
   PutMem(moved);
 }
 
-TEST_F(AdjustMemTest, GrowthIntoTheLastFreeNodesOfABlockStaysInPlace) {
-  void* front = GetMem(32 * 2045 - 1);         // nodes 0-2044
-  char* tail = static_cast<char*>(GetMem(31));  // node 2045
-  tail[0] = 't';
-  EXPECT_EQ(AdjustMem(tail, 95), tail);  // nodes 2045-2047
-  EXPECT_EQ(pMemB->FreeNodes, 0);
-  EXPECT_EQ(tail[0], 't');
-  PutMem(front);
-  PutMem(tail);
-}
-
-TEST_F(AdjustMemTest, ZeroBytesReleaseAndNullPointerAllocates) {
+TEST_F(AdjustMemTest, ZeroBytesReleaseNullAndForeignOrInteriorPointersGetFreshMemory) {
   void* p = GetMem(100);
   EXPECT_EQ(AdjustMem(p, 0), nullptr);
   EXPECT_EQ(pMemB, nullptr);
@@ -122,9 +106,7 @@ TEST_F(AdjustMemTest, ZeroBytesReleaseAndNullPointerAllocates) {
   EXPECT_EQ(pMemB->Nodes[0].NodeCnt, 1);
   EXPECT_TRUE(AllZero(q, 32));
   PutMem(q);
-}
-
-TEST_F(AdjustMemTest, ForeignAndInteriorPointersAreLeftAloneAndGetFreshMemory) {
+  // Foreign and interior pointers are left alone.
   char* own = static_cast<char*>(GetMem(100));
   std::memset(own, 'o', 100);
   char* heap = static_cast<char*>(std::malloc(16));
@@ -156,7 +138,7 @@ TEST_F(AdjustMemTest, StandardPieceGrowingPast64KBMovesToADedicatedBlock) {
   PutMem(big);
 }
 
-TEST_F(AdjustMemTest, DedicatedPieceShrinksAndGrowsInPlaceWithinItsBlock) {
+TEST_F(AdjustMemTest, DedicatedPieceShrinksAndGrowsInPlaceWithinItsBlockAndMovesBeyondWithAZeroTail) {
   char* p = static_cast<char*>(GetMem(100000));  // r = 100032, Size 131072
   MemBlock* b = pMemB;
   std::memset(p, 'd', 100000);
@@ -168,12 +150,6 @@ TEST_F(AdjustMemTest, DedicatedPieceShrinksAndGrowsInPlaceWithinItsBlock) {
   EXPECT_EQ(AdjustMem(p, 131071), p);  // exactly the block's size
   EXPECT_EQ(b->Used, 131072);
   EXPECT_EQ(Chain().size(), 1u);
-  PutMem(p);
-}
-
-TEST_F(AdjustMemTest, DedicatedPieceShrunkAfterFillingItsBlockMovesWithAZeroTail) {
-  char* p = static_cast<char*>(GetMem(100000));
-  ASSERT_EQ(AdjustMem(p, 131071), p);
   std::memset(p, 'f', 131072);
   ASSERT_EQ(AdjustMem(p, 1000), p);
   EXPECT_TRUE(AllZero(p + 1024, 131072 - 1024)) << "the released tail must be zeroed";
@@ -188,49 +164,33 @@ TEST_F(AdjustMemTest, DedicatedPieceShrunkAfterFillingItsBlockMovesWithAZeroTail
 }
 
 // The original allocation is valid and unchanged whenever a resize cannot get memory.
-TEST_F(AdjustMemFailureTest, FailedMoveOfAStandardPieceLeavesItUntouched) {
+TEST_F(AdjustMemFailureTest, FailedMoveGrowthOrImpossibleSizeLeavesThePieceUntouched) {
   void* front = GetMem(32 * 2045 - 1);
   void* middle = GetMem(31);
   char* last = static_cast<char*>(GetMem(63));
+  char* big = static_cast<char*>(GetMem(100000));
   std::memset(last, 'k', 64);
+  std::memset(big, 'g', 100000);
   const std::string map = MapOf(pMemB);
   MemSetMapLimit(0);
-  std::string err = memtest::CaptureFd(2, [&] {
-    EXPECT_EQ(AdjustMem(last, 95), nullptr);
-    EXPECT_EQ(AdjustMem(last, 70000), nullptr);
-  });
+  EXPECT_EQ(CaptureFd(2, [&] {
+              EXPECT_EQ(AdjustMem(last, 95), nullptr);
+              EXPECT_EQ(AdjustMem(last, 70000), nullptr);
+              EXPECT_EQ(AdjustMem(big, 300000), nullptr);
+            }),
+            std::string(kNoMemory) + kNoMemory + kNoMemory);
   MemSetMapLimit(-1);
-  EXPECT_EQ(err, "ERROR: Unable to allocate memory\nERROR: Unable to allocate memory\n");
-  EXPECT_EQ(Chain().size(), 1u);
+  EXPECT_EQ(CaptureFd(2, [&] { EXPECT_EQ(AdjustMem(last, SIZE_MAX), nullptr); }), kNoMemory);
+  ASSERT_EQ(Chain().size(), 2u);
   EXPECT_EQ(MapOf(pMemB), map);
   EXPECT_EQ(pMemB->Nodes[2046].NodeCnt, 2);
   EXPECT_TRUE(AllEqual(last, 64, 'k'));
+  EXPECT_EQ(Chain()[1]->Used, 100032);
+  EXPECT_TRUE(AllEqual(big, 100000, 'g'));
   PutMem(front);
   PutMem(middle);
   PutMem(last);
-}
-
-TEST_F(AdjustMemFailureTest, FailedGrowthOfADedicatedPieceLeavesItUntouched) {
-  char* p = static_cast<char*>(GetMem(100000));
-  std::memset(p, 'g', 100000);
-  MemSetMapLimit(0);
-  std::string err = memtest::CaptureFd(2, [&] { EXPECT_EQ(AdjustMem(p, 300000), nullptr); });
-  MemSetMapLimit(-1);
-  EXPECT_EQ(err, "ERROR: Unable to allocate memory\n");
-  EXPECT_EQ(Chain().size(), 1u);
-  EXPECT_EQ(pMemB->Used, 100032);
-  EXPECT_TRUE(AllEqual(p, 100000, 'g'));
-  PutMem(p);
-}
-
-TEST_F(AdjustMemFailureTest, ImpossibleSizeLeavesThePieceUntouched) {
-  char* p = static_cast<char*>(GetMem(100));
-  std::memset(p, 'i', 100);
-  std::string err = memtest::CaptureFd(2, [&] { EXPECT_EQ(AdjustMem(p, SIZE_MAX), nullptr); });
-  EXPECT_EQ(err, "ERROR: Unable to allocate memory\n");
-  EXPECT_EQ(pMemB->Nodes[0].NodeCnt, 4);
-  EXPECT_TRUE(AllEqual(p, 100, 'i'));
-  PutMem(p);
+  PutMem(big);
 }
 
 #ifndef KANDU_SANITIZED

@@ -143,7 +143,7 @@ TEST_F(BlockTest, WithoutDevZeroBlocksComeFromAndReturnToTheHeap) {
 
 std::string Address(const void* p) { return std::to_string(static_cast<long>(reinterpret_cast<intptr_t>(p))); }
 
-TEST_F(DumpMemTest, PrintsEachBlockItsMapAndItsAllocations) {
+TEST_F(DumpMemTest, PrintsEachBlockItsMapAndItsAllocationsBoundedByTheirNodes) {
   char* hello = static_cast<char*>(GetMem(5));
   char* abc = static_cast<char*>(GetMem(40));
   char* big = static_cast<char*>(GetMem(70000));
@@ -166,14 +166,12 @@ TEST_F(DumpMemTest, PrintsEachBlockItsMapAndItsAllocations) {
   PutMem(hello);
   PutMem(abc);
   PutMem(big);
-}
-
-TEST_F(DumpMemTest, ShowsAPieceWithoutTerminatorOnlyUpToItsLastNode) {
+  // A piece without terminator is shown only up to its last node.
   char* full = static_cast<char*>(GetMem(31));
   char* next = static_cast<char*>(GetMem(10));
   std::memset(full, 'A', 32);  // fills its node, terminator slot included
   std::memcpy(next, "next", 4);
-  std::string out = memtest::CaptureFd(1, [] { DumpMem(); });
+  out = memtest::CaptureFd(1, [] { DumpMem(); });
   EXPECT_NE(out.find("nodes(    1) size(   32) Memory(" + std::string(32, 'A') + ")\n"), std::string::npos) << out;
   EXPECT_NE(out.find("Memory(next)\n"), std::string::npos);
   PutMem(full);

@@ -8,17 +8,17 @@
 namespace {
 
 using memtest::AllZero;
+using memtest::CaptureFd;
 using memtest::Chain;
 using memtest::MapOf;
 using GetMemTest = memtest::MemTest;
 using PutMemTest = memtest::MemTest;
 
-TEST_F(GetMemTest, ZeroBytesGiveNullAndCreateNoBlock) {
-  EXPECT_EQ(GetMem(0), nullptr);
-  EXPECT_EQ(pMemB, nullptr);
-}
+constexpr const char* kNoMemory = "ERROR: Unable to allocate memory\n";
 
 TEST_F(GetMemTest, RequestsRoundUpToWholeNodesWithRoomForATerminator) {
+  EXPECT_EQ(GetMem(0), nullptr);  // zero bytes: no piece and no block
+  EXPECT_EQ(pMemB, nullptr);
   void* one = GetMem(1);
   void* thirtyOne = GetMem(31);
   void* thirtyTwo = GetMem(32);
@@ -37,36 +37,28 @@ TEST_F(GetMemTest, RequestsRoundUpToWholeNodesWithRoomForATerminator) {
   PutMem(thirtyTwo);
 }
 
-TEST_F(GetMemTest, LargestStandardRequestFillsAWholeBlock) {
-  void* p = GetMem(65535);
-  ASSERT_NE(p, nullptr);
-  MemBlock* b = pMemB;
-  EXPECT_EQ(p, b->pData);
-  EXPECT_EQ(b->Size, 65536);
-  EXPECT_EQ(b->Nodes[0].NodeCnt, 2048);
-  EXPECT_EQ(b->FreeNodes, 0);
-  EXPECT_EQ(b->Used, 0);
-  EXPECT_EQ(MapOf(b), std::string(2048, 'U'));
-  EXPECT_TRUE(AllZero(p, 65536));
-  PutMem(p);
-}
-
-TEST_F(GetMemTest, RequestOf64KBGetsADedicatedBlockOfTwiceThatSize) {
+TEST_F(GetMemTest, LargestStandardRequestFillsABlockAndOneByteMoreGetsADedicatedBlockOfTwiceThatSize) {
+  const struct { size_t n; long size, used; int freeNodes, nodeCnt; } rows[] = {
+      {65535, 65536, 0, 0, 2048}, {65536, 131072, 65568, 0, 0}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.n);
+    void* p = GetMem(r.n);
+    ASSERT_NE(p, nullptr);
+    MemBlock* b = pMemB;
+    EXPECT_EQ(p, b->pData);
+    EXPECT_EQ(b->Size, r.size);
+    EXPECT_EQ(b->Used, r.used);
+    EXPECT_EQ(b->FreeNodes, r.freeNodes);
+    EXPECT_EQ(b->Nodes[0].NodeCnt, r.nodeCnt);
+    EXPECT_EQ(MapOf(b), std::string(2048, 'U'));
+    EXPECT_TRUE(AllZero(p, static_cast<size_t>(r.size)));
+    PutMem(p);
+  }
+  // A dedicated block is never searched for other requests; larger ones take whole multiples of 64 KB.
   void* p = GetMem(65536);
-  ASSERT_NE(p, nullptr);
-  MemBlock* b = pMemB;
-  EXPECT_EQ(p, b->pData);
-  EXPECT_EQ(b->Size, 131072);
-  EXPECT_EQ(b->Used, 65568);
-  EXPECT_EQ(b->FreeNodes, 0);
-  EXPECT_EQ(b->Nodes[0].NodeCnt, 0);
-  EXPECT_EQ(MapOf(b), std::string(2048, 'U'));
-  EXPECT_TRUE(AllZero(p, 131072));
-  // A dedicated block is never searched for other requests.
   void* small = GetMem(10);
   ASSERT_EQ(Chain().size(), 2u);
   EXPECT_EQ(small, Chain()[1]->pData);
-  // Larger requests take whole multiples of 64 KB.
   void* larger = GetMem(200000);  // r = 200032
   ASSERT_EQ(Chain().size(), 3u);
   EXPECT_EQ(Chain()[2]->Size, 262144);
@@ -76,7 +68,7 @@ TEST_F(GetMemTest, RequestOf64KBGetsADedicatedBlockOfTwiceThatSize) {
   PutMem(p);
 }
 
-TEST_F(GetMemTest, FirstFitReusesTheLeftmostFreeRun) {
+TEST_F(GetMemTest, FirstFitReusesTheLeftmostFreeRunZeroFilledAndPrefersOlderBlocks) {
   char* a = static_cast<char*>(GetMem(100));
   char* b = static_cast<char*>(GetMem(100));
   MemBlock* block = pMemB;
@@ -94,9 +86,7 @@ TEST_F(GetMemTest, FirstFitReusesTheLeftmostFreeRun) {
   PutMem(b);
   PutMem(c);
   PutMem(d);
-}
-
-TEST_F(GetMemTest, FullRequestBesideOneUsedNodeCreatesASecondBlockAtTheTail) {
+  // A full request beside one used node creates a second block at the tail.
   void* small = GetMem(1);
   void* full = GetMem(65535);
   auto blocks = Chain();
@@ -106,58 +96,60 @@ TEST_F(GetMemTest, FullRequestBesideOneUsedNodeCreatesASecondBlockAtTheTail) {
   EXPECT_EQ(blocks[1]->pPrev, blocks[0]);
   EXPECT_EQ(blocks[0]->pPrev, nullptr);
   EXPECT_EQ(blocks[1]->pNext, nullptr);
-  // An older block with room is preferred over the newer one.
-  void* next = GetMem(1);
+  void* next = GetMem(1);  // an older block with room is preferred over the newer one
   EXPECT_EQ(next, blocks[0]->pData + 32);
   PutMem(small);
   PutMem(next);
   PutMem(full);
 }
 
-TEST_F(GetMemTest, TooLargeRequestReportsExhaustedMemoryAndLeavesTheChain) {
+TEST_F(GetMemTest, TooLargeRequestsOrNoMemoryFromTheSystemGiveNullAndAMessageAndLeaveTheChain) {
   void* keep = GetMem(10);
   MemBlock* head = pMemB;
-  std::string err = memtest::CaptureFd(2, [] {
-    EXPECT_EQ(GetMem(SIZE_MAX), nullptr);
-    EXPECT_EQ(GetMem(MEM_MAX_BLOCK_SIZE), nullptr);
-  });
-  EXPECT_EQ(err, "ERROR: Unable to allocate memory\nERROR: Unable to allocate memory\n");
+  EXPECT_EQ(CaptureFd(2, [] {
+              EXPECT_EQ(GetMem(SIZE_MAX), nullptr);
+              EXPECT_EQ(GetMem(MEM_MAX_BLOCK_SIZE), nullptr);
+            }),
+            std::string(kNoMemory) + kNoMemory);
   EXPECT_EQ(Chain(), std::vector<MemBlock*>{head});
   EXPECT_EQ(head->FreeNodes, 2047);
   PutMem(keep);
-}
-
-TEST_F(GetMemTest, NoMemoryFromTheSystemGivesNullAndAMessage) {
-  void* keep = GetMem(65535);  // the only block is full
+  keep = GetMem(65535);  // the only block is full
   MemSetMapLimit(0);
-  std::string err = memtest::CaptureFd(2, [] {
-    EXPECT_EQ(GetMem(10), nullptr);
-    EXPECT_EQ(GetMem(100000), nullptr);
-  });
-  EXPECT_EQ(err, "ERROR: Unable to allocate memory\nERROR: Unable to allocate memory\n");
+  EXPECT_EQ(CaptureFd(2, [] {
+              EXPECT_EQ(GetMem(10), nullptr);
+              EXPECT_EQ(GetMem(100000), nullptr);
+            }),
+            std::string(kNoMemory) + kNoMemory);
   EXPECT_EQ(Chain().size(), 1u);
   MemSetMapLimit(-1);
   PutMem(keep);
-}
-
-TEST_F(GetMemTest, HeaderWithoutDataAreaIsGivenBack) {
+  // A header whose data area cannot be mapped is given back.
   const long before = MemMappedPieces();
-  MemSetMapLimit(1);  // the header maps, the data area does not
-  std::string err = memtest::CaptureFd(2, [] { EXPECT_EQ(GetMem(10), nullptr); });
-  EXPECT_EQ(err, "ERROR: Unable to allocate memory\n");
+  MemSetMapLimit(1);
+  EXPECT_EQ(CaptureFd(2, [] { EXPECT_EQ(GetMem(10), nullptr); }), kNoMemory);
   EXPECT_EQ(pMemB, nullptr);
   EXPECT_EQ(MemMappedPieces(), before);
 }
 
-TEST_F(PutMemTest, ReleasingTheLastPieceReturnsTheBlock) {
+TEST_F(PutMemTest, ReleasingTheLastPieceReturnsTheBlockAndASecondReleaseDoesNothing) {
   const long before = MemMappedPieces();
   void* p = GetMem(100);
   EXPECT_EQ(MemMappedPieces(), before + 2);
   PutMem(p);
   EXPECT_EQ(pMemB, nullptr);
   EXPECT_EQ(MemMappedPieces(), before);
-  std::string out = memtest::CaptureFd(1, [] { DumpMem(); });
-  EXPECT_EQ(out, "");
+  EXPECT_EQ(CaptureFd(1, [] { DumpMem(); }), "");
+  void* keep = GetMem(10);
+  p = GetMem(100);
+  PutMem(p);
+  PutMem(p);
+  EXPECT_EQ(pMemB->FreeNodes, 2047);
+  // Once the nodes are handed out again, the old pointer names the new piece.
+  void* again = GetMem(100);
+  EXPECT_EQ(again, p);
+  PutMem(keep);
+  PutMem(again);
 }
 
 TEST_F(PutMemTest, EmptyHeadBlockLeavesTheChainAndTheNextBecomesHead) {
@@ -191,35 +183,22 @@ TEST_F(PutMemTest, NullHeapAndInteriorPointersAreIgnored) {
   auto blocks = Chain();
   const std::string map = MapOf(blocks[0]);
   void* heap = std::malloc(64);
-  std::string err = memtest::CaptureFd(2, [&] {
-    PutMem(nullptr);
-    PutMem(heap);
-    PutMem(p + 1);
-    PutMem(p + 32);                 // a node inside the allocation
-    PutMem(blocks[0]->pData + 96);  // a free node
-    PutMem(big + 32);               // inside a dedicated allocation
-    PutMem(blocks[0]->pData + 65536);  // the end of the data area
-  });
+  EXPECT_EQ(CaptureFd(2, [&] {
+              PutMem(nullptr);
+              PutMem(heap);
+              PutMem(p + 1);
+              PutMem(p + 32);                    // a node inside the allocation
+              PutMem(blocks[0]->pData + 96);     // a free node
+              PutMem(big + 32);                  // inside a dedicated allocation
+              PutMem(blocks[0]->pData + 65536);  // the end of the data area
+            }),
+            "");
   std::free(heap);
-  EXPECT_EQ(err, "");
   EXPECT_EQ(Chain(), blocks);
   EXPECT_EQ(MapOf(blocks[0]), map);
   EXPECT_EQ(blocks[0]->FreeNodes, 2044);
   PutMem(big);
   PutMem(p);
-}
-
-TEST_F(PutMemTest, SecondReleaseOfTheSameAllocationDoesNothing) {
-  void* keep = GetMem(10);
-  void* p = GetMem(100);
-  PutMem(p);
-  PutMem(p);
-  EXPECT_EQ(pMemB->FreeNodes, 2047);
-  // Once the nodes are handed out again, the old pointer names the new piece.
-  void* again = GetMem(100);
-  EXPECT_EQ(again, p);
-  PutMem(keep);
-  PutMem(again);
 }
 
 }  // namespace

@@ -4,11 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
-#include <cstdio>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 #include "MemMgr/MemMgr.h"
 #include "testutil.h"
@@ -36,22 +33,16 @@ __attribute__((no_sanitize("address"))) inline bool AllZero(const void* p, size_
   return true;
 }
 
-// Everything the function writes to the descriptor fd (1 or 2) while it runs.
-template <typename F>
-std::string CaptureFd(int fd, F&& f) {
-  testutil::ScratchDir dir;
-  const std::string path = dir / "captured";
-  std::fflush(nullptr);
-  const int saved = dup(fd);
-  FILE* out = std::fopen(path.c_str(), "w");
-  dup2(fileno(out), fd);
-  f();
-  std::fflush(nullptr);
-  dup2(saved, fd);
-  close(saved);
-  std::fclose(out);
-  return testutil::ReadFile(path);
+// True when the n bytes at p all equal c.
+inline bool AllEqual(const void* p, size_t n, unsigned char c) {
+  const auto* b = static_cast<const unsigned char*>(p);
+  for (size_t i = 0; i < n; ++i) {
+    if (b[i] != c) return false;
+  }
+  return true;
 }
+
+using testutil::CaptureFd;
 
 // Every test starts and must end with an empty chain and no limit on mappings.
 class MemTest : public ::testing::Test {
