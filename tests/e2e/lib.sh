@@ -49,6 +49,30 @@ e2e_init() {
   fi
 }
 
+# e2e_init, e2e_require_setup and the sample distribution: E2E_DIST and SAMPLE.
+e2e_init_sample() {
+  e2e_init "$1"
+  e2e_require_setup
+  e2e_make_dist sample >/dev/null || { echo "FAIL: mkdist"; exit 1; }
+  SAMPLE=$E2E_DIST
+}
+
+# The start of a suite of a command-line tool (xdb, nlscompile, ttyhelp), which does
+# not count with e2e_pass: sets build, root and TOOL (<build>/bin/NAME), skips (77)
+# when the tool is not built, and runs the suite again in the sandbox (bare when
+# namespaces are unavailable), which keeps even a mistake away from the machine.
+e2e_tool_suite() {
+  local name=$1
+  shift
+  build=$(cd "${1:?usage: $name.sh BUILD_DIR}" && pwd) || exit 2
+  root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+  TOOL=$build/bin/$name
+  [ -x "$TOOL" ] || { echo "SKIP: $TOOL is not built"; exit 77; }
+  if [ -z "${KANDU_SANDBOX:-}" ] && [ -z "${KANDU_NO_SANDBOX:-}" ]; then
+    exec "$root/tools/sandbox" --or-bare --timeout 600 -- "$0" "$@"
+  fi
+}
+
 # Ends the suite as skipped (CTest's status 77) with the reason.
 e2e_skip() {
   echo "SKIPPED: $*"
@@ -108,6 +132,21 @@ e2e_make_dist() {
   rm -rf "$E2E_DIST"
   mkdir -p "$(dirname "$E2E_DIST")"
   "$E2E_MKDIST" "${opts[@]}" "$product" "$E2E_DIST"
+}
+
+# Builds a distribution NAME (E2E_DIST) of the sample product whose pkg.list is TEXT
+# ("-": the sample's own list; "": no pkg.list). Ends the suite when mkdist fails.
+e2e_make_list_dist() {
+  local product=$E2E_SCRATCH/products/$1
+  rm -rf "$product"
+  mkdir -p "$product"
+  cp -a "$E2E_ROOT/sample/pkg/." "$product/"
+  if [ -z "$2" ]; then
+    rm -f "$product/pkg.list"
+  elif [ "$2" != - ]; then
+    printf '%s' "$2" >"$product/pkg.list"
+  fi
+  e2e_make_dist "$1" --product "$product" >/dev/null || { echo "FAIL: mkdist $1" >&2; exit 1; }
 }
 
 # Writes a fake host tool (a /bin/sh script with the given body) into the suite's
@@ -361,7 +400,7 @@ e2e_assert_standin() {
 # that its assertions and readers tell right from wrong on made-up results.
 e2e_self_test() {
   e2e_init --no-sandbox "$1"
-  local d=$E2E_SCRATCH/self out
+  local d=$E2E_SCRATCH/self
   mkdir -p "$d"
   E2E_STATUS=3 E2E_STDOUT=$d/out E2E_STDERR=$d/err E2E_REPORT=$d/report E2E_STANDINS=$d/standins
   printf 'one\ntwo\n' >"$E2E_STDOUT"
@@ -388,27 +427,43 @@ e2e_self_test() {
     "1|e2e_assert_unchanged /opt/w" "0|e2e_assert_unchanged /etc/y"
     "1|e2e_assert_standin qmf arg 'b c'" "0|e2e_assert_standin qmf arg b"
   )
-  local c want expr before ok=0 bad=0
-  for c in "${checks[@]}"; do
+  SELF_OK=0 SELF_BAD=0
+  e2e_self_checks "${checks[@]}"
+  [ "$(e2e_standin_args qmf 1 | tr '\n' '|')" = "-a|b c|" ]
+  e2e_self_ok $? "e2e_standin_args qmf 1"
+  [ "$(e2e_standin_args qmf 2)" = -z ] && [ "$(e2e_standin_count qmf)" = 2 ]
+  e2e_self_ok $? "the second start of qmf"
+  [ "$(e2e_report_paths changed /etc)" = /etc/y ] && [ -z "$(e2e_report_paths created /opt)" ]
+  e2e_self_ok $? "e2e_report_paths"
+  e2e_self_end
+}
+
+# The self-tests of the libraries: each "WANT|ASSERTION" must pass (WANT 1) or fail
+# (0); e2e_self_ok counts a test's status ($?) and names it when it failed; the
+# counts are SELF_OK and SELF_BAD, e2e_self_end prints them (status 1 on a failure).
+e2e_self_checks() {
+  local c want expr before out
+  for c in "$@"; do
     want=${c%%|*} expr=${c#*|}
     before=$E2E_FAILED
     out=$(eval "$expr"; echo "failed=$E2E_FAILED")
-    if { [ "$want" = 1 ] && [[ "$out" == *"failed=$before" ]]; } ||
-      { [ "$want" = 0 ] && [[ "$out" == *"failed=$((before + 1))" ]]; }; then
-      ok=$((ok + 1))
-    else
-      bad=$((bad + 1))
-      echo "  FAIL: '$expr' should $([ "$want" = 1 ] && echo pass || echo fail): $out"
-    fi
+    [[ "$out" == *"failed=$((before + 1 - want))" ]]
+    e2e_self_ok $? "'$expr' should $([ "$want" = 1 ] && echo pass || echo fail): $out"
   done
-  [ "$(e2e_standin_args qmf 1 | tr '\n' '|')" = "-a|b c|" ] && ok=$((ok + 1)) ||
-    { bad=$((bad + 1)); echo "  FAIL: e2e_standin_args qmf 1"; }
-  [ "$(e2e_standin_args qmf 2)" = -z ] && [ "$(e2e_standin_count qmf)" = 2 ] && ok=$((ok + 1)) ||
-    { bad=$((bad + 1)); echo "  FAIL: the second start of qmf"; }
-  [ "$(e2e_report_paths changed /etc)" = /etc/y ] && [ -z "$(e2e_report_paths created /opt)" ] &&
-    ok=$((ok + 1)) || { bad=$((bad + 1)); echo "  FAIL: e2e_report_paths"; }
-  echo "$ok passed, $bad failed"
-  [ $bad = 0 ]
+}
+
+e2e_self_ok() {
+  if [ "$1" = 0 ]; then
+    SELF_OK=$((SELF_OK + 1))
+  else
+    SELF_BAD=$((SELF_BAD + 1))
+    echo "  FAIL: $2"
+  fi
+}
+
+e2e_self_end() {
+  echo "$SELF_OK passed, $SELF_BAD failed"
+  [ "$SELF_BAD" = 0 ]
 }
 
 if [ "${BASH_SOURCE[0]}" = "$0" ]; then
