@@ -9,12 +9,12 @@
 #   FAULT_PREP=(--prepare 'mount -t tmpfs -o size=300k kandu-full /media')  # the fault
 #   FAULT_RUN='./setup /media/w'           # the faulty run (shell code, in the distribution)
 #   FAULT_UNDO='mount -o remount,size=64m /media'   # what takes the fault away
-#   fault_first                            # runs it in the sandbox: E2E_* results of lib.sh
-#   e2e_assert_status 1                    # ... the suite's own assertions
-#   fault_sees 'ERROR: command exited with status 1'   # the message, checked and tabled
-#   fault_contained                        # nothing changed outside the allowed places
-#   fault_second                           # the faulty run again, the fault undone, a clean run
-#   fault_row                              # the row of the fault table
+#   fault_try 1 'ERROR: command exited with status 1'  # fault_first (the run, E2E_* results
+#                                          # of lib.sh), its status, fault_sees (the message)
+#   e2e_assert_log_has ...                 # ... the suite's own assertions
+#   fault_done                             # fault_contained (nothing changed outside the
+#                                          # allowed places), fault_second (the faulty run
+#                                          # again, the fault undone, a clean run), fault_row
 #
 # Run directly (CTest runs it as e2e.faults_lib with the build folder), the library
 # checks its own report readers on made-up reports.
@@ -73,6 +73,20 @@ fault_first() {
   else
     e2e_fail "the run did not start /tmp/setup.log"
   fi
+}
+
+# The faulty run with its expected exit status and, when given, the message seen.
+fault_try() {
+  fault_first
+  e2e_assert_status "$1"
+  [ $# -lt 2 ] || fault_sees "$2"
+}
+
+# The end of a case: fault_contained, fault_second, fault_row (with its argument).
+fault_done() {
+  fault_contained
+  fault_second
+  fault_row "$@"
 }
 
 # The message the operator sees: must stand on standard output or standard error,
@@ -190,19 +204,10 @@ fault_dist() {
   echo "$dir"
 }
 
-# A distribution NAME (its path printed) of the sample product whose pkg.list is the
-# text of $2 (the sample's own list with "-"), or whose pkg.list is missing ("").
+# A distribution NAME (its path printed) of the sample product with the pkg.list TEXT
+# (see e2e_make_list_dist).
 fault_product_dist() {
-  local product=$E2E_SCRATCH/products/$1
-  rm -rf "$product"
-  mkdir -p "$product"
-  cp -a "$E2E_ROOT/sample/pkg/." "$product/"
-  if [ -z "$2" ]; then
-    rm -f "$product/pkg.list"
-  elif [ "$2" != - ]; then
-    printf '%s' "$2" >"$product/pkg.list"
-  fi
-  e2e_make_dist "$1" --product "$product" >/dev/null || { echo "FAIL: mkdist $1" >&2; exit 1; }
+  e2e_make_list_dist "$1" "$2"
   echo "$E2E_DIST"
 }
 
@@ -241,10 +246,12 @@ fault_finish() {
 # Run directly: the report readers on made-up reports.
 fault_self_test() {
   e2e_init --no-sandbox "$1"
-  local r=$E2E_SCRATCH/report ok=0 bad=0 got
+  local r=$E2E_SCRATCH/report got
+  SELF_OK=0 SELF_BAD=0
   printf 'created\t/tmp/setup.log\tfile\t0666\troot\troot\t\t\t\t\t\t\t\n' >"$r"
   got=$(fault_state_of "$r")
-  [ "$got" = "nothing but the log" ] && ok=$((ok + 1)) || { bad=$((bad + 1)); echo "  FAIL: log only: $got"; }
+  [ "$got" = "nothing but the log" ]
+  e2e_self_ok $? "log only: $got"
   printf 'created\t/tmp/KanduInstall/pkg\tdir\t0755\troot\troot\t\t\t\t\t\t\t\n' >>"$r"
   printf 'created\t/usr/Kandu\tdir\t0755\troot\troot\t\t\t\t\t\t\t\n' >>"$r"
   printf 'created\t/usr/Kandu/tvnn\tdir\t0755\troot\troot\t\t\t\t\t\t\t\n' >>"$r"
@@ -253,21 +260,22 @@ fault_self_test() {
   printf 'removed\t/usr/bin/x\t\t\t\t\t\tfile\t0755\troot\troot\t\t\n' >>"$r"
   printf 'created\t/etc/other\tfile\t0644\troot\troot\t\t\t\t\t\t\t\n' >>"$r"
   got=$(fault_state_of "$r")
-  [ "$got" = "product tree with 1 entries, spool tree, 1 more paths" ] && ok=$((ok + 1)) ||
-    { bad=$((bad + 1)); echo "  FAIL: state: $got"; }
+  [ "$got" = "product tree with 1 entries, spool tree, 1 more paths" ]
+  e2e_self_ok $? "state: $got"
   E2E_REPORT=$r FAULT_ALLOW=()
   E2E_PASSED=0 E2E_FAILED=0
   got=$(fault_contained; echo "failed=$E2E_FAILED")
-  [[ "$got" == *"outside the installer's places: /usr/bin/x /etc/other"*"failed=1" ]] && ok=$((ok + 1)) ||
-    { bad=$((bad + 1)); echo "  FAIL: contained: $got"; }
+  [[ "$got" == *"outside the installer's places: /usr/bin/x /etc/other"*"failed=1" ]]
+  e2e_self_ok $? "contained: $got"
   FAULT_ALLOW=(/etc/other /usr/bin/x)
   got=$(fault_contained; echo "failed=$E2E_FAILED")
-  [[ "$got" == *"failed=0" ]] && ok=$((ok + 1)) || { bad=$((bad + 1)); echo "  FAIL: allowed: $got"; }
+  [[ "$got" == *"failed=0" ]]
+  e2e_self_ok $? "allowed: $got"
   E2E_SCRATCH=/s
   got=$(fault_cell $'a|b\n/s/dist/x/setup')
-  [ "$got" = 'a\|b <dist>/x/setup' ] && ok=$((ok + 1)) || { bad=$((bad + 1)); echo "  FAIL: cell: $got"; }
-  echo "$ok passed, $bad failed"
-  [ $bad = 0 ]
+  [ "$got" = 'a\|b <dist>/x/setup' ]
+  e2e_self_ok $? "cell: $got"
+  e2e_self_end
 }
 
 if [ "${BASH_SOURCE[0]}" = "$0" ]; then

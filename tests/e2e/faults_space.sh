@@ -9,73 +9,50 @@ set -uo pipefail
 fault_init "${1:-}" "The work area's or the installation directory's file system is full"
 
 # A copy of the sample distribution whose size records both say 1 (block).
-SMALL_SIZES=$E2E_SCRATCH/dist/small-sizes
-rm -rf "$SMALL_SIZES"
-cp -a "$FAULT_DIST_DEFAULT" "$SMALL_SIZES"
+SMALL_SIZES=$(fault_dist small-sizes)
 echo 1 >"$SMALL_SIZES/isize"
 echo 1 >"$SMALL_SIZES/tsize"
 
-# A small file system on /media (the sandbox's own mount; the machine's /media is
-# left alone), and the same made large again by the second run.
+# A small file system of SIZE on /media (the sandbox's own mount; the machine's /media
+# is left alone), made large again by the second run; both runs are "setup ARGS", the
+# second one's input given by the optional INPUT code ("printf ... |").
 small_media() {
   FAULT_PREP=(--prepare "mount -t tmpfs -o size=$1,mode=0755 kandu-full /media")
   FAULT_UNDO='mount -o remount,size=64m /media'
+  FAULT_RUN="./setup $2"
+  FAULT_CLEAN="${3:-}./setup $2"
 }
 
 # ---------------------------------------------------------------------------------
 fault_case "the work area's file system is too small for tsize"
-small_media 100k
-FAULT_RUN='./setup /media/w'
-FAULT_CLEAN='./setup /media/w'
+small_media 100k '/media/w'
 FAULT_CHECK_W=/media/w/KanduInstall
-fault_first
-e2e_assert_status 0
-fault_sees "There isn't enough space in /media/w/KanduInstall to perform the installation activities."
+fault_try 0 "There isn't enough space in /media/w/KanduInstall to perform the installation activities."
 e2e_assert_file_lacks "$E2E_LOG" "cp -p"
-fault_contained
-fault_second
-fault_row "There isn't enough space in /media/w/KanduInstall to perform the installation activities. ..."
+fault_done "There isn't enough space in /media/w/KanduInstall to perform the installation activities. ..."
 
 fault_case "the work area's file system runs full (size records too small)"
 FAULT_DIST=$SMALL_SIZES
-small_media 60k
-FAULT_RUN='./setup /media/w'
-FAULT_CLEAN='./setup /media/w'
+small_media 60k '/media/w'
 FAULT_CHECK_W=/media/w/KanduInstall
-fault_first
-e2e_assert_status 1
-fault_sees "ERROR: command exited with status 2"
+fault_try 1 "ERROR: command exited with status 2"
 e2e_assert_log_has "No space left on device"
 e2e_assert_unchanged /usr/Kandu/tvnn
-fault_contained
-fault_second
-fault_row
+fault_done
 
 fault_case "the installation directory's file system is too small for isize"
-small_media 100k
-FAULT_RUN='./setup install /media/i'
-FAULT_CLEAN='./setup install /media/i'
+small_media 100k 'install /media/i'
 FAULT_CHECK_D=/media/i/Kandu/tvnn
-fault_first
-e2e_assert_status 0
-fault_sees "There isn't enough space in /media/i to perform the installation activities."
+fault_try 0 "There isn't enough space in /media/i to perform the installation activities."
 e2e_assert_unchanged /usr/Kandu/tvnn
-fault_contained
-fault_second
-fault_row "There isn't enough space in /media/i to perform the installation activities. ..."
+fault_done "There isn't enough space in /media/i to perform the installation activities. ..."
 
 fault_case "the installation directory's file system runs full (size records too small)"
 FAULT_DIST=$SMALL_SIZES
-small_media 60k
-FAULT_RUN='./setup install /media/i'
-FAULT_CLEAN='printf "y\n" | ./setup install /media/i'
+small_media 60k 'install /media/i' 'printf "y\n" | '
 FAULT_CHECK_D=/media/i/Kandu/tvnn
-fault_first
-e2e_assert_status 0
-fault_sees "WARNING: 6 commands failed; the installation may be incomplete: see /tmp/setup.log"
+fault_try 0 "WARNING: 6 commands failed; the installation may be incomplete: see /tmp/setup.log"
 e2e_assert_log_has "No space left on device"
-fault_contained
-fault_second
-fault_row
+fault_done
 
 fault_finish
