@@ -17,26 +17,21 @@ std::vector<char*> PushTexts(List* list, const std::vector<std::string>& texts) 
   return items;
 }
 
-// The items' texts in forward order, by following the links.
-std::string Forward(List* list) {
+// The items' texts by following the links forward, then '|', then backward.
+std::string Links(List* list) {
   std::string s;
   for (ListLink* l = list->pFirst; l; l = l->pNext) s += static_cast<char*>(l->pItem);
-  return s;
-}
-
-// The items' texts in backward order, by following the links.
-std::string Backward(List* list) {
-  std::string s;
+  s += "|";
   for (ListLink* l = list->pLast; l; l = l->pPrev) s += static_cast<char*>(l->pItem);
   return s;
 }
 
-std::string WalkAll(List* list, bool back) {
+// The items' texts as the walk gives them forward, then '|', then backward.
+std::string Walks(List* list) {
   std::string s;
-  for (void* p = back ? ListWalkBackward(list, 0) : ListWalk(list, 0); p;
-       p = back ? ListWalkBackward(list, 1) : ListWalk(list, 1)) {
-    s += static_cast<char*>(p);
-  }
+  for (void* p = ListWalk(list, 0); p; p = ListWalk(list, 1)) s += static_cast<char*>(p);
+  s += "|";
+  for (void* p = ListWalkBackward(list, 0); p; p = ListWalkBackward(list, 1)) s += static_cast<char*>(p);
   return s;
 }
 
@@ -53,98 +48,66 @@ class ListTest : public ::testing::Test {
 
 }  // namespace
 
-using ListPush = ListTest;
-using ListPop = ListTest;
-using ListFind = ListTest;
-using ListDelete = ListTest;
-using ListWalkTest = ListTest;
-using ListDumpTest = ListTest;
-using ListMove = ListTest;
-using ListCopyTest = ListTest;
-
-TEST_F(ListPush, CountsItemsAndTheirTotalSize) {
+TEST_F(ListTest, PushCopiesTheBytesIntoNewMemoryAndCountsItemsAndTheirTotalSize) {
   ASSERT_NE(list, nullptr);
-  char bytes[16] = {};
-  ListPushItem(list, bytes, 4);
-  void* middle = ListPushItem(list, bytes, 8);
-  ListPushItem(list, bytes, 16);
-  EXPECT_EQ(list->Count, 3);
-  EXPECT_EQ(list->Size, 28);
-  EXPECT_EQ(ListPopItem(list, middle, 1), nullptr);
-  EXPECT_EQ(list->Count, 2);
-  EXPECT_EQ(list->Size, 20);
-}
-
-TEST_F(ListPush, CopiesTheCallersBytesIntoNewMemory) {
   char text[] = "abc";
   char* item = static_cast<char*>(ListPushItem(list, text, 4));
   ASSERT_NE(item, nullptr);
   EXPECT_NE(item, text);
   text[0] = 'x';
   EXPECT_STREQ(item, "abc");
-}
-
-TEST_F(ListPush, NullBytesGiveZeroFilledItem) {
-  auto* item = static_cast<unsigned char*>(ListPushItem(list, nullptr, 10));
-  ASSERT_NE(item, nullptr);
-  for (int i = 0; i < 10; i++) EXPECT_EQ(item[i], 0) << i;
-  EXPECT_EQ(list->Size, 10);
-}
-
-TEST_F(ListPush, RefusesNullListAndEmptySize) {
+  void* middle = ListPushItem(list, text, 8);
+  auto* zeros = static_cast<unsigned char*>(ListPushItem(list, nullptr, 16));  // null bytes: zero-filled
+  ASSERT_NE(zeros, nullptr);
+  for (int i = 0; i < 16; i++) EXPECT_EQ(zeros[i], 0) << i;
+  EXPECT_EQ(list->Count, 3);
+  EXPECT_EQ(list->Size, 28);
+  EXPECT_EQ(ListPopItem(list, middle, 1), nullptr);
+  EXPECT_EQ(list->Count, 2);
+  EXPECT_EQ(list->Size, 20);
+  // A null list or an empty size is refused.
   EXPECT_EQ(ListPushItem(nullptr, "a", 2), nullptr);
-  EXPECT_EQ(ListPushItem(list, "a", 0), nullptr);
-  EXPECT_EQ(ListPushItem(list, "a", -3), nullptr);
-  EXPECT_EQ(list->Count, 0);
-  EXPECT_EQ(list->pFirst, nullptr);
+  EXPECT_EQ(ListPushItem(other, "a", 0), nullptr);
+  EXPECT_EQ(ListPushItem(other, "a", -3), nullptr);
+  EXPECT_EQ(other->Count, 0);
+  EXPECT_EQ(other->pFirst, nullptr);
 }
 
-TEST_F(ListPush, PushFrontMakesAStack) {
+TEST_F(ListTest, PushFrontMakesAStack) {
   list->PushFront = 1;
   PushTexts(list, {"a", "b", "c"});
-  EXPECT_EQ(WalkAll(list, false), "cba");
-  EXPECT_EQ(WalkAll(list, true), "abc");
-  EXPECT_EQ(Backward(list), "abc");
+  EXPECT_EQ(Walks(list), "cba|abc");
+  EXPECT_EQ(Links(list), "cba|abc");
 }
 
-TEST_F(ListPop, NullItemTakesTheFirstAndHandsItToTheCaller) {
-  auto items = PushTexts(list, {"a", "b"});
-  char* got = static_cast<char*>(ListPopItem(list, nullptr, 0));
+TEST_F(ListTest, PopTakesFirstLastOrInnerItemsKeepingTheLinksConsistent) {
+  auto items = PushTexts(list, {"a", "b", "c", "d", "e", "f"});
+  char* got = static_cast<char*>(ListPopItem(list, nullptr, 0));  // null: the first, handed to the caller
   EXPECT_EQ(got, items[0]);
   EXPECT_STREQ(got, "a");
-  EXPECT_EQ(Forward(list), "b");
   EXPECT_EQ(list->pFirst->pPrev, nullptr);
   PutMem(got);
-}
-
-TEST_F(ListPop, EmptyListOrForeignItemGivesNull) {
-  EXPECT_EQ(ListPopItem(list, nullptr, 0), nullptr);
-  EXPECT_EQ(ListPopFirstItem(list, 0), nullptr);
-  EXPECT_EQ(ListPopLastItem(list, 0), nullptr);
-  PushTexts(list, {"a"});
-  char foreign[] = "a";
-  EXPECT_EQ(ListPopItem(list, foreign, 0), nullptr);
-  EXPECT_EQ(list->Count, 1);
-}
-
-TEST_F(ListPop, FirstLastAndInnerKeepTheLinksConsistent) {
-  PushTexts(list, {"a", "b", "c", "d", "e"});
-  EXPECT_STREQ(static_cast<char*>(ListPopFirstItem(list, 0)), "a");
+  EXPECT_STREQ(static_cast<char*>(ListPopFirstItem(list, 0)), "b");
   EXPECT_EQ(ListPopLastItem(list, 1), nullptr);
-  ListPopItem(list, ListFindItemN(list, 2), 1);  // "c"
-  EXPECT_EQ(Forward(list), "bd");
-  EXPECT_EQ(Backward(list), "db");
+  ListPopItem(list, ListFindItemN(list, 2), 1);  // "d"
+  EXPECT_EQ(Links(list), "ce|ec");
   EXPECT_EQ(list->Count, 2);
   EXPECT_EQ(list->Size, 4);
+  char foreign[] = "c";
+  EXPECT_EQ(ListPopItem(list, foreign, 0), nullptr);
+  EXPECT_EQ(list->Count, 2);
   ListPopFirstItem(list, 1);
   ListPopFirstItem(list, 1);
   EXPECT_EQ(list->pFirst, nullptr);
   EXPECT_EQ(list->pLast, nullptr);
   EXPECT_EQ(list->Count, 0);
   EXPECT_EQ(list->Size, 0);
+  EXPECT_EQ(ListPopItem(list, nullptr, 0), nullptr);
+  EXPECT_EQ(ListPopFirstItem(list, 0), nullptr);
+  EXPECT_EQ(ListPopLastItem(list, 0), nullptr);
 }
 
-TEST_F(ListFind, PositionsCountFromOne) {
+TEST_F(ListTest, PositionsCountFromOne) {
   auto items = PushTexts(list, {"a", "b", "c"});
   EXPECT_EQ(ListFindItemN(list, 1), items[0]);
   EXPECT_EQ(ListFindItemN(list, 3), items[2]);
@@ -157,43 +120,36 @@ TEST_F(ListFind, PositionsCountFromOne) {
   EXPECT_EQ(ListGetItemPos(list, nullptr), 0);
 }
 
-TEST_F(ListMove, MovesTheLinkWithoutCopying) {
-  List *from = list, *to = other;
-  auto items = PushTexts(from, {"a", "b", "c"});
-  PushTexts(to, {"x"});
-  ListMoveItem(items[1], from, to);
-  EXPECT_EQ(Forward(from), "ac");
-  EXPECT_EQ(Forward(to), "xb");
-  EXPECT_EQ(ListFindItemN(to, 2), items[1]);
-  EXPECT_EQ(from->Size, 4);
-  EXPECT_EQ(to->Size, 4);
-  ListMoveItem(items[1], from, to);  // from no longer holds it
-  EXPECT_EQ(Forward(to), "xb");
-  EXPECT_EQ(to->Count, 2);
+TEST_F(ListTest, MoveTakesTheLinkWithoutCopyingAndFollowsPushFrontOfTheTarget) {
+  auto items = PushTexts(list, {"a", "b", "c"});
+  PushTexts(other, {"x"});
+  ListMoveItem(items[1], list, other);
+  EXPECT_EQ(Links(list), "ac|ca");
+  EXPECT_EQ(Links(other), "xb|bx");
+  EXPECT_EQ(ListFindItemN(other, 2), items[1]);
+  EXPECT_EQ(list->Size, 4);
+  EXPECT_EQ(other->Size, 4);
+  ListMoveItem(items[1], list, other);  // list no longer holds it
+  EXPECT_EQ(Links(other), "xb|bx");
+  EXPECT_EQ(other->Count, 2);
+  other->PushFront = 1;
+  ListMoveItem(items[0], list, other);
+  ListMoveItem(items[2], list, other);
+  EXPECT_EQ(Links(other), "caxb|bxac");
+  EXPECT_EQ(list->pFirst, nullptr);
 }
 
-TEST_F(ListMove, FollowsPushFrontOfTheTargetList) {
-  List *from = list, *to = other;
-  to->PushFront = 1;
-  auto items = PushTexts(from, {"a"});
-  PushTexts(to, {"x"});
-  ListMoveItem(items[0], from, to);
-  EXPECT_EQ(Forward(to), "ax");
-  EXPECT_EQ(from->pFirst, nullptr);
+TEST_F(ListTest, CopyCopiesEveryItemInOrderIntoNewMemory) {
+  auto items = PushTexts(list, {"a", "bb", "c"});
+  ListCopy(list, other);
+  EXPECT_EQ(Links(other), "abbc|cbba");
+  EXPECT_EQ(other->Count, 3);
+  EXPECT_EQ(other->Size, list->Size);
+  for (long i = 1; i <= 3; i++) EXPECT_NE(ListFindItemN(other, i), items[static_cast<size_t>(i - 1)]);
+  EXPECT_EQ(Links(list), "abbc|cbba");
 }
 
-TEST_F(ListCopyTest, CopiesEveryItemInOrderIntoNewMemory) {
-  List *from = list, *to = other;
-  auto items = PushTexts(from, {"a", "bb", "c"});
-  ListCopy(from, to);
-  EXPECT_EQ(Forward(to), "abbc");
-  EXPECT_EQ(to->Count, 3);
-  EXPECT_EQ(to->Size, from->Size);
-  for (long i = 1; i <= 3; i++) EXPECT_NE(ListFindItemN(to, i), items[static_cast<size_t>(i - 1)]);
-  EXPECT_EQ(Forward(from), "abbc");
-}
-
-TEST_F(ListDelete, DelAllItemsLeavesAnEmptyUsableHeader) {
+TEST_F(ListTest, DelAllItemsLeavesAnEmptyUsableHeader) {
   PushTexts(list, {"a", "b"});
   ListDelAllItems(list);
   EXPECT_EQ(list->pFirst, nullptr);
@@ -202,21 +158,18 @@ TEST_F(ListDelete, DelAllItemsLeavesAnEmptyUsableHeader) {
   EXPECT_EQ(list->Size, 0);
   EXPECT_EQ(ListWalk(list, 0), nullptr);
   PushTexts(list, {"z"});
-  EXPECT_EQ(Forward(list), "z");
+  EXPECT_EQ(Links(list), "z|z");
   ListDel(nullptr);
 }
 
-TEST_F(ListWalkTest, ForwardAndBackwardEndWithNull) {
-  PushTexts(list, {"a", "b", "c"});
-  EXPECT_EQ(WalkAll(list, false), "abc");
-  EXPECT_EQ(ListWalk(list, 1), nullptr);
-  EXPECT_EQ(WalkAll(list, true), "cba");
+TEST_F(ListTest, WalksEndWithNullAndSurviveRemovingItemsOnTheWay) {
+  PushTexts(list, {"a", "b", "c", "d"});
+  EXPECT_EQ(Walks(list), "abcd|dcba");
+  for (void* p = ListWalk(list, 0); p; p = ListWalk(list, 1)) {
+  }
+  EXPECT_EQ(ListWalk(list, 1), nullptr);  // stays at the end
   EXPECT_EQ(ListWalk(nullptr, 0), nullptr);
   EXPECT_EQ(ListWalkBackward(other, 0), nullptr);  // an empty list
-}
-
-TEST_F(ListWalkTest, RemovingItemsDuringAWalkIsSafe) {
-  PushTexts(list, {"a", "b", "c", "d"});
   // Forward: drop each item just returned, and the one the walk would return next.
   std::string seen;
   for (char* p = static_cast<char*>(ListWalk(list, 0)); p; p = static_cast<char*>(ListWalk(list, 1))) {
@@ -225,7 +178,7 @@ TEST_F(ListWalkTest, RemovingItemsDuringAWalkIsSafe) {
     if (*p == 'b') ListPopItem(list, ListFindItemN(list, 2), 1);  // "c", next in line
   }
   EXPECT_EQ(seen, "abd");
-  EXPECT_EQ(Forward(list), "bd");
+  EXPECT_EQ(Links(list), "bd|db");
   // Backward: the walk goes on with the item before a removed one.
   PushTexts(list, {"e", "f"});  // b d e f
   seen.clear();
@@ -235,10 +188,10 @@ TEST_F(ListWalkTest, RemovingItemsDuringAWalkIsSafe) {
     if (*p == 'f') ListPopItem(list, ListFindItemN(list, 3), 1);  // "e", next in line
   }
   EXPECT_EQ(seen, "fdb");
-  EXPECT_EQ(Forward(list), "bdf");
+  EXPECT_EQ(Links(list), "bdf|fdb");
 }
 
-TEST_F(ListDumpTest, PrintsPositionAndFirstWord) {
+TEST_F(ListTest, DumpPrintsPositionAndFirstWord) {
   long values[] = {7, -42};
   ListPushItem(list, &values[0], sizeof(long));
   ListPushItem(list, &values[1], sizeof(long));
