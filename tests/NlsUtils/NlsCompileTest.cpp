@@ -49,7 +49,12 @@ TEST_F(Compiler, KeysAreNumberedOrNamedAndQuotedTextsJoinedWithTheirEscapesDecod
   EXPECT_EQ("a\tb\\c\"dA\n\1772", Get("1_1"));
 }
 
-TEST_F(Compiler, NewCatalogueReplacesTheOldOneWhole) {
+TEST_F(Compiler, NewCatalogueIsATypedDatabaseReplacingTheOldOneWhole) {
+  ASSERT_EQ(0, Run("1 1 \"a\"\n"));
+  const std::string file = testutil::ReadFile(tool_.path() + "/db/en_US/Test.xdb");
+  ASSERT_EQ(16u + 2 + 2 + 4 + 2, file.size());  // header, L, k, "1_1" and zero, "a" and zero
+  EXPECT_EQ(std::string("TXDBAA1\0", 8), file.substr(0, 8));
+  EXPECT_EQ(std::string("\0\x08\0\x04", 4), file.substr(16, 4));
   ASSERT_EQ(0, Run("1 1 \"a\"\n1 2 \"b\"\n"));
   ASSERT_EQ(0, Run("1 1 \"c\"\n"));
   EXPECT_EQ("c", Get("1_1"));
@@ -64,14 +69,6 @@ TEST_F(Compiler, NewCatalogueReplacesTheOldOneWhole) {
     ++entries;
   }
   EXPECT_EQ(1, entries);
-}
-
-TEST_F(Compiler, CatalogueIsATypedDatabase) {
-  ASSERT_EQ(0, Run("1 1 \"a\"\n"));
-  const std::string file = testutil::ReadFile(tool_.path() + "/db/en_US/Test.xdb");
-  ASSERT_EQ(16u + 2 + 2 + 4 + 2, file.size());  // header, L, k, "1_1" and zero, "a" and zero
-  EXPECT_EQ(std::string("TXDBAA1\0", 8), file.substr(0, 8));
-  EXPECT_EQ(std::string("\0\x08\0\x04", 4), file.substr(16, 4));
 }
 
 TEST_F(Compiler, ErrorsNameTheLineAndWriteNothing) {
@@ -109,6 +106,9 @@ TEST_F(Compiler, MalformedLinesAreRefused) {
     EXPECT_EQ(1, Run("# first\n" + c.line + "\n")) << c.line;
     EXPECT_EQ(tool_ / "test.msg" + ":2: error: " + c.error + "\n", err_) << c.line;
   }
+  EXPECT_EQ(1, Run("# nothing\n\n"));
+  EXPECT_EQ(tool_ / "test.msg" + ": error: no messages\n", err_);
+  EXPECT_FALSE(std::filesystem::exists(tool_.path() + "/db/en_US/Test.xdb"));
 }
 
 TEST_F(Compiler, TextsOverTheRecordLimitAreRefused) {
@@ -119,29 +119,19 @@ TEST_F(Compiler, TextsOverTheRecordLimitAreRefused) {
   EXPECT_EQ(1, Run("1 1 \"" + std::string(60001, 'a') + "\"\n", true));
 }
 
-TEST_F(Compiler, SourceWithoutMessagesIsRefused) {
-  EXPECT_EQ(1, Run("# nothing\n\n"));
-  EXPECT_EQ(tool_ / "test.msg" + ": error: no messages\n", err_);
-  EXPECT_FALSE(std::filesystem::exists(tool_.path() + "/db/en_US/Test.xdb"));
-}
-
-TEST_F(Compiler, NamesMustBePlain) {
+TEST_F(Compiler, NamesMustBePlainAndToolPathAndDirectoryAreLeftAsTheyWere) {
+  const auto cwd = std::filesystem::current_path();
+  char* tool = pToolPath;
+  ASSERT_EQ(0, Run("1 1 \"a\"\n"));
+  EXPECT_EQ(tool, pToolPath);
+  EXPECT_EQ(cwd, std::filesystem::current_path());
   const std::string src = tool_ / "test.msg";
-  testutil::WriteFile(src, "1 1 \"a\"\n");
   testing::internal::CaptureStderr();
   EXPECT_EQ(2, NlsCompileCatalog(src.c_str(), tool_.path().c_str(), "../x", "Test", false));
   EXPECT_EQ(2, NlsCompileCatalog(src.c_str(), tool_.path().c_str(), "en_US", "..", false));
   EXPECT_EQ(2, NlsCompileCatalog(src.c_str(), tool_.path().c_str(), "en_US", "", false));
   EXPECT_EQ(1, NlsCompileCatalog((tool_ / "none.msg").c_str(), tool_.path().c_str(), "en_US", "Test", false));
   testing::internal::GetCapturedStderr();
-}
-
-TEST_F(Compiler, ToolPathAndDirectoryAreLeftAsTheyWere) {
-  const auto cwd = std::filesystem::current_path();
-  char* tool = pToolPath;
-  ASSERT_EQ(0, Run("1 1 \"a\"\n"));
-  EXPECT_EQ(tool, pToolPath);
-  EXPECT_EQ(cwd, std::filesystem::current_path());
 }
 
 // The English core catalogue and trans.conf as shipped, compiled afresh.
@@ -184,7 +174,7 @@ TEST_F(ShippedCatalogue, HoldsEveryMessageOfTheMenuHelpAndEntryTexts) {
   }
 }
 
-TEST_F(ShippedCatalogue, HelpEntriesCarryTheirKeysAndTheTitleTheMaker) {
+TEST_F(ShippedCatalogue, HelpEntriesCarryTheirKeysTheTitleTheMakerAndSaveAndCancelDiffer) {
   EXPECT_EQ("~e Exit Help", Take(NlsFetchString(db_, nullptr, NLS_KIND_NUM, 20, 150)));
   EXPECT_EQ("~c Contents", Take(NlsFetchString(db_, nullptr, NLS_KIND_NUM, 20, 151)));
   EXPECT_EQ("~b Back", Take(NlsFetchString(db_, nullptr, NLS_KIND_NUM, 20, 152)));
@@ -195,13 +185,10 @@ TEST_F(ShippedCatalogue, HelpEntriesCarryTheirKeysAndTheTitleTheMaker) {
   EXPECT_STREQ("\ns = save settings   h = help   \nSelection: ",
                Nlssprintf(buf, db_, 25, 510, Take(NlsFetchString(db_, nullptr, 0, 25, 230)).c_str(),
                           Take(NlsFetchString(db_, nullptr, 0, 25, 231)).c_str(), ""));
-}
-
-TEST_F(ShippedCatalogue, SaveAndCancelStartWithDifferentLetters) {
+  // The pick list's save and cancel keys are their first letters.
   const std::string save = Take(NlsFetchString(db_, nullptr, NLS_KIND_KEY, "TVATTYMENU_SAVE"));
   const std::string cancel = Take(NlsFetchString(db_, nullptr, NLS_KIND_KEY, "TVATTYMENU_CANCEL"));
-  ASSERT_FALSE(save.empty());
-  ASSERT_FALSE(cancel.empty());
+  ASSERT_FALSE(save.empty() || cancel.empty());
   EXPECT_NE(save[0], cancel[0]);
 }
 
