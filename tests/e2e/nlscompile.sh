@@ -4,19 +4,9 @@
 #   tests/e2e/nlscompile.sh BUILD_DIR
 set -uo pipefail
 
-build=$(cd "${1:?usage: nlscompile.sh BUILD_DIR}" && pwd)
-here=$(cd "$(dirname "$0")" && pwd)
-root=$(cd "$here/../.." && pwd)
-nlscompile="$build/bin/nlscompile"
-if [ ! -x "$nlscompile" ]; then
-  echo "SKIP: $nlscompile is not built"
-  exit 77
-fi
-# The compiler writes only below its scratch folder; the sandbox keeps even a
-# mistake away from the machine when it is available.
-if [ -z "${KANDU_SANDBOX:-}" ] && [ -z "${KANDU_NO_SANDBOX:-}" ]; then
-  exec "$root/tools/sandbox" --or-bare --timeout 600 -- "$0" "$@"
-fi
+. "$(dirname "$0")/lib.sh"
+e2e_tool_suite nlscompile "$@"
+nlscompile=$TOOL
 
 scratch=$(mktemp -d "$build/e2e-nlscompile.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT

@@ -4,18 +4,9 @@
 #   tests/e2e/ttyhelp.sh BUILD_DIR
 set -uo pipefail
 
-build=$(cd "${1:?usage: ttyhelp.sh BUILD_DIR}" && pwd)
-here=$(cd "$(dirname "$0")" && pwd)
-root=$(cd "$here/../.." && pwd)
-ttyhelp="$build/bin/ttyhelp"
-if [ ! -x "$ttyhelp" ]; then
-  echo "SKIP: $ttyhelp is not built"
-  exit 77
-fi
-# The viewer writes nothing; the sandbox keeps even a mistake away from the machine.
-if [ -z "${KANDU_SANDBOX:-}" ] && [ -z "${KANDU_NO_SANDBOX:-}" ]; then
-  exec "$root/tools/sandbox" --or-bare --timeout 600 -- "$0" "$@"
-fi
+. "$(dirname "$0")/lib.sh"
+e2e_tool_suite ttyhelp "$@"
+ttyhelp=$TOOL
 
 scratch=$(mktemp -d "$build/e2e-ttyhelp.XXXXXX")
 sock="$scratch/tmux.sock"

@@ -4,20 +4,10 @@
 #   tests/e2e/xdb.sh BUILD_DIR
 set -uo pipefail
 
-build=$(cd "${1:?usage: xdb.sh BUILD_DIR}" && pwd)
-here=$(cd "$(dirname "$0")" && pwd)
-root=$(cd "$here/../.." && pwd)
-xdb="$build/bin/xdb"
-if [ ! -x "$xdb" ]; then
-  echo "SKIP: $xdb is not built"
-  exit 77
-fi
+. "$(dirname "$0")/lib.sh"
+e2e_tool_suite xdb "$@"
+xdb=$TOOL
 command -v xxd >/dev/null || { echo "SKIP: xxd is missing"; exit 77; }
-# xdb writes only below its scratch folder; the sandbox keeps even a mistake away
-# from the machine when it is available.
-if [ -z "${KANDU_SANDBOX:-}" ] && [ -z "${KANDU_NO_SANDBOX:-}" ]; then
-  exec "$root/tools/sandbox" --or-bare --timeout 600 -- "$0" "$@"
-fi
 
 s=$(mktemp -d "${TMPDIR:-/tmp}/e2e-xdb.XXXXXX")
 trap 'rm -rf "$s"' EXIT
@@ -36,6 +26,20 @@ run() {
   "$@" >"$s/out" 2>"$s/err"
   status=$?
   err=$(cat "$s/err")
+}
+
+# try NAME STATUS STDERR ARGS...: runs xdb with ARGS, then expect.
+try() {
+  local name=$1 st=$2 want=$3
+  shift 3
+  run "$xdb" "$@"
+  expect "$name" "$st" "$want"
+}
+
+# ok MESSAGE COMMAND...: one check, the command's success; the message tells a failure.
+ok() {
+  checks=$((checks + 1))
+  "${@:2}" || fail "$1"
 }
 
 # expect NAME STATUS STDERR: checks the last run's status and whole standard error.
@@ -81,6 +85,7 @@ expect_same() {
 }
 
 filler="................"  # the header's pseudo-random bytes 8 to 15
+HINT=$'\nTry \'xdb --help\'.'
 
 # --- usage
 run "$xdb"
@@ -90,52 +95,36 @@ run "$xdb" --help
 checks=$((checks + 1))
 [ "$status" = 0 ] && grep -q '^usage: xdb COMMAND DB' "$s/out" && [ -z "$err" ] || fail "--help: status $status"
 grep -q 'xdb delete-prefix DB PREFIX' "$s/out" || fail "--help does not list delete-prefix"
-run "$xdb" frobnicate x.xdb
-expect "unknown command" 2 "xdb: unknown command: frobnicate
-Try 'xdb --help'."
-run "$xdb" get x.xdb
-expect "get without a key" 2 "usage: xdb get DB KEY
-Try 'xdb --help'."
-run "$xdb" list a.xdb b.xdb
-expect "list with two files" 2 "usage: xdb list DB
-Try 'xdb --help'."
-run "$xdb" delete-prefix x.xdb ""
-expect "empty prefix" 2 "xdb: the prefix must not be empty
-Try 'xdb --help'."
+try "unknown command" 2 "xdb: unknown command: frobnicate$HINT" frobnicate x.xdb
+try "get without a key" 2 "usage: xdb get DB KEY$HINT" get x.xdb
+try "list with two files" 2 "usage: xdb list DB$HINT" list a.xdb b.xdb
+try "empty prefix" 2 "xdb: the prefix must not be empty$HINT" delete-prefix x.xdb ""
 
 # --- a new file is typed: the 25-byte file of key a and a 3-byte value
-run "$xdb" put new.xdb a xyz
-expect "put into a new file" 0 ""
+try "put into a new file" 0 "" put new.xdb a xyz
 expect_bytes "new typed file" new.xdb "5458444241413100${filler}00070002610001037a"
-checks=$((checks + 1))
-[ "$(stat -c %s new.xdb)" = 25 ] || fail "new typed file: $(stat -c %s new.xdb) bytes, expected 25"
+ok "new typed file: $(stat -c %s new.xdb) bytes, expected 25" [ "$(stat -c %s new.xdb)" = 25 ]
 [ ! -e new.xdb_new ] || fail "put left new.xdb_new behind"
-run "$xdb" get new.xdb a
-expect "get" 0 ""
+try "get" 0 "" get new.xdb a
 expect_out "get" "xyz"
 
 # A second key, then the first replaced: it moves to the end, the count stays 2.
 run "$xdb" put new.xdb bc 12
-run "$xdb" put new.xdb a Q
-expect "replace" 0 ""
+try "replace" 0 "" put new.xdb a Q
 # L 6 k 3 "bc\0" chained: 62^63=01 63 00, "12" chained: 03 32; then L 5 k 2 "a\0" 61 00, "Q".
 expect_bytes "replaced key at the end" new.xdb \
   "5458444241413200${filler}000700030163000332""000500026100""51"
-run "$xdb" list new.xdb
-expect "list" 0 ""
+try "list" 0 "" list new.xdb
 expect_out "list" "bc
 a
 "
 
 # Values with any bytes come from standard input; get gives them back unchanged.
 printf 'line one\n\000\377\tend' >"$s/bin.in"
-run "$xdb" put new.xdb blob <"$s/bin.in"
-expect "put from standard input" 0 ""
+try "put from standard input" 0 "" put new.xdb blob <"$s/bin.in"
 run "$xdb" get new.xdb blob
-checks=$((checks + 1))
-cmp -s "$s/out" "$s/bin.in" || fail "binary value: get gave $(xxd -p "$s/out")"
-run "$xdb" dump new.xdb
-expect "dump of a typed file" 0 ""
+ok "binary value: get gave $(xxd -p "$s/out")" cmp -s "$s/out" "$s/bin.in"
+try "dump of a typed file" 0 "" dump new.xdb
 expect_out "dump of a typed file" "new.xdb: typed format (TXDBAA header, big-endian lengths); 56 bytes; 3 records; header count 3
 16: L 7 k 3 key \"bc\" value \"12\"
 25: L 5 k 2 key \"a\" value \"Q\"
@@ -143,37 +132,28 @@ expect_out "dump of a typed file" "new.xdb: typed format (TXDBAA header, big-end
 "
 
 # --- missing keys and files
-run "$xdb" get new.xdb zz
-expect "get of a missing key" 1 "xdb: new.xdb: no record with the key zz"
-checks=$((checks + 1))
-[ ! -s "$s/out" ] || fail "get of a missing key wrote to standard output"
-run "$xdb" get new.xdb b
-expect "a prefix is not a key" 1 "xdb: new.xdb: no record with the key b"
+try "get of a missing key" 1 "xdb: new.xdb: no record with the key zz" get new.xdb zz
+ok "get of a missing key wrote to standard output" [ ! -s "$s/out" ]
+try "a prefix is not a key" 1 "xdb: new.xdb: no record with the key b" get new.xdb b
 cp new.xdb "$s/new.copy"
-run "$xdb" delete new.xdb zz
-expect "delete of a missing key" 1 "xdb: new.xdb: no record with the key zz"
+try "delete of a missing key" 1 "xdb: new.xdb: no record with the key zz" delete new.xdb zz
 expect_same "delete of a missing key" new.xdb "$s/new.copy"
 for cmd in "list none.xdb" "get none.xdb a" "delete none.xdb a" "delete-prefix none.xdb a" "dump none.xdb"; do
-  run "$xdb" $cmd
-  expect "$cmd" 1 "xdb: none.xdb: No such file or directory"
+  try "$cmd" 1 "xdb: none.xdb: No such file or directory" $cmd
 done
-checks=$((checks + 1))
-[ ! -e none.xdb ] || fail "a read or delete created none.xdb"
+ok "a read or delete created none.xdb" [ ! -e none.xdb ]
 
 # --- delete and delete-prefix
 run "$xdb" put new.xdb ab 1
 run "$xdb" put new.xdb abc 2
-run "$xdb" delete new.xdb blob
-expect "delete" 0 ""
-run "$xdb" delete-prefix new.xdb ab
-expect "delete-prefix" 0 ""
+try "delete" 0 "" delete new.xdb blob
+try "delete-prefix" 0 "" delete-prefix new.xdb ab
 run "$xdb" list new.xdb
 expect_out "after deletes" "bc
 a
 "
 cp new.xdb "$s/new.copy"
-run "$xdb" delete-prefix new.xdb nothing
-expect "delete-prefix without a match" 0 ""
+try "delete-prefix without a match" 0 "" delete-prefix new.xdb nothing
 expect_same "delete-prefix without a match" new.xdb "$s/new.copy"
 run "$xdb" delete new.xdb bc
 run "$xdb" delete new.xdb a
@@ -182,11 +162,9 @@ expect_bytes "all records deleted" new.xdb "5458444241413000${filler}"
 # --- a legacy file, built by hand, stays legacy
 # Key a, value xyz: L 7 and k 2 little-endian; payload 02 00 61 00 78 79 7a chained.
 printf '\007\000\002\141\141\170\001\003\172' >legacy.xdb
-run "$xdb" get legacy.xdb a
-expect "legacy get" 0 ""
+try "legacy get" 0 "" get legacy.xdb a
 expect_out "legacy get" "xyz"
-run "$xdb" put legacy.xdb k v
-expect "legacy put" 0 ""
+try "legacy put" 0 "" put legacy.xdb k v
 # L 5: payload 02 00 6b 00 76 chained: 02 6b 6b 76 76.
 expect_bytes "legacy put appends a legacy record" legacy.xdb "0700026161780103""7a""0500026b6b7676"
 run "$xdb" dump legacy.xdb
@@ -199,8 +177,7 @@ expect_bytes "legacy delete" legacy.xdb "0500026b6b7676"
 
 # --- an empty file is an empty database that becomes typed
 : >empty.xdb
-run "$xdb" list empty.xdb
-expect "list of an empty file" 0 ""
+try "list of an empty file" 0 "" list empty.xdb
 expect_out "list of an empty file" ""
 run "$xdb" dump empty.xdb
 expect_out "dump of an empty file" "empty.xdb: empty (no record yet); 0 bytes; 0 records
@@ -209,11 +186,9 @@ run "$xdb" put empty.xdb a xyz
 expect_bytes "empty file made typed" empty.xdb "5458444241413100${filler}00070002610001037a"
 
 # --- the path is the file: no extension is added, nothing is written elsewhere
-run "$xdb" put plain a xyz
-expect "path without extension" 0 ""
+try "path without extension" 0 "" put plain a xyz
 expect_bytes "path without extension" plain "5458444241413100${filler}00070002610001037a"
-checks=$((checks + 1))
-[ ! -e plain.xdb ] && [ ! -e db ] || fail "put wrote beside the named file"
+ok "put wrote beside the named file" test ! -e plain.xdb -a ! -e db
 
 # --- damaged files: read up to the damage, never rewritten
 # Record a, then a record whose L (0x7f00) runs past the end, then record c.
@@ -222,23 +197,18 @@ printf '\000\007\000\002\141\000\001\003\172' >>bad.xdb
 printf '\177\000\000\002\142\000\061' >>bad.xdb
 printf '\000\005\000\002\143\000\063' >>bad.xdb
 cp bad.xdb "$s/bad.copy"
-run "$xdb" list bad.xdb
-expect "list of a damaged file" 1 "xdb: bad.xdb: corrupt record at byte 25; the records from there on cannot be read"
+try "list of a damaged file" 1 "xdb: bad.xdb: corrupt record at byte 25; the records from there on cannot be read" list bad.xdb
 expect_out "list of a damaged file" "a
 "
-run "$xdb" get bad.xdb a
-expect "get before the damage" 0 ""
+try "get before the damage" 0 "" get bad.xdb a
 expect_out "get before the damage" "xyz"
-run "$xdb" get bad.xdb c
-expect "get behind the damage" 1 "xdb: bad.xdb: corrupt record at byte 25; the records from there on cannot be read"
+try "get behind the damage" 1 "xdb: bad.xdb: corrupt record at byte 25; the records from there on cannot be read" get bad.xdb c
 for cmd in "put bad.xdb n v" "delete bad.xdb a" "delete-prefix bad.xdb a"; do
-  run "$xdb" $cmd
-  expect "$cmd" 1 "xdb: bad.xdb: corrupt record at byte 25; the records from there on cannot be read
-xdb: bad.xdb: left unchanged"
+  try "$cmd" 1 "xdb: bad.xdb: corrupt record at byte 25; the records from there on cannot be read
+xdb: bad.xdb: left unchanged" $cmd
   expect_same "$cmd" bad.xdb "$s/bad.copy"
 done
-run "$xdb" dump bad.xdb
-expect "dump of a damaged file" 1 "xdb: bad.xdb: corrupt record at byte 25; the records from there on cannot be read"
+try "dump of a damaged file" 1 "xdb: bad.xdb: corrupt record at byte 25; the records from there on cannot be read" dump bad.xdb
 expect_out "dump of a damaged file" "bad.xdb: typed format (TXDBAA header, big-endian lengths); 39 bytes; 1 record; header count 3
 16: L 7 k 2 key \"a\" value \"xyz\"
 25: corrupt record; 14 bytes from here on cannot be read
@@ -246,39 +216,30 @@ expect_out "dump of a damaged file" "bad.xdb: typed format (TXDBAA header, big-e
 # A legacy record whose key length exceeds its payload.
 printf '\003\000\006\007\170' >lbad.xdb
 cp lbad.xdb "$s/lbad.copy"
-run "$xdb" put lbad.xdb a b
-expect "put into a damaged legacy file" 1 "xdb: lbad.xdb: corrupt record at byte 0; the records from there on cannot be read
-xdb: lbad.xdb: left unchanged"
+try "put into a damaged legacy file" 1 "xdb: lbad.xdb: corrupt record at byte 0; the records from there on cannot be read
+xdb: lbad.xdb: left unchanged" put lbad.xdb a b
 expect_same "put into a damaged legacy file" lbad.xdb "$s/lbad.copy"
 
 # --- refused values and failed writes
-cp empty.xdb "$s/empty.copy"
 head -c 65523 /dev/zero | tr '\0' v >"$s/most"
-run "$xdb" put empty.xdb k <"$s/most"
-expect "largest record" 0 ""
+try "largest record" 0 "" put empty.xdb k <"$s/most"
 run "$xdb" get empty.xdb k
-checks=$((checks + 1))
-cmp -s "$s/out" "$s/most" || fail "largest record: value not read back"
+ok "largest record: value not read back" cmp -s "$s/out" "$s/most"
 cp empty.xdb "$s/empty.copy"
 { cat "$s/most"; printf v; } >"$s/toolong"
-run "$xdb" put empty.xdb k <"$s/toolong"
-expect "record too large" 1 "xdb: empty.xdb: record too large: key and value take 65526 bytes, at most 65525 fit"
+try "record too large" 1 "xdb: empty.xdb: record too large: key and value take 65526 bytes, at most 65525 fit" put empty.xdb k <"$s/toolong"
 expect_same "record too large" empty.xdb "$s/empty.copy"
-run "$xdb" put empty.xdb k ""
-expect "empty value" 1 "xdb: empty.xdb: an empty value cannot be stored"
-run "$xdb" put nodir/x.xdb a b
-expect "write into a missing folder" 1 "ERROR: can't open file, nodir/x.xdb_new
-xdb: nodir/x.xdb: could not be written; the file is unchanged"
+try "empty value" 1 "xdb: empty.xdb: an empty value cannot be stored" put empty.xdb k ""
+try "write into a missing folder" 1 "ERROR: can't open file, nodir/x.xdb_new
+xdb: nodir/x.xdb: could not be written; the file is unchanged" put nodir/x.xdb a b
 mkdir adir
-run "$xdb" put adir k v
-expect "a folder is no record file" 1 "xdb: adir: not a regular file"
+try "a folder is no record file" 1 "xdb: adir: not a regular file" put adir k v
 
 # --- a file that cannot be replaced keeps its content
 if [ "$(id -u)" != 0 ]; then
   mkdir ro && cp "$s/new.copy" ro/db.xdb && chmod 555 ro
   run "$xdb" put ro/db.xdb z z
-  checks=$((checks + 1))
-  [ "$status" = 1 ] || fail "read-only folder: status $status"
+  ok "read-only folder: status $status" [ "$status" = 1 ]
   expect_same "read-only folder" ro/db.xdb "$s/new.copy"
   chmod 755 ro
 fi
