@@ -288,50 +288,50 @@ class RunTest : public LoopTest {
   std::string shown_;
 };
 
-TEST_F(RunTest, LeavingWithoutChangesSkipsTheSaveQuestion) {
-  menu_.pSavePrompt = const_cast<char*>("Save");
-  EXPECT_EQ(Go("\ny\n"), 0);
-  EXPECT_FALSE(Shows("Save? [y/n] "));
-  EXPECT_TRUE(Shows(Leave()));
-  EXPECT_EQ(shown_.back(), '\n');  // the top level ends its line
-  EXPECT_EQ(gApplied, 0);
-  EXPECT_EQ(items_[1].Value.pText, nullptr);  // the value texts were released
+// The save and leave questions: -1 in a column means "not checked".
+TEST_F(RunTest, LeavingAsksToSaveChangesOrToLeaveAndEndOfInputLeavesWithoutApplying) {
+  const struct {
+    const char* what;
+    bool savePrompt;
+    int flags;
+    std::string input;
+    int applied, refreshed, inputEnded, showsSave, showsLeave;
+  } rows[] = {
+      {"no changes: no save question", true, 0, "\ny\n", 0, -1, -1, 0, 1},
+      {"changes saved on yes", true, MENU_KEEP_ITEMS, "1 3\n\ny\n", 1, -1, -1, 1, 0},
+      // Refreshed at the start and after the refused leave.
+      {"no to both questions shows the menu again", true, 0, "1\n\nn\nn\n", 0, 2, 1, -1, -1},
+      {"without a save prompt leaving applies", false, 0, "\nn\n\ny\n", 2, -1, -1, -1, -1},
+      {"end of input", false, 0, "1 2\n", 0, -1, 1, -1, -1},
+      {"end of input in the value prompt", false, 0, "1 2\n2\n", 0, -1, -1, -1, -1},
+      {"an empty line selects under its flag", false, MENU_EMPTY_SELECTS, "\n\n", 0, -1, -1, -1, 0},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.what);
+    gApplied = gRefreshed = 0;
+    menu_.MenuFlags = MENU_SINGLE_SPACED | r.flags;
+    menu_.pSavePrompt = r.savePrompt ? const_cast<char*>("Save") : nullptr;
+    EXPECT_EQ(Go(r.input), 0);
+    EXPECT_EQ(gApplied, r.applied);
+    const auto check = [](int want, int got, const char* what) {
+      EXPECT_TRUE(want < 0 || got == want) << what << ": " << got << ", not " << want;
+    };
+    check(r.refreshed, gRefreshed, "refreshed");
+    check(r.inputEnded, flInputEnded, "input ended");
+    check(r.showsSave, Shows("Save? [y/n] "), "save question");
+    check(r.showsLeave, Shows(Leave()), "leave question");
+    if (r.flags & MENU_KEEP_ITEMS) {
+      EXPECT_EQ(items_[0].Value.Int, 2);
+      EXPECT_STREQ(items_[1].Value.pText, "x");  // kept under MENU_KEEP_ITEMS
+      FreeMenu(&menu_);
+    } else {
+      EXPECT_EQ(items_[1].Value.pText, nullptr);  // the value texts were released
+    }
+    EXPECT_TRUE(r.showsLeave != 1 || shown_.back() == '\n');  // the top level ends its line
+  }
 }
 
-TEST_F(RunTest, ChangesAreSavedOnYes) {
-  menu_.pSavePrompt = const_cast<char*>("Save");
-  menu_.MenuFlags |= MENU_KEEP_ITEMS;
-  EXPECT_EQ(Go("1 3\n\ny\n"), 0);
-  EXPECT_TRUE(Shows("Save? [y/n] "));
-  EXPECT_FALSE(Shows(Leave()));
-  EXPECT_EQ(gApplied, 1);
-  EXPECT_EQ(items_[0].Value.Int, 2);
-  EXPECT_STREQ(items_[1].Value.pText, "x");  // kept under MENU_KEEP_ITEMS
-  FreeMenu(&menu_);
-}
-
-TEST_F(RunTest, NoToBothQuestionsShowsTheMenuAgain) {
-  menu_.pSavePrompt = const_cast<char*>("Save");
-  EXPECT_EQ(Go("1\n\nn\nn\n"), 0);
-  EXPECT_EQ(gApplied, 0);
-  EXPECT_EQ(gRefreshed, 2);  // at the start and after the refused leave
-  EXPECT_EQ(flInputEnded, 1);
-}
-
-TEST_F(RunTest, WithoutASavePromptLeavingApplies) {
-  EXPECT_EQ(Go("\nn\n\ny\n"), 0);
-  EXPECT_EQ(gApplied, 2);
-}
-
-TEST_F(RunTest, EndOfInputLeavesWithoutApplying) {
-  EXPECT_EQ(Go("1 2\n"), 0);
-  EXPECT_EQ(gApplied, 0);
-  EXPECT_EQ(flInputEnded, 1);
-  EXPECT_EQ(Go("1 2\n2\n"), 0);  // ends in the value prompt
-  EXPECT_EQ(gApplied, 0);
-}
-
-TEST_F(RunTest, AcceptEndsTheMenuOnlyWithTheRequiredTexts) {
+TEST_F(RunTest, AcceptEndsTheMenuOnlyWithTheRequiredTextsAndNotInteractiveOnlyApplies) {
   items_[1].ItemType = ITEM_REQUIRED;
   items_[1].Default = nullptr;
   EXPECT_EQ(Go("3\n\n2 text\n3\n"), 0);
@@ -339,9 +339,6 @@ TEST_F(RunTest, AcceptEndsTheMenuOnlyWithTheRequiredTexts) {
   EXPECT_FALSE(Shows(Leave()));
   EXPECT_EQ(Unread(), "");
   EXPECT_EQ(gApplied, 0);
-}
-
-TEST_F(RunTest, NotInteractiveOnlyApplies) {
   EXPECT_EQ(Go("", nullptr, 0), 0);
   EXPECT_EQ(shown_, "");
   EXPECT_EQ(gApplied, 1);
@@ -396,13 +393,6 @@ TEST_F(RunTest, SaveKeyAsksForAFileName) {
   EXPECT_EQ(testutil::ReadFile(file), "0[2] 9 0\n1[x] 12 0\n");
   Go("s\nrelative\n\ny\n");
   EXPECT_EQ(testutil::ReadFile(scratch_ / "relative"), "");  // refused: not a full path
-}
-
-TEST_F(RunTest, EmptyLineSelectsUnderItsFlag) {
-  menu_.MenuFlags |= MENU_EMPTY_SELECTS;
-  EXPECT_EQ(Go("\n\n"), 0);
-  EXPECT_FALSE(Shows(Leave()));
-  EXPECT_EQ(gApplied, 0);
 }
 
 }  // namespace
