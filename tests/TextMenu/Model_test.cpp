@@ -72,7 +72,7 @@ TEST_F(ModelTest, MoreThan32StatesAreRefused) {
   EXPECT_EXIT(InitMenu(&menu, nullptr), ::testing::ExitedWithCode(1), "ERROR: the entry \"Big\" has 33 states");
 }
 
-TEST_F(ModelTest, HiddenStatesAreSkippedCyclically) {
+TEST_F(ModelTest, HiddenStatesAreSkippedCyclicallyForOneRoundAtMost) {
   Text states("_A,_B,C");
   TextMenuItem it = Item("X", ITEM_ONE_OF, 1, states());
   TextMenuItem items[] = {it, EndItem()};
@@ -89,13 +89,9 @@ TEST_F(ModelTest, HiddenStatesAreSkippedCyclically) {
   EXPECT_EQ(states.Value, "_A,_B,C");
   HideStateSelection(&items[0], 2);  // "C" is not written to be hidden
   EXPECT_EQ(states.Value, "_A,_B,C");
-}
-
-TEST_F(ModelTest, AllStatesHiddenStopsAfterOneRound) {
-  Text states("_A,_B");
-  TextMenuItem items[] = {Item("X", ITEM_ONE_OF, 0, states()), EndItem()};
-  TextMenu menu{};
-  menu.pItems = items;
+  // With every state hidden the search stops after one round.
+  Text hideable("_A,_B");
+  items[0] = Item("X", ITEM_ONE_OF, 0, hideable());
   InitMenu(&menu, nullptr);
   HideStateSelection(&items[0], 0);
   HideStateSelection(&items[0], 1);
@@ -202,17 +198,12 @@ TEST_F(RulesTest, StateTestsAndConditions) {
   EXPECT_EQ(TestState(&menu_, "-2.1", 3), 1);
   EXPECT_EQ(TestState(&menu_, "9.0", 0), 0);
 
-  EXPECT_EQ(TestStateCondition(&menu_, "1.1", 0), 1);
-  EXPECT_EQ(TestStateCondition(&menu_, "2.2A", 0), 1);
-  EXPECT_EQ(TestStateCondition(&menu_, "1.1A", 0), 0);
-  EXPECT_EQ(TestStateCondition(&menu_, "!1.1", 0), 0);
-  // "!" binds tightest, then "&", then "|".
-  EXPECT_EQ(TestStateCondition(&menu_, "1.1|1.0&1.5", 0), 1);
-  EXPECT_EQ(TestStateCondition(&menu_, "(1.1|1.0)&1.5", 0), 0);
-  EXPECT_EQ(TestStateCondition(&menu_, "!1.0&2.2", 0), 1);
-  EXPECT_EQ(TestStateCondition(&menu_, "!(1.1&2.2)", 0), 0);
-  EXPECT_EQ(TestStateCondition(&menu_, "1.1&", 0), 0);  // cannot be read: does not hold
-  EXPECT_EQ(TestStateCondition(&menu_, "", 0), 0);
+  // "!" binds tightest, then "&", then "|"; a condition that cannot be read does not hold.
+  const struct { const char* cond; int holds; } rows[] = {
+      {"1.1", 1}, {"2.2A", 1}, {"1.1A", 0}, {"!1.1", 0}, {"1.1|1.0&1.5", 1}, {"(1.1|1.0)&1.5", 0},
+      {"!1.0&2.2", 1}, {"!(1.1&2.2)", 0}, {"1.1&", 0}, {"", 0},
+  };
+  for (const auto& r : rows) EXPECT_EQ(TestStateCondition(&menu_, r.cond, 0), r.holds) << r.cond;
 }
 
 TEST_F(ModelTest, SubmenuConditionsChooseTheFirstThatHolds) {
