@@ -268,16 +268,6 @@ TEST_F(LanguageSelection, TheCodeUpToTheFirstDotChoosesATableExactlyAndIsCutInTh
   }
 }
 
-TEST_F(LanguageSelection, CommandsStartedLaterSeeTheCutValue) {
-  EXPECT_EQ(ChosenFor("pr_BR.ISO-8859-1"), "Portuguese");
-  FILE* child = popen("printf '%s' \"$LANG\"", "r");
-  ASSERT_NE(child, nullptr);
-  char seen[64] = {};
-  const size_t got = std::fread(seen, 1, sizeof seen - 1, child);
-  EXPECT_EQ(pclose(child), 0);
-  EXPECT_EQ(std::string(seen, got), "pr_BR");
-}
-
 TEST_F(LanguageSelection, LanguageIsFixedAtTheFirstMessageAndNumbersOutsideGiveTheEmptyText) {
   EXPECT_EQ(pCurLang, nullptr);
   setenv("LANG", "fr_FR.ISO-8859-1", 1);
