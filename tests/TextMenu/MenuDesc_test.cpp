@@ -16,28 +16,11 @@ class DescTest : public MenuTest {
     errors_ = ::testing::internal::GetCapturedStderr();
     return d;
   }
-  std::string Values(MenuDescription* d) {
-    char* v = FormatMenuValues(d);
-    std::string s = v;
-    PutMem(v);
-    return s;
-  }
   std::string errors_;
 };
 
-TEST_F(DescTest, TheExampleQueueOptionsGiveTheirDefaults) {
-  MenuDescription* d = LoadMenuDescription(KANDU_SOURCE_DIR "/TextMenu/examples/queue-options.menu");
-  ASSERT_NE(d, nullptr);
-  EXPECT_STREQ(d->pName, "queue-options");
-  EXPECT_STREQ(d->pTop->pTitle, "Print queue options");
-  EXPECT_EQ(d->pTop->TitleStyle, 1);
-  EXPECT_EQ(d->pTop->MenuFlags, MENU_SINGLE_SPACED | MENU_KEEP_ITEMS);
-  Run("", [&] { RunMenu(d->pTop, nullptr, 0); });
-  EXPECT_EQ(Values(d),
-            "PAPER=A4\nTRAY=Automatic\nCOPIES=1\nDUPLEX=Off\nBINDING=None\nFINISH=None\n"
-            "TITLE=Report\nUSER=\nSCALE=1.000\nCOLOUR=Colour\nRESOLUTION=600\n");
-  EXPECT_EQ(d->pTop->pItems[5].Access, ACCESS_HIDDEN);  // BINDING, hidden while DUPLEX is Off
-}
+// The example queue-options menu (its title, style, defaults and the entry hidden
+// by a rule) is run whole by e2e.menu.
 
 TEST_F(DescTest, EntriesBecomeTheEnginesTables) {
   MenuDescription* d = Parse(
