@@ -13,7 +13,6 @@
 #include <memory>
 #include <string>
 
-#include <unistd.h>
 
 using std::string;
 
@@ -305,41 +304,7 @@ TEST_F(HelpNavTest, ARedirectIsReplacedByThePrinterHelpRecord) {
 
 // ---- The dialogue ----
 
-TEST_F(HelpNavTest, TheHelpMenuRunsThroughLinksBackAndExit) {
-  testutil::ScratchDir dir;
-  ASSERT_TRUE(testutil::WriteFile(dir / "d.html",
-                                  "<html><body>Start page<br><a href=\"e.html\">Elsewhere</a></body></html>"));
-  ASSERT_TRUE(testutil::WriteFile(dir / "e.html", "<html><body>Second page</body></html>"));
-  ASSERT_TRUE(testutil::WriteFile(dir / "input", "1\nb\n\ne\n"));
-
-  const int savedIn = dup(0);
-  const int savedOut = dup(1);
-  ASSERT_NE(std::freopen((dir / "input").c_str(), "r", stdin), nullptr);
-  std::fflush(stdout);
-  ASSERT_NE(std::freopen((dir / "output").c_str(), "w", stdout), nullptr);
-  TtyHtmlHelp((dir / "d.html").c_str(), nullptr, "Help");
-  std::fflush(stdout);
-  dup2(savedOut, 1);
-  dup2(savedIn, 0);
-  close(savedOut);
-  close(savedIn);
-  std::clearerr(stdin);
-
-  const string out = testutil::ReadFile(dir / "output");
-  const string title = string(35, ' ') + "Kandu Help\n\n";
-  const string start = "\f\n" + title + "Start page\n<Elsewhere>\n \n 1) Elsewhere \n";
-  EXPECT_EQ(out.rfind(start, 0), 0u) << out;
-  EXPECT_NE(out.find(" e) Exit Help"), string::npos);
-  EXPECT_NE(out.find(" c) Contents"), string::npos);
-  EXPECT_NE(out.find(" b) Back"), string::npos);
-  // Start, the other file, back at the start, the empty line selecting nothing.
-  const size_t second = out.find("Second page");
-  ASSERT_NE(second, string::npos);
-  const size_t again = out.find("Start page", second);
-  ASSERT_NE(again, string::npos);
-  EXPECT_NE(out.find("Start page", again + 1), string::npos);
-}
-
+// A whole dialogue (links, Back, Contents, Exit Help) runs on a terminal in e2e.ttyhelp.
 TEST_F(HelpNavTest, TheHookOpensTheHelpFromAnyMenu) {
   pfnMenuHelp = nullptr;
   TtyHelpInstallHook();
