@@ -105,38 +105,31 @@ TEST_F(SettingsTest, StoredSettingsReadBackIntoAFreshMenu) {
   EXPECT_EQ(Store(), stored);
 }
 
-TEST_F(SettingsTest, ValuesConvertByTheEntrysType) {
-  Load("0[Letter] 9 0\n1[two words] 11 1\n3[12abc] 13 0\n4[x] 14 0\n");
-  EXPECT_EQ(items_[0].Value.Int, 0);  // atoi("Letter")
-  EXPECT_STREQ(items_[1].Value.pText, "two");
-  EXPECT_EQ(items_[1].Access, ACCESS_NOSELECT);
-  EXPECT_EQ(items_[3].Value.Int, 12);
-  EXPECT_FLOAT_EQ(items_[4].Value.Float, 0.0f);
-}
-
-TEST_F(SettingsTest, AStoredTypeChangesTheEntryOnlyWithinItsKindOfValue) {
-  Load("2[x] 11 0\n3[5] 9 0\n0[1] 11 0\n1[3] 13 0\n");
-  EXPECT_EQ(items_[2].ItemType, ITEM_REQUIRED);
-  EXPECT_EQ(items_[3].ItemType, ITEM_ONE_OF);
-  EXPECT_EQ(items_[0].ItemType, ITEM_ONE_OF);  // an integer never becomes a text
-  EXPECT_EQ(items_[1].ItemType, ITEM_REQUIRED);
-  EXPECT_STREQ(items_[1].Value.pText, "3");
-}
-
-TEST_F(SettingsTest, LinesOutsideTheMenuAndBlocksOfOtherSubmenusAreSkipped) {
-  items_[0].Value = 0;  // Colour opens no submenu now
+TEST_F(SettingsTest, LoadedLinesConvertByTypeChangeTypesWithinTheirKindAndSkipWhatIsNotInTheMenu) {
+  items_[0].Value = 0;  // Colour opens no submenu now: its block and other blocks are skipped
   Load("9[1] 13 0\n-1[1] 13 0\n6{\n0[5] 13 0\n2{\n}\n}\n3[8] 13 0\n0[1] 9 7\n");
   EXPECT_EQ(sub_[0].Value.Int, 600);
   EXPECT_EQ(items_[3].Value.Int, 8);
   EXPECT_EQ(items_[0].Value.Int, 1);
   EXPECT_EQ(items_[0].Access, ACCESS_NORMAL);  // 7 is no access
   EXPECT_EQ(gAccepted, 0);
-}
-
-TEST_F(SettingsTest, AStateIndexOutsideTheListFallsBackToTheFirstState) {
+  // A state index outside the list falls back to the first state.
   Load("0[7] 9 0\n");
   EXPECT_EQ(items_[0].Value.Int, 0);
   EXPECT_STREQ(items_[0].pCurState, "Letter,A4,A5");
+  Load("0[Letter] 9 0\n1[two words] 11 1\n3[12abc] 13 0\n4[x] 14 0\n");
+  EXPECT_EQ(items_[0].Value.Int, 0);  // atoi("Letter")
+  EXPECT_STREQ(items_[1].Value.pText, "two");
+  EXPECT_EQ(items_[1].Access, ACCESS_NOSELECT);
+  EXPECT_EQ(items_[3].Value.Int, 12);
+  EXPECT_FLOAT_EQ(items_[4].Value.Float, 0.0f);
+  // A stored type changes the entry only within its kind of value.
+  Load("2[x] 11 0\n3[5] 9 0\n0[1] 11 0\n1[3] 13 0\n");
+  EXPECT_EQ(items_[2].ItemType, ITEM_REQUIRED);
+  EXPECT_EQ(items_[3].ItemType, ITEM_ONE_OF);
+  EXPECT_EQ(items_[0].ItemType, ITEM_ONE_OF);  // an integer never becomes a text
+  EXPECT_EQ(items_[1].ItemType, ITEM_REQUIRED);
+  EXPECT_STREQ(items_[1].Value.pText, "3");
 }
 
 TEST_F(SettingsTest, RunMenuLoadsSettingsIntoSubmenusBeforeTheyOpen) {
