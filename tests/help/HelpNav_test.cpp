@@ -123,7 +123,7 @@ TEST_F(HelpNavTest, ManyLinksGrowTheEntryArray) {
 
 // ---- Targets and history ----
 
-TEST_F(HelpNavTest, FollowingAnAnchorRecordsOneHistoryEntryAndBackReturns) {
+TEST_F(HelpNavTest, AnAnchorIsFollowedWithOneHistoryEntryAndAPageNameOpensThatPageAtItsTop) {
   ParseHtmlFile("a.html", kTwoPages);
   HtmlPage* top = pCurrentPage;
   ProcessLink(LinkTo("#s1"));
@@ -135,9 +135,7 @@ TEST_F(HelpNavTest, FollowingAnAnchorRecordsOneHistoryEntryAndBackReturns) {
   EXPECT_EQ(pCurrentPage, top);
   EXPECT_EQ(HistoryI, 0);
   EXPECT_EQ(HtmlSetHistory(-1), 0);
-}
-
-TEST_F(HelpNavTest, ATargetNamingAPageOpensThatPageAtItsTop) {
+  HtmlResetFiles();
   ParseHtmlFile("a.html", kTwoPages);
   ProcessLink(LinkTo("#s2"));
   EXPECT_STREQ(PageName(), "s2");
@@ -153,7 +151,7 @@ TEST_F(HelpNavTest, ATargetNamingAPageOpensThatPageAtItsTop) {
   EXPECT_EQ(HistoryI, 1);
 }
 
-TEST_F(HelpNavTest, TheHistoryKeepsAHundredMovesAndBackWalksThemAll) {
+TEST_F(HelpNavTest, TheHistoryKeepsAHundredMovesBackWalksThemAllAndContentsNeedsOne) {
   ParseHtmlFile("a.html", kTwoPages);
   for (int i = 0; i < 150; ++i) GoToTarget(i % 2 == 0 ? "s2" : "#s1");
   EXPECT_EQ(HistoryI, HELP_HISTORY_SIZE);
@@ -162,9 +160,7 @@ TEST_F(HelpNavTest, TheHistoryKeepsAHundredMovesAndBackWalksThemAll) {
   EXPECT_EQ(backs, HELP_HISTORY_SIZE);
   // The first entry recorded where the operator started.
   EXPECT_STREQ(PageName(), "contents");
-}
-
-TEST_F(HelpNavTest, ContentsReturnsToTheFirstPageAndNeedsAHistory) {
+  HtmlResetFiles();
   ParseHtmlFile("a.html", kTwoPages);
   EXPECT_EQ(HtmlSetHistory(0), 0);
   GoToTarget("s2");
@@ -230,16 +226,14 @@ TEST_F(HelpNavTest, ALinkToAnotherFileLoadsItBesideTheCurrentOneAndBackReturns) 
   EXPECT_EQ(FileIndex, 2);
 }
 
-TEST_F(HelpNavTest, OpeningAFileWithATargetShowsTheTarget) {
+TEST_F(HelpNavTest, OpeningAFileWithATargetShowsTheTargetAndHelpThatCannotBeLoadedIsReported) {
   testutil::ScratchDir dir;
   ASSERT_TRUE(testutil::WriteFile(dir / "t.html", kTwoPages));
   ASSERT_TRUE(HtmlHelp((dir / "t.html#s2").c_str(), nullptr));
   EXPECT_STREQ(PageName(), "s2");
   EXPECT_EQ(HtmlSetHistory(-1), 1);
   EXPECT_STREQ(PageName(), "contents");
-}
-
-TEST_F(HelpNavTest, HelpThatCannotBeLoadedIsReported) {
+  HtmlResetFiles();
   testing::internal::CaptureStderr();
   EXPECT_EQ(HtmlHelp("/nonexistent/help.html", nullptr), 0);
   EXPECT_EQ(HtmlHelp("buffer.html", "no pages here"), 0);
@@ -267,16 +261,13 @@ TEST_F(HelpNavTest, APointerOnALinkFollowsIt) {
 
 // ---- Redirects ----
 
-TEST_F(HelpNavTest, ARedirectIsFoundAndCutAtItsDot) {
+TEST_F(HelpNavTest, ARedirectIsFoundCutAtItsDotAndReplacedByThePrinterHelpRecord) {
   char text[] = "See $$PaperTray.REDIRECT please";
   EXPECT_STREQ(FindRedirect(text), "PaperTray");
   char plain[] = "See $$Tray.txt or $$x.redirect";
   EXPECT_EQ(FindRedirect(plain), nullptr);
   EXPECT_STREQ(plain, "See $$Tray.txt or $$x.redirect");
   EXPECT_EQ(FindRedirect(nullptr), nullptr);
-}
-
-TEST_F(HelpNavTest, ARedirectIsReplacedByThePrinterHelpRecord) {
   testutil::ScratchDir dir;
   DbTHandle* db = DbTOpen((dir / "PrtHelp.xdb").c_str(), 0);
   ASSERT_NE(db, nullptr);
