@@ -29,7 +29,7 @@ size_t Count(const std::string& s, const std::string& part) {
   return n;
 }
 
-TEST_F(ScreenTest, WriteStringStartsAtTheCursorAndRunsIntoTheNextRows) {
+TEST_F(ScreenTest, WriteStringStartsAtTheCursorRunsIntoTheNextRowsAndNeverPassesTheImageOr511Characters) {
   Image im(3, 2, "......");
   SetPosition(&im.Img, 1, 0);  // row 0 is taken as row 1
   WriteString(&im.Img, "%s", "ab");
@@ -42,9 +42,6 @@ TEST_F(ScreenTest, WriteStringStartsAtTheCursorAndRunsIntoTheNextRows) {
   SetPosition(&im.Img, 7, 2);  // a column outside the row is taken as 0
   WriteString(&im.Img, "longer than the rest");
   EXPECT_EQ(im.Cells, ".a1lon");
-}
-
-TEST_F(ScreenTest, WriteStringNeverPassesTheImageOr511Characters) {
   Image small(3, 2, "......");
   SetPosition(&small.Img, 2, 2);
   WriteString(&small.Img, "%s", "xyz");
@@ -54,21 +51,18 @@ TEST_F(ScreenTest, WriteStringNeverPassesTheImageOr511Characters) {
   EXPECT_EQ(wide.Cells, std::string(511, 'w') + std::string(89, '.'));
 }
 
-TEST_F(ScreenTest, RefreshLeavesOutTheLastCellAndStopsRowsAtLineFeeds) {
+TEST_F(ScreenTest, RefreshLeavesOutTheLastCellAndStopsRowsAtLineFeedsAndFillAreaIsClipped) {
   Image im(3, 2, "abcdef");
   int r = -1;
   EXPECT_EQ(Run("", [&] { r = Refresh(&im.Img); }), "abcde");
   EXPECT_EQ(r, 0);
   Image lf(3, 2, "a\ncdef");
   EXPECT_EQ(Run("", [&] { Refresh(&lf.Img); }), "a\nde");
-}
-
-TEST_F(ScreenTest, FillAreaIsClippedToTheImage) {
-  Image im(3, 2, "......");
-  FillArea(&im.Img, 1, 0, 5, 5, '#');
-  EXPECT_EQ(im.Cells, ".##.##");
-  FillArea(&im.Img, -1, 1, 2, 1, '+');
-  EXPECT_EQ(im.Cells, ".##+##");
+  Image fill(3, 2, "......");
+  FillArea(&fill.Img, 1, 0, 5, 5, '#');
+  EXPECT_EQ(fill.Cells, ".##.##");
+  FillArea(&fill.Img, -1, 1, 2, 1, '+');
+  EXPECT_EQ(fill.Cells, ".##+##");
 }
 
 TEST_F(ScreenTest, OverlayFramesTheTextAndWaitsForEnter) {
@@ -162,7 +156,7 @@ TEST_F(PickTest, ThePageMarksChosenStatesAndNumbersOnlyVisibleOnes) {
   EXPECT_EQ(out, std::string(pScreen->pCells, 80 * 24 - 1));
 }
 
-TEST_F(PickTest, SeveralNumbersToggleAtOnce) {
+TEST_F(PickTest, SeveralNumbersToggleAtOnceAndCancelOrTheEndOfInputRestoreTheValue) {
   Choose("s\n", "2, 4");
   EXPECT_EQ(items_[0].Value.Int, 0);
   EXPECT_EQ(items_[0].Previous, 0xA);
@@ -170,6 +164,14 @@ TEST_F(PickTest, SeveralNumbersToggleAtOnce) {
   Choose("1 2\nsave\n");
   EXPECT_EQ(items_[0].Value.Int, 0x3);
   EXPECT_EQ(gActs, 2);
+  gActs = 0;
+  items_[0].Value = 0xA;
+  Choose("1\nc\n");
+  EXPECT_EQ(items_[0].Value.Int, 0xA);
+  EXPECT_EQ(gActs, 2);  // the change, then the restore
+  Choose("1\n");
+  EXPECT_EQ(items_[0].Value.Int, 0xA);
+  EXPECT_EQ(flInputEnded, 1);
 }
 
 TEST_F(PickTest, HiddenOrUnknownNumbersDropTheRestOfTheLine) {
@@ -180,15 +182,6 @@ TEST_F(PickTest, HiddenOrUnknownNumbersDropTheRestOfTheLine) {
   states_.Value[0] = ' ';             // hidden as written
   Choose("1\ns\n");
   EXPECT_EQ(items_[0].Value.Int, 0xA);
-}
-
-TEST_F(PickTest, CancelAndTheEndOfInputRestoreTheValue) {
-  Choose("1\nc\n");
-  EXPECT_EQ(items_[0].Value.Int, 0xA);
-  EXPECT_EQ(gActs, 2);  // the change, then the restore
-  Choose("1\n");
-  EXPECT_EQ(items_[0].Value.Int, 0xA);
-  EXPECT_EQ(flInputEnded, 1);
 }
 
 TEST_F(PickTest, AChoiceEntryTakesOneState) {
