@@ -15,7 +15,7 @@ int CountAction(TextMenu*, TextMenuItem*) {
   return 0;
 }
 
-TEST_F(ModelTest, InitMenuSetsKeysLengthsAndValuesFromTheDefaults) {
+TEST_F(ModelTest, InitMenuSetsKeysLengthsAndValuesFromTheDefaultsCuttingTextsTo255) {
   Text states("A,B,C");
   TextMenuItem items[] = {
       Item("Heading", ITEM_LINE),
@@ -50,15 +50,12 @@ TEST_F(ModelTest, InitMenuSetsKeysLengthsAndValuesFromTheDefaults) {
   EXPECT_EQ(items[3].Value.pText, nullptr);
   EXPECT_EQ(FindTextMenuItem(&menu, ITEM_EXIT), &items[7]);
   EXPECT_EQ(FindTextMenuItem(&menu, ITEM_ACCEPT), nullptr);
-}
-
-TEST_F(ModelTest, ATextDefaultIsCutTo255Characters) {
+  // A text default is cut to 255 characters.
   const std::string longText(400, 'z');
-  TextMenuItem items[] = {Item("T", ITEM_OPTIONAL, longText.c_str()), EndItem()};
-  TextMenu menu{};
-  menu.pItems = items;
+  TextMenuItem cut[] = {Item("T", ITEM_OPTIONAL, longText.c_str()), EndItem()};
+  menu.pItems = cut;
   InitMenu(&menu, nullptr);
-  EXPECT_EQ(std::string(items[0].Value.pText), longText.substr(0, 255));
+  EXPECT_EQ(std::string(cut[0].Value.pText), longText.substr(0, 255));
   FreeMenu(&menu);
 }
 
