@@ -46,7 +46,7 @@ TEST_F(Fetch, AHitGoesIntoTheCallersBufferOrANewManagedCopy) {
   EXPECT_EQ("Save", Take(NlsFetchString(db_, nullptr, NLS_KIND_KEY, "TVATTYMENU_SAVE")));
 }
 
-TEST_F(Fetch, AMissGivesItsKeyAndAWrongKindOrNullKeyTheErrorText) {
+TEST_F(Fetch, AMissGivesItsKeyAndAWrongKindOrNullKeyTheErrorTextWithoutHandleToo) {
   char buf[NLS_REC_SIZE];
   std::memset(buf, 'x', sizeof buf);
   char* t = NlsFetchString(db_, buf, NLS_KIND_NUM, 25, 999);
@@ -62,9 +62,7 @@ TEST_F(Fetch, AMissGivesItsKeyAndAWrongKindOrNullKeyTheErrorText) {
   EXPECT_EQ(pErrBuf, NlsFetchString(db_, nullptr, NLS_KIND_NUM, "25_201"));
   EXPECT_EQ(pErrBuf, NlsFetchString(db_, nullptr, 7, 25, 201));
   EXPECT_EQ(pErrBuf, NlsFetchString(db_, nullptr, NLS_KIND_KEY, nullptr));
-}
-
-TEST_F(Fetch, WithoutHandleOnlyNonZeroNumberedKeysComeBack) {
+  // Without a handle only non-zero numbered keys come back.
   EXPECT_STREQ("25_201", NlsFetchString(nullptr, nullptr, NLS_KIND_NUM, 25, 201));
   EXPECT_STREQ("25_201", NlsFetchString(nullptr, nullptr, NLS_KIND_LONG, 25, 201));
   EXPECT_EQ(pErrBuf, NlsFetchString(nullptr, nullptr, NLS_KIND_NUM, 0, 201));
@@ -111,7 +109,7 @@ TEST_F(Fetch, SizedFetchCutsToTheCallersBuffer) {
 
 using Format = Fetch;
 
-TEST_F(Format, SprintfFormatsAHitIntoTheBufferOrWritesErrorForAMiss) {
+TEST_F(Format, SprintfAndFprintfFormatAHitOrWriteErrorForAMiss) {
   char buf[NLS_REC_SIZE] = "old";
   EXPECT_EQ(buf, Nlssprintf(buf, db_, 25, 1003, 1, 10));
   EXPECT_STREQ("The value must be a whole number from 1 to 10.\n", buf);
@@ -127,9 +125,6 @@ TEST_F(Format, SprintfFormatsAHitIntoTheBufferOrWritesErrorForAMiss) {
   EXPECT_STREQ("The value m", small);
   Nlssnprintf(small, 3, db_, 25, 999);
   EXPECT_STREQ("Er", small);
-}
-
-TEST_F(Format, FprintfPrintsTheMessageOrError) {
   testutil::ScratchDir dir;
   FILE* f = std::fopen((dir / "out").c_str(), "w");
   ASSERT_NE(nullptr, f);
