@@ -31,7 +31,7 @@ class MenuTexts : public NlsTest {
   TextMenuItem items_[4] = {};
 };
 
-TEST_F(MenuTexts, LabelsStatesAndPromptsTakeConsecutiveMessages) {
+TEST_F(MenuTexts, LabelsStatesPromptsAndMenuTextsTakeConsecutiveMessages) {
   NlsTtyMenuItemCvt(items_, 201, 2);
   EXPECT_STREQ("~a Accept", items_[0].pLabel);
   EXPECT_STREQ("~c Cancel", items_[1].pLabel);
@@ -42,6 +42,18 @@ TEST_F(MenuTexts, LabelsStatesAndPromptsTakeConsecutiveMessages) {
   NlsTtyMenuItemPromptCvt(items_ + 3, 202, 1);
   EXPECT_STREQ("~c Cancel", items_[3].pPrompt);
   EXPECT_EQ(nullptr, items_[3].pStates);
+  // A menu text is a new copy of any length.
+  char* text = nullptr;
+  NlsTtyMenuCvt(&text, 204);
+  EXPECT_EQ(std::string(200, 'x'), Take(text));
+  NlsTtyMenuCvt(&text, 205);
+  EXPECT_EQ("25_205", Take(text));
+  char* again = nullptr;
+  NlsTtyMenuCvt(&text, 201);
+  NlsTtyMenuCvt(&again, 201);
+  EXPECT_NE(text, again);
+  EXPECT_EQ("~a Accept", Take(text));
+  EXPECT_EQ("~a Accept", Take(again));
 }
 
 TEST_F(MenuTexts, EntryTextsAreCutTo127CharactersAndMissingMessagesGiveTheirKeys) {
@@ -55,20 +67,6 @@ TEST_F(MenuTexts, EntryTextsAreCutTo127CharactersAndMissingMessagesGiveTheirKeys
   pDrvCoreDB = nullptr;
   NlsTtyMenuItemPromptCvt(items_ + 3, 201, 1);
   EXPECT_STREQ("25_201", items_[3].pPrompt);
-}
-
-TEST_F(MenuTexts, MenuTextIsANewCopyOfAnyLength) {
-  char* text = nullptr;
-  NlsTtyMenuCvt(&text, 204);
-  EXPECT_EQ(std::string(200, 'x'), Take(text));
-  NlsTtyMenuCvt(&text, 205);
-  EXPECT_EQ("25_205", Take(text));
-  char* again = nullptr;
-  NlsTtyMenuCvt(&text, 201);
-  NlsTtyMenuCvt(&again, 201);
-  EXPECT_NE(text, again);
-  EXPECT_EQ("~a Accept", Take(text));
-  EXPECT_EQ("~a Accept", Take(again));
 }
 
 }  // namespace
