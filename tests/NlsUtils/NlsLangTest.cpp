@@ -128,13 +128,17 @@ class ToolPath : public NlsTest {
   std::string savedEnv_;
 };
 
-TEST_F(ToolPath, VariableWinsAndIsMadeAbsolute) {
+TEST_F(ToolPath, VariableWinsAndIsMadeAbsoluteElseTheRunningProgramIsUsed) {
   setenv("KANDU_TOOL_PATH", "/opt/tools/tvnn/", 1);
   EXPECT_STREQ("/opt/tools/tvnn", NlsInitToolPath("/usr/bin/prog"));
   setenv("KANDU_TOOL_PATH", "rel/tvnn", 1);
   const std::string cwd = std::filesystem::current_path().string();
   EXPECT_EQ(cwd + "/rel/tvnn", std::string(NlsInitToolPath(nullptr)));
   EXPECT_EQ(std::string(pToolPath), cwd + "/rel/tvnn");
+  unsetenv("KANDU_TOOL_PATH");
+  // The test program lies in <build>/bin.
+  const std::string build = std::filesystem::canonical(KANDU_BINARY_DIR).string();
+  EXPECT_EQ(build + "/share/tvnn", std::string(NlsInitToolPath(nullptr)));
 }
 
 TEST_F(ToolPath, ProgramPathItsLinkOrItsNameInPathGiveShareTvnnBesideItsBin) {
@@ -148,12 +152,6 @@ TEST_F(ToolPath, ProgramPathItsLinkOrItsNameInPathGiveShareTvnnBesideItsBin) {
   const std::string got = NlsInitToolPath("prog");
   setenv("PATH", oldPath.c_str(), 1);
   EXPECT_EQ(inst, got);
-}
-
-TEST_F(ToolPath, WithoutArgv0TheRunningProgramIsUsed) {
-  // The test program lies in <build>/bin.
-  const std::string build = std::filesystem::canonical(KANDU_BINARY_DIR).string();
-  EXPECT_EQ(build + "/share/tvnn", std::string(NlsInitToolPath(nullptr)));
 }
 
 }  // namespace
