@@ -363,6 +363,13 @@ e2e_assert_unchanged() {
   fi
 }
 
+# The last run changed nothing but its log (the refused and quit runs).
+e2e_assert_nothing_changed() {
+  local other
+  other=$(awk -F'\t' '$2 != "/tmp/setup.log"' "$E2E_REPORT")
+  [ -z "$other" ] && e2e_pass "nothing changed" || e2e_fail "changes: $other"
+}
+
 # ---------------------------------------------------------------------------------
 # The stand-in programs of the sample product log each start (README.md, "Sandbox and
 # distributions"; sample/pkg/standin.sh):
@@ -383,16 +390,22 @@ e2e_standin_count() {
   awk -F'\t' -v prog="$1" '$1 == prog && $3 == "start" { n++ } END { print n + 0 }' "$E2E_STANDINS"
 }
 
-# A program's log holds a record KEY VALUE (e.g. arg -upgrade, env TavloPrinter=lp1).
+# A program's log holds a record KEY VALUE (e.g. arg -upgrade, env TavloPrinter=lp1),
+# for each pair given.
 e2e_assert_standin() {
-  local prog=$1 key=$2 value=$3
-  if [ -f "$E2E_STANDINS" ] &&
-    awk -F'\t' -v p="$prog" -v k="$key" -v v="$value" '$1 == p && $3 == k && $4 == v { f = 1 } END { exit !f }' \
-      "$E2E_STANDINS"; then
-    e2e_pass "$prog logged $key $value"
-  else
-    e2e_fail "$prog did not log $key $value"
-  fi
+  local prog=$1 key value
+  shift
+  while [ $# -ge 2 ]; do
+    key=$1 value=$2
+    shift 2
+    if [ -f "$E2E_STANDINS" ] &&
+      awk -F'\t' -v p="$prog" -v k="$key" -v v="$value" '$1 == p && $3 == k && $4 == v { f = 1 } END { exit !f }' \
+        "$E2E_STANDINS"; then
+      e2e_pass "$prog logged $key $value"
+    else
+      e2e_fail "$prog did not log $key $value"
+    fi
+  done
 }
 
 # ---------------------------------------------------------------------------------
@@ -424,8 +437,9 @@ e2e_self_test() {
     "0|e2e_assert_change changed:mode /etc/y"
     "1|e2e_assert_change removed /opt/z link 0777 root root /t"
     "0|e2e_assert_change removed /opt/w"
-    "1|e2e_assert_unchanged /opt/w" "0|e2e_assert_unchanged /etc/y"
+    "1|e2e_assert_unchanged /opt/w" "0|e2e_assert_unchanged /etc/y" "0|e2e_assert_nothing_changed"
     "1|e2e_assert_standin qmf arg 'b c'" "0|e2e_assert_standin qmf arg b"
+    "1|e2e_assert_standin qmf arg -a arg -z" "0|e2e_assert_standin qmf arg -a arg b"
   )
   SELF_OK=0 SELF_BAD=0
   e2e_self_checks "${checks[@]}"
