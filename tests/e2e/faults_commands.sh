@@ -27,102 +27,64 @@ fail_when() {
   FAULT_UNDO="rm -f /usr/sbin/$1"
 }
 
+# A case whose host command NAME fails when its arguments match the pattern.
+failing() {
+  fault_case "$1"
+  fail_when "$2" "$3"
+}
+
 D=/usr/Kandu/tvnn
-W=/tmp/KanduInstall
+FATAL="ERROR: command exited with status 1"
+LOGGED="WARNING: 1 command failed; the installation may be incomplete: see /tmp/setup.log"
 
 # ---------------------------------------------------------------------------------
-fault_case "cp fails copying a piece into the work area (fatal)"
-fail_when cp '*"/pkg_tar.aa /tmp/KanduInstall"'
-fault_first
-e2e_assert_status 1
-fault_sees "ERROR: command exited with status 1"
+failing "cp fails copying a piece into the work area (fatal)" cp '*"/pkg_tar.aa /tmp/KanduInstall"'
+fault_try 1 "$FATAL"
 e2e_assert_log_has "cp: simulated failure"
 e2e_assert_unchanged $D
-fault_contained
-fault_second
-fault_row
+fault_done
 
-fault_case "cp fails copying a tree of the package list (logged only)"
-fail_when cp '*"/KanduInstall/pkg/help /usr/Kandu/tvnn"'
-fault_first
-e2e_assert_status 0
-fault_sees "WARNING: 1 command failed; the installation may be incomplete: see /tmp/setup.log"
+failing "cp fails copying a tree of the package list (logged only)" cp '*"/KanduInstall/pkg/help /usr/Kandu/tvnn"'
+fault_try 0 "$LOGGED"
 e2e_assert_log_has "WARNING_MSG: command exited with status 1"
 e2e_assert_change created $D/qmf file 4755
-fault_contained
-fault_second
-fault_row
+fault_done
 
-fault_case "cp fails copying back a file edited by sed"
-fail_when cp '"-p /tmp/setup.tmp /usr/Kandu/tvnn/tavlo.conf"'
-fault_first
-e2e_assert_status 1
-fault_sees "ERROR: the edited text of /usr/Kandu/tvnn/tavlo.conf could not be copied back; it is kept in /tmp/setup.tmp"
+failing "cp fails copying back a file edited by sed" cp '"-p /tmp/setup.tmp /usr/Kandu/tvnn/tavlo.conf"'
+fault_try 1 "ERROR: the edited text of /usr/Kandu/tvnn/tavlo.conf could not be copied back; it is kept in /tmp/setup.tmp"
 e2e_assert_change created /tmp/setup.tmp
-fault_contained
-fault_second
-fault_row
+fault_done
 
-fault_case "tar fails unpacking the archive (fatal)"
-fail_when tar '*'
-fault_first
-e2e_assert_status 1
-fault_sees "ERROR: command exited with status 1"
+failing "tar fails unpacking the archive (fatal)" tar '*'
+fault_try 1 "$FATAL"
 e2e_assert_unchanged $D
-fault_contained
-fault_second
-fault_row
+fault_done
 
-fault_case "chmod fails on the new product directory (fatal)"
-fail_when chmod '"755 /usr/Kandu/tvnn"'
-fault_first
-e2e_assert_status 1
-fault_sees "ERROR: command exited with status 1"
-fault_contained
-fault_second
-fault_row
+failing "chmod fails on the new product directory (fatal)" chmod '"755 /usr/Kandu/tvnn"'
+fault_try 1 "$FATAL"
+fault_done
 
-fault_case "chmod fails on a file of the package list (fatal)"
-fail_when chmod '"755 /usr/Kandu/tvnn/qmf"'
-fault_first
-e2e_assert_status 1
-fault_sees "ERROR: command exited with status 1"
-fault_contained
-fault_second
-fault_row
+failing "chmod fails on a file of the package list (fatal)" chmod '"755 /usr/Kandu/tvnn/qmf"'
+fault_try 1 "$FATAL"
+fault_done
 
-fault_case "chmod fails giving qmf its set-user-id mode (logged only)"
-fail_when chmod '"4755 /usr/Kandu/tvnn/qmf"'
-fault_first
-e2e_assert_status 0
-fault_sees "WARNING: 1 command failed; the installation may be incomplete: see /tmp/setup.log"
+failing "chmod fails giving qmf its set-user-id mode (logged only)" chmod '"4755 /usr/Kandu/tvnn/qmf"'
+fault_try 0 "$LOGGED"
 e2e_assert_log_has "WARNING_MSG: command exited with status 1"
 e2e_assert_change created $D/tvrtvnntty file 4755
-fault_contained
-fault_second
-fault_row
+fault_done
 
-fault_case "ln fails linking /usr/Kandu/tvnn to a product in /opt (fatal)"
-fail_when ln '*"/usr/Kandu/tvnn"'
+failing "ln fails linking /usr/Kandu/tvnn to a product in /opt (fatal)" ln '*"/usr/Kandu/tvnn"'
 FAULT_RUN='./setup install /opt'
 FAULT_CLEAN='printf "y\n" | ./setup install /opt'
 FAULT_ALLOW=(/opt/Kandu)
 FAULT_CHECK_D=/opt/Kandu/tvnn
-fault_first
-e2e_assert_status 1
-fault_sees "ERROR: command exited with status 1"
-fault_contained
-fault_second
-fault_row
+fault_try 1 "$FATAL"
+fault_done
 
-fault_case "ln fails making a link the package list asks for (fatal)"
-fail_when ln '*"/etc/tavlo"'
-fault_first
-e2e_assert_status 1
-fault_sees "ERROR: command exited with status 1"
-fault_contained
-fault_second
-fault_row
+failing "ln fails making a link the package list asks for (fatal)" ln '*"/etc/tavlo"'
+fault_try 1 "$FATAL"
+fault_done
 
 fault_case "mv fails moving the previous installation to /opt (fatal)"
 FAULT_PREP=(--prepare "$FIRST_USR")
@@ -130,31 +92,17 @@ fail_when mv '*"/usr/Kandu/tvnn /opt/Kandu"'
 FAULT_RUN='printf "y\n" | ./setup install /opt'
 FAULT_CLEAN='printf "y\n" | ./setup install /opt'
 FAULT_CHECK_D=/opt/Kandu/tvnn
-fault_first
-e2e_assert_status 1
-fault_sees "ERROR: command exited with status 1"
+fault_try 1 "$FATAL"
 e2e_assert_unchanged $D/qmf
-fault_contained
-fault_second
-fault_row
+fault_done
 
-fault_case "mv fails renaming a file of the package list (fatal)"
-fail_when mv '*"/usr/Kandu/tvnn/README"'
-fault_first
-e2e_assert_status 1
-fault_sees "ERROR: command exited with status 1"
-fault_contained
-fault_second
-fault_row
+failing "mv fails renaming a file of the package list (fatal)" mv '*"/usr/Kandu/tvnn/README"'
+fault_try 1 "$FATAL"
+fault_done
 
-fault_case "sed fails editing a file of the package list (fatal)"
-fail_when sed '*tavlo.conf*'
-fault_first
-e2e_assert_status 1
-fault_sees "ERROR: command exited with status 1"
+failing "sed fails editing a file of the package list (fatal)" sed '*tavlo.conf*'
+fault_try 1 "$FATAL"
 e2e_assert_log_has "sed: simulated failure"
-fault_contained
-fault_second
-fault_row
+fault_done
 
 fault_finish
