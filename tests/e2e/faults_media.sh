@@ -39,100 +39,61 @@ from() {
 # ---------------------------------------------------------------------------------
 fault_case "a piece named in disks is missing"
 from "$(spoilt missing 'rm pkg_tar.ab')"
-fault_first
-e2e_assert_status 1
-fault_sees "ERROR: command exited with status 1"
+fault_try 1 "ERROR: command exited with status 1"
 e2e_assert_log_has "pkg_tar.ab': No such file or directory"
 e2e_assert_unchanged /usr/Kandu/tvnn
-fault_contained
-fault_second
-fault_row
+fault_done
 
 fault_case "a piece is cut short"
 from "$(spoilt short 'head -c 1000 pkg_tar.ac >cut && mv cut pkg_tar.ac')"
-fault_first
-e2e_assert_status 1
-fault_sees "ERROR: command exited with status 2"
+fault_try 1 "ERROR: command exited with status 2"
 e2e_assert_unchanged /usr/Kandu/tvnn
-fault_contained
-fault_second
-fault_row
+fault_done
 
 fault_case "a piece is corrupt (its bytes overwritten)"
 from "$(spoilt corrupt 'printf "%01000d" 0 | dd of=pkg_tar.aa bs=1 seek=500 conv=notrunc status=none')"
-fault_first
-e2e_assert_status 1
-fault_sees "ERROR: command exited with status 2"
+fault_try 1 "ERROR: command exited with status 2"
 e2e_assert_unchanged /usr/Kandu/tvnn
-fault_contained
-fault_second
-fault_row
+fault_done
 
 fault_case "a piece cannot be read (a folder in its place)"
 from "$(spoilt folder 'rm pkg_tar.aa && mkdir pkg_tar.aa')"
-fault_first
-e2e_assert_status 1
-fault_sees "ERROR: command exited with status 1"
+fault_try 1 "ERROR: command exited with status 1"
 e2e_assert_log_has "omitting directory"
-fault_contained
-fault_second
-fault_row
+fault_done
 
 fault_case "a piece is a link that leads nowhere"
 from "$(spoilt dangling 'rm pkg_tar.aa && ln -s /nonexistent/pkg_tar.aa pkg_tar.aa')"
-fault_first
-e2e_assert_status 1
-fault_sees "ERROR: command exited with status 1"
-fault_contained
-fault_second
-fault_row
+fault_try 1 "ERROR: command exited with status 1"
+fault_done
 
 fault_case "disks is longer than 4096 bytes and names a piece beyond"
 from "$(spoilt long 'pad=$(printf "%4070s" ""); printf "disks pkg_tar.aa pkg_tar.ab%s pkg_tar.ac\nend_of_list\n" "$pad" >disks')"
-fault_first
-e2e_assert_status 1
-fault_sees "ERROR: command exited with status 2"
+fault_try 1 "ERROR: command exited with status 2"
 e2e_assert_log_has "/disks is longer than 4096 bytes: only its first 4096 bytes are read"
-fault_contained
-fault_second
-fault_row
+fault_done
 
 # A record that holds no number counts as 0: the check passes and the run installs.
 fault_case "isize holds no number (a folder in its place)"
 from "$(spoilt isize 'rm isize && mkdir isize')"
-fault_first
-e2e_assert_status 0
+fault_try 0
 e2e_assert_change created /usr/Kandu/tvnn/qmf file 4755
-fault_contained
-fault_second
-fault_row
+fault_done
 
 fault_case "isize is missing"
 from "$(spoilt noisize 'rm isize')"
-fault_first
-e2e_assert_status 0
-fault_sees "Could not determine how much space needed for install, missing isize."
-fault_contained
-fault_second
-fault_row
+fault_try 0 "Could not determine how much space needed for install, missing isize."
+fault_done
 
 fault_case "tsize is missing"
 from "$(spoilt tsize 'rm tsize')"
-fault_first
-e2e_assert_status 0
-fault_sees "Could not determine how much space needed for install, missing isize."
-fault_contained
-fault_second
-fault_row
+fault_try 0 "Could not determine how much space needed for install, missing isize."
+fault_done
 
 fault_case "the archive holds no pkg.list"
 from "$(spoilt nolist 'without_list')"
-fault_first
-e2e_assert_status 0
-fault_sees "ERROR: can't open file, /tmp/KanduInstall/pkg/pkg.list"
+fault_try 0 "ERROR: can't open file, /tmp/KanduInstall/pkg/pkg.list"
 e2e_assert_change created /usr/Kandu/tvnn/.tv_cfg
-fault_contained
-fault_second
-fault_row
+fault_done
 
 fault_finish
