@@ -5,17 +5,8 @@
 #   tests/e2e/setup_cmdline.sh BUILD_DIR
 set -uo pipefail
 . "$(dirname "$0")/lib.sh"
-e2e_init "${1:-}"
-e2e_require_setup
-e2e_make_dist sample >/dev/null || { echo "FAIL: mkdist"; exit 1; }
-SAMPLE=$E2E_DIST
+e2e_init_sample "${1:-}"
 
-# Nothing but the log was changed by the last run (the refused runs).
-assert_nothing_changed() {
-  local other
-  other=$(awk -F'\t' '$2 != "/tmp/setup.log"' "$E2E_REPORT")
-  [ -z "$other" ] && e2e_pass "nothing changed" || e2e_fail "changes: $other"
-}
 
 # The work area the last run copied the distribution into.
 assert_work_area() {
@@ -29,7 +20,7 @@ e2e_run_setup -- -v
 e2e_assert_status 0
 e2e_assert_stderr_is $'setup 4.10.05\n'
 e2e_assert_stdout_is ""
-assert_nothing_changed
+e2e_assert_nothing_changed
 
 e2e_case "a base before -v is made first"
 e2e_run_setup -- /var/w -v
@@ -108,13 +99,13 @@ e2e_run_setup -- '/var/tmp/a b'
 e2e_assert_status 2
 e2e_assert_stderr_is "ERROR: unsafe work-area base '/var/tmp/a b': it contains a blank; a path may hold only letters, digits and / . _ - + , : @"$'\n'
 e2e_assert_stdout_is ""
-assert_nothing_changed
+e2e_assert_nothing_changed
 
 e2e_case "unsafe installation directory, after a base that would be made"
 e2e_run_setup -- /var/new install '/opt/x;touch /var/pwned'
 e2e_assert_status 2
 e2e_assert_stderr_has "ERROR: unsafe installation directory '/opt/x;touch /var/pwned': it contains the character ;"
-assert_nothing_changed
+e2e_assert_nothing_changed
 
 for word in '/opt/$(touch /var/pwned)' '/opt/`id`' '/opt/a"b' "/opt/a'b" '/opt/a|b' '/opt/a&b' \
   '/opt/a>b' '/opt/*' '/opt/~x' $'/opt/a\tb' $'/opt/a\nb'; do
@@ -122,14 +113,14 @@ for word in '/opt/$(touch /var/pwned)' '/opt/`id`' '/opt/a"b' "/opt/a'b" '/opt/a
   e2e_run_setup -- install "$word"
   e2e_assert_status 2
   e2e_assert_stderr_has "ERROR: unsafe installation directory"
-  assert_nothing_changed
+  e2e_assert_nothing_changed
 done
 
 e2e_case "an installation directory longer than 256 characters"
 e2e_run_setup -- install "/opt/$(printf 'x%.0s' {1..260})"
 e2e_assert_status 2
 e2e_assert_stderr_has "it is longer than 256 characters"
-assert_nothing_changed
+e2e_assert_nothing_changed
 
 e2e_case "accepted punctuation"
 e2e_run_setup -- /var/w_1.a+b,c:d@e-f install /opt/i_1.a+b,c:d@e-f
@@ -142,13 +133,13 @@ cp -a "$SAMPLE" "$E2E_SCRATCH/my dist"
 e2e_run_setup --dist "$E2E_SCRATCH/my dist" --
 e2e_assert_status 2
 e2e_assert_stderr_has "ERROR: unsafe installer directory '$E2E_SCRATCH/my dist': it contains a blank"
-assert_nothing_changed
+e2e_assert_nothing_changed
 
 e2e_case "a previous installation behind an unsafe link target"
 e2e_run_setup --prepare 'mkdir -p "/opt/a b/Kandu/tvnn" /usr/Kandu && ln -s "/opt/a b/Kandu/tvnn" /usr/Kandu/tvnn' --
 e2e_assert_status 2
 e2e_assert_stderr_has "ERROR: unsafe previous installation '/opt/a b/Kandu/tvnn': it contains a blank"
-assert_nothing_changed
+e2e_assert_nothing_changed
 
 # ---------------------------------------------------------------------------------
 # The language: message 65, printed at once when isize is missing, in each table.
@@ -156,30 +147,21 @@ rm -rf "$E2E_SCRATCH/noisize"
 cp -a "$SAMPLE" "$E2E_SCRATCH/noisize"
 rm "$E2E_SCRATCH/noisize/isize"
 ENGLISH="Could not determine how much space needed for install, missing isize."
+# check_lang LANG TEXT ("-": LANG unset): the run prints TEXT.
 check_lang() {
-  local label=$1 lang=$2 want=$3
+  local label=${1:-empty} opts=(--lang "$1")
+  [ "$1" = - ] && label=unset opts=()
   e2e_case "LANG $label"
-  if [ "$lang" = "(unset)" ]; then
-    e2e_run_setup --dist "$E2E_SCRATCH/noisize" --
-  else
-    e2e_run_setup --dist "$E2E_SCRATCH/noisize" --lang "$lang" --
-  fi
+  e2e_run_setup --dist "$E2E_SCRATCH/noisize" "${opts[@]}" --
   e2e_assert_status 0
-  e2e_assert_stdout_has "$want"
+  e2e_assert_stdout_has "$2"
 }
-check_lang unset "(unset)" "$ENGLISH"
-check_lang empty "" "$ENGLISH"
-check_lang C C "$ENGLISH"
-check_lang POSIX POSIX "$ENGLISH"
-check_lang de_DE de_DE "$ENGLISH"
-check_lang pt_BR pt_BR "$ENGLISH"
-check_lang EN_US EN_US "$ENGLISH"
-check_lang es_ES@euro es_ES@euro "$ENGLISH"
-check_lang fr_FR.ISO-8859-1 fr_FR.ISO-8859-1 "isize manquant."
-check_lang ge_GE ge_GE "Der Platzbedarf der Installation kann nicht ermittelt werden, isize fehlt."
-check_lang pr_BR pr_BR "o foi poss"
-check_lang es_ES es_ES "No se pudo determinar el espacio"
-check_lang it_IT it_IT "manca isize."
+for lang in - "" C POSIX de_DE pt_BR EN_US es_ES@euro; do check_lang "$lang" "$ENGLISH"; done
+check_lang fr_FR.ISO-8859-1 "isize manquant."
+check_lang ge_GE "Der Platzbedarf der Installation kann nicht ermittelt werden, isize fehlt."
+check_lang pr_BR "o foi poss"
+check_lang es_ES "No se pudo determinar el espacio"
+check_lang it_IT "manca isize."
 
 e2e_case "commands started later see LANG without its code set"
 fake_df=$(e2e_fake_tool df 'echo "$LANG" >>/tmp/lang.seen; exec /bin/df "$@"')
