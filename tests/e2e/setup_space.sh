@@ -5,10 +5,7 @@
 #   tests/e2e/setup_space.sh BUILD_DIR
 set -uo pipefail
 . "$(dirname "$0")/lib.sh"
-e2e_init "${1:-}"
-e2e_require_setup
-e2e_make_dist sample >/dev/null || { echo "FAIL: mkdist"; exit 1; }
-SAMPLE=$E2E_DIST
+e2e_init_sample "${1:-}"
 
 # df: the longest prefix of its argument in /etc/fake-df ("PREFIX DEVICE AVAIL", AVAIL
 # "-" for a heading without an available column) gives the device and its figure; the
