@@ -5,9 +5,7 @@
 #   tests/e2e/scripts_queue.sh BUILD_DIR
 set -uo pipefail
 . "$(dirname "$0")/lib.sh"
-e2e_init "${1:-}"
-e2e_require_setup
-e2e_make_dist sample >/dev/null || { echo "FAIL: mkdist"; exit 1; }
+e2e_init_sample "${1:-}"
 
 FIRST_USR='./setup </dev/null >/dev/null 2>&1'
 D=/usr/Kandu/tvnn
@@ -80,19 +78,14 @@ e2e_case "print queue script, V5: queue from the script's name, title cut, files
 run_installed " V5 " "ln -s $D/KanduPrinttvnn /var/tmp/lp1 && /var/tmp/lp1 lp1-7 joe 'report ###123' 2 nobanner /var/tmp/job"
 e2e_assert_status 0
 assert_args tvrtvnntty 1 $'-dlp1\n-i\n/var/tmp/job'
-e2e_assert_standin tvrtvnntty env "TavloTitle=report "
-e2e_assert_standin tvrtvnntty env "TavloPrinter=lp1"
-e2e_assert_standin tvrtvnntty env "TavloRequest_id=lp1-7"
-e2e_assert_standin tvrtvnntty env "TavloCopies=2"
-e2e_assert_standin tvrtvnntty cwd "$D"
-e2e_assert_standin tvrtvnntty data "job line"
+e2e_assert_standin tvrtvnntty env "TavloTitle=report " env "TavloPrinter=lp1" env "TavloRequest_id=lp1-7" \
+  env "TavloCopies=2" cwd "$D" data "job line"
 
 e2e_case "print queue script, BSD: the job on standard input, the queue from the folder"
 run_installed " BSD " "mkdir -p /var/spool/lpd/lp2 && cd /var/spool/lpd/lp2 && $D/KanduPrinttvnn -w132 </var/tmp/job"
 e2e_assert_status 0
 assert_args tvrtvnntty 1 $'-dlp2\n-f'
-e2e_assert_standin tvrtvnntty cwd /var/spool/lpd/lp2
-e2e_assert_standin tvrtvnntty data "job line"
+e2e_assert_standin tvrtvnntty cwd /var/spool/lpd/lp2 data "job line"
 e2e_assert_change created /var/spool/lpd/lp2/tavlotvnn.log file
 
 e2e_case "print queue script, LPRng: options and full paths of the job files"
@@ -125,8 +118,7 @@ run_installed " V5 " "ln -s $D/v4DriverScript /var/tmp/lp1 && /var/tmp/lp1 lp1-9
   printf ' AIX ' >$D/.tv_cfg && $D/v4DriverScript x y"
 e2e_assert_status 0
 assert_args driver 1 $'-dlp1\n-ujoe\n-t\nreport\n-t\n/var/tmp/job'
-e2e_assert_standin driver env "DISPLAY=:0.0"
-e2e_assert_standin driver env "TavloRequest_id=-o JobID=lp1-9"
+e2e_assert_standin driver env "DISPLAY=:0.0" env "TavloRequest_id=-o JobID=lp1-9"
 assert_args driver 2 $'-dlaser\n-o\nmedia=A4\n-o\nsides=two\n/var/tmp/job'
 assert_args driver 3 $'-dlp3\n-oa4\n/sp/lp3/dfA1'
 assert_args driver 4 $'-f\nAIX\nx\ny'
@@ -160,7 +152,6 @@ e2e_case "the launcher records where it was started and runs the tool with its a
 run_installed " BSD " "mkdir -p /var/tmp/u && cd /var/tmp/u && /usr/bin/tvadmin a b"
 e2e_assert_status 0
 assert_args tvadmin 1 $'a\nb'
-e2e_assert_standin tvadmin cwd "$D"
-e2e_assert_standin tvadmin env "TavloFileSourceDir=/var/tmp/u"
+e2e_assert_standin tvadmin cwd "$D" env "TavloFileSourceDir=/var/tmp/u"
 
 e2e_finish
