@@ -137,39 +137,4 @@ echo keep >"$S/d1/notes"
 [ "$(ls "$S/d1" | tr '\n' ' ')" = "disks isize notes pkg_tar.aa setup tsize " ] &&
   e2e_pass "--force replaces the distribution's files and keeps others" || e2e_fail "d1: $(ls "$S/d1")"
 
-# ---------------------------------------------------------------------------------
-e2e_case "setup installs the sample from its distribution (when setup is built)"
-if [ ! -x "$E2E_SETUP" ]; then
-  echo "  skipped: no installer at $E2E_SETUP"
-elif ! why=$("$E2E_SANDBOX" --check 2>&1); then
-  echo "  skipped: ${why#sandbox: }"
-else
-  D=/usr/Kandu/tvnn
-  e2e_make_dist sample --piece-size 2K >/dev/null 2>&1 || e2e_fail "mkdist of the sample"
-  e2e_run_setup --name sample --stdin y --
-  e2e_assert_status 0
-  e2e_assert_file_has "$E2E_STDOUT" $'tvqadmin: print queues upgraded\n.tvqadmin: print queues cleaned\n.'
-  e2e_assert_change created $D/tvrtvnntty file 4755 root lp
-  e2e_assert_change created $D/qmf file 4755 root root
-  e2e_assert_change created $D/README file 0444
-  e2e_assert_unchanged $D/README.txt
-  e2e_assert_change created $D/tvpp file 0755
-  e2e_assert_unchanged $D/tvpp.old
-  e2e_assert_change created $D/queues dir 0775 lp lp
-  e2e_assert_change created $D/log/tavlo.log file 0666
-  e2e_assert_change created $D/lib/gtk/modules/etc/pango/pangorc file
-  e2e_assert_change created /usr/share/doc/KanduTavlo/README file
-  e2e_assert_change created /usr/bin/tvadmin file 0755
-  e2e_assert_change created /etc/tavlo link - - - "$D/etc"
-  e2e_assert_file_is "$(e2e_state_file $D/tavlo.conf)" "$(sed -e 's#@SPOOL@#/var/spool/Kandu/tvnn#' \
-    -e 's#@VERSION@#4.10.05#' -e 's/@HOST@/localhost/' "$SAMPLE/tavlo.conf")
-"
-  [ "$(e2e_standin_args tvqadmin 1)" = -upgrade ] && [ "$(e2e_standin_args tvqadmin 2)" = -clean ] &&
-    e2e_pass "tvqadmin started with -upgrade, then -clean" || e2e_fail "tvqadmin: $(cat "$E2E_STANDINS")"
-  e2e_make_dist upper --upper --piece-size 2K >/dev/null 2>&1 || e2e_fail "mkdist --upper of the sample"
-  e2e_run_setup --name upper --stdin y --
-  e2e_assert_status 0
-  e2e_assert_change created $D/tvqadmin file 0755
-fi
-
 e2e_finish

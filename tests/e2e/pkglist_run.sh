@@ -6,44 +6,23 @@
 #   tests/e2e/pkglist_run.sh BUILD_DIR
 set -uo pipefail
 . "$(dirname "$0")/lib.sh"
-e2e_init "${1:-}"
-e2e_require_setup
-e2e_make_dist sample >/dev/null || { echo "FAIL: mkdist"; exit 1; }
-SAMPLE_DIST=$E2E_DIST
+e2e_init_sample "${1:-}"
 
 FIRST_USR='./setup </dev/null >/dev/null 2>&1'
 D=/usr/Kandu/tvnn
 W=/tmp/KanduInstall/pkg
 
-# The log holds exactly this command, after the shell and the command's directory
-# ("/usr/bin/sh -c \"/usr/bin/" is not part of TEXT).
-assert_cmd() {
-  if [ -n "$E2E_LOG" ] && awk -v t="$1" '{ s = $0; if (sub(/^\/[^ ]*\/sh -c "\/[^ ]*\//, "", s) && s == t) f = 1 }
-      END { exit !f }' "$E2E_LOG"; then
-    e2e_pass "command: $1"
-  else
-    e2e_fail "no command '$1' in the log"
-  fi
+# True when the log holds the command TEXT (with PREFIX: a command that begins with
+# TEXT), compared without the shell and the command's directory ("/usr/bin/sh -c
+# \"/usr/bin/"); assert_cmd asserts it, assert_no_cmd the opposite of the prefix form.
+log_cmds() {
+  [ -n "$E2E_LOG" ] && awk -v t="$1" -v prefix="${2:-}" '{ s = $0 }
+    sub(/^\/[^ ]*\/sh -c "\/[^ ]*\//, "", s) && (s == t || (prefix && index(s, t) == 1)) { f = 1 }
+    END { exit !f }' "$E2E_LOG"
 }
-
-# The log holds no command that begins with TEXT.
+assert_cmd() { log_cmds "$1" && e2e_pass "command: $1" || e2e_fail "no command '$1' in the log"; }
 assert_no_cmd() {
-  if [ -n "$E2E_LOG" ] && ! awk -v t="$1" '{ s = $0; if (sub(/^\/[^ ]*\/sh -c "\/[^ ]*\//, "", s) && index(s, t) == 1) f = 1 }
-      END { exit !f }' "$E2E_LOG"; then
-    e2e_pass "no command: $1"
-  else
-    e2e_fail "command '$1' in the log (or no log)"
-  fi
-}
-
-# A product of the sample's files with another package list (the text of $2).
-make_product() {
-  local dir=$E2E_SCRATCH/products/$1
-  rm -rf "$dir"
-  mkdir -p "$dir"
-  cp -a "$E2E_ROOT/sample/pkg/." "$dir/"
-  printf '%s' "$2" >"$dir/pkg.list"
-  e2e_make_dist "$1" --product "$dir" >/dev/null || { echo "FAIL: mkdist $1"; exit 1; }
+  [ -n "$E2E_LOG" ] && ! log_cmds "$1" 1 && e2e_pass "no command: $1" || e2e_fail "command '$1' in the log (or no log)"
 }
 
 # ---------------------------------------------------------------------------------
@@ -76,6 +55,12 @@ kept=$(e2e_state_file $D/tavlo.conf) &&
   e2e_assert_file_is "$kept" $'# tavlo.conf - settings of the Tavlo print daemon (filled in by setup)\nversion     4.10.05\nspool       /var/spool/Kandu/tvnn\nserver      localhost\nport        7100\n'
 e2e_assert_change created $D/tavlo.conf file 0644 root root
 e2e_assert_change created $D/README file 0444
+e2e_assert_unchanged $D/README.txt
+e2e_assert_change created $D/tvpp file 0755
+e2e_assert_unchanged $D/tvpp.old
+e2e_assert_change created $D/log/tavlo.log file 0666
+e2e_assert_change created $D/lib/gtk/modules/etc/pango/pangorc file
+e2e_assert_change created /usr/share/doc/KanduTavlo/README file
 e2e_assert_change created /etc/tavlo link - - - $D/etc
 e2e_assert_change created /usr/share/doc/KanduTavlo dir
 e2e_assert_change created /usr/bin/tvadmin file 0755 root root
@@ -95,7 +80,7 @@ assert_no_cmd "ln  -s $D/etc"
 e2e_assert_unchanged /etc/tavlo
 
 # ---------------------------------------------------------------------------------
-make_product links 'c tvadmin mode 755 link /usr/local/bin/tvadmin
+e2e_make_list_dist links 'c tvadmin mode 755 link /usr/local/bin/tvadmin
 dir help link /usr/local/share
 c tvqadmin mode 755
 '
@@ -135,7 +120,7 @@ e2e_assert_unchanged /usr/local/bin/tvadmin
 
 # ---------------------------------------------------------------------------------
 e2e_case "sed removes what stands at /tmp/setup.tmp and never writes through it"
-e2e_run_setup --dist "$SAMPLE_DIST" --prepare 'echo secret >/etc/victim && ln -s /etc/victim /tmp/setup.tmp' --
+e2e_run_setup --dist "$SAMPLE" --prepare 'echo secret >/etc/victim && ln -s /etc/victim /tmp/setup.tmp' --
 e2e_assert_status 0
 e2e_assert_unchanged /etc/victim
 e2e_assert_log_has "removing /tmp/setup.tmp before the edit"
@@ -146,7 +131,7 @@ kept=$(e2e_state_file $D/tavlo.conf) && e2e_assert_file_has "$kept" "server     
 
 # ---------------------------------------------------------------------------------
 e2e_case "quitting at a checkps line stops the list and the installation"
-e2e_run_setup --dist "$SAMPLE_DIST" --prepare "cp /bin/sleep /opt/TavloD && (/opt/TavloD 60 </dev/null >/dev/null 2>&1 &)" --stdin 2 --
+e2e_run_setup --dist "$SAMPLE" --prepare "cp /bin/sleep /opt/TavloD && (/opt/TavloD 60 </dev/null >/dev/null 2>&1 &)" --stdin 2 --
 e2e_assert_status 0
 e2e_assert_stdout_has "TavloD ( "
 assert_no_cmd "cp -p $W/tvrtvnntty"
@@ -154,7 +139,7 @@ assert_no_cmd "chmod  4755"
 e2e_assert_unchanged /tmp/KanduInstall
 
 # ---------------------------------------------------------------------------------
-make_product refused 'c
+e2e_make_list_dist refused 'c
 dirto KanduTavlo
 v
 v >=

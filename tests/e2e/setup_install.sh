@@ -4,9 +4,7 @@
 #   tests/e2e/setup_install.sh BUILD_DIR
 set -uo pipefail
 . "$(dirname "$0")/lib.sh"
-e2e_init "${1:-}"
-e2e_require_setup
-e2e_make_dist sample >/dev/null || { echo "FAIL: mkdist"; exit 1; }
+e2e_init_sample "${1:-}"
 
 # A previous installation made by the installer itself before the run.
 FIRST_USR='./setup </dev/null >/dev/null 2>&1'
@@ -34,8 +32,8 @@ e2e_run_setup --
 e2e_assert_status 0
 e2e_assert_change created /usr/Kandu/tvnn dir 0755 root root
 e2e_assert_change created /usr/Kandu dir 0755
-e2e_assert_change created /usr/Kandu/tvnn/tvrtvnntty file 4755
-e2e_assert_change created /usr/Kandu/tvnn/qmf file 4755
+e2e_assert_change created /usr/Kandu/tvnn/tvrtvnntty file 4755 root lp
+e2e_assert_change created /usr/Kandu/tvnn/qmf file 4755 root root
 e2e_assert_change created /usr/Kandu/tvnn/.tv_cfg file 0644
 e2e_assert_change created /usr/Kandu/tvnn/KanduPrinttvnn file 0755
 e2e_assert_change created /usr/Kandu/tvnn/v4DriverScript file 0755
@@ -56,7 +54,7 @@ assert_log_order 'cp -p '"$E2E_DIST"'/disks /tmp/KanduInstall' \
 assert_log_lacks 'ln  -s /usr/Kandu/tvnn /usr/Kandu/tvnn'
 [ "$(e2e_standin_args tvqadmin 1)" = -upgrade ] && [ "$(e2e_standin_args tvqadmin 2)" = -clean ] &&
   e2e_pass "tvqadmin -upgrade, then -clean" || e2e_fail "tvqadmin calls: $(cat "$E2E_STANDINS")"
-e2e_assert_stdout_has $'.tvqadmin: print queues cleaned\n.'
+e2e_assert_stdout_has $'tvqadmin: print queues upgraded\n.tvqadmin: print queues cleaned\n.'
 e2e_assert_stderr_is ""
 
 e2e_case "first installation into /opt without /usr/Kandu"
