@@ -77,8 +77,4 @@ class NlsTest : public ::testing::Test {
 };
 
 // A fetched managed text as a string; the text is released.
-inline std::string Take(char* managed) {
-  std::string s = managed ? managed : "";
-  PutMem(managed);
-  return s;
-}
+using testutil::Take;
