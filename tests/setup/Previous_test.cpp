@@ -34,6 +34,8 @@ TEST(StripToBaseName, ReducesAProductPathToItsInstallationDirectory) {
   EXPECT_EQ(StripToBaseName(nullptr), nullptr);
 }
 
+using testutil::Exists;
+
 // /usr/Kandu/tvnn is set up afresh for each test; only in the sandbox.
 class PreviousInstallation : public ::testing::Test {
  protected:
@@ -50,10 +52,6 @@ class PreviousInstallation : public ::testing::Test {
     std::string s = dir != nullptr ? dir : "(null)";
     PutMem(dir);
     return s;
-  }
-  static bool Exists(const char* path) {
-    struct stat st;
-    return lstat(path, &st) == 0;
   }
   static void MakeDirs(const std::string& path) {
     ASSERT_EQ(std::system(("mkdir -p " + path).c_str()), 0);
