@@ -82,7 +82,7 @@ TEST_F(PrintTest, EntriesShowNumbersKeysDotsAndValues) {
                 HintLine("", "", Cat(25, 232)));
 }
 
-TEST_F(PrintTest, SingleSpacingFlagsAndHiddenStates) {
+TEST_F(PrintTest, SingleSpacingFlagsHiddenStatesAndTitleStyles) {
   menu_.MenuFlags = MENU_SINGLE_SPACED | MENU_SAVE_ASK | MENU_HELP | MENU_EMPTY_SELECTS;
   items_[5].Value = 1;
   HideStateSelection(&items_[1], 1);  // "A4" is not hideable: stays
@@ -92,17 +92,15 @@ TEST_F(PrintTest, SingleSpacingFlagsAndHiddenStates) {
   EXPECT_NE(out.find(" 1) Paper .. [ ]\n 2) Copies"), std::string::npos) << out;
   EXPECT_NE(out.find(" 5) Finish ." + Cat(25, 270) + Cat(25, 271) + "]\n"), std::string::npos) << out;
   EXPECT_TRUE(EndsWith(out, " q) Quit \n" + HintLine(Cat(25, 230), Cat(25, 231), ""))) << out;
-}
-
-TEST_F(PrintTest, TitleStylesCentreOrAlignRightIn80Columns) {
+  // Title styles centre or align right in 80 columns.
+  menu_.MenuFlags = 0;
   menu_.TitleStyle = 1;
   EXPECT_EQ(Print().substr(0, 2 + 38 + 6), "\f\n" + std::string(38, ' ') + "Opts\n\n");
   menu_.TitleStyle = 2;
   EXPECT_EQ(Print().substr(0, 2 + 76 + 6), "\f\n" + std::string(76, ' ') + "Opts\n\n");
   const std::string wide(90, 'W');
   menu_.pTitle = const_cast<char*>(wide.c_str());
-  const std::string out = Run("", [&] { PrintMenu(&menu_, longest_, 90); });
-  EXPECT_EQ(out.substr(0, 94), "\f\n" + wide + "\n\n");
+  EXPECT_EQ(Run("", [&] { PrintMenu(&menu_, longest_, 90); }).substr(0, 94), "\f\n" + wide + "\n\n");
 }
 
 TEST_F(LoopTest, MenuBarLaysCellsInColumns) {
