@@ -47,13 +47,8 @@ bsd_scenario() {
 
 [ "${1:-}" = --inside ] && { bsd_scenario; exit 0; }
 
-e2e_init "${1:-}"
-e2e_require_setup
-e2e_make_dist sample >/dev/null || { echo "FAIL: mkdist"; exit 1; }
-HOST_PATHS=(/dev/printer /run/lpd.pid /run/spooler-dev /etc/printcap /var/spool/lpd /usr/sbin/lpd)
-host_before=$(spooler_host_paths "${HOST_PATHS[@]}")
-spooler_session lpr
-OUT=$SPOOLER_OUT
+SPOOLER_HOST_PATHS=(/dev/printer /run/lpd.pid /run/spooler-dev /etc/printcap /var/spool/lpd /usr/sbin/lpd)
+spooler_suite "${1:-}" lpr
 
 # ---------------------------------------------------------------------------------
 # lpd removes a job whose input filter ended with 0 (printed) or 2 (discarded) and
@@ -61,37 +56,27 @@ OUT=$SPOOLER_OUT
 e2e_case "setup on a host with BSD lpd writes ' BSD '; every queue ends empty"
 e2e_assert_file_is "$OUT/setup-bsd.status" $'0\n'
 e2e_assert_file_is "$OUT/tv_cfg-bsd" " BSD "
-[ ! -s "$OUT/timeouts" ] && e2e_pass "every wait ended in time" ||
-  e2e_fail "waits that timed out: $(cat "$OUT/timeouts")"
+spooler_assert_waits
 e2e_assert_file_is "$OUT/lpq.txt" $'no entries\nno entries\nno entries\nno entries\n'
 
 e2e_case "print queue script as BSD filter: the job on standard input, the queue from the spool folder"
-spooler_assert_records tvrtvnntty 1 arg $'-dtavlo\n-f'
-spooler_assert_records tvrtvnntty 1 cwd /var/spool/lpd/tavlo
-spooler_assert_records tvrtvnntty 1 user lp
-spooler_assert_records tvrtvnntty 1 input -
-spooler_assert_records tvrtvnntty 1 data $'job line one\njob line two'
-spooler_assert_records tvrtvnntty 2 arg $'-dtavlo\n-f'
-spooler_assert_records tvrtvnntty 2 data 'stdin line'
+spooler_expect tvrtvnntty 1 arg $'-dtavlo\n-f' cwd /var/spool/lpd/tavlo user lp input - \
+  data $'job line one\njob line two'
+spooler_expect tvrtvnntty 2 arg $'-dtavlo\n-f' data 'stdin line'
 e2e_assert_file_is "$OUT/tavlotvnn.txt" $'/var/spool/lpd/tavlo/tavlotvnn.log 0 lp\n'
 
 e2e_case "print queue script as BSD filter: a queue's name is its spool folder's, not the printcap's"
-spooler_assert_records tvrtvnntty 3 arg $'-dtavlo-lab\n-f'
-spooler_assert_records tvrtvnntty 3 cwd /var/spool/lpd/tavlo-lab
-spooler_assert_records tvrtvnntty 3 data $'job line one\njob line two'
+spooler_expect tvrtvnntty 3 arg $'-dtavlo-lab\n-f' cwd /var/spool/lpd/tavlo-lab data $'job line one\njob line two'
 spooler_assert_starts tvrtvnntty 3
 
 e2e_case "filter-tool script as BSD filter: the job copied below the suite's spool tree, then removed"
-job=$(spooler_records qmf 1 arg)
-[[ "$job" =~ ^/var/spool/Kandu/tvnn/tvqmf/tvqmf\.[0-9]+$ ]] && e2e_pass "qmf got the job file $job" ||
-  e2e_fail "qmf got '$job', expected /var/spool/Kandu/tvnn/tvqmf/tvqmf.<pid>"
-spooler_assert_records qmf 1 input "$job"
-spooler_assert_records qmf 1 cwd /var/spool/lpd/tvqmf
-spooler_assert_records qmf 1 data $'job line one\njob line two'
-job=$(spooler_records qmf 2 arg)
-[[ "$job" =~ ^/var/spool/Kandu/tvnn/tvqmf/tvqmf\.[0-9]+$ ]] && e2e_pass "qmf got the job file $job" ||
-  e2e_fail "qmf got '$job', expected /var/spool/Kandu/tvnn/tvqmf/tvqmf.<pid>"
-spooler_assert_records qmf 2 data 'stdin line'
+for n in 1 2; do
+  job=$(spooler_records qmf $n arg)
+  [[ "$job" =~ ^/var/spool/Kandu/tvnn/tvqmf/tvqmf\.[0-9]+$ ]] && e2e_pass "qmf got the job file $job" ||
+    e2e_fail "qmf got '$job', expected /var/spool/Kandu/tvnn/tvqmf/tvqmf.<pid>"
+done
+spooler_expect qmf 1 input "$(spooler_records qmf 1 arg)" cwd /var/spool/lpd/tvqmf data $'job line one\njob line two'
+spooler_expect qmf 2 data 'stdin line'
 spooler_assert_starts qmf 2
 e2e_assert_file_is "$OUT/qmf-jobs.txt" ""
 
@@ -99,13 +84,7 @@ e2e_assert_file_is "$OUT/qmf-jobs.txt" ""
 # filter with -w<width> -l<length> -i<indent> -n <user> -j <job> -h <host> and the job
 # on standard input, so the driver gets the width as its printer and no job.
 e2e_case "documented mismatch: the driver script under BSD lpd passes the width as the printer and no job"
-spooler_assert_records driver 1 arg $'-d-w132\n-n\n-i0'
-spooler_assert_records driver 1 input ""
-spooler_assert_env driver 1 "TavloFileSourceDir=/var/spool/lpd/tvdriver"
+spooler_expect driver 1 arg $'-d-w132\n-n\n-i0' input "" env "TavloFileSourceDir=/var/spool/lpd/tvdriver"
 spooler_assert_starts driver 1
 
-e2e_case "the daemon's socket and files stayed in the sandbox"
-host_after=$(spooler_host_paths "${HOST_PATHS[@]}")
-[ "$host_before" = "$host_after" ] && e2e_pass "host paths as before: ${host_after//$'\n'/, }" ||
-  e2e_fail "host paths changed: before ${host_before//$'\n'/, }; after ${host_after//$'\n'/, }"
-e2e_finish
+spooler_finish "the daemon's socket and files stayed in the sandbox"

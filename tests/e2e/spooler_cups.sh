@@ -72,15 +72,10 @@ cups_scenario() {
 
 [ "${1:-}" = --inside ] && { cups_scenario; exit 0; }
 
-e2e_init "${1:-}"
-e2e_require_setup
-e2e_make_dist sample >/dev/null || { echo "FAIL: mkdist"; exit 1; }
-HOST_PATHS=(/run/cups /run/spooler-dev /etc/cups /var/spool/cups /usr/sbin/cupsd)
-host_before=$(spooler_host_paths "${HOST_PATHS[@]}")
-spooler_session cups cups-client
-OUT=$SPOOLER_OUT
+SPOOLER_HOST_PATHS=(/run/cups /run/spooler-dev /etc/cups /var/spool/cups /usr/sbin/cupsd)
+spooler_suite "${1:-}" cups cups-client
 LOG=$OUT/error_log
-D=$SPOOLER_D
+JOB=$'job line one\njob line two'
 
 # CUPS ran the first filter of job JOB, the script SCRIPT, which ended with status 0,
 # and counted the job as completed.
@@ -113,56 +108,34 @@ e2e_assert_file_is "$OUT/setup-usr.status" $'0\n'
 e2e_assert_file_is "$OUT/tv_cfg-usr" " CUPS "
 [ ! -e "$OUT/lpadmin.failed" ] && e2e_pass "every queue was attached" ||
   e2e_fail "$(cat "$OUT/lpadmin.failed"): $(cat "$OUT/lpadmin.out")"
-[ ! -s "$OUT/timeouts" ] && e2e_pass "every wait ended in time" ||
-  e2e_fail "waits that timed out: $(cat "$OUT/timeouts")"
+spooler_assert_waits
 
 e2e_case "print queue script as a CUPS filter: lp with a title, two copies and two-sided"
 assert_completed 1 $D/KanduPrinttvnn
-spooler_assert_records tvrtvnntty 1 arg $'-dtavlo\n-i\n/var/spool/cups/d00001-001'
-spooler_assert_env tvrtvnntty 1 "TavloPrinter=tavlo"
-spooler_assert_env tvrtvnntty 1 "PRINTER=tavlo"
-spooler_assert_env tvrtvnntty 1 "TavloTitle=report ###123"
-spooler_assert_env tvrtvnntty 1 "TavloCopies=2"
-spooler_assert_env tvrtvnntty 1 "TavloUser_name=root"
-spooler_assert_env tvrtvnntty 1 "TavloRequest_id=1"
 opts1=$(spooler_cups_argv "$LOG" 1 5)
-spooler_assert_env tvrtvnntty 1 "TavloOption_list=$opts1"
+spooler_expect tvrtvnntty 1 arg $'-dtavlo\n-i\n/var/spool/cups/d00001-001' env "TavloPrinter=tavlo" \
+  env "PRINTER=tavlo" env "TavloTitle=report ###123" env "TavloCopies=2" env "TavloUser_name=root" \
+  env "TavloRequest_id=1" env "TavloOption_list=$opts1" cwd $D user lp input /var/spool/cups/d00001-001 data "$JOB"
 [[ " $opts1 " == *" sides=two-sided-long-edge "* ]] && e2e_pass "the option list holds sides=two-sided-long-edge" ||
   e2e_fail "the option list lacks sides=two-sided-long-edge: $opts1"
-spooler_assert_records tvrtvnntty 1 cwd $D
-spooler_assert_records tvrtvnntty 1 user lp
-spooler_assert_records tvrtvnntty 1 input /var/spool/cups/d00001-001
-spooler_assert_records tvrtvnntty 1 data $'job line one\njob line two'
 
 e2e_case "print queue script as a CUPS filter: the job on lp's standard input"
 assert_completed 2 $D/KanduPrinttvnn
-spooler_assert_records tvrtvnntty 2 arg $'-dtavlo\n-i\n/var/spool/cups/d00002-001'
-spooler_assert_env tvrtvnntty 2 "TavloTitle=$(spooler_cups_argv "$LOG" 2 3)"
-spooler_assert_env tvrtvnntty 2 "TavloCopies=1"
-spooler_assert_records tvrtvnntty 2 data 'stdin line'
+spooler_expect tvrtvnntty 2 arg $'-dtavlo\n-i\n/var/spool/cups/d00002-001' \
+  env "TavloTitle=$(spooler_cups_argv "$LOG" 2 3)" env "TavloCopies=1" data 'stdin line'
 
 e2e_case "driver script as a CUPS filter: -d the queue, -o each option, the job's file"
 assert_completed 3 $D/v4DriverScript
-spooler_assert_records driver 1 arg "$(driver_args 3 tvdriver /var/spool/cups/d00003-001)"
-spooler_assert_env driver 1 "DISPLAY=:0.0"
-spooler_assert_env driver 1 "PRINTER=tvdriver"
-spooler_assert_records driver 1 cwd $D
-spooler_assert_records driver 1 data $'job line one\njob line two'
+spooler_expect driver 1 arg "$(driver_args 3 tvdriver /var/spool/cups/d00003-001)" env "DISPLAY=:0.0" \
+  env "PRINTER=tvdriver" cwd $D data "$JOB"
 
 e2e_case "filter-tool script as a CUPS filter: qmf on the job's file, once, with the V5 variables"
 assert_completed 4 $D/KanduQMF
-spooler_assert_records qmf 1 arg /var/spool/cups/d00004-001
-spooler_assert_env qmf 1 "TavloPrinter=tvqmf"
-spooler_assert_env qmf 1 "TavloTitle=report ###123"
-spooler_assert_env qmf 1 "TavloCopies=2"
-spooler_assert_env qmf 1 "TavloRequest_id=4"
-spooler_assert_env qmf 1 "TavloUser_name=root"
-spooler_assert_env qmf 1 "TavloOption_list=$(spooler_cups_argv "$LOG" 4 5)"
-spooler_assert_records qmf 1 cwd $D
-spooler_assert_records qmf 1 data $'job line one\njob line two'
+spooler_expect qmf 1 arg /var/spool/cups/d00004-001 env "TavloPrinter=tvqmf" env "TavloTitle=report ###123" \
+  env "TavloCopies=2" env "TavloRequest_id=4" env "TavloUser_name=root" \
+  env "TavloOption_list=$(spooler_cups_argv "$LOG" 4 5)" cwd $D data "$JOB"
 assert_completed 5 $D/KanduQMF
-spooler_assert_records qmf 2 arg /var/spool/cups/d00005-001
-spooler_assert_records qmf 2 data 'stdin line'
+spooler_expect qmf 2 arg /var/spool/cups/d00005-001 data 'stdin line'
 spooler_assert_starts qmf 2
 
 e2e_case "after their jobs the three queues are idle and enabled (no filter fault stopped one)"
@@ -183,13 +156,7 @@ e2e_assert_file_lacks "$LOG" "[Job 6] Started filter"
 
 e2e_case "the product folder made 755, a queue attached anew prints from /opt"
 assert_completed 7 $D/KanduPrinttvnn
-spooler_assert_records tvrtvnntty 3 arg $'-doptfix\n-i\n/var/spool/cups/d00007-001'
-spooler_assert_records tvrtvnntty 3 cwd /opt/Kandu/tvnn
-spooler_assert_records tvrtvnntty 3 data $'job line one\njob line two'
+spooler_expect tvrtvnntty 3 arg $'-doptfix\n-i\n/var/spool/cups/d00007-001' cwd /opt/Kandu/tvnn data "$JOB"
 spooler_assert_starts tvrtvnntty 3
 
-e2e_case "the scheduler's socket and state stayed in the sandbox"
-host_after=$(spooler_host_paths "${HOST_PATHS[@]}")
-[ "$host_before" = "$host_after" ] && e2e_pass "host paths as before: ${host_after//$'\n'/, }" ||
-  e2e_fail "host paths changed: before ${host_before//$'\n'/, }; after ${host_after//$'\n'/, }"
-e2e_finish
+spooler_finish "the scheduler's socket and state stayed in the sandbox"

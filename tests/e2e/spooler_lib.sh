@@ -8,9 +8,9 @@
 #   . lib.sh; . spooler_lib.sh
 #   my_scenario() { spooler_inside_start; ...; }      # runs inside the sandbox
 #   [ "${1:-}" = --inside ] && { my_scenario; exit; }
-#   e2e_init "$1"; e2e_require_setup; e2e_make_dist sample
-#   spooler_session PACKAGE...                         # skips (77) without the packages
-#   e2e_case ...; spooler_assert_records tvrtvnntty 1 arg $'-dtavlo\n-i\n...'
+#   SPOOLER_HOST_PATHS=(...); spooler_suite "$1" PACKAGE... # skips (77) without them
+#   e2e_case ...; spooler_expect tvrtvnntty 1 arg $'-dtavlo\n-i\n...' env PRINTER=tavlo
+#   spooler_finish "the daemon's files stayed in the sandbox"
 #
 # The session: /run and /dev get private layers (daemons put their sockets and pid files
 # there), service starts are forbidden while packages install, the packages come from
@@ -211,13 +211,40 @@ spooler_session() {
   esac
 }
 
-# The existence of each host path, one "path yes|no" a line: taken before and after the
-# session, the two must be equal (the daemons' sockets and pid files stay inside).
+# The existence of each host path of SPOOLER_HOST_PATHS, one "path yes|no" a line:
+# taken before and after the session, the two must be equal (the daemons' sockets and
+# pid files stay inside).
 spooler_host_paths() {
   local p
-  for p in "$@"; do
+  for p in "${SPOOLER_HOST_PATHS[@]}"; do
     if [ -e "$p" ] || [ -L "$p" ]; then echo "$p yes"; else echo "$p no"; fi
   done
+}
+
+# The suite's start on the host: the sample distribution, the host paths noted, the
+# session with the PACKAGES (SPOOLER_HOST_PATHS set by the suite). Sets OUT and D.
+spooler_suite() {
+  e2e_init_sample "$1"
+  shift
+  SPOOLER_HOST_BEFORE=$(spooler_host_paths)
+  spooler_session "$@"
+  OUT=$SPOOLER_OUT D=$SPOOLER_D
+}
+
+# The suite's end: the session's waits all ended in time (checked first, by the
+# suite), the host paths are as before; then the count line.
+spooler_assert_waits() {
+  [ ! -s "$OUT/timeouts" ] && e2e_pass "every wait ended in time" ||
+    e2e_fail "waits that timed out: $(cat "$OUT/timeouts")"
+}
+
+spooler_finish() {
+  local after
+  e2e_case "$1"
+  after=$(spooler_host_paths)
+  [ "$SPOOLER_HOST_BEFORE" = "$after" ] && e2e_pass "host paths as before: ${after//$'\n'/, }" ||
+    e2e_fail "host paths changed: before ${SPOOLER_HOST_BEFORE//$'\n'/, }; after ${after//$'\n'/, }"
+  e2e_finish
 }
 
 # ---------------------------------------------------------------------------------
@@ -310,6 +337,21 @@ spooler_assert_env() {
   fi
 }
 
+# The N-th start of PROGRAM: each KEY VALUE pair as spooler_assert_records, "env
+# NAME=VALUE" as spooler_assert_env.
+spooler_expect() {
+  local prog=$1 n=$2
+  shift 2
+  while [ $# -ge 2 ]; do
+    if [ "$1" = env ]; then
+      spooler_assert_env "$prog" "$n" "$2"
+    else
+      spooler_assert_records "$prog" "$n" "$1" "$2"
+    fi
+    shift 2
+  done
+}
+
 # PROGRAM was started exactly N times.
 spooler_assert_starts() {
   local got
@@ -346,42 +388,22 @@ spooler_self_test() {
     "1|spooler_assert_env qmf 1 PRINTER=lp" "0|spooler_assert_env qmf 1 PRINTER=x"
     "1|spooler_assert_env qmf 3 PRINTER" "0|spooler_assert_env qmf 2 PRINTER"
     "1|spooler_assert_starts qmf 3" "0|spooler_assert_starts qmf 2"
+    "1|spooler_expect qmf 2 arg 'b c' env PRINTER=x" "0|spooler_expect qmf 2 arg 'b c' env PRINTER=lp"
   )
-  local c want expr before out ok=0 bad=0
-  for c in "${checks[@]}"; do
-    want=${c%%|*} expr=${c#*|}
-    before=$E2E_FAILED
-    out=$(eval "$expr"; echo "failed=$E2E_FAILED")
-    if { [ "$want" = 1 ] && [[ "$out" == *"failed=$before" ]]; } ||
-      { [ "$want" = 0 ] && [[ "$out" == *"failed=$((before + 1))" ]]; }; then
-      ok=$((ok + 1))
-    else
-      bad=$((bad + 1))
-      echo "  FAIL: '$expr' should $([ "$want" = 1 ] && echo pass || echo fail): $out"
-    fi
-  done
-  if [ "$(spooler_cups_argv "$d/error_log" 12 3)" = "report ###1" ] &&
-    [ "$(spooler_cups_argv "$d/error_log" 1 5)" = "a=1 b=" ] &&
-    [ -z "$(spooler_cups_argv "$d/error_log" 2 3)" ]; then
-    ok=$((ok + 1))
-  else
-    bad=$((bad + 1))
-    echo "  FAIL: spooler_cups_argv"
-  fi
+  SELF_OK=0 SELF_BAD=0
+  e2e_self_checks "${checks[@]}"
+  [ "$(spooler_cups_argv "$d/error_log" 12 3)" = "report ###1" ] &&
+    [ "$(spooler_cups_argv "$d/error_log" 1 5)" = "a=1 b=" ] && [ -z "$(spooler_cups_argv "$d/error_log" 2 3)" ]
+  e2e_self_ok $? "spooler_cups_argv"
 
   # Every line of the definitions the suites use stands in README.md as it is.
   text=$(spooler_cups_ppd KanduPrinttvnn; spooler_cups_lpadmin tavlo tavlo.ppd
     spooler_lprng_printcap; spooler_bsd_printcap)
   while IFS= read -r line; do
-    if grep -qxF -- "$line" "$readme"; then
-      ok=$((ok + 1))
-    else
-      bad=$((bad + 1))
-      echo "  FAIL: README.md lacks the line: $line"
-    fi
+    grep -qxF -- "$line" "$readme"
+    e2e_self_ok $? "README.md lacks the line: $line"
   done <<<"$text"
-  echo "$ok passed, $bad failed"
-  [ $bad = 0 ]
+  e2e_self_end
 }
 
 if [ "${BASH_SOURCE[0]}" = "$0" ]; then

@@ -47,14 +47,8 @@ lprng_scenario() {
 
 [ "${1:-}" = --inside ] && { lprng_scenario; exit 0; }
 
-e2e_init "${1:-}"
-e2e_require_setup
-e2e_make_dist sample >/dev/null || { echo "FAIL: mkdist"; exit 1; }
-HOST_PATHS=(/run/lprng /run/spooler-dev /etc/printcap /etc/lprng /var/spool/lpd /usr/sbin/lpd)
-host_before=$(spooler_host_paths "${HOST_PATHS[@]}")
-spooler_session lprng
-OUT=$SPOOLER_OUT
-D=$SPOOLER_D
+SPOOLER_HOST_PATHS=(/run/lprng /run/spooler-dev /etc/printcap /etc/lprng /var/spool/lpd /usr/sbin/lpd)
+spooler_suite "${1:-}" lprng
 
 # Every job of queue Q ended as LPRng's success (JSUCC): N finished jobs, no other end.
 assert_jobs_succeeded() {
@@ -74,61 +68,45 @@ data_file() {
 e2e_case "setup on a host with LPRng's lpd writes ' LPRng '"
 e2e_assert_file_is "$OUT/setup-lprng.status" $'0\n'
 e2e_assert_file_is "$OUT/tv_cfg-lprng" " LPRng "
-[ ! -s "$OUT/timeouts" ] && e2e_pass "every wait ended in time" ||
-  e2e_fail "waits that timed out: $(cat "$OUT/timeouts")"
+spooler_assert_waits
 assert_jobs_succeeded tavlo 3
 assert_jobs_succeeded tvdriver 1
 assert_jobs_succeeded tvqmf 3
 
+JOB=$'job line one\njob line two'
 e2e_case "print queue script as LPRng filter: -Z options become -o, the spooled file as a full path"
 df=$(data_file tavlo 1)
 [[ "$df" == dfA* ]] && e2e_pass "data file $df" || e2e_fail "no data file in the status log: '$df'"
-spooler_assert_records tvrtvnntty 1 arg $'-dtavlo\n-f\n-oduplex\n-oa4\n'"/var/spool/lpd/tavlo/$df"
-spooler_assert_env tvrtvnntty 1 "TavloFileSourceDir=/var/spool/lpd/tavlo"
-spooler_assert_records tvrtvnntty 1 cwd $D
-spooler_assert_records tvrtvnntty 1 user daemon
-spooler_assert_records tvrtvnntty 1 data $'job line one\njob line two'
+spooler_expect tvrtvnntty 1 arg $'-dtavlo\n-f\n-oduplex\n-oa4\n'"/var/spool/lpd/tavlo/$df" \
+  env "TavloFileSourceDir=/var/spool/lpd/tavlo" cwd $D user daemon data "$JOB"
 
 e2e_case "print queue script as LPRng filter: the job on lpr's standard input"
-spooler_assert_records tvrtvnntty 2 arg $'-dtavlo\n-f\n-oduplex\n'"/var/spool/lpd/tavlo/$(data_file tavlo 2)"
-spooler_assert_records tvrtvnntty 2 data 'stdin line'
+spooler_expect tvrtvnntty 2 arg $'-dtavlo\n-f\n-oduplex\n'"/var/spool/lpd/tavlo/$(data_file tavlo 2)" data 'stdin line'
 
 # Documented mismatch: LPRng leaves out an option that the job lacks, so without -Z
 # the user's -n option stands where the branch takes the options.
 e2e_case "documented mismatch: a job without -Z hands the print tool the user as an option"
-spooler_assert_records tvrtvnntty 3 arg $'-dtavlo\n-f\n-nroot\n'"/var/spool/lpd/tavlo/$(data_file tavlo 3)"
-spooler_assert_records tvrtvnntty 3 data $'job line one\njob line two'
+spooler_expect tvrtvnntty 3 arg $'-dtavlo\n-f\n-nroot\n'"/var/spool/lpd/tavlo/$(data_file tavlo 3)" data "$JOB"
 spooler_assert_starts tvrtvnntty 3
 
 e2e_case "driver script as LPRng filter: -d the queue, the options, the spooled file"
-spooler_assert_records driver 1 arg $'-dtvdriver\n-oduplex\n-oa4\n'"/var/spool/lpd/tvdriver/$(data_file tvdriver 1)"
-spooler_assert_env driver 1 "TavloFileSourceDir=/var/spool/lpd/tvdriver"
-spooler_assert_env driver 1 "PRINTER=tvdriver"
-spooler_assert_records driver 1 cwd $D
-spooler_assert_records driver 1 data $'job line one\njob line two'
+spooler_expect driver 1 arg $'-dtvdriver\n-oduplex\n-oa4\n'"/var/spool/lpd/tvdriver/$(data_file tvdriver 1)" \
+  env "TavloFileSourceDir=/var/spool/lpd/tvdriver" env "PRINTER=tvdriver" cwd $D data "$JOB"
 
 # The branch hands qmf the values of -f, which LPRng fills with the name the file had
 # when it was submitted (the control file's N line), not with the spooled copy.
 e2e_case "filter-tool script as LPRng filter: a file submitted by its full path"
-spooler_assert_records qmf 1 arg "/var/tmp/spooler/job.txt"
-spooler_assert_records qmf 1 cwd /var/spool/lpd/tvqmf
-spooler_assert_env qmf 1 "SPOOL_DIR=/var/spool/lpd/tvqmf"
-spooler_assert_records qmf 1 data $'job line one\njob line two'
+spooler_expect qmf 1 arg "/var/tmp/spooler/job.txt" cwd /var/spool/lpd/tvqmf env "SPOOL_DIR=/var/spool/lpd/tvqmf" \
+  data "$JOB"
 
 # Documented mismatch: LPRng names standard input "(STDIN)", the branch looks for
 # "(stdin)"; the job's data never reaches qmf.
 e2e_case "documented mismatch: a job from standard input reaches qmf as the name (STDIN), without data"
-spooler_assert_records qmf 2 arg "(STDIN)"
-spooler_assert_records qmf 2 input ""
+spooler_expect qmf 2 arg "(STDIN)" input ""
 
 # Documented mismatch: a relative name is looked up from the spool folder.
 e2e_case "documented mismatch: a file submitted by a relative name reaches qmf as that name, without data"
-spooler_assert_records qmf 3 arg "job.txt"
-spooler_assert_records qmf 3 input ""
+spooler_expect qmf 3 arg "job.txt" input ""
 spooler_assert_starts qmf 3
 
-e2e_case "the daemon's socket and files stayed in the sandbox"
-host_after=$(spooler_host_paths "${HOST_PATHS[@]}")
-[ "$host_before" = "$host_after" ] && e2e_pass "host paths as before: ${host_after//$'\n'/, }" ||
-  e2e_fail "host paths changed: before ${host_before//$'\n'/, }; after ${host_after//$'\n'/, }"
-e2e_finish
+spooler_finish "the daemon's socket and files stayed in the sandbox"
