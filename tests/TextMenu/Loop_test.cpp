@@ -103,19 +103,28 @@ TEST_F(PrintTest, SingleSpacingFlagsHiddenStatesAndTitleStyles) {
   EXPECT_EQ(Run("", [&] { PrintMenu(&menu_, longest_, 90); }).substr(0, 94), "\f\n" + wide + "\n\n");
 }
 
-TEST_F(LoopTest, MenuBarLaysCellsInColumns) {
-  std::vector<TextMenuItem> items = {Item("Go", ITEM_ACTION), Item("bar", ITEM_BAR_ALL, 0),
-                                     Item("~e Exit Help", ITEM_EXIT), Item("~c Contents", ITEM_ACTION),
-                                     Item("~b Back", ITEM_ACTION), EndItem()};
-  items[1].Value = 2;
+TEST_F(LoopTest, MenuBarsLayCellsInColumnsAndNumbersCountOnlyEntriesWithoutHotKeys) {
   TextMenu menu{};
-  menu.pTitle = const_cast<char*>("T");
-  menu.pItems = items.data();
-  menu.MenuFlags = MENU_SINGLE_SPACED | MENU_EMPTY_SELECTS;
-  const int longest = InitMenu(&menu, nullptr);
-  const std::string out = Run("", [&] { PrintMenu(&menu, longest, 1); });
-  EXPECT_EQ(out, "\f\nT:\n\n 1) Go \n" + Pad(" e) Exit Help", 39) + " " + Pad(" c) Contents", 39) + " \n" +
-                     Pad(" b) Back", 39) + " \n" + HintLine("", "", ""));
+  const auto print = [&](std::vector<TextMenuItem>& items, int flags) {
+    menu = TextMenu{};
+    menu.pTitle = const_cast<char*>("T");
+    menu.pItems = items.data();
+    menu.MenuFlags = flags;
+    const int longest = InitMenu(&menu, nullptr);
+    return Run("", [&] { PrintMenu(&menu, longest, 1); });
+  };
+  std::vector<TextMenuItem> bar = {Item("Go", ITEM_ACTION), Item("bar", ITEM_BAR_ALL, 0),
+                                   Item("~e Exit Help", ITEM_EXIT), Item("~c Contents", ITEM_ACTION),
+                                   Item("~b Back", ITEM_ACTION), EndItem()};
+  bar[1].Value = 2;
+  EXPECT_EQ(print(bar, MENU_SINGLE_SPACED | MENU_EMPTY_SELECTS),
+            "\f\nT:\n\n 1) Go \n" + Pad(" e) Exit Help", 39) + " " + Pad(" c) Contents", 39) + " \n" +
+                Pad(" b) Back", 39) + " \n" + HintLine("", "", ""));
+  std::vector<TextMenuItem> keyFirst = {Item("~q Quit", ITEM_EXIT), Item("A", ITEM_INT), Item("B", ITEM_INT), EndItem()};
+  const std::string out = print(keyFirst, MENU_SINGLE_SPACED);
+  EXPECT_NE(out.find(" q) Quit \n 1) A ...... [0]\n 2) B ...... [0]\n"), std::string::npos) << out;
+  char line[] = "1";
+  EXPECT_EQ(FindSelection(&menu, line, 3), 2);
 }
 
 // Entries A, B, C (integers), then the hot keys q and x.
@@ -153,20 +162,6 @@ TEST_F(SelectTest, NumbersMustStartTheLineAndHotKeysIgnoreCase) {
   EXPECT_EQ(Find("2"), 0);
   items_[3].Access = ACCESS_NOSELECT;
   EXPECT_EQ(Find("q"), 0);
-}
-
-TEST_F(LoopTest, NumbersCountOnlyEntriesWithoutHotKeys) {
-  std::vector<TextMenuItem> items = {Item("~q Quit", ITEM_EXIT), Item("A", ITEM_INT), Item("B", ITEM_INT),
-                                     EndItem()};
-  TextMenu menu{};
-  menu.pTitle = const_cast<char*>("T");
-  menu.pItems = items.data();
-  menu.MenuFlags = MENU_SINGLE_SPACED;
-  const int longest = InitMenu(&menu, nullptr);
-  const std::string out = Run("", [&] { PrintMenu(&menu, longest, 1); });
-  EXPECT_NE(out.find(" q) Quit \n 1) A ...... [0]\n 2) B ...... [0]\n"), std::string::npos) << out;
-  char line[] = "1";
-  EXPECT_EQ(FindSelection(&menu, line, 3), 2);
 }
 
 class ProcessTest : public LoopTest {
