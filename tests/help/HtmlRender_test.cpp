@@ -12,7 +12,7 @@ using std::string;
 
 // ---- Pages ----
 
-TEST_F(HtmlTest, NamedPagesAreSplitAndSkipPageIsLeftOut) {
+TEST_F(HtmlTest, NamedPagesAreSplitSkipPageIsLeftOutAndAnUnnamedFirstPageAnswersToContents) {
   HtmlFile* f = ParseHtmlFile("p.html",
                               "<html page=\"intro\"><body>I</body></html>"
                               "<html page=\"setup\"><body>S</body></html>"
@@ -25,6 +25,10 @@ TEST_F(HtmlTest, NamedPagesAreSplitAndSkipPageIsLeftOut) {
   // An html tag without a page name continues the current page.
   EXPECT_STREQ(FindHtmlPage(f, "setup")->pImage, "Smore\n");
   EXPECT_EQ(FindHtmlPage(f, "gone"), nullptr);
+  HtmlFile* c = ParseHtmlFile("c.html", "<html><body>top</body></html>");
+  ASSERT_NE(c, nullptr);
+  EXPECT_EQ(FindHtmlPage(c, nullptr)->pName, nullptr);
+  EXPECT_EQ(FindHtmlPage(c, "contents"), FindHtmlPage(c, nullptr));
 }
 
 TEST_F(HtmlTest, ForgettingTheFilesReleasesTheirLinksTablesAndCutTexts) {
@@ -49,21 +53,11 @@ TEST_F(HtmlTest, ForgettingTheFilesReleasesTheirLinksTablesAndCutTexts) {
   EXPECT_EQ(inUse(), before);
 }
 
-TEST_F(HtmlTest, AnUnnamedFirstPageAnswersToContents) {
-  HtmlFile* f = ParseHtmlFile("c.html", "<html><body>top</body></html>");
-  ASSERT_NE(f, nullptr);
-  EXPECT_EQ(FindHtmlPage(f, nullptr)->pName, nullptr);
-  EXPECT_EQ(FindHtmlPage(f, "contents"), FindHtmlPage(f, nullptr));
-}
-
-TEST_F(HtmlTest, FilesWithoutPagesOrTextAreRefused) {
+TEST_F(HtmlTest, FilesWithoutPagesOrTextAreRefusedAndALoadedFileIsNotReadAgain) {
   EXPECT_EQ(ParseHtmlFile("n.html", "<body>no html tag</body>"), nullptr);
   EXPECT_EQ(ParseHtmlFile("http://host/x.html", "<html><body>x</body></html>"), nullptr);
   EXPECT_EQ(ParseHtmlFile("/nonexistent/help.html", nullptr), nullptr);
   EXPECT_EQ(FileIndex, 0);
-}
-
-TEST_F(HtmlTest, ALoadedFileIsNotReadAgain) {
   HtmlFile* f = ParseHtmlFile("file://same.html#x", "<html><body>one</body></html>");
   ASSERT_NE(f, nullptr);
   EXPECT_STREQ(f->pName, "same.html");
