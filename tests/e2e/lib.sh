@@ -256,6 +256,15 @@ e2e_assert_status() {
   fi
 }
 
+# A value the suite computed is exactly the expected one: DESCRIPTION GOT WANT.
+e2e_assert_eq() {
+  if [ "$2" = "$3" ]; then
+    e2e_pass "$1"
+  else
+    e2e_fail "$1: got $(printf '%q' "$2"), expected $(printf '%q' "$3")"
+  fi
+}
+
 # A file holds a text (fixed string, may span lines; line feeds at the file's end do
 # not count) / does not / is exactly the text.
 e2e_assert_file_has() {
@@ -425,7 +434,7 @@ e2e_self_test() {
 
   # Each check: the assertion, and whether it must pass (1) or fail (0).
   local checks=(
-    "1|e2e_assert_status 3" "0|e2e_assert_status 0"
+    "1|e2e_assert_status 3" "0|e2e_assert_status 0" "1|e2e_assert_eq x 'a b' 'a b'" "0|e2e_assert_eq x a b"
     "1|e2e_assert_stdout_has two" "0|e2e_assert_stdout_has three"
     "1|e2e_assert_stdout_is \$'one\ntwo\n'" "0|e2e_assert_stdout_is one"
     "1|e2e_assert_stdout_lacks three" "0|e2e_assert_stdout_lacks one"

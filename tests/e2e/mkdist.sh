@@ -26,8 +26,7 @@ letters=(a b c d e f g h i j k l m n o p q r s t u v w x y z)
 for ((i = 0; i < n; i++)); do
   expected_names+=("pkg_tar.${letters[i / 26]}${letters[i % 26]}")
 done
-[ "${pieces[*]}" = "${expected_names[*]}" ] && e2e_pass "named pkg_tar.aa, pkg_tar.ab, ..." ||
-  e2e_fail "names: ${pieces[*]}"
+e2e_assert_eq "named pkg_tar.aa, pkg_tar.ab, ..." "${pieces[*]}" "${expected_names[*]}"
 (cd "$S/d1" && cat "${pieces[@]}") | cmp -s - "$S/whole.Z" && e2e_pass "joined pieces = archive" ||
   e2e_fail "the joined pieces differ from the archive"
 sizes_ok=1
@@ -37,15 +36,13 @@ done
 last=$(stat -c %s "$S/d1/${pieces[n - 1]}")
 [ $sizes_ok = 1 ] && [ "$last" -ge 1 ] && [ "$last" -le 1024 ] && e2e_pass "every piece 1024 bytes but the last" ||
   e2e_fail "piece sizes: $(cd "$S/d1" && stat -c '%n %s' "${pieces[@]}" | tr '\n' ' ')"
-[ "$(head -c 2 "$S/whole.Z" | od -An -tx1 | tr -d ' ')" = 1f9d ] && e2e_pass "the archive is LZW (compress)" ||
-  e2e_fail "the archive does not start with compress's magic"
+e2e_assert_eq "the archive is LZW (compress)" "$(head -c 2 "$S/whole.Z" | od -An -tx1 | tr -d ' ')" 1f9d
 e2e_assert_file_is "$S/d1/disks" "disks ${pieces[*]}
 end_of_list
 "
 [ "$(cat "$S/d1/setup")" = "$(cat "$S/setup-standin")" ] && [ "$(stat -c %a "$S/d1/setup")" = 755 ] &&
   e2e_pass "setup copied, mode 755" || e2e_fail "setup: $(stat -c %a "$S/d1/setup")"
-[ "$(ls "$S/d1" | tr '\n' ' ')" = "disks isize ${pieces[*]} setup tsize " ] &&
-  e2e_pass "nothing else in the distribution" || e2e_fail "content: $(ls -A "$S/d1")"
+e2e_assert_eq "nothing else in the distribution" "$(ls "$S/d1" | tr '\n' ' ')" "disks isize ${pieces[*]} setup tsize "
 
 # ---------------------------------------------------------------------------------
 e2e_case "the archive unpacks to pkg/ with the product's files, owned by root"
@@ -60,9 +57,9 @@ diff -r "$SAMPLE" "$S/unz/pkg" >"$S/diff.out" && e2e_pass "the same files as the
   e2e_fail "differs: $(head -5 "$S/diff.out")"
 modes_src=$(cd "$SAMPLE" && find . -printf '%p %m\n' | sort)
 modes_out=$(cd "$S/unz/pkg" && find . -printf '%p %m\n' | sort)
-[ "$modes_src" = "$modes_out" ] && e2e_pass "the same modes" || e2e_fail "modes differ"
+e2e_assert_eq "the same modes" "$modes_out" "$modes_src"
 owners=$(tar --numeric-owner -tvf "$S/whole.tar" | awk '{ print $2 }' | sort -u)
-[ "$owners" = 0/0 ] && e2e_pass "every entry owned by 0/0" || e2e_fail "owners: $owners"
+e2e_assert_eq "every entry owned by 0/0" "$owners" 0/0
 
 # ---------------------------------------------------------------------------------
 e2e_case "isize and tsize in 1024-byte blocks"
@@ -90,9 +87,8 @@ for p in "${up[@]}"; do lower+=("${p,,}"); done
 e2e_assert_file_is "$S/d2/DISKS" "disks ${lower[*]}
 end_of_list
 "
-[ "$(ls "$S/d2" | tr '\n' ' ')" = "DISKS ${up[*]} isize setup tsize " ] &&
-  e2e_pass "no lower-case list or pieces; setup, isize and tsize as setup reads them" ||
-  e2e_fail "content: $(ls "$S/d2")"
+e2e_assert_eq "no lower-case list or pieces; setup, isize and tsize as setup reads them" \
+  "$(ls "$S/d2" | tr '\n' ' ')" "DISKS ${up[*]} isize setup tsize "
 
 # ---------------------------------------------------------------------------------
 e2e_case "a product folder of another name, or its parent, is stored as pkg/"
@@ -130,11 +126,10 @@ tiny=$(( (zsize + 9) / 10 ))
 refuses "mkdist: $tiny pieces make a list of $((5 + 11 * tiny + 13)) bytes; setup reads at most 4095: choose a larger --piece-size" \
   --setup "$S/setup-standin" --piece-size 10 "$SAMPLE" "$S/d6"
 [ -z "$(ls -A "$S/d6")" ] && e2e_pass "no pieces left behind" || e2e_fail "left: $(ls -A "$S/d6" | head -3)"
-[ "$(cat "$S/d1/disks")" = "disks ${pieces[*]}"$'\n'end_of_list ] && e2e_pass "the refused run left d1 as it was" ||
-  e2e_fail "d1 changed"
+e2e_assert_eq "the refused run left d1 as it was" "$(cat "$S/d1/disks")" "disks ${pieces[*]}"$'\n'end_of_list
 echo keep >"$S/d1/notes"
 "$MK" --force --setup "$S/setup-standin" "$SAMPLE" "$S/d1" >/dev/null 2>&1
-[ "$(ls "$S/d1" | tr '\n' ' ')" = "disks isize notes pkg_tar.aa setup tsize " ] &&
-  e2e_pass "--force replaces the distribution's files and keeps others" || e2e_fail "d1: $(ls "$S/d1")"
+e2e_assert_eq "--force replaces the distribution's files and keeps others" "$(ls "$S/d1" | tr '\n' ' ')" \
+  "disks isize notes pkg_tar.aa setup tsize "
 
 e2e_finish

@@ -71,8 +71,7 @@ before=$(fingerprint "${watched[@]}")
 status=$?
 after=$(fingerprint "${watched[@]}")
 [ $status = 0 ] && e2e_pass "the command succeeded" || e2e_fail "status $status: $(cat "$S/all.out")"
-[ "$before" = "$after" ] && e2e_pass "the host's files are as before" ||
-  e2e_fail "the host's files changed: $(diff <(echo "$before") <(echo "$after"))"
+e2e_assert_eq "the host's files are as before" "$after" "$before"
 for t in usr etc var opt tmp; do
   [ ! -e "/$t/$token-new" ] && [ ! -e "/$t/$token-base" ] && e2e_pass "nothing of the run in /$t" ||
     e2e_fail "the run left /$t/$token-* on the host"
@@ -113,8 +112,7 @@ e2e_assert_file_has "$S/all.txt" "/opt: 8 change(s)
   created  link   0777 root:root  /opt/$token-new/link -> file
 /tmp: 8 change(s)"
 # The kept state: the command's layers, the preparations' layers, the final /tmp.
-[ "$(cat "$S/all-keep/usr/$token-new/file")" = new ] && e2e_pass "kept: a created file" ||
-  e2e_fail "kept: $S/all-keep/usr/$token-new/file missing"
+e2e_assert_eq "kept: a created file" "$(cat "$S/all-keep/usr/$token-new/file")" new
 [ -c "$S/all-keep/etc/$token-base/del" ] && e2e_pass "kept: a removal as a whiteout" ||
   e2e_fail "kept: no whiteout for /etc/$token-base/del"
 [ -f "$S/all-keep/prepared/var/$token-base/del" ] && e2e_pass "kept: the preparation's layer" ||
@@ -128,8 +126,7 @@ cd "$S" || exit 1
 out=$(printf 'line one\n' | KANDU_E2E_VALUE='a b' "$SB" -- /bin/sh -c \
   'cat; echo "$KANDU_E2E_VALUE|$KANDU_SANDBOX|$(pwd)"; echo to-stderr >&2; exit 7' 2>"$S/streams.err")
 status=$?
-[ "$out" = "line one
-a b|1|$S" ] && e2e_pass "stdin, environment and directory" || e2e_fail "got $(printf '%q' "$out")"
+e2e_assert_eq "stdin, environment and directory" "$out" $'line one\na b|1|'"$S"
 [ "$(cat "$S/streams.err")" = to-stderr ] && e2e_pass "stderr" || e2e_fail "stderr: $(cat "$S/streams.err")"
 [ $status = 7 ] && e2e_pass "exit status 7" || e2e_fail "exit status $status"
 "$SB" -- /bin/sh -c 'kill -TERM $$' 2>"$S/signal.err"
@@ -180,10 +177,8 @@ out=$("$SB" --copy "$S/src/tree" /opt/Kandu/tvnn --copy "$S/src/tree" /usr/share
   --report "$S/prep.tsv" -- /bin/sh -c 'cat /opt/Kandu/tvnn/sub/leaf /usr/share/tree/sub/leaf \
   /usr/Kandu/tvnn/sub/leaf /tmp/p; df /; ps; stat -c %a /usr/sbin/df' 2>"$S/prep.err")
 status=$?
-[ "$out" = $'leaf\nleaf\nleaf\np\nfake df /\nfake df\n755' ] && e2e_pass "all preparations visible" ||
-  e2e_fail "got $(printf '%q' "$out") ($(cat "$S/prep.err"))"
-[ "$(cat "$S/prep.err")" = prep-out ] && e2e_pass "preparation output goes to stderr" ||
-  e2e_fail "stderr: $(cat "$S/prep.err")"
+e2e_assert_eq "all preparations visible" "$out" $'leaf\nleaf\nleaf\np\nfake df /\nfake df\n755'
+e2e_assert_eq "preparation output goes to stderr" "$(cat "$S/prep.err")" prep-out
 [ ! -s "$S/prep.tsv" ] && e2e_pass "preparations are not the command's changes" ||
   e2e_fail "report: $(cat "$S/prep.tsv")"
 "$SB" --prepare 'exit 3' -- true 2>"$S/prep-fail.err"
@@ -226,8 +221,8 @@ e2e_assert_file_is "$S/nons.err" "sandbox: namespaces unavailable: root: unshare
 user: unshare: simulated refusal
 "
 out=$(cd "$S/nons" && PATH="$S/nons:$PATH" "$SB" --or-bare -- /bin/sh -c 'echo "$KANDU_NO_SANDBOX|$TMPDIR"')
-[ "$out" = "namespaces unavailable: root: unshare: simulated refusal; user: unshare: simulated refusal|$S/nons/.bare-tmp" ] &&
-  e2e_pass "--or-bare runs bare with the reason" || e2e_fail "got $out"
+e2e_assert_eq "--or-bare runs bare with the reason" "$out" \
+  "namespaces unavailable: root: unshare: simulated refusal; user: unshare: simulated refusal|$S/nons/.bare-tmp"
 
 # ---------------------------------------------------------------------------------
 e2e_case "as an unprivileged user, through a user namespace"
@@ -251,8 +246,8 @@ else
     [ $status = 0 ] && [ "$out" = $'0\n1\np\nsandbox\nsandbox\nsleep\nsh\nps' ] && e2e_pass "runs as root of its namespace, sandboxed" ||
       e2e_fail "status $status, out $(printf '%q' "$out"), err $(cat "$S/user/err")"
     [ "$before" = "$after" ] && e2e_pass "the host's trees are untouched" || e2e_fail "host changed"
-    [ "$(cut -f1,2 "$S/user/r.tsv")" = $'created\t/tmp/'"$token-user"$'\ncreated\t/usr/'"$token-user" ] &&
-      e2e_pass "the report lists the user's changes" || e2e_fail "report: $(cat "$S/user/r.tsv")"
+    e2e_assert_eq "the report lists the user's changes" "$(cut -f1,2 "$S/user/r.tsv")" \
+      $'created\t/tmp/'"$token-user"$'\ncreated\t/usr/'"$token-user"
   fi
 fi
 
