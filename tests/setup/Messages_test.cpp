@@ -279,6 +279,11 @@ TEST_F(LanguageSelection, LanguageIsFixedAtTheFirstMessageAndNumbersOutsideGiveT
   EXPECT_EQ(TableName(pCurLang), "French");
   EXPECT_STREQ(nlsSetupStrCvt(-1), "");
   EXPECT_STREQ(nlsSetupStrCvt(NLS_SETUP_MSG_COUNT), "");
+  // A number outside the table as the first message fixes the language too.
+  pCurLang = nullptr;
+  setenv("LANG", "es_ES", 1);
+  EXPECT_STREQ(nlsSetupStrCvt(NLS_SETUP_MSG_COUNT), "");
+  EXPECT_EQ(nlsSetupStrCvt(0), NLS_SPANISH[0]);
 }
 
 // The choice in a fresh process, where nothing has reset pCurLang: the exit
