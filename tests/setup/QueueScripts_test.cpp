@@ -292,12 +292,13 @@ TEST_P(ScriptRun, EachScriptDrivesItsToolForEverySpooler) {
     int status;
     const char* tool;
     std::string call;
+    std::string queueLog = {};  // what the BSD branch leaves in the queue's tavlotvnn.log
   } rows[] = {
       {" AIX ", "KanduPrinttvnn", false, dir.path(), {"-Pq", "two words", "x"}, {}, "/dev/null", 4, "AixInterface",
        "cwd=" + app + "\narg=-Pq\narg=two\narg=words\narg=x\nPATH=/usr/bin:/bin\nstdin=\n"},
       // BSD: standard input for the queue of the current directory.
       {" BSD ", "KanduPrinttvnn", false, queue, {"-w132", "-l66"}, {}, job, 3, "tvrtvnntty",
-       "cwd=" + queue + "\narg=-dlp1\narg=-f\nPATH=/usr/bin:/bin\nstdin=job data\n"},
+       "cwd=" + queue + "\narg=-dlp1\narg=-f\nPATH=/usr/bin:/bin\nstdin=job data\n", "tool output\n"},
       // LPRng: the spooler's arguments become options and full paths; the tool failed
       // with 3, the script ends with 0.
       {" LPRng ", "KanduPrinttvnn", false, home,
@@ -358,6 +359,9 @@ TEST_P(ScriptRun, EachScriptDrivesItsToolForEverySpooler) {
     const std::string script = r.asQueue ? AsQueue(r.script) : app + "/" + r.script;
     EXPECT_EQ(Run(r.cwd, script, r.args, r.env, r.in), r.status);
     EXPECT_EQ(Calls(r.tool), std::string(r.tool) == "qmf" ? r.call + r.call + r.call : r.call);
+    if (!r.queueLog.empty()) {
+      EXPECT_EQ(ReadFile(queue + "/tavlotvnn.log"), r.queueLog);
+    }
   }
 }
 
