@@ -307,13 +307,19 @@ e2e_assert_stderr_has() { e2e_assert_file_has "$E2E_STDERR" "$1"; }
 e2e_assert_stderr_lacks() { e2e_assert_file_lacks "$E2E_STDERR" "$1"; }
 e2e_assert_stderr_is() { e2e_assert_file_is "$E2E_STDERR" "$1"; }
 
-# The run's /tmp/setup.log holds a text.
+# The run's /tmp/setup.log holds each text / none of the texts.
 e2e_assert_log_has() {
   if [ -z "$E2E_LOG" ]; then
     e2e_fail "the run wrote no /tmp/setup.log"
     return
   fi
-  e2e_assert_file_has "$E2E_LOG" "$1"
+  local t
+  for t in "$@"; do e2e_assert_file_has "$E2E_LOG" "$t"; done
+}
+
+e2e_assert_log_lacks() {
+  local t
+  for t in "$@"; do e2e_assert_file_lacks "${E2E_LOG:-/nonexistent}" "$t"; done
 }
 
 # The report line of a path ("" when the run did not change it).
@@ -361,15 +367,27 @@ e2e_assert_change() {
   e2e_pass "$change $path"
 }
 
-# The report does not name the path.
+# The report names each row "PATH [TYPE MODE OWNER GROUP TARGET]" as created (the
+# fields of e2e_assert_change, separated by blanks).
+e2e_assert_created() {
+  local row
+  for row in "$@"; do
+    # shellcheck disable=SC2086
+    e2e_assert_change created $row
+  done
+}
+
+# The report names none of the paths.
 e2e_assert_unchanged() {
-  local line
-  line=$(e2e_report_line "$1")
-  if [ -z "$line" ]; then
-    e2e_pass "$1 unchanged"
-  else
-    e2e_fail "$1 changed: $line"
-  fi
+  local p line
+  for p in "$@"; do
+    line=$(e2e_report_line "$p")
+    if [ -z "$line" ]; then
+      e2e_pass "$p unchanged"
+    else
+      e2e_fail "$p changed: $line"
+    fi
+  done
 }
 
 # The last run changed nothing but its log (the refused and quit runs).
@@ -438,7 +456,7 @@ e2e_self_test() {
     "1|e2e_assert_stdout_has two" "0|e2e_assert_stdout_has three"
     "1|e2e_assert_stdout_is \$'one\ntwo\n'" "0|e2e_assert_stdout_is one"
     "1|e2e_assert_stdout_lacks three" "0|e2e_assert_stdout_lacks one"
-    "1|e2e_assert_stderr_is ''" "0|e2e_assert_log_has x"
+    "1|e2e_assert_stderr_is ''" "0|e2e_assert_log_has x" "0|e2e_assert_log_lacks x"
     "1|e2e_assert_change created /usr/bin/x file 0755 root root"
     "0|e2e_assert_change created /usr/bin/x file 0644"
     "0|e2e_assert_change changed /usr/bin/x"
@@ -447,6 +465,8 @@ e2e_self_test() {
     "1|e2e_assert_change removed /opt/z link 0777 root root /t"
     "0|e2e_assert_change removed /opt/w"
     "1|e2e_assert_unchanged /opt/w" "0|e2e_assert_unchanged /etc/y" "0|e2e_assert_nothing_changed"
+    "1|e2e_assert_unchanged /opt/w /opt/v" "0|e2e_assert_unchanged /opt/w /etc/y"
+    "1|e2e_assert_created '/usr/bin/x file 0755 root root'" "0|e2e_assert_created /usr/bin/x /etc/y"
     "1|e2e_assert_standin qmf arg 'b c'" "0|e2e_assert_standin qmf arg b"
     "1|e2e_assert_standin qmf arg -a arg -z" "0|e2e_assert_standin qmf arg -a arg b"
   )
