@@ -81,7 +81,7 @@ TEST_F(LanguageChoice, TheLineMappingLangNamesTheLanguageElseTheDefaultElseEngli
   }
 }
 
-TEST_F(LanguageChoice, ChoiceIsKeptForTheProcess) {
+TEST_F(LanguageChoice, ChoiceIsKeptForTheProcessAndWithoutTransConfTheCoreCatalogueHoldsTheTableElseEnglish) {
   WriteTrans("de_DE = de_DE\nfr_FR = fr_FR\n");
   EXPECT_EQ("de_DE", LanguageFor("de_DE"));
   char* first = GetDesiredNLSLang();
@@ -89,9 +89,7 @@ TEST_F(LanguageChoice, ChoiceIsKeptForTheProcess) {
   WriteTrans("");
   EXPECT_EQ(first, GetDesiredNLSLang());
   EXPECT_STREQ("de_DE", GetDesiredNLSLang());
-}
-
-TEST_F(LanguageChoice, WithoutTransConfTheCoreCatalogueHoldsTheTableElseTheLanguageIsEnglish) {
+  std::remove((tool_ / "trans.conf").c_str());
   EXPECT_EQ("en_US", LanguageFor("de_DE"));
   Compile("25 1 \"no table here\"\n");
   EXPECT_EQ("en_US", LanguageFor("de_DE"));
