@@ -124,7 +124,7 @@ TEST_F(DescTest, FaultsAreReportedWithTheirLines) {
             "t.menu:16: the rule names \"NOPE\", which is no entry of this menu\n");
 }
 
-TEST_F(DescTest, MenusStatesAndConditionsAreChecked) {
+TEST_F(DescTest, MenusStatesAndConditionsAreCheckedAndAMissingFileIsReported) {
   std::string many = "s0";
   for (int i = 1; i < 33; ++i) many += ",s" + std::to_string(i);
   EXPECT_EQ(Parse("flags save-ask\n"
@@ -151,9 +151,6 @@ TEST_F(DescTest, MenusStatesAndConditionsAreChecked) {
             "t.menu:8: \"save-prompt\" belongs to the top menu: submenus are saved with it\n"
             "t.menu:15: the menu has no entries\n"
             "t.menu:12: the menu \"a\" would open itself\n");
-}
-
-TEST_F(DescTest, AMissingFileIsReported) {
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(LoadMenuDescription("/nonexistent/x.menu"), nullptr);
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "ERROR: can't open file, /nonexistent/x.menu\n");
