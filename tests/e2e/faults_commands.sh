@@ -9,7 +9,6 @@ set -uo pipefail
 . "$(dirname "$0")/faults_lib.sh"
 fault_init "${1:-}" "A host command fails"
 
-FIRST_USR='./setup </dev/null >/dev/null 2>&1'
 
 # A fake host command NAME in /usr/sbin (searched first): it fails with a message
 # and status 1 when its arguments match the shell pattern, else runs the real one.

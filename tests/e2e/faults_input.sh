@@ -7,7 +7,6 @@ set -uo pipefail
 . "$(dirname "$0")/faults_lib.sh"
 fault_init "${1:-}" "Unusual input, environment and invocation"
 
-FIRST_USR='./setup </dev/null >/dev/null 2>&1'
 # A process named NAME (a copy of sleep) that runs until FAULT_UNDO ends it by its id.
 running() {
   echo "cp /bin/sleep /opt/$1 && (/opt/$1 600 </dev/null >/dev/null 2>&1 & echo \$! >/tmp/fault-running)"

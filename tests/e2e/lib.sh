@@ -23,6 +23,9 @@ E2E_PASSED=0
 E2E_FAILED=0
 E2E_CASE=""
 E2E_RUNS=0
+# A preparation (--prepare) that makes a previous installation into /usr with the
+# installer itself, from the distribution folder.
+FIRST_USR='./setup </dev/null >/dev/null 2>&1'
 
 # Sets the suite up: E2E_ROOT (source tree), E2E_BUILD, E2E_SUITE, E2E_SCRATCH (a fresh
 # folder of the build tree for this suite). With --no-sandbox the suite does not need

@@ -8,7 +8,6 @@ set -uo pipefail
 . "$(dirname "$0")/lib.sh"
 e2e_init_sample "${1:-}"
 
-FIRST_USR='./setup </dev/null >/dev/null 2>&1'
 D=/usr/Kandu/tvnn
 W=/tmp/KanduInstall/pkg
 

@@ -7,7 +7,6 @@ set -uo pipefail
 . "$(dirname "$0")/lib.sh"
 e2e_init_sample "${1:-}"
 
-FIRST_USR='./setup </dev/null >/dev/null 2>&1'
 D=/usr/Kandu/tvnn
 LPRNG_LPD=$(e2e_fake_tool lpd 'echo "lpd (LPRng-3.8.28) built for test" >&2')
 RUNNING_CUPSD='cp /bin/sleep /opt/cupsd && (/opt/cupsd 60 </dev/null >/dev/null 2>&1 &)'

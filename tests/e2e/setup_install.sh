@@ -7,7 +7,6 @@ set -uo pipefail
 e2e_init_sample "${1:-}"
 
 # A previous installation made by the installer itself before the run.
-FIRST_USR='./setup </dev/null >/dev/null 2>&1'
 FIRST_OPT='./setup install /opt </dev/null >/dev/null 2>&1'
 D=/usr/Kandu/tvnn
 

@@ -7,7 +7,6 @@ set -uo pipefail
 . "$(dirname "$0")/lib.sh"
 e2e_init_sample "${1:-}"
 
-FIRST_USR='./setup </dev/null >/dev/null 2>&1'
 # A process named tvqadmin (a listed program) that runs for SECONDS.
 running_tvqadmin() { echo "cp /bin/sleep /opt/tvqadmin && (/opt/tvqadmin $1 </dev/null >/dev/null 2>&1 &)"; }
 # A process named tvqadmin that ends SECONDS after setup has started, however long the
