@@ -42,19 +42,10 @@ true'
 # Starts a case: the fault's description and empty settings.
 fault_case() {
   e2e_case "$1"
-  FAULT_NAME=$1
-  FAULT_PREP=()
-  FAULT_RUN='./setup'
-  FAULT_UNDO=':'
-  FAULT_CLEAN='printf "y\n" | ./setup'
-  FAULT_SEES=""
-  FAULT_ALLOW=()
-  FAULT_FIRST_STATUS=""
-  FAULT_STATE=""
-  FAULT_SECOND=""
-  FAULT_DIST=${FAULT_DIST_DEFAULT:-$E2E_DIST}
-  FAULT_CHECK_D=/usr/Kandu/tvnn
-  FAULT_CHECK_W=/tmp/KanduInstall
+  FAULT_NAME=$1 FAULT_PREP=() FAULT_ALLOW=() FAULT_DIST=${FAULT_DIST_DEFAULT:-$E2E_DIST}
+  FAULT_RUN='./setup' FAULT_UNDO=':' FAULT_CLEAN='printf "y\n" | ./setup'
+  FAULT_SEES="" FAULT_FIRST_STATUS="" FAULT_STATE="" FAULT_SECOND=""
+  FAULT_CHECK_D=/usr/Kandu/tvnn FAULT_CHECK_W=/tmp/KanduInstall
 }
 
 # The faulty run: FAULT_RUN with the preparations FAULT_PREP, its results in E2E_*.
