@@ -65,18 +65,16 @@ e2e_run_setup -- /var/a /opt /var/c
 e2e_assert_status 0
 assert_work_area /var/c/KanduInstall
 e2e_assert_change created /opt/Kandu/tvnn dir 0775
-e2e_assert_log_has 'mkdir -p /var/a'
-e2e_assert_log_has 'removed the empty work-area base /var/a'
-e2e_assert_unchanged /var/a
-e2e_assert_unchanged /var/c
+e2e_assert_log_has 'mkdir -p /var/a' 'removed the empty work-area base /var/a'
+e2e_assert_unchanged /var/a /var/c
 
 e2e_case "a missing base is made with its parents and removed again when empty"
 e2e_run_setup -- /var/nonexistent/dir
 e2e_assert_status 0
 e2e_assert_log_has 'mkdir -p /var/nonexistent/dir'
 assert_work_area /var/nonexistent/dir/KanduInstall
-e2e_assert_log_has 'removed the empty work-area base /var/nonexistent/dir'
-e2e_assert_log_has 'removed the empty work-area base /var/nonexistent'
+e2e_assert_log_has 'removed the empty work-area base /var/nonexistent/dir' \
+  'removed the empty work-area base /var/nonexistent'
 e2e_assert_unchanged /var/nonexistent
 
 e2e_case "a base that cannot be made"

@@ -82,8 +82,7 @@ e2e_assert_stdout_has $'operator is logged in\nYou must become root to run setup
 e2e_assert_stderr_has "tvqadmin: not found"
 e2e_assert_log_has 'rm -rf  /tmp/KanduInstall'
 assert_not_installed
-e2e_assert_unchanged /usr/Kandu
-e2e_assert_unchanged /tmp/KanduInstall
+e2e_assert_unchanged /usr/Kandu /tmp/KanduInstall
 
 e2e_case "root over a first installation: no question"
 e2e_run_setup --
@@ -132,8 +131,7 @@ assert_installed
 
 e2e_case "answer y keeps the rc2.d scripts"
 e2e_run_setup --prepare "$FIRST_USR" --prepare "$RC" --stdin y --
-e2e_assert_unchanged /etc/rc2.d/KKanduPrintD
-e2e_assert_unchanged /etc/rc2.d/SKanduPrintD
+e2e_assert_unchanged /etc/rc2.d/KKanduPrintD /etc/rc2.d/SKanduPrintD
 
 e2e_case "only TavloDStop present: the question is asked"
 e2e_run_setup --prepare "$FIRST_USR" --prepare 'rm /usr/Kandu/tvnn/TavloD' --stdin y --
