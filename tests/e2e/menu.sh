@@ -65,6 +65,8 @@ m_status() {
   echo "running"
 }
 
+# m_shows DESCRIPTION LINE TEXT: types the line, waits for the text and checks it is shown.
+m_shows() { m_line "$2" "$3"; check "$1" shows "$3"; }
 check() {  # check DESCRIPTION COMMAND...
   local what=$1
   shift
@@ -110,13 +112,10 @@ Selection:'
 check "the menu is drawn from the top of the screen" [ "$(m_screen | sed -n 1,19p)" = "$expected" ]
 
 e2e_case "selection by number and by hot key"
-m_line "1 4" "[4. A5]"
-check "1 4 chooses the fourth paper size" shows " 1) Paper size ............................... [4. A5]"
-m_line "2" "[2. Tray 1]"
-check "2 alone moves the tray to the next state" shows "[2. Tray 1]"
+m_shows "1 4 chooses the fourth paper size" "1 4" " 1) Paper size ............................... [4. A5]"
+m_shows "2 alone moves the tray to the next state" "2" "[2. Tray 1]"
 m_line "2" "[3. Tray 2]"
-m_line "2" "[4. Manual feed]"
-check "a state written with a leading '_' is shown without it" shows " 2) Paper tray ............................... [4. Manual feed]"
+m_shows "a state written with a leading '_' is shown without it" "2" " 2) Paper tray ............................... [4. Manual feed]"
 m_line "2" "[1. Automatic]"
 m_line " 3" ""
 check "a line that does not begin with the number selects nothing" lacks "Number of copies"
@@ -139,17 +138,13 @@ m_line "150" "The value must be a whole number from 1 to 99."
 check "the reason waits for Enter" shows "Press Enter to continue..."
 m_line "" "Selection:"
 check "the refused value leaves copies at 1" shows " 3) Copies ................................... [1]"
-m_line "3 12" "[12]"
-check "an accepted value is shown" shows " 3) Copies ................................... [12]"
-m_line "8 bad name" "is not allowed here"
-check "a blank is refused in the owner" shows "The character ' ' is not allowed here."
+m_shows "an accepted value is shown" "3 12" " 3) Copies ................................... [12]"
+m_shows "a blank is refused in the owner" "8 bad name" "The character ' ' is not allowed here."
 m_line "" "Selection:"
 m_line "8 ann_b-1" "[ann_b-1]"
-m_line "9 9" "This number must be between"
-check "a scale above 4 is refused" shows "This number must be between 0.100000 to 4.000000."
+m_shows "a scale above 4 is refused" "9 9" "This number must be between 0.100000 to 4.000000."
 m_line "" "Selection:"
-m_line "9 0.5" "[0.500]"
-check "scale 0.5 is taken" shows " 9) Scale .................................... [0.500]"
+m_shows "scale 0.5 is taken" "9 0.5" " 9) Scale .................................... [0.500]"
 m_line "7" "Title on the banner page:"
 m_line "" "Selection:"
 check "an empty answer keeps the banner title" shows "[Report]"
@@ -161,8 +156,7 @@ check "the values carry the accepted entries" file_is "$E2E_SCRATCH/values" "$(p
 e2e_case "entries hidden and shown by rules"
 m_start -o values "$EXAMPLE"
 check "the binding margin is hidden while printing is one-sided" lacks "Binding margin"
-m_line "4 2" " 5) Binding margin"
-check "two-sided printing shows the binding margin" shows " 5) Binding margin ........................... [1. None]"
+m_shows "two-sided printing shows the binding margin" "4 2" " 5) Binding margin ........................... [1. None]"
 m_line "5 3" "[3. Top]"
 m_line "4 1" "[1. Off]"
 check "one-sided printing hides it again" lacks "Binding margin"
