@@ -31,9 +31,7 @@ bsd_scenario() {
   install -d -o lp -g lp -m 775 /var/spool/Kandu/tvnn/tvqmf
   env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin /usr/sbin/lpd -s >"$W/lpd.out" 2>&1
   spooler_wait 30 '[ -S /dev/printer ]' || exit 4
-  printf 'job line one\njob line two\n' >"$W/job.txt"
-  printf 'stdin line\n' >"$W/stdin.txt"
-  cd "$W" || exit 3
+  spooler_job_files
   bsd_job tavlo "$W/job.txt"
   bsd_job tavlo <stdin.txt
   bsd_job tvdriver "$W/job.txt"

@@ -42,9 +42,7 @@ cups_scenario() {
   cups_queue tavlo KanduPrinttvnn
   cups_queue tvdriver v4DriverScript
   cups_queue tvqmf KanduQMF
-  printf 'job line one\njob line two\n' >"$W/job.txt"
-  printf 'stdin line\n' >"$W/stdin.txt"
-  cd "$W" || exit 3
+  spooler_job_files
   cups_job tavlo -t 'report ###123' -n 2 -o sides=two-sided-long-edge job.txt
   cups_job tavlo <stdin.txt
   cups_job tvdriver -t 'report ###123' -n 2 -o sides=two-sided-long-edge job.txt

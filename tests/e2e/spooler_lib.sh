@@ -284,6 +284,14 @@ spooler_setup() {
   cp "$SPOOLER_D/.tv_cfg" "$SPOOLER_W/tv_cfg-$name" 2>/dev/null
 }
 
+# Writes the jobs' files into the work folder (job.txt, two lines; stdin.txt, one) and
+# goes there.
+spooler_job_files() {
+  printf 'job line one\njob line two\n' >"$SPOOLER_W/job.txt"
+  printf 'stdin line\n' >"$SPOOLER_W/stdin.txt"
+  cd "$SPOOLER_W" || exit 3
+}
+
 # Waits until the shell condition holds, at most SECONDS; status 1 when it never did
 # (noted in $SPOOLER_W/timeouts).
 spooler_wait() {

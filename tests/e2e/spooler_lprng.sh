@@ -30,9 +30,7 @@ lprng_scenario() {
   checkpc -f >"$W/checkpc.out" 2>&1
   env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin /usr/sbin/lpd -F >"$W/lpd.out" 2>&1 &
   spooler_wait 30 '[ -S /run/lprng/socket ]' || exit 4
-  printf 'job line one\njob line two\n' >"$W/job.txt"
-  printf 'stdin line\n' >"$W/stdin.txt"
-  cd "$W" || exit 3
+  spooler_job_files
   lprng_job tavlo -Zduplex,a4 "$W/job.txt"
   lprng_job tavlo -Zduplex <stdin.txt
   lprng_job tavlo "$W/job.txt"
