@@ -25,7 +25,7 @@ using Tokens = std::vector<std::string>;
 
 // ===== GetToken =====
 
-TEST(GetToken, SkipsLeadingAndRepeatedDelimiters) {
+TEST(GetToken, SkipsLeadingAndRepeatedDelimitersAndRecordsTheEndingOneWithTheTokenInTheSharedBuffer) {
   std::string text = "  a  b";
   EXPECT_STREQ(GetToken(text.data(), " "), "a");
   EXPECT_EQ(chTokenDel, ' ');
@@ -34,10 +34,8 @@ TEST(GetToken, SkipsLeadingAndRepeatedDelimiters) {
   EXPECT_EQ(GetToken(nullptr, " "), nullptr);
   EXPECT_EQ(chTokenDel, 0);
   EXPECT_EQ(GetToken(nullptr, " "), nullptr);  // stays on the terminator
-}
-
-TEST(GetToken, ReturnsTheSharedBufferAndRecordsTheEndingDelimiter) {
-  std::string text = "key=value;x";
+  // The token is in the shared buffer; the delimiter that ended it is recorded.
+  text = "key=value;x";
   EXPECT_EQ(GetToken(text.data(), "=;"), GetTokenBuf);
   EXPECT_STREQ(GetTokenBuf, "key");
   EXPECT_EQ(chTokenDel, '=');
@@ -45,18 +43,24 @@ TEST(GetToken, ReturnsTheSharedBufferAndRecordsTheEndingDelimiter) {
   EXPECT_EQ(chTokenDel, ';');
   EXPECT_EQ(szTokenIn, szIn);
   EXPECT_EQ(szIn, text.data() + 10);
+  // SetTokenBuf starts a shared scan continued with null input.
+  text = "one two";
+  SetTokenBuf(text.data());
+  EXPECT_EQ(szIn, text.data());
+  EXPECT_EQ(szTokenIn, text.data());
+  EXPECT_EQ(GetTokenBufInput(), text.data());
+  EXPECT_STREQ(GetToken(nullptr, " "), "one");
+  EXPECT_EQ(GetTokenBufInput(), text.data() + 4);
 }
 
-TEST(GetToken, TranslatesEscapesAndNeverSplitsAtAnEscapedDelimiter) {
+TEST(GetToken, TranslatesEscapesNeverSplitsAtAnEscapedDelimiterAndYieldsNullWithoutTokens) {
   std::string text = "a\\,b,c";
   EXPECT_EQ(AllTokens(text, ","), (Tokens{"a,b", "c"}));
   text = "x\\ty";
   EXPECT_EQ(AllTokens(text, " "), (Tokens{"x\ty"}));
   text = "\\n\\r\\\\\\q";
   EXPECT_EQ(AllTokens(text, " "), (Tokens{"\n\r\\q"}));
-}
-
-TEST(GetToken, YieldsNullForTextWithoutTokens) {
+  // Text without tokens yields null at once.
   std::string empty;
   EXPECT_EQ(GetToken(empty.data(), ","), nullptr);
   std::string delims = ",,,";
@@ -81,17 +85,15 @@ TEST(GetToken, SameLineModeStopsAtATokenEndedByLineFeedOnly) {
   EXPECT_STREQ(GetTokenBuf, "c");
 }
 
-TEST(GetToken, CutsALongTokenTo254CharactersAndConsumesAllOfIt) {
+TEST(GetToken, CutsALongTokenTo254CharactersConsumingAllOfItAndDropsALoneFinalBackslash) {
   std::string text = std::string(300, 'a') + " b";
   char* t = GetToken(text.data(), " ");
   ASSERT_NE(t, nullptr);
   EXPECT_EQ(std::string(t), std::string(254, 'a'));
   EXPECT_EQ(chTokenDel, ' ');
   EXPECT_STREQ(GetToken(nullptr, " "), "b");
-}
-
-TEST(GetToken, DropsALoneBackslashAtTheEndOfTheInput) {
-  std::string text = "ab\\";
+  // A lone backslash at the end of the input is dropped; the scan stops on the terminator.
+  text = "ab\\";
   EXPECT_STREQ(GetToken(text.data(), " "), "ab");
   EXPECT_EQ(szIn, text.data() + 3);  // on the terminator, not past it
   EXPECT_EQ(GetToken(nullptr, " "), nullptr);
@@ -124,19 +126,16 @@ TEST(GetTokenD, ScansOnTheCallersCursorAndLeavesTheSharedScanAlone) {
   EXPECT_STREQ(GetToken(nullptr, " "), "s2");
 }
 
-TEST(GetTokenD, CutsTheTokenToTheOutputSize) {
+TEST(GetTokenD, CutsTheTokenToTheOutputSizeAndStopsAtALineFeedInSameLineMode) {
   std::string text = "abcdefgh ij";
   char* cursor = nullptr;
   char out[8] = "#######";
   EXPECT_STREQ(GetTokenD(text.data(), " ", &cursor, out, 4), "abc");
   EXPECT_EQ(std::string(out, 8), std::string("abc\0###\0", 8));
   EXPECT_STREQ(GetTokenD(nullptr, " ", &cursor, out, 4), "ij");
-}
-
-TEST(GetTokenD, SameLineModeLeavesTheCursorAfterTheLineFeedAndALoneBackslashIsDropped) {
-  std::string text = "a\nb";
-  char* cursor = text.data();
-  char out[16];
+  // Same-line mode leaves the cursor after the line feed; a lone final backslash is dropped.
+  text = "a\nb";
+  cursor = text.data();
   EXPECT_EQ(GetTokenD(TOKEN_SAME_LINE, " \n", &cursor, out, sizeof out), nullptr);
   EXPECT_STREQ(out, "a");
   EXPECT_EQ(cursor, text.data() + 2);
@@ -151,7 +150,7 @@ TEST(GetTokenD, SameLineModeLeavesTheCursorAfterTheLineFeedAndALoneBackslashIsDr
 
 // ===== GetTokenParse and ParseStr =====
 
-TEST(GetTokenParse, ReturnsTokensInsideTheTextAndOverwritesDelimiters) {
+TEST(GetTokenParse, ReturnsTokensInsideTheTextOverwritingDelimitersAndKeepingEscapes) {
   std::string text = ":a::b";
   char* a = GetTokenParse(text.data(), ":");
   EXPECT_EQ(a, text.data() + 1);
@@ -163,21 +162,17 @@ TEST(GetTokenParse, ReturnsTokensInsideTheTextAndOverwritesDelimiters) {
   EXPECT_EQ(GetTokenParse(nullptr, ":"), nullptr);
   EXPECT_EQ(text, std::string("\0a\0\0b", 5));
   EXPECT_EQ(szTokenIn, text.data() + 5);
-}
-
-TEST(GetTokenParse, KeepsEscapesAndALoneFinalBackslashAsTheyAre) {
+  // Escapes and a lone final backslash stay as they are.
   std::string escaped = "a\\:b:c";
   EXPECT_STREQ(GetTokenParse(escaped.data(), ":"), "a\\:b");
   EXPECT_STREQ(GetTokenParse(nullptr, ":"), "c");
-  std::string text = "x y\\";
+  text = "x y\\";
   EXPECT_STREQ(GetTokenParse(text.data(), " "), "x");
   EXPECT_STREQ(GetTokenParse(nullptr, " "), "y\\");
   EXPECT_EQ(szIn, text.data() + 4);
   EXPECT_EQ(GetTokenParse(nullptr, " "), nullptr);
-}
-
-TEST(GetTokenParse, SameLineModeStopsAtATokenEndedByLineFeed) {
-  std::string text = "x y\nz";
+  // Same-line mode stops at a token ended by a line feed.
+  text = "x y\nz";
   EXPECT_STREQ(GetTokenParse(text.data(), " \n"), "x");
   EXPECT_EQ(GetTokenParse(TOKEN_SAME_LINE, " \n"), nullptr);
   EXPECT_STREQ(GetTokenParse(nullptr, " \n"), "z");
@@ -205,16 +200,13 @@ TEST(ParseStr, FillsAtMostCapacityFieldsClearsUnusedOnesAndRefusesNullText) {
 
 // ===== GetTokenN, GetTokenCount, SetTokenBuf =====
 
-TEST(GetTokenN, ReturnsTheNthTokenOrNull) {
+TEST(GetTokenN, ReturnsTheNthTokenOrNullAndGetTokenCountCountsWithoutDisturbingAScan) {
   std::string text = "a b c";
   EXPECT_STREQ(GetTokenN(text.data(), " ", 3), "c");
   EXPECT_EQ(GetTokenN(text.data(), " ", 5), nullptr);
   EXPECT_STREQ(GetTokenN(text.data(), " ", 0), "a");
   EXPECT_STREQ(GetTokenN(text.data(), " ", -2), "a");
-}
-
-TEST(GetTokenCount, CountsWithoutDisturbingAScanUnderWay) {
-  std::string text = "a b c";
+  // Counting does not disturb a scan under way.
   ASSERT_STREQ(GetToken(text.data(), " "), "a");
   char* const in = szIn;
   std::string other = "x,y\\,z,w";
@@ -224,16 +216,6 @@ TEST(GetTokenCount, CountsWithoutDisturbingAScanUnderWay) {
   EXPECT_STREQ(GetToken(nullptr, " "), "b");
   std::string none = "   ";
   EXPECT_EQ(GetTokenCount(none.data(), " "), 0);
-}
-
-TEST(SetTokenBuf, StartsASharedScanContinuedWithNullInput) {
-  std::string text = "one two";
-  SetTokenBuf(text.data());
-  EXPECT_EQ(szIn, text.data());
-  EXPECT_EQ(szTokenIn, text.data());
-  EXPECT_EQ(GetTokenBufInput(), text.data());
-  EXPECT_STREQ(GetToken(nullptr, " "), "one");
-  EXPECT_EQ(GetTokenBufInput(), text.data() + 4);
 }
 
 // ===== FindToken, FindTokenC, FindTokenWithDelim =====
