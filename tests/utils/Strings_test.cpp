@@ -16,20 +16,16 @@ using testutil::Take;
 
 // ===== SaveStr and its siblings =====
 
-TEST(SaveStr, FormatsIntoANewManagedText) {
+TEST(SaveStr, FormatsIntoANewManagedTextNeverCutAndTheUnderscoreFormsCopy) {
   char* t = SaveStr("%s/%s", "/tmp", "x");
   ASSERT_NE(t, nullptr);
   EXPECT_NE(FindBlock(t), nullptr);  // it comes from the memory manager
   EXPECT_EQ(Take(t), "/tmp/x");
-}
-
-TEST(SaveStr, NeverCutsALongResult) {
+  // A long result is never cut.
   const std::string big(20000, 'q'), huge(70000, 'z');
   EXPECT_EQ(Take(SaveStr("<%s>%*d", big.c_str(), 9000, 7)), "<" + big + ">" + std::string(8999, ' ') + "7");
   EXPECT_EQ(Take(SaveStr__("%s!", huge.c_str())), huge + "!");
-}
-
-TEST(SaveStr, UnderscoreFormsCopyWithoutFormattingOrRefuseANullFormat) {
+  // The underscore forms copy without formatting or refuse a null format.
   EXPECT_EQ(Take(SaveStr_("100%d %s")), "100%d %s");
   EXPECT_EQ(Take(SaveStr_("")), "");
   EXPECT_EQ(SaveStr__(nullptr), nullptr);
@@ -108,7 +104,7 @@ TEST(PathSplitters, KeepTheirResultsInDistinctBuffers) {
 
 // ===== Searches =====
 
-TEST(Searches, SkipSpaceAndStrLenTreatNullAsEmpty) {
+TEST(Searches, SkipSpaceAndStrLenTreatNullAsEmptyAndStrChrSkipsEscapedCharacters) {
   char text[] = " \t\r\n x y", none[] = "  ";
   EXPECT_EQ(SkipSpace(text), text + 5);
   EXPECT_EQ(SkipSpace(none), none + 2);
@@ -116,13 +112,11 @@ TEST(Searches, SkipSpaceAndStrLenTreatNullAsEmpty) {
   EXPECT_EQ(StrLen("abc"), 3);
   EXPECT_EQ(StrLen(""), 0);
   EXPECT_EQ(StrLen(nullptr), 0);
-}
-
-TEST(Searches, StrChrSkipsBackslashEscapedCharactersAndStopsAtALoneFinalBackslash) {
-  const char* text = "a\\,b,";
-  EXPECT_EQ(StrChr(text, ','), text + 4);
-  EXPECT_EQ(StrChr(text, 'a'), text);
-  EXPECT_EQ(StrChr(text, '\\'), nullptr);
+  // StrChr skips backslash-escaped characters and stops at a lone final backslash.
+  const char* escaped = "a\\,b,";
+  EXPECT_EQ(StrChr(escaped, ','), escaped + 4);
+  EXPECT_EQ(StrChr(escaped, 'a'), escaped);
+  EXPECT_EQ(StrChr(escaped, '\\'), nullptr);
   EXPECT_EQ(StrChr("\\,", ','), nullptr);
   EXPECT_EQ(StrChr(nullptr, ','), nullptr);
   // The byte after the terminator holds the sought character: it must not be reached.
@@ -130,7 +124,7 @@ TEST(Searches, StrChrSkipsBackslashEscapedCharactersAndStopsAtALoneFinalBackslas
   EXPECT_EQ(StrChr(cut, 'x'), nullptr);
 }
 
-TEST(Searches, NthOccurrencesCountOverlappingOnesFromOne) {
+TEST(Searches, NthOccurrencesCountOverlappingOnesFromOneAndNoSearchFindsTheEmptyPattern) {
   const char* commas = "a,b,c";
   EXPECT_EQ(StrNChr(commas, ',', 1), commas + 1);
   EXPECT_EQ(StrNChr(commas, ',', 2), commas + 3);
@@ -144,9 +138,7 @@ TEST(Searches, NthOccurrencesCountOverlappingOnesFromOne) {
   EXPECT_EQ(StrNStr(as, "aa", 0), nullptr);
   EXPECT_EQ(StrNStr("", "aa", 1), nullptr);
   EXPECT_EQ(StrNStr(nullptr, "aa", 1), nullptr);
-}
-
-TEST(Searches, StrStrAndStrCaseStrNeverFindTheEmptyPattern) {
+  // StrStr and StrCaseStr never find the empty pattern.
   const char* text = "abc";
   EXPECT_EQ(StrStr(text, "b"), text + 1);
   EXPECT_EQ(StrStr(text, ""), nullptr);
@@ -200,14 +192,12 @@ TEST(SetVarContent, CopiesBytesForwardOrReversedAlsoInPlace) {
 
 // ===== Numbers =====
 
-TEST(MaxD, ReturnsTheSecondValueUnlessTheFirstIsGreater) {
+TEST(Numbers, MaxDReturnsTheSecondValueUnlessTheFirstIsGreaterAndCvtFloatFormatConvertsUnits) {
   EXPECT_EQ(MaxD(2.5, 1.5), 2.5);
   EXPECT_EQ(MaxD(1.0, 1.5), 1.5);
   EXPECT_TRUE(std::signbit(MaxD(0.0, -0.0)));  // equal: the second one
   EXPECT_FALSE(std::signbit(MaxD(-0.0, 0.0)));
-}
-
-TEST(CvtFloatFormat, ConvertsBetweenInchCentimetreAndPointAndLeavesOtherPairs) {
+  // CvtFloatFormat converts between inch, centimetre and point and leaves other pairs.
   // Units: 0 inch, 1 centimetre, 2 point.
   const struct { float value; int from, to; float result; } rows[] = {
       {72.0f, 2, 0, 1.0f}, {1.0f, 0, 1, 2.54f}, {5.08f, 1, 0, 2.0f}, {2.0f, 0, 2, 144.0f},
