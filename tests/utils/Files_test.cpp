@@ -56,7 +56,7 @@ class FilesTest : public ::testing::Test {
 
 using OpenFileTest = FilesTest;
 
-TEST_F(OpenFileTest, ReportsAFailureAsItsErrorModeSays) {
+TEST_F(OpenFileTest, ReportsAFailureAsItsErrorModeSaysAndRefusesAFormattedPathOver511) {
   const std::string missing = Dir() + "/none";
   Child quiet = RunChild([&] {
     std::printf("%p", static_cast<void*>(OpenFile(nullptr, missing.c_str(), "r", 0)));
@@ -76,9 +76,7 @@ TEST_F(OpenFileTest, ReportsAFailureAsItsErrorModeSays) {
   // The raw open reports on standard output, without a line end.
   Child raw = RunChild([&] { std::printf("|%d", OpenRawFile(missing.c_str(), O_RDONLY) < 0); });
   EXPECT_EQ(raw.out, "ERROR: can't open file, " + missing + "|1");
-}
-
-TEST_F(OpenFileTest, RefusesAFormattedPathOfMoreThan511Characters) {
+  // A formatted path of more than 511 characters is refused.
   const std::string path = LongExistingPath(520);
   Child c = RunChild([&] {
     std::printf("%p", static_cast<void*>(OpenFileF(nullptr, "r", 1, "%s", path.c_str())));
@@ -105,7 +103,7 @@ TEST_F(OpenFileTest, FileSearchGivesTheFirstLineHoldingTheTextAndFgetspReadsAtAn
 
 using LineReader = FilesTest;
 
-TEST_F(LineReader, JoinsALineEndingInABackslashWithTheNextAndClosesAtTheEnd) {
+TEST_F(LineReader, JoinsContinuedLinesReadsLongLinesInPiecesAndGivesTextLinesFirstTokens) {
   ASSERT_EQ(OpenInputFile(Write("f", "a \\\nb\nc").c_str(), 2), 1);
   EXPECT_EQ(FileStatus, 0);
   ASSERT_EQ(GetFileLine(), 1);
@@ -118,9 +116,7 @@ TEST_F(LineReader, JoinsALineEndingInABackslashWithTheNextAndClosesAtTheEnd) {
   EXPECT_EQ(FileStatus, 1);
   EXPECT_EQ(pIn, nullptr);
   EXPECT_EQ(GetFileLine(), 0);
-}
-
-TEST_F(LineReader, APhysicalLineOver510CharactersArrivesInTwoCallsAndAJoinedOneStopsAt4095) {
+  // A physical line over 510 characters arrives in two calls; a joined one stops at 4095.
   ASSERT_EQ(OpenInputFile(Write("f", std::string(600, 'x') + "\n").c_str(), 2), 1);
   ASSERT_EQ(GetFileLine(), 1);
   EXPECT_EQ(std::string(LineBuf), std::string(510, 'x'));
@@ -132,9 +128,7 @@ TEST_F(LineReader, APhysicalLineOver510CharactersArrivesInTwoCallsAndAJoinedOneS
   ASSERT_EQ(GetFileLine(), 1);
   EXPECT_EQ(std::string(LineBuf), text.substr(0, 4095));
   EXPECT_EQ(LineLen, 13 * 301);
-}
-
-TEST_F(LineReader, TextLinesSkipCommentsAndLinesWithoutATokenAndGiveTheFirstToken) {
+  // Text lines skip comments and lines without a token and give the first token.
   ASSERT_EQ(OpenInputFile(Write("f", "# c\n\n \t \n  word rest\nlast\n").c_str(), 2), 1);
   ASSERT_EQ(GetFileTextLine(" \t\n"), 1);
   EXPECT_STREQ(LineBuf, "word");
@@ -144,7 +138,7 @@ TEST_F(LineReader, TextLinesSkipCommentsAndLinesWithoutATokenAndGiveTheFirstToke
   EXPECT_EQ(GetFileTextLine(nullptr), 0);
 }
 
-TEST_F(LineReader, AFailedOpenWarnsAndLeavesTheFailedStateOrEndsWithStatusZeroInModeTwo) {
+TEST_F(LineReader, AFailedOpenWarnsOrEndsWithStatusZeroAndAPathThatDoesNotFitIsRefused) {
   const std::string missing = Dir() + "/pkg.list";
   Child c = RunChild([&] {
     std::strcpy(LineBuf, "stale");
@@ -160,12 +154,10 @@ TEST_F(LineReader, AFailedOpenWarnsAndLeavesTheFailedStateOrEndsWithStatusZeroIn
   });
   EXPECT_TRUE(fatal.Exited(0));
   EXPECT_EQ(fatal.out + "|" + fatal.err, "|ERROR: can't open file, " + missing + "\n");
-}
-
-TEST_F(LineReader, RefusesAPathThatDoesNotFitInputFileNameOrAFormattedOneOver511) {
+  // A path that does not fit InputFileName, or a formatted one over 511, is refused.
   const std::string path = LongExistingPath(INPUT_FILE_NAME_SIZE);
   ASSERT_EQ(access(path.c_str(), R_OK), 0);
-  Child c = RunChild([&] {
+  c = RunChild([&] {
     const int r = OpenInputFile(path.c_str(), 1);
     std::printf("%d %d [%s]", r, FileStatus, InputFileName);
   });
@@ -174,7 +166,6 @@ TEST_F(LineReader, RefusesAPathThatDoesNotFitInputFileNameOrAFormattedOneOver511
   const std::string fits = LongExistingPath(INPUT_FILE_NAME_SIZE - 1);
   EXPECT_EQ(OpenInputFile(fits.c_str(), 1), 1);
   EXPECT_EQ(std::string(InputFileName), fits);
-
   const std::string file = Write("f", "x\n"), longer = std::string(600, '/') + "f";
   EXPECT_EQ(OpenInputFileF(2, "%s/%s", Dir().c_str(), "f"), 1);
   EXPECT_EQ(std::string(InputFileName), file);
@@ -190,16 +181,14 @@ TEST_F(LineReader, RefusesAPathThatDoesNotFitInputFileNameOrAFormattedOneOver511
 
 using FilteringReader = FilesTest;
 
-TEST_F(FilteringReader, RemovesLineCommentsLeadingBlanksAndLineEnds) {
+TEST_F(FilteringReader, RemovesLineAndBlockCommentsLeadingBlanksAndLineEnds) {
   ASSERT_EQ(OpenInputFile(Write("f", "  code // note\r\n\t// all comment\nplain\n").c_str(), 2), 1);
   for (const char* line : {"code ", "", "plain"}) {
     EXPECT_EQ(GetLine(), 1);
     EXPECT_STREQ(Line, line);
   }
   EXPECT_EQ(GetLine(), 0);
-}
-
-TEST_F(FilteringReader, RemovesBlockCommentsOnOneLineAndAcrossLinesAndUnclosedOnes) {
+  // Block comments on one line, across lines and unclosed ones.
   const std::string text = "a /* b */ c /* d */\nx /* start\n inside\n end */ y\nnext\nkeep /* open\nnever\n";
   ASSERT_EQ(OpenInputFile(Write("f", text).c_str(), 2), 1);
   EXPECT_EQ(GetLine(), 1);
@@ -217,16 +206,14 @@ TEST_F(FilteringReader, RemovesBlockCommentsOnOneLineAndAcrossLinesAndUnclosedOn
   EXPECT_EQ(GetLine(), 0);
 }
 
-TEST_F(FilteringReader, TakesLinesRawWhenFilteringIsOffAndClearsTheFirst512Bytes) {
+TEST_F(FilteringReader, TakesLinesRawWhenFilteringIsOffAndReadsTheNthLineOrTheLineAtAPosition) {
   ASSERT_EQ(OpenInputFile(Write("f", std::string(300, 'z') + "\n  raw // kept\n").c_str(), 2), 1);
   EXPECT_EQ(GetLine(), 1);
   flInputFilterState = 0;
   EXPECT_EQ(GetLine(), 1);
   EXPECT_STREQ(Line, "  raw // kept\n");
   for (size_t i = std::strlen(Line); i < 512; ++i) ASSERT_EQ(Line[i], '\0') << i;
-}
-
-TEST_F(FilteringReader, ReadsTheNthLineOrTheLineAtAPosition) {
+  flInputFilterState = 1;
   const std::string text = "one\ntwo\nthree\n";
   ASSERT_EQ(OpenInputFile(Write("f", text).c_str(), 2), 1);
   EXPECT_EQ(GetLineN(0), 0);
@@ -243,7 +230,7 @@ TEST_F(FilteringReader, ReadsTheNthLineOrTheLineAtAPosition) {
 
 using WholeFile = FilesTest;
 
-TEST_F(WholeFile, ContentKeepsTheFirst4096BytesTerminated) {
+TEST_F(WholeFile, ContentKeepsTheFirst4096BytesTerminatedOrStopsAtTheCallersCount) {
   std::string big;
   for (int i = 0; i < 5000; ++i) big += static_cast<char>('a' + i % 26);
   Write("big", big);
@@ -271,9 +258,7 @@ TEST_F(WholeFile, SavedContentIsTheWholeFileOrNullWhenEmptyOrItsPathReaches256) 
   EXPECT_EQ(GetSavedFileContent(Dir().c_str(), "none"), nullptr);
   EXPECT_EQ(GetSavedFileContent(LongExistingPath(256).c_str(), nullptr), nullptr);
   EXPECT_EQ(Take(GetSavedFileContent(LongExistingPath(255).c_str(), nullptr)), "content\n");
-}
-
-TEST_F(WholeFile, ContentIntoTheCallersBufferStopsAtTheCount) {
+  // Into the caller's buffer the content stops at the count.
   Write("f", "abcdef");
   char buf[8];
   std::memset(buf, '#', sizeof buf);
@@ -288,7 +273,7 @@ TEST_F(WholeFile, ContentIntoTheCallersBufferStopsAtTheCount) {
 
 using FindFileTest = FilesTest;
 
-TEST_F(FindFileTest, FindsANameAmongTheDirectoryEntriesExactly) {
+TEST_F(FindFileTest, FindsANameAmongTheDirectoryEntriesExactlyADanglingLinkToo) {
   Write("Name", "");
   Write("a", "");
   Write("b", "");
@@ -311,9 +296,7 @@ TEST_F(FindFileTest, FindsANameAmongTheDirectoryEntriesExactly) {
     EXPECT_EQ(FindFile(r.dir == "-" ? nullptr : r.dir.c_str(), r.name), r.found)
         << r.dir << " " << (r.name ? r.name : "null");
   }
-}
-
-TEST_F(FindFileTest, CountsADanglingLinkThatStatRejects) {
+  // FindFile counts a dangling link that FindFile_ (through stat) rejects.
   ASSERT_EQ(symlink("/no/such/target", (Dir() + "/dangling").c_str()), 0);
   EXPECT_EQ(FindFile(Dir().c_str(), "dangling"), 1);
   EXPECT_EQ(FindFile_(Dir().c_str(), "dangling"), 0);
