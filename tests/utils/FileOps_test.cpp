@@ -91,7 +91,7 @@ TEST(CreateTextFile, WritesTheFormattedTextWithThePermissionBitsOrReportsTheFile
 
 using CreateFileTest = LoggedCommands;
 
-TEST_F(CreateFileTest, AMissingDirectoryIsMadeThenTheFileTouchedAndChangedAnExistingOneOnlyChanged) {
+TEST_F(CreateFileTest, AMissingDirectoryIsMadeThenTheFileTouchedAndChangedAnExistingOneOnlyChangedALongOneRefused) {
   REQUIRE_SANDBOX();
   const std::string d = dir_ / "a/b";
   CreateFile(d.c_str(), "f", "644", "lp", "lp");
@@ -105,19 +105,16 @@ TEST_F(CreateFileTest, AMissingDirectoryIsMadeThenTheFileTouchedAndChangedAnExis
   unlink(log_.c_str());
   CreateFile(dir_.path().c_str(), nullptr, "755", nullptr, nullptr);
   EXPECT_EQ(Log(), Logged(5, "755 " + dir_.path()));
-}
-
-TEST_F(CreateFileTest, ATargetOfMoreThan511CharactersIsRefusedBeforeAnyCommand) {
-  const std::string d = dir_ / "new";
-  const std::string name(600, 'f');
-  EXPECT_EXIT(CreateFile(d.c_str(), name.c_str(), "644", nullptr, nullptr),
-              ::testing::ExitedWithCode(1), "ERROR: path too long, " + d + "/f+\n");
-  EXPECT_FALSE(Exists(d));
+  // A target of more than 511 characters is refused before any command.
+  const std::string n = dir_ / "new", name(600, 'f');
+  EXPECT_EXIT(CreateFile(n.c_str(), name.c_str(), "644", nullptr, nullptr), ::testing::ExitedWithCode(1),
+              "ERROR: path too long, " + n + "/f+\n");
+  EXPECT_FALSE(Exists(n));
 }
 
 using DeleteFileTest = LoggedCommands;
 
-TEST_F(DeleteFileTest, RemovesAnExistingPathAndRunsNothingForAMissingOne) {
+TEST_F(DeleteFileTest, RemovesAnExistingPathAndRunsNothingForAMissingOneAndRenameIsUnlogged) {
   REQUIRE_SANDBOX();
   ASSERT_EQ(mkdir((dir_ / "x").c_str(), 0755), 0);
   ASSERT_TRUE(testutil::WriteFile(dir_ / "x/inner", "i"));
@@ -134,12 +131,8 @@ TEST_F(DeleteFileTest, RemovesAnExistingPathAndRunsNothingForAMissingOne) {
   EXPECT_FALSE(Exists(dir_ / "p"));
   EXPECT_FALSE(Exists(dir_ / "q"));
   EXPECT_EQ(Log(), Logged(30, dir_ / "x") + Logged(30, dir_ / "p") + Logged(30, dir_ / "q"));
-}
-
-using RenameFileTest = LoggedCommands;
-
-TEST_F(RenameFileTest, MovesAnExistingNameUnloggedAndIgnoresAMissingOne) {
-  REQUIRE_SANDBOX();
+  // RenameFile moves an existing name, unlogged, and ignores a missing one.
+  unlink(log_.c_str());
   ASSERT_TRUE(testutil::WriteFile(dir_ / "a", "A"));
   RenameFile(dir_.path().c_str(), "a", "b");
   EXPECT_EQ(testutil::ReadFile(dir_ / "b"), "A");
@@ -151,22 +144,25 @@ TEST_F(RenameFileTest, MovesAnExistingNameUnloggedAndIgnoresAMissingOne) {
   EXPECT_EQ(Log(), "");
 }
 
-// ===== GetEnv =====
+// ===== GetEnv and GetHostname =====
 
-TEST(GetEnv, CopiesTheValueAndTellsEmptyFromUnset) {
+TEST(GetEnv, CopiesTheValueAndTellsEmptyFromUnsetAndGetHostnameIsTheNodeName) {
   setenv("KANDU_TEST_VAR", "v1", 1);
   EXPECT_EQ(Take(GetEnv("KANDU_TEST_VAR")), "v1");
   setenv("KANDU_TEST_VAR", "", 1);
   EXPECT_EQ(Take(GetEnv("KANDU_TEST_VAR")), "");
   unsetenv("KANDU_TEST_VAR");
   EXPECT_EQ(GetEnv("KANDU_TEST_VAR"), nullptr);
+  struct utsname u;  // GetHostname: the system's node name
+  ASSERT_EQ(uname(&u), 0);
+  EXPECT_EQ(Take(GetHostname()), u.nodename);
 }
 
 // ===== GetToolPath =====
 
 using GetToolPathTest = InScratchDir;
 
-TEST_F(GetToolPathTest, GivesTheDirectoryOfAnAbsolutePathOrJoinsItToTheCurrentOne) {
+TEST_F(GetToolPathTest, GivesTheDirectoryOfAnAbsolutePathJoinsARelativeOneAndClimbsToTheRealFolder) {
   const std::string cwd = cwd_;
   EXPECT_EQ(Take(GetToolPath("/usr/local/bin/setup")), "/usr/local/bin");
   EXPECT_EQ(Take(GetToolPath("/setup")), "/");
@@ -175,9 +171,7 @@ TEST_F(GetToolPathTest, GivesTheDirectoryOfAnAbsolutePathOrJoinsItToTheCurrentOn
   EXPECT_EQ(Take(GetToolPath("bin/setup")), cwd + "/bin");
   EXPECT_EQ(Take(GetToolPath("./sub/setup")), cwd + "/sub");
   EXPECT_EQ(Take(GetToolPath("././sub//x/setup")), cwd + "/sub/x");
-}
-
-TEST_F(GetToolPathTest, ClimbingGivesTheFolderThatReallyHoldsTheProgram) {
+  // Climbing gives the folder that really holds the program.
   ASSERT_EQ(mkdir("sub", 0755), 0);
   ASSERT_EQ(mkdir("dist", 0755), 0);
   ASSERT_EQ(chdir("sub"), 0);
@@ -194,7 +188,7 @@ TEST_F(GetToolPathTest, ClimbingGivesTheFolderThatReallyHoldsTheProgram) {
   EXPECT_EQ(Take(GetToolPath("bin/setup")), "/bin");
 }
 
-// ===== GetUserName and GetHostname =====
+// ===== GetUserName =====
 
 namespace {
 
@@ -223,12 +217,10 @@ class WhoamiTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(WhoamiTest, TheNameIsTheFirstLineOfWhoamiWithoutItsLineEnd) {
+TEST_F(WhoamiTest, TheNameIsTheFirstLineOfWhoamiAndWithoutItRootOrTheUserId) {
   FakeWhoami("#!/bin/sh\nprintf 'lp\\r\\nsecond\\n'\n");
   EXPECT_EQ(Take(GetUserName()), "lp");
-}
-
-TEST_F(WhoamiTest, WithoutWhoamiTheSuperuserIsRootAndAnotherUserIsNamedByUserId) {
+  // Without whoami the superuser is root and another user is named by user id.
   if (getuid() != 0) GTEST_SKIP() << "needs user id 0 (and to become user 500)";
   NoWhoami();
   EXPECT_EQ(Take(GetUserName()), "root");
@@ -240,10 +232,4 @@ TEST_F(WhoamiTest, WithoutWhoamiTheSuperuserIsRootAndAnotherUserIsNamedByUserId)
       ::testing::ExitedWithCode(0), "");
   FakeWhoami("#!/bin/sh\nexit 0\n");  // a whoami that prints nothing
   EXPECT_EQ(Take(GetUserName()), "root");
-}
-
-TEST(GetHostname, IsTheSystemsNodeName) {
-  struct utsname u;
-  ASSERT_EQ(uname(&u), 0);
-  EXPECT_EQ(Take(GetHostname()), u.nodename);
 }
