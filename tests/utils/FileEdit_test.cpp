@@ -73,7 +73,7 @@ TEST_F(FileEditTest, FileDelFormatEditsByTheModeLetterAndRefusesAnother) {
   EXPECT_FALSE(Exists(base_ + ".cfgout"));
 }
 
-TEST_F(FileEditTest, FileInsertNumbersTheLinesFromTheTemplate) {
+TEST_F(FileEditTest, FileInsertNumbersTheLinesFromTheTemplateAndEditsALongLineAsSeveral) {
   char numbered[] = "%#0 ", started[] = "%s5%#0 ", late[] = "[%#2]\n", plain[] = "%d> ", matching[] = "%#0 ";
   EXPECT_EQ(After("a\nb\nc\n", [&] { return FileInsert(b_, "cfg", numbered); }), "00000 a\n00001 b\n00002 c\n");
   EXPECT_EQ(After("a\nb\n", [&] { return FileInsert(b_, "cfg", started); }), "00005 a\n00006 b\n");
@@ -84,20 +84,25 @@ TEST_F(FileEditTest, FileInsertNumbersTheLinesFromTheTemplate) {
   // FileSearchInsert numbers only the matching lines.
   EXPECT_EQ(After("x1\ny\nx2\n", [&] { return FileSearchInsert(b_, "cfg", matching, "x"); }),
             "00000 x1\ny\n00001 x2\n");
-}
-
-TEST_F(FileEditTest, ALineLongerThan510CharactersIsEditedAsSeveralLines) {
+  // A line longer than 510 characters is edited as several lines.
   const std::string longLine(600, 'a');
   char templ[] = "> ";
   EXPECT_EQ(After(longLine + "\n", [&] { return FileInsert(b_, "cfg", templ); }),
             "> " + longLine.substr(0, 511) + "> " + longLine.substr(511) + "\n");
 }
 
-TEST_F(FileEditTest, TheFileKeepsItsPermissionBits) {
+TEST_F(FileEditTest, TheFileKeepsItsPermissionBitsAndANameWithBlanksIsReplacedInPlace) {
   Write("a=1\n");
   ASSERT_EQ(chmod(file_.c_str(), 0750), 0);
   EXPECT_EQ(FileChange(b_, "cfg", "1", "2"), 0);
   EXPECT_EQ(testutil::Mode(file_), 0750);
+  // A name with blanks is replaced in place.
+  const std::string base = dir_ / "my conf";
+  ASSERT_TRUE(testutil::WriteFile(base + ".cfg", "a=1\n"));
+  EXPECT_EQ(FileChange(base.c_str(), "cfg", "=1", "=2"), 0);
+  EXPECT_EQ(testutil::ReadFile(base + ".cfg"), "a=2\n");
+  EXPECT_FALSE(Exists(base + ".cfgout"));
+  EXPECT_FALSE(Exists(dir_ / "my"));
 }
 
 // ===== Names, open failures and the replacement =====
@@ -114,15 +119,6 @@ TEST_F(FileEditTest, AFileThatCannotBeOpenedEndsTheProcessAndNamesTheOutputFile)
   ASSERT_TRUE(testutil::WriteFile(base_, "a\n"));
   EXPECT_EXIT(FileChange(b_, "", "a", "b"), ::testing::ExitedWithCode(1),
               "can't open file, " + base_ + "\\.out");
-}
-
-TEST_F(FileEditTest, ANameWithBlanksIsReplacedInPlace) {
-  const std::string base = dir_ / "my conf";
-  ASSERT_TRUE(testutil::WriteFile(base + ".cfg", "a=1\n"));
-  EXPECT_EQ(FileChange(base.c_str(), "cfg", "=1", "=2"), 0);
-  EXPECT_EQ(testutil::ReadFile(base + ".cfg"), "a=2\n");
-  EXPECT_FALSE(Exists(base + ".cfgout"));
-  EXPECT_FALSE(Exists(dir_ / "my"));
 }
 
 TEST_F(FileEditTest, AFailingRenameKeepsTheOriginalAndTheEditedText) {
@@ -146,7 +142,7 @@ TEST_F(FileEditTest, AFailingRenameKeepsTheOriginalAndTheEditedText) {
 
 // ===== OpenIOFiles and ReplaceInputFile =====
 
-TEST_F(FileEditTest, OpenIOFilesAndReplaceInputFileRewriteTheFile) {
+TEST_F(FileEditTest, OpenIOFilesAndReplaceInputFileRewriteTheFileWithOrWithoutExtension) {
   Write("a\nb\n");
   FILE* out = OpenIOFiles(b_, "cfg");
   ASSERT_NE(out, nullptr);
@@ -164,9 +160,7 @@ TEST_F(FileEditTest, OpenIOFilesAndReplaceInputFileRewriteTheFile) {
   fputs("new\n", pOut);
   EXPECT_EQ(ReplaceInputFile(), 0);
   EXPECT_EQ(Read(), "new\n");
-}
-
-TEST_F(FileEditTest, OpenIOFilesWithoutExtensionAddsOutToTheName) {
+  // Without extension, out is added to the name.
   ASSERT_TRUE(testutil::WriteFile(base_, "a\n"));
   ASSERT_NE(OpenIOFiles(b_, ""), nullptr);
   EXPECT_EQ(std::string(FnOut), base_ + "out");
