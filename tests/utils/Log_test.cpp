@@ -46,7 +46,7 @@ void ExpectSafeLog(const std::string& path, const std::string& content) {
 
 // ===== The log file =====
 
-TEST(PutLogMsg, WritesToTmpUnderTheProgramsOrInvocationNameOnlyWhileLoggingIsOn) {
+TEST(PutLogMsg, WritesToTmpUnderTheProgramsNameOnlyWhileLoggingIsOnAndARunsFirstLineEmptiesIt) {
   REQUIRE_SANDBOX();
   const std::string unnamed = std::string("/tmp/") + program_invocation_short_name + ".log";
   unlink("/tmp/setup.log");
@@ -74,9 +74,7 @@ TEST(PutLogMsg, WritesToTmpUnderTheProgramsOrInvocationNameOnlyWhileLoggingIsOn)
   });
   ASSERT_TRUE(noName.Exited(0));
   EXPECT_EQ(testutil::ReadFile(unnamed), "unnamed\n");
-}
-
-TEST(PutLogMsg, TheFirstLineOfARunEmptiesTheFileAndLaterLinesAppend) {
+  // The first line of a run empties the file and later lines append.
   REQUIRE_SANDBOX();
   ASSERT_TRUE(testutil::WriteFile("/tmp/logruns.log", "an older run\n"));
   ASSERT_EQ(chmod("/tmp/logruns.log", 0666), 0);
@@ -93,12 +91,10 @@ TEST(PutLogMsg, TheFirstLineOfARunEmptiesTheFileAndLaterLinesAppend) {
   });
   ASSERT_TRUE(second.Exited(0));
   EXPECT_EQ(testutil::ReadFile("/tmp/logruns.log"), "c\n");
-}
-
-TEST(PutLogMsg, TheFirstLineOfTheSystemCreatesTheLogWorldWritable) {
+  // The first line of the system (InitSysCmdList) creates the log world-writable.
   REQUIRE_SANDBOX();
   unlink("/tmp/loginit.log");
-  Child c = RunChild([] {
+  c = RunChild([] {
     umask(077);
     LogAs("loginit");
     InitSysCmdList();
@@ -182,7 +178,7 @@ TEST_F(PlantedLog, ForRootAFileOfAnotherUserIsReplaced) {
 
 // ===== Error reporters =====
 
-TEST(SysError, ReportsTheMessageWithTheSystemsErrorTextAndEndsWithStatusOne) {
+TEST(ErrorReporters, SysErrorAddsTheSystemsErrorTextErrorMsgFollowsItsModeErrormsgNamesTheProgram) {
   Child c = RunChild([] {
     my_name = const_cast<char*>("setup");
     std::printf("pending");
@@ -192,9 +188,7 @@ TEST(SysError, ReportsTheMessageWithTheSystemsErrorTextAndEndsWithStatusOne) {
   EXPECT_TRUE(c.Exited(1));
   EXPECT_EQ(c.out, "pending");
   EXPECT_EQ(c.err, "\nsetup: can't open file, /x/y : No such file or directory\n");
-}
-
-TEST(ErrorMsg, ModeZeroIsSilentModeOneWarnsModeTwoEndsWithTheCallersStatus) {
+  // ErrorMsg: mode 0 is silent, 1 warns, 2 ends with the caller's status; a long message is cut to Line.
   Child quiet = RunChild([] {
     ErrorMsg(0, 1, "quiet %d", 1);
     std::printf("[%s]", Line);  // the message is left in Line
@@ -214,16 +208,12 @@ TEST(ErrorMsg, ModeZeroIsSilentModeOneWarnsModeTwoEndsWithTheCallersStatus) {
   EXPECT_TRUE(fatal.Exited(3));
   EXPECT_EQ(fatal.out + "|" + fatal.err, "|ERROR: stop x\n");
   EXPECT_EXIT(ErrorMsg(2, 0, "%s", "done"), ::testing::ExitedWithCode(0), "^ERROR: done\n$");
-}
-
-TEST(ErrorMsg, AMessageLongerThanLineIsCutToIt) {
+  // A message longer than Line is cut to it.
   const std::string huge(LINE_SIZE + 100, 'h');
   ErrorMsg(0, 0, "%s", huge.c_str());
   EXPECT_EQ(std::strlen(Line), static_cast<size_t>(LINE_SIZE - 1));
-}
-
-TEST(Errormsg, PrefixesTheProgramsNameAndExitAppEndsAfterFlushingOutput) {
-  Child c = RunChild([] {
+  // errormsg prefixes the program's name; exit_app ends after flushing output.
+  c = RunChild([] {
     my_name = const_cast<char*>("setup");
     errormsg("plain %d", 7);
   });
