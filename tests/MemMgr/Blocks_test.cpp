@@ -2,7 +2,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <string>
 
 #include <sys/mman.h>
@@ -77,31 +76,6 @@ TEST_F(BlockTest, FindBlockCoversExactlyTheDataArea) {
   EXPECT_EQ(FindBlock(&onHeap), nullptr);
   PutMem(a);
   PutMem(d);
-}
-
-TEST_F(BlockTest, PushAppendsAndPopUnlinksAnywhereInTheChain) {
-  auto a = std::make_unique<MemBlock>();
-  auto b = std::make_unique<MemBlock>();
-  auto c = std::make_unique<MemBlock>();
-  PushBlock(a.get());
-  PushBlock(b.get());
-  PushBlock(c.get());
-  EXPECT_EQ(Chain(), (std::vector<MemBlock*>{a.get(), b.get(), c.get()}));
-  EXPECT_EQ(c->pPrev, b.get());
-  PopBlock(b.get());
-  EXPECT_EQ(Chain(), (std::vector<MemBlock*>{a.get(), c.get()}));
-  EXPECT_EQ(c->pPrev, a.get());
-  EXPECT_EQ(b->pNext, nullptr);
-  EXPECT_EQ(b->pPrev, nullptr);
-  PopBlock(a.get());
-  EXPECT_EQ(pMemB, c.get());
-  EXPECT_EQ(c->pPrev, nullptr);
-  PushBlock(b.get());  // a popped block can be chained again
-  EXPECT_EQ(Chain(), (std::vector<MemBlock*>{c.get(), b.get()}));
-  PopBlock(b.get());
-  EXPECT_EQ(c->pNext, nullptr);
-  PopBlock(c.get());
-  EXPECT_EQ(pMemB, nullptr);
 }
 
 // The child of the heap-fallback test: /dev/zero cannot be opened (no descriptor
