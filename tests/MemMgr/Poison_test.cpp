@@ -38,75 +38,47 @@ class PoisonTest : public memtest::MemTest {
 
 using PoisonDeathTest = PoisonTest;
 
-TEST_F(PoisonDeathTest, UseAfterPutMemInABlockThatStaysIsReported) {
-  EXPECT_DEATH(
-      {
-        char* keep = static_cast<char*>(GetMem(40));
-        char* p = static_cast<char*>(GetMem(40));
-        std::strcpy(p, "text");
-        PutMem(p);
-        ReadAt(p);
-        PutMem(keep);
-      },
-      kReport);
-}
-
-TEST_F(PoisonDeathTest, UseAfterPutMemOfABlocksLastPieceIsReported) {
-  EXPECT_DEATH(
-      {
-        char* p = static_cast<char*>(GetMem(40));
-        PutMem(p);  // the block goes back to the system
-        WriteAt(p);
-      },
-      kReport);
-  EXPECT_DEATH(
-      {
-        char* big = static_cast<char*>(GetMem(100000));
-        PutMem(big);
-        ReadAt(big + 5000);
-      },
-      kReport);
-}
-
-TEST_F(PoisonDeathTest, OverflowIntoAFreeNodeIsReported) {
-  EXPECT_DEATH(
-      {
-        char* p = static_cast<char*>(GetMem(20));  // one node
-        WriteAt(p + MEM_NODE_SIZE);
-      },
-      kReport);
-}
-
-TEST_F(PoisonDeathTest, OverflowPastTheEndOfABlockIsReported) {
-  EXPECT_DEATH(
-      {
-        char* whole = static_cast<char*>(GetMem(MEM_BLOCK_SIZE - 1));  // every node
-        ReadAt(whole + MEM_BLOCK_SIZE);
-      },
-      kReport);
-  EXPECT_DEATH(
-      {
-        char* big = static_cast<char*>(GetMem(70000));  // a dedicated block of 131072 bytes
-        WriteAt(big + 70016);
-      },
-      kReport);
-}
-
-TEST_F(PoisonDeathTest, TailReleasedByAdjustMemIsReported) {
-  EXPECT_DEATH(
-      {
-        char* p = static_cast<char*>(GetMem(100));  // four nodes
-        p = static_cast<char*>(AdjustMem(p, 40));   // two nodes
-        ReadAt(p + 2 * MEM_NODE_SIZE);
-      },
-      kReport);
-  EXPECT_DEATH(
-      {
-        char* big = static_cast<char*>(GetMem(120000));
-        big = static_cast<char*>(AdjustMem(big, 70000));
-        ReadAt(big + 100000);
-      },
-      kReport);
+// Each faulty use of managed memory that AddressSanitizer must report.
+TEST_F(PoisonDeathTest, UseAfterPutMemOverflowIntoFreeNodesOrPastABlockAndReleasedTailsAreReported) {
+  const struct {
+    const char* what;
+    void (*misuse)();
+  } rows[] = {
+      {"use after PutMem in a block that stays",
+       [] {
+         char* keep = static_cast<char*>(GetMem(40));
+         char* p = static_cast<char*>(GetMem(40));
+         std::strcpy(p, "text");
+         PutMem(p);
+         ReadAt(p);
+         PutMem(keep);
+       }},
+      {"use after PutMem of a block's last piece",
+       [] {
+         char* p = static_cast<char*>(GetMem(40));
+         PutMem(p);  // the block goes back to the system
+         WriteAt(p);
+       }},
+      {"use after PutMem of a dedicated piece",
+       [] {
+         char* big = static_cast<char*>(GetMem(100000));
+         PutMem(big);
+         ReadAt(big + 5000);
+       }},
+      {"overflow into a free node", [] { WriteAt(static_cast<char*>(GetMem(20)) + MEM_NODE_SIZE); }},
+      {"overflow past the end of a block",
+       [] { ReadAt(static_cast<char*>(GetMem(MEM_BLOCK_SIZE - 1)) + MEM_BLOCK_SIZE); }},  // every node
+      {"overflow past a dedicated piece of 131072 bytes",
+       [] { WriteAt(static_cast<char*>(GetMem(70000)) + 70016); }},
+      {"tail released by AdjustMem",
+       [] { ReadAt(static_cast<char*>(AdjustMem(GetMem(100), 40)) + 2 * MEM_NODE_SIZE); }},  // 4 nodes to 2
+      {"dedicated tail released by AdjustMem",
+       [] { ReadAt(static_cast<char*>(AdjustMem(GetMem(120000), 70000)) + 100000); }},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.what);
+    EXPECT_DEATH(r.misuse(), kReport);
+  }
 }
 
 // What the manager hands out stays usable through every way it moves and grows.
