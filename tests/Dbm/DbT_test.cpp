@@ -76,7 +76,7 @@ TEST_F(DbT, FirstPutOfANewDatabaseWritesTheTwentyFiveByteTypedFileWithTheCountIn
   EXPECT_EQ(std::string(h->pImage, 9), std::string("TXDBAA42\0", 9));
 }
 
-TEST_F(DbT, TypedFileRoundTripsThroughANewHandle) {
+TEST_F(DbT, TypedFileRoundTripsThroughANewHandleAndALegacyFileKeepsItsFormat) {
   DbTHandle* w = Open("rt");
   Put(w, "alpha", "one");
   Put(w, "beta", std::string("t\0o", 3));
@@ -91,9 +91,7 @@ TEST_F(DbT, TypedFileRoundTripsThroughANewHandle) {
   EXPECT_EQ(DbmTGetRecordSize(r, "beta"), 3);
   EXPECT_EQ(DbmTGetRecordSize(r, "gamma"), 0);
   EXPECT_EQ(Get(r, "alph"), "");
-}
-
-TEST_F(DbT, LegacyFileIsReadAndExtendedInItsOwnFormat) {
+  // A legacy file is read and extended in its own format.
   ASSERT_EQ(DbmPutRecord("leg", "a", "xyz", 3), 1);
   const std::string before = Read(DbFile("leg"));  // its bytes: DbmRecords_test
   DbTHandle* h = Open("leg");
@@ -147,7 +145,7 @@ TEST_F(DbT, HandleOpenedByAPathWritesBackToThatFileThroughALinkKeepingTheLink) {
   EXPECT_EQ(WithoutFiller(Path("target.xdb")), TypedHeader(1) + TypedRecord("a", "1"));
 }
 
-TEST_F(DbT, MissingFileGivesAHandleThatFindsNothingAndArchivesAnEmptyDatabase) {
+TEST_F(DbT, MissingOrEmptyFileIsAnEmptyDatabase) {
   DbTHandle* h = Open("missing");
   ASSERT_NE(h, nullptr);
   EXPECT_EQ(h->Changed, 0);
@@ -160,12 +158,10 @@ TEST_F(DbT, MissingFileGivesAHandleThatFindsNothingAndArchivesAnEmptyDatabase) {
   DbTHandle* blank = Open(Path("blank.xdb"));
   ASSERT_EQ(DbmTArchiveDb(blank), 1);
   EXPECT_EQ(WithoutFiller(Path("blank.xdb")), TypedHeader(0));
-}
-
-TEST_F(DbT, EmptyFileIsAnEmptyDatabaseThatBecomesTyped) {
+  // An empty file is an empty database that becomes typed.
   MakeDb();
   Write(DbFile("empty"), "");
-  DbTHandle* h = Open("empty");
+  h = Open("empty");
   EXPECT_EQ(h->Type, DBT_NEW);
   EXPECT_EQ(h->Size, 16);
   EXPECT_EQ(std::string(h->pImage, 8), std::string("TXDBAA0\0", 8));
@@ -173,7 +169,7 @@ TEST_F(DbT, EmptyFileIsAnEmptyDatabaseThatBecomesTyped) {
   EXPECT_EQ(WithoutFiller(DbFile("empty")), TypedHeader(1) + TypedRecord("k", "v"));
 }
 
-TEST_F(DbT, RecordListAndSelectionByNamesMatchedAsPrefixes) {
+TEST_F(DbT, RecordListsSelectionAndDeletionByPrefix) {
   DbTHandle* h = Open("sel");
   for (const char* k : {"netA", "ln", "lp0", "x"}) Put(h, k, "v");
   EXPECT_EQ(testutil::Take(DbmTGetRecordList(h, ",", ",")), ",netA,ln,lp0,x,");
@@ -187,10 +183,8 @@ TEST_F(DbT, RecordListAndSelectionByNamesMatchedAsPrefixes) {
   EXPECT_EQ(TestKeyName("ln", ""), 0);
   EXPECT_EQ(TestKeyName(nullptr, "a"), 0);
   EXPECT_EQ(TestKeyName("a", nullptr), 0);
-}
-
-TEST_F(DbT, DeleteRecordsRemovesThePrefixedKeysOnly) {
-  DbTHandle* h = Open("del");
+  // DbmTDeleteRecords removes the prefixed keys only.
+  h = Open("del");
   for (const char* k : {"a", "ab", "abc", "b"}) Put(h, k, k);
   EXPECT_EQ(DbmTDeleteRecords(h, "ab"), 1);
   EXPECT_EQ(WithoutFiller(DbFile("del")), TypedHeader(2) + TypedRecord("a", "a") + TypedRecord("b", "b"));
@@ -253,7 +247,7 @@ TEST_F(DbT, RecordsBeyondTheReadableLimitAreRefused) {
   EXPECT_EQ(DbmTGetRecordSize(r, "j"), 0);
 }
 
-TEST_F(DbT, DamagedTypedFileIsReadUpToTheDamageAndNeverRewritten) {
+TEST_F(DbT, DamagedTypedOrLegacyFilesHeadersCutShortAndUnreadableFilesAreNeverReplaced) {
   MakeDb();
   std::string rec2 = TypedRecord("b", "2");
   rec2[0] = static_cast<char>(0x7f);  // L far beyond the end of the file
@@ -272,33 +266,34 @@ TEST_F(DbT, DamagedTypedFileIsReadUpToTheDamageAndNeverRewritten) {
   EXPECT_NE(err.find("bad.xdb: corrupt record at byte 23; the file is left as it is"), std::string::npos) << err;
   EXPECT_EQ(Read(DbFile("bad")), damaged);
   EXPECT_EQ(Get(h, "a"), "1");  // the image did not change either
-}
-
-TEST_F(DbT, DamagedLegacyFileHeaderCutShortOrUnreadableFileIsNeverReplaced) {
-  MakeDb();
-  const std::string damaged = LegacyRecord("a", "1") + Bytes({3, 0}) + dbmtest::Chain(Bytes({7, 0, 'x'}));
-  Write(DbFile("lbad"), damaged);
+  // A damaged legacy file, a header cut short or an unreadable file is never replaced either.
+  const std::string legacy = LegacyRecord("a", "1") + Bytes({3, 0}) + dbmtest::Chain(Bytes({7, 0, 'x'}));
+  Write(DbFile("lbad"), legacy);
   Write(DbFile("short"), "TXDBAA1");
   ASSERT_EQ(mkdir(DbFile("dir").c_str(), 0777), 0);  // a folder where the file should be
   const struct { const char* name; int type; long cutAt; const char* found; } rows[] = {
       {"lbad", DBT_LEGACY, 7, "1"}, {"short", DBT_TYPED, 0, ""}, {"dir", -1, 0, ""}};
   for (const auto& r : rows) {
     SCOPED_TRACE(r.name);
-    DbTHandle* h = Open(r.name);
-    if (r.type >= 0) EXPECT_EQ(h->Type, r.type);
-    EXPECT_EQ(h->CutAt, r.cutAt);
-    EXPECT_EQ(Get(h, "a"), r.found);
-    const std::string err = Err([&] { EXPECT_EQ(Put(h, "n", "v"), 0); });
-    if (r.type < 0) EXPECT_NE(err.find("could not be read"), std::string::npos) << err;
+    DbTHandle* d = Open(r.name);
+    if (r.type >= 0) {
+      EXPECT_EQ(d->Type, r.type);
+    }
+    EXPECT_EQ(d->CutAt, r.cutAt);
+    EXPECT_EQ(Get(d, "a"), r.found);
+    const std::string msg = Err([&] { EXPECT_EQ(Put(d, "n", "v"), 0); });
+    if (r.type < 0) {
+      EXPECT_NE(msg.find("could not be read"), std::string::npos) << msg;
+    }
   }
-  EXPECT_EQ(Read(DbFile("lbad")), damaged);
+  EXPECT_EQ(Read(DbFile("lbad")), legacy);
   EXPECT_EQ(Read(DbFile("short")), "TXDBAA1");
   struct stat st;
   ASSERT_EQ(stat(DbFile("dir").c_str(), &st), 0);
   EXPECT_TRUE(S_ISDIR(st.st_mode));
 }
 
-TEST_F(DbT, WalkAndFindLeaveTheCursorAtKeyAndValue) {
+TEST_F(DbT, WalkAndFindLeaveTheCursorAtKeyAndValueAndGetRecordVGrowsTheBuffer) {
   DbTHandle* h = Open("walk");
   Put(h, "one", "1");
   Put(h, "two", "22");
@@ -323,10 +318,8 @@ TEST_F(DbT, WalkAndFindLeaveTheCursorAtKeyAndValue) {
   char two[2];
   EXPECT_EQ(DbmTGetData(h, two, 2), 0);  // past the end of the image
   EXPECT_EQ(DbmTPutData(h, "xy", 2), 0);
-}
-
-TEST_F(DbT, GetRecordVGrowsTheBufferForALongValue) {
-  DbTHandle* h = Open("v");
+  // DbmTGetRecordV grows the buffer for a long value.
+  h = Open("v");
   std::string longer(100, 'L');
   Put(h, "long", longer);
   Put(h, "short", "s");
