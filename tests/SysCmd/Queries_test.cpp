@@ -81,7 +81,12 @@ class FakeTools : public ::testing::Test {
 
 using GetSysPsIdListTest = FakeTools;
 
-TEST_F(GetSysPsIdListTest, KeepsOnlyProcessesWhoseCommandColumnIsExactlyTheName) {
+TEST_F(GetSysPsIdListTest, FindsAChildInTheRealTableAndKeepsOnlyProcessesWhoseCommandColumnIsTheName) {
+  const pid_t pid = SpawnNamed(work_.path(), "kandusleeper");
+  ASSERT_GT(pid, 0);
+  usleep(200000);  // let the child exec under its name
+  EXPECT_EQ(Take(GetSysPsIdList("kandusleeper")), " " + std::to_string(pid) + " ");
+  EndSpawned(pid);
   Fake(PS);
   Output(PS, "    PID CLS PRI TTY          TIME CMD\n" + PsLine(120, "TavloD") +
                  PsLine(400, "TavloDStop") + PsLine(377, "TavloD") + PsLine(500, "/opt/TavloD") +
@@ -91,15 +96,6 @@ TEST_F(GetSysPsIdListTest, KeepsOnlyProcessesWhoseCommandColumnIsExactlyTheName)
   EXPECT_EQ(GetSysPsIdList("tvadmin"), nullptr);
   EXPECT_EQ(GetSysPsIdList(""), nullptr);
   EXPECT_EQ(GetSysPsIdList(nullptr), nullptr);
-}
-
-TEST(GetSysPsIdListHost, FindsAChildProcessInTheRealProcessTable) {
-  testutil::ScratchDir dir;
-  const pid_t pid = SpawnNamed(dir.path(), "kandusleeper");
-  ASSERT_GT(pid, 0);
-  usleep(200000);  // let the child exec under its name
-  EXPECT_EQ(Take(GetSysPsIdList("kandusleeper")), " " + std::to_string(pid) + " ");
-  EndSpawned(pid);
 }
 
 // ===== CheckProcTableForExecs =====
@@ -176,9 +172,12 @@ TEST_F(KillProcessByNameTest, KillsEveryProcessOfTheNameAndNoOtherNorTheGroupFor
 using GetDiskSpaceTest = FakeTools;
 
 TEST_F(GetDiskSpaceTest, TakesTheColumnWhoseHeadingBeginsWithAvailInAnyCaseAndTellsWhetherItExists) {
+  DiskSpaceInfo info;
+  EXPECT_EQ(GetDiskSpace("/", &info), 1);  // the real df measures the root
+  EXPECT_GT(info.Avail, 0);
+  EXPECT_NE(info.Text[0], '\0');
   Fake(DF);
   Output(DF, std::string(DF_HEADING) + "/dev/sda1        1000   400       600  40% /\n");
-  DiskSpaceInfo info;
   EXPECT_EQ(GetDiskSpace("/some/where", &info), 1);
   EXPECT_EQ(info.Avail, 600);
   EXPECT_STREQ(info.Text, "/dev/sda1        1000   400       600  40% /\n");
@@ -206,13 +205,6 @@ TEST_F(GetDiskSpaceTest, TakesTheColumnWhoseHeadingBeginsWithAvailInAnyCaseAndTe
   EXPECT_EQ(GetDiskSpace("/", &info), 1);
   EXPECT_EQ(std::string(info.Text), data.substr(0, 511));
   EXPECT_EQ(info.Avail, 600);
-}
-
-TEST(GetDiskSpaceHost, MeasuresTheRootWithTheRealDf) {
-  DiskSpaceInfo info;
-  EXPECT_EQ(GetDiskSpace("/", &info), 1);
-  EXPECT_GT(info.Avail, 0);
-  EXPECT_NE(info.Text[0], '\0');
 }
 
 // ===== AvailSpace and DUPath =====
