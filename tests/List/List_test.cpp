@@ -50,7 +50,7 @@ class ListTest : public ::testing::Test {
 
 TEST_F(ListTest, PushCopiesTheBytesIntoNewMemoryAndCountsItemsAndTheirTotalSize) {
   ASSERT_NE(list, nullptr);
-  char text[] = "abc";
+  char text[16] = "abc";
   char* item = static_cast<char*>(ListPushItem(list, text, 4));
   ASSERT_NE(item, nullptr);
   EXPECT_NE(item, text);
