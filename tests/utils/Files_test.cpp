@@ -230,7 +230,7 @@ TEST_F(FilteringReader, TakesLinesRawWhenFilteringIsOffAndReadsTheNthLineOrTheLi
 
 using WholeFile = FilesTest;
 
-TEST_F(WholeFile, ContentKeepsTheFirst4096BytesTerminatedOrStopsAtTheCallersCount) {
+TEST_F(WholeFile, WholeContentIsCutTo4096BytesStopsAtTheCallersCountOrIsSavedWhole) {
   std::string big;
   for (int i = 0; i < 5000; ++i) big += static_cast<char>('a' + i % 26);
   Write("big", big);
@@ -242,18 +242,15 @@ TEST_F(WholeFile, ContentKeepsTheFirst4096BytesTerminatedOrStopsAtTheCallersCoun
   ASSERT_EQ(GetFileContent(Dir().c_str(), "empty"), 1);
   EXPECT_STREQ(LineBuf, "");
   EXPECT_EQ(GetFileContent(Dir().c_str(), "none"), 0);
-}
-
-TEST_F(WholeFile, SavedContentIsTheWholeFileOrNullWhenEmptyOrItsPathReaches256) {
-  Write("empty", "");
+  // The saved content is the whole file, or null when empty or when its path reaches 256.
   Write("one", "x");
-  const std::string big(10000, 'b');
-  Write("big", big);
+  const std::string whole(10000, 'b');
+  Write("whole", whole);
   EXPECT_EQ(GetSavedFileContent(Dir().c_str(), "empty"), nullptr);
   EXPECT_EQ(SavedFileSize, 0);
   EXPECT_EQ(Take(GetSavedFileContent(Dir().c_str(), "one")), "x");
   EXPECT_EQ(SavedFileSize, 1);
-  EXPECT_EQ(Take(GetSavedFileContent((Dir() + "/big").c_str(), nullptr)), big);
+  EXPECT_EQ(Take(GetSavedFileContent((Dir() + "/whole").c_str(), nullptr)), whole);
   EXPECT_EQ(SavedFileSize, 10000);
   EXPECT_EQ(GetSavedFileContent(Dir().c_str(), "none"), nullptr);
   EXPECT_EQ(GetSavedFileContent(LongExistingPath(256).c_str(), nullptr), nullptr);
