@@ -74,9 +74,9 @@ TEST(PathSplitters, GiveTheirPartOfThePath) {
          {"dir/a/b.c", "dir"}, {".", ""}, {"..", ""}, {nullptr, ""}});
 }
 
-TEST(PathSplitters, CutALongPathToTheirBufferBeforeSplitting) {
-  const std::string dir(250, 'd');
-  EXPECT_EQ(std::string(StripFn((dir + "/abcdefgh").c_str())), dir);  // 255 characters
+TEST(PathSplitters, CutALongPathToTheirBufferAndKeepTheirResultsInDistinctBuffers) {
+  const std::string longDir(250, 'd');
+  EXPECT_EQ(std::string(StripFn((longDir + "/abcdefgh").c_str())), longDir);  // 255 characters
   EXPECT_EQ(std::string(StripFn(("/x/" + std::string(400, 'n')).c_str())), "/x");
   EXPECT_EQ(std::string(StripFn((std::string(300, 'n') + "/y").c_str())), ".");
   EXPECT_EQ(std::string(StripPath(("/p/" + std::string(200, 'n')).c_str())), std::string(124, 'n'));  // 127
@@ -84,9 +84,7 @@ TEST(PathSplitters, CutALongPathToTheirBufferBeforeSplitting) {
   EXPECT_EQ(std::string(StripPathExt(("/" + std::string(200, 'n') + ".c").c_str())), std::string(126, 'n'));
   EXPECT_EQ(std::string(StripExt(std::string(300, 'e').c_str())), std::string(127, 'e'));
   EXPECT_EQ(std::string(StripPathName(std::string(200, 'n').c_str())), std::string(127, 'n'));
-}
-
-TEST(PathSplitters, KeepTheirResultsInDistinctBuffers) {
+  // Each keeps its result in a buffer of its own.
   const char* path = "/a/b/c.d.e";
   char* dir = StripFn(path);
   char* name = StripPath(path);
