@@ -17,7 +17,7 @@ using memtest::Chain;
 using BlockTest = memtest::MemTest;
 using DumpMemTest = memtest::MemTest;
 
-TEST(MapBlockTest, GivesZeroFilledWritablePagesBeyondTheSize) {
+TEST(MapBlockTest, GivesZeroFilledWritablePagesBeyondTheSizeAndTestMATChecksARunOfTheMap) {
   const size_t page = static_cast<size_t>(getpagesize());
   for (size_t size : {size_t{0}, size_t{1}, page, 3 * page + 1}) {
     const size_t length = (size / page + 1) * page;
@@ -28,9 +28,7 @@ TEST(MapBlockTest, GivesZeroFilledWritablePagesBeyondTheSize) {
     if (MemId >= 0) munmap(p, length);
   }
   EXPECT_GE(MemId, 0);
-}
-
-TEST(TestMATTest, TellsWhetherARunOfMapCharactersIsUniform) {
+  // TestMAT tells whether a run of map characters is uniform.
   const char map[] = "UU   U";
   EXPECT_EQ(TestMAT(map + 2, ' ', 3), 1);
   EXPECT_EQ(TestMAT(map + 2, ' ', 4), 0);
