@@ -51,6 +51,24 @@ int FindState(const std::vector<std::string>& states, const std::string& word) {
 bool IsIdentStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
 bool IsIdent(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
 
+// Appends the index of the entry whose name starts at in[*i] to out and moves *i past
+// the name. False, with a fault naming the name and what named it, when no entry of
+// the menu has that name.
+bool AppendIndex(Description& d, int line, const char* what, const std::string& in, size_t* i,
+                 const NameMap& names, std::string* out) {
+  size_t j = *i;
+  while (j < in.size() && IsIdent(in[j])) ++j;
+  const std::string name = in.substr(*i, j - *i);
+  const auto it = names.find(name);
+  if (it == names.end()) {
+    Fault(d, line, "the %s names \"%s\", which is no entry of this menu", what, name.c_str());
+    return false;
+  }
+  *out += std::to_string(it->second);
+  *i = j;
+  return true;
+}
+
 // Rules: entry names inside the braces become the entries' indexes.
 bool TranslateRules(Description& d, int line, const std::string& in, const NameMap& names, std::string* out) {
   out->clear();
@@ -64,16 +82,7 @@ bool TranslateRules(Description& d, int line, const std::string& in, const NameM
       ++i;
       continue;
     }
-    size_t j = i;
-    while (j < in.size() && IsIdent(in[j])) ++j;
-    const std::string name = in.substr(i, j - i);
-    const auto it = names.find(name);
-    if (it == names.end()) {
-      Fault(d, line, "the rule names \"%s\", which is no entry of this menu", name.c_str());
-      return false;
-    }
-    *out += std::to_string(it->second);
-    i = j;
+    if (!AppendIndex(d, line, "rule", in, &i, names, out)) return false;
   }
   return true;
 }
@@ -133,16 +142,7 @@ bool TranslateCondition(Description& d, int line, const std::string& in, const N
       ++i;
       continue;
     }
-    size_t j = i;
-    while (j < in.size() && IsIdent(in[j])) ++j;
-    const std::string name = in.substr(i, j - i);
-    const auto it = names.find(name);
-    if (it == names.end()) {
-      Fault(d, line, "the condition names \"%s\", which is no entry of this menu", name.c_str());
-      return false;
-    }
-    *out += std::to_string(it->second);
-    i = j;
+    if (!AppendIndex(d, line, "condition", in, &i, names, out)) return false;
   }
   CondCheck check{out->c_str()};
   if (!check.Or() || *check.P != '\0') {
