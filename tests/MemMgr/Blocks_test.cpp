@@ -59,38 +59,6 @@ TEST_F(BlocksTest, DumpMemShowsEveryBlock) {
   EXPECT_EQ(testutil::CaptureFd(1, [] { DumpMem(); }), "");
 }
 
-// The child of the heap-fallback test: /dev/zero cannot be opened (no descriptor is
-// left), so blocks come from the heap and go back to it; once a descriptor is free
-// again, blocks are mapped as before. Exit status 0 when all held.
-[[noreturn]] void AllocateWithoutDevZero() {
-  const long pieces = MemMappedPieces();
-  if (MemId >= 0) close(MemId);
-  MemId = -1;
-  rlimit saved{};
-  getrlimit(RLIMIT_NOFILE, &saved);
-  rlimit none = saved;
-  none.rlim_cur = 0;
-  if (setrlimit(RLIMIT_NOFILE, &none) != 0) _exit(2);
-  auto* p = static_cast<char*>(GetMem(100));
-  auto* big = static_cast<char*>(GetMem(100000));
-  if (!p || !big || MemId != -1 || !pMemB->HeadFromHeap || !pMemB->DataFromHeap || !pMemB->pNext->DataFromHeap) _exit(3);
-  if (!AllZero(p, 128) || !AllZero(big, 131072)) _exit(4);
-  std::memset(big, 'b', 100000);
-  PutMem(big);
-  setrlimit(RLIMIT_NOFILE, &saved);
-  auto* mapped = static_cast<char*>(GetMem(65535));
-  if (!mapped || MemId < 0 || pMemB->pNext->HeadFromHeap || pMemB->pNext->DataFromHeap) _exit(5);
-  PutMem(mapped);
-  PutMem(p);
-  if (pMemB || MemMappedPieces() != pieces) _exit(6);
-  for (int n = 0; n < 100; ++n) std::free(std::calloc(1, 70000));  // the heap is still sound
-  _exit(0);
-}
-
-TEST_F(BlocksTest, WithoutDevZeroBlocksComeFromTheHeap) {
-  EXPECT_EXIT(AllocateWithoutDevZero(), ::testing::ExitedWithCode(0), "");
-}
-
 // The chain as text: each block's address, sizes and map.
 std::string State() {
   std::string s;

@@ -15,6 +15,9 @@
 #include <string>
 #include <vector>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include "MemFixture.h"
 
 namespace {
@@ -294,6 +297,31 @@ TEST_F(ModelTest, RandomCallsMatchTheReferenceModel) {
     run.ReleaseAll();
     if (HasFatalFailure()) return;
   }
+}
+
+// Without /dev/zero (no descriptor left to open it) blocks come from the C library heap;
+// before and after, they are mapped; each goes back where it came from. The model holds
+// throughout; the child's exit status 0 says so.
+TEST_F(ModelTest, BlocksFromTheHeapMatchTheReferenceModel) {
+  const auto child = [] {
+    const long pieces = MemMappedPieces();
+    ModelRun run(4);
+    run.Run(400);
+    rlimit saved{};
+    getrlimit(RLIMIT_NOFILE, &saved);
+    const rlimit none{0, saved.rlim_max};
+    close(MemId);
+    MemId = -1;
+    setrlimit(RLIMIT_NOFILE, &none);
+    run.Run(600);
+    bool heap = false;  // some block came from the heap
+    for (const MemBlock* b = pMemB; b; b = b->pNext) heap = heap || (b->HeadFromHeap && b->DataFromHeap && MemId < 0);
+    setrlimit(RLIMIT_NOFILE, &saved);
+    run.Run(600);
+    run.ReleaseAll();
+    _exit(heap && !HasFailure() && MemId >= 0 && MemMappedPieces() == pieces ? 0 : 1);
+  };
+  EXPECT_EXIT(child(), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
