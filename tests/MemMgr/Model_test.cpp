@@ -51,7 +51,7 @@ class ModelRun {
   void Run(int steps) {
     for (int step = 0; step < steps && !::testing::Test::HasFatalFailure(); ++step) {
       SCOPED_TRACE("step " + std::to_string(step));
-      const uint32_t roll = Pick(100);
+      const size_t roll = Pick(100);
       if (pieces_.empty() || (roll < 42 && pieces_.size() < 400)) {
         DoGet(RandomSize());
       } else if (roll < 70 || pieces_.size() >= 400) {
