@@ -70,18 +70,22 @@ TEST_F(DbmFiles, WritesTheBytesOfBothFormats) {
 }
 
 // A plain name lies in "<tool>/db"; "/path" with a "." and "./path" name their file,
-// "/path" without one gets ".xdb"; names too long are refused.
+// "/path" without one gets ".xdb"; through a link, the file the link names is written
+// and the link stays; names too long are refused.
 TEST_F(DbmFiles, NamesAndPathsChooseTheFile) {
   const std::string noext = dir_ / "noext";
-  const struct { std::string name, file; } rows[] = {
-      {"plain", "db/plain.xdb"}, {dir_ / "abs.xdb", "abs.xdb"}, {"./rel.dat", "rel.dat"}, {noext, "noext.xdb"}};
-  ASSERT_TRUE(WriteFile("rel.dat", ""));  // an empty file is an empty database
+  const struct { std::string name, file; } rows[] = {{"plain", "db/plain.xdb"}, {dir_ / "abs.xdb", "abs.xdb"},
+                                                     {"./rel.dat", "rel.dat"}, {noext, "noext.xdb"}, {"./link.xdb", "target.xdb"}};
+  ASSERT_TRUE(WriteFile("rel.dat", "") && WriteFile("target.xdb", TypedHeader(0)));  // empty databases
+  ASSERT_EQ(symlink("target.xdb", "link.xdb"), 0);
   for (const auto& r : rows) {
     SCOPED_TRACE(r.name);
     if (r.name == noext && noext.find('.') != npos) continue;  // the scratch folder's name has one
     ASSERT_EQ(Put(Open(r.name), "k", r.file), 1);
     EXPECT_EQ(WithoutFiller(ReadFile(r.file)), TypedHeader(1) + TypedRecord("k", r.file));
   }
+  struct stat st;
+  EXPECT_TRUE(lstat("link.xdb", &st) == 0 && S_ISLNK(st.st_mode));
   handles_.push_back(DbTOpenPath("rel.dat", 0));
   EXPECT_EQ(Get(handles_.back(), "k"), "rel.dat");
   const std::string longName(DBM_PATH_SIZE, 'n');
@@ -168,17 +172,6 @@ TEST_F(DbmFiles, PlantedTemporaryFileIsReplaced) {
       EXPECT_EQ(WithoutFiller(ReadFile(r.file)), r.handle ? TypedHeader(1) + TypedRecord("k", "v") : LegacyRecord("k", "v"));
     }
   }
-}
-
-// A handle opened through a link writes back to the file the link names; the link stays.
-TEST_F(DbmFiles, WriteBackThroughALinkKeepsTheLink) {
-  ASSERT_TRUE(WriteFile("target.xdb", TypedHeader(0)));
-  ASSERT_EQ(symlink("target.xdb", "link.xdb"), 0);
-  ASSERT_EQ(Put(Open("./link.xdb"), "a", "1"), 1);
-  struct stat st;
-  ASSERT_EQ(lstat("link.xdb", &st), 0);
-  EXPECT_TRUE(S_ISLNK(st.st_mode));
-  EXPECT_EQ(WithoutFiller(ReadFile("target.xdb")), TypedHeader(1) + TypedRecord("a", "1"));
 }
 
 // A handle sees a rewrite by another process at its next operation; one told not to
