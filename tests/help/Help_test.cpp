@@ -120,10 +120,10 @@ TEST_F(HelpTest, DrawsPagesAndLinks) {
        "\n\nSee <Setup> nowTop\n{2,#s2,6,13,7}{1,s1,17,17,0}{1,top,17,20,3}"},
       {"<A NAME=\"n\" HREF='o.html#t'>x</A><a title=\"t\">y</a>", "<x>y\n{2,o.html#t,0,3,3}{0,,3,4,1}"},
       // A title is centred in 80 columns with an empty line after it; a longer one
-      // starts at column 0 whole.
+      // starts at column 0 whole; the rest of the head is not drawn.
       {"<html><head><title>12345678901234567890</title></head><body>ab<br>c<a href=x>d</a>",
        string(30, ' ') + "12345678901234567890\n\nab\nc<d>\n{2,x,56,59,3}"},
-      {"<html><head><title>" + t200 + "</title></head><body>b</body></html>", t200 + "\n\nb\n"},
+      {"<html><head>h<b>x</b><title>" + t200 + "</title></head><body>b</body></html>", t200 + "\n\nb\n"},
       {"<h1>Title</h1><p>Text</p>three<br>b<div>c</div>d", "\nTitle\n\n\n\nText\nthree\nb\nc\n\nd\n"},
       // An ordered list numbers its items; outside one an item draws nothing of its own.
       {"<li>x<li>y<ol><li>a</li><li>b</li><li>c</li></ol>after", "xy\n   1. a\n   2. b\n   3. c\nafter\n"},
@@ -223,6 +223,8 @@ TEST_F(HelpTest, BuildsTheMenuOfAPage) {
   // of their catalogue labels.
   const string fixed = "/3/0/-/1 /3/0/-/3 ~e/6/e/-/0 ~c/7/c/c/0 ~b/7/b/b/0 ";
   EXPECT_EQ(Menu(), "First/7/1/g/0 Second/7/2/g/0 Third/7/3/g/0 O/7/4/g/0 " + fixed);
+  EXPECT_EQ(TtyHelpBack(&HelpMenu, nullptr) + TtyHelpContents(&HelpMenu, nullptr), 0);  // no history: no change
+  EXPECT_EQ(Menu(), "First/7/1/g/0 Second/7/2/g/0 Third/7/3/g/0 O/7/4/g/0 " + fixed);
   EXPECT_STREQ(HelpMenu.pTitle, "Kandu Help");
   // A page of 40 links grows the entry array.
   string body = "<html><body>";
@@ -316,6 +318,7 @@ TEST_F(HelpTest, ReplacesARedirectByThePrinterHelpRecord) {
     EXPECT_EQ(name != nullptr ? name : "", c.name);
     EXPECT_STREQ(buf, c.after.c_str());
   }
+  EXPECT_EQ(CheckForRedirect(nullptr), nullptr);
   DbTClose(pPrtHelpDB);
   pPrtHelpDB = nullptr;
 }
