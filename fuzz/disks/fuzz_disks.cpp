@@ -2,12 +2,8 @@
 // disks (or, with the first byte 'U', of DISKS), read for the copy into the work area
 // and again for the joining of the archive pieces, on the fake host. Every name that
 // reaches a command line must be one the installer's path rule accepts.
-#include "MemMgr/MemMgr.h"
 #include "fuzz/support/FuzzSupport.h"
 #include "setup/setup.h"
-#include "utils/utils.h"
-
-#include <unistd.h>
 
 namespace {
 
@@ -32,7 +28,6 @@ int Install() {
 }
 
 void fuzz::Setup() {
-  flUseLog = 0;
   my_name = SaveStr_("setup");
   for (const char* piece : {"pkg_tar.aa", "pkg_tar.ab", "PKG_TAR.AA", "PKG_TAR.AB"})
     WriteFile(InScratch("dist/") + piece, "x");

@@ -5,8 +5,6 @@
 #include "fuzz/support/FuzzSupport.h"
 #include "help/help.h"
 
-#include <cstring>
-
 namespace {
 
 void Load(const std::string& text) {

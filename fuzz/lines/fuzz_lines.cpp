@@ -2,12 +2,9 @@
 // continuation-joining line reader, the text-line reader, the comment-filtering reader
 // (filter on and off, by position), the whole-file readers and FileSearch. The first
 // byte chooses the delimiters, the filter, the search text and a position.
-#include "MemMgr/MemMgr.h"
 #include "fuzz/support/FuzzSupport.h"
-#include "utils/utils.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 

@@ -2,13 +2,10 @@
 // existence tests. The input is "<flags byte><path>\0<pattern>": the path goes through
 // every splitter and filter, the pattern is searched in it, and the path is looked up
 // below a small scratch tree and judged by the installer's path rule.
-#include "MemMgr/MemMgr.h"
 #include "fuzz/support/FuzzSupport.h"
 #include "setup/setup.h"
-#include "utils/utils.h"
 
 #include <cctype>
-#include <cstring>
 
 using fuzz::Check;
 
@@ -91,7 +88,7 @@ void Places(const std::string& path) {
   }
   std::string reduced = p;
   StripToBaseName(reduced.data());
-  Check(reduced.find("tvnn") == std::string::npos && reduced.find("Kandu") == std::string::npos,
+  Check(std::strstr(reduced.c_str(), "tvnn") == nullptr && std::strstr(reduced.c_str(), "Kandu") == nullptr,
         "a reduced path names neither the product nor the maker", path);
 }
 

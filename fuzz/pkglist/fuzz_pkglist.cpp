@@ -1,15 +1,8 @@
 // fuzz_pkglist.cpp - fuzz target of the package-list interpreter: the input is a
 // pkg.list, carried out on the fake host (nothing is run), with a product directory that
 // holds a few files and a ps that shows two suite programs running.
-#include "MemMgr/MemMgr.h"
 #include "fuzz/support/FuzzSupport.h"
 #include "setup/setup.h"
-#include "utils/utils.h"
-
-#include <cstdio>
-#include <cstdlib>
-
-#include <unistd.h>
 
 namespace {
 
@@ -32,7 +25,6 @@ void fuzz::Setup() {
     std::fprintf(stderr, "fuzz_pkglist writes /tmp/%s.tmp: run it in the sandbox (tools/fuzz)\n", kName);
     std::exit(2);
   }
-  flUseLog = 0;
   my_name = SaveStr_(kName);
   MakeDirs(InScratch("work/pkg"));
   MakeDirs(InScratch("app/lib"));

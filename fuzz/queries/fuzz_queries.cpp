@@ -2,13 +2,9 @@
 // free-space check built on them. The input is
 // "<flags>\0<df output>\0<du output>\0<ps output>\0<program list>\0<isize>\0<tsize>";
 // on the fake host each query reads its scripted output.
-#include "MemMgr/MemMgr.h"
 #include "SysCmd/SysCmd.h"
 #include "fuzz/support/FuzzSupport.h"
 #include "setup/setup.h"
-#include "utils/utils.h"
-
-#include <cstring>
 
 namespace {
 
@@ -38,7 +34,6 @@ void Queries(const std::string& dist, const std::string& deep, const std::string
 }  // namespace
 
 void fuzz::Setup() {
-  flUseLog = 0;
   my_name = SaveStr_("setup");
   MakeDirs(InScratch("dist"));
   pPathToSetup = SaveStr_(InScratch("dist").c_str());

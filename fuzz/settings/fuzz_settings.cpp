@@ -6,11 +6,8 @@
 #include "NlsUtils/Nls.h"
 #include "TextMenu/TextMenu.h"
 #include "fuzz/support/FuzzSupport.h"
-#include "utils/utils.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstring>
 
 namespace {
 
@@ -60,7 +57,6 @@ struct Menus {
 void fuzz::Setup() {
   pToolPath = const_cast<char*>(KANDU_BINARY_DIR "/share/tvnn");
   pDrvCoreDB = NlsOpenDB("CoreString", 0);
-  my_name = const_cast<char*>("fuzz");
   pOut = std::fopen("/dev/null", "w");
 }
 

@@ -7,11 +7,7 @@
 #include "fuzz/support/FuzzSupport.h"
 
 #include <cstdarg>
-#include <cstdio>
-#include <cstring>
 #include <map>
-
-#include <unistd.h>
 
 int RealSysCmd(int index, int mode, const char* fmt, ...) __asm__("__real__Z6SysCmdiiPKcz") KANDU_PRINTF(3, 4);
 int FakeSysCmd(int index, int mode, const char* fmt, ...) __asm__("__wrap__Z6SysCmdiiPKcz") KANDU_PRINTF(3, 4);

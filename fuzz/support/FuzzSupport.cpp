@@ -2,16 +2,10 @@
 // while an input runs, input parts, the scratch folder and the property checks.
 #include "fuzz/support/FuzzSupport.h"
 
-#include "MemMgr/MemMgr.h"
-
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 
 #include <fcntl.h>
-#include <unistd.h>
 
 extern "C" void __real_exit(int status) __attribute__((noreturn));
 extern "C" void __wrap_exit(int status) __attribute__((noreturn));
@@ -40,6 +34,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   if (std::freopen("/dev/null", "r", stdin) == nullptr || std::freopen("/dev/null", "w", stdout) == nullptr)
     fuzz::Check(false, "/dev/null opens");
   unsetenv("LANG");
+  my_name = const_cast<char*>("fuzz");
   fuzz::Setup();
   return 0;
 }
@@ -69,12 +64,6 @@ std::vector<std::string> Split(std::string_view input, size_t n) {
   parts.emplace_back(input);
   parts.resize(n);
   return parts;
-}
-
-std::vector<char> Writable(const std::string& text, size_t extra) {
-  std::vector<char> buf(text.size() + 1 + extra, '\0');
-  std::memcpy(buf.data(), text.c_str(), std::strlen(text.c_str()));
-  return buf;
 }
 
 int GuardRun(void (*f)(void*), void* arg) {
@@ -110,11 +99,6 @@ void WriteFile(const std::string& path, std::string_view data) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   Check(static_cast<bool>(out.write(data.data(), static_cast<std::streamsize>(data.size()))),
         "the scratch file can be written", path);
-}
-
-void EmptyDir(const std::string& path) {
-  std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator(path, ec)) std::filesystem::remove_all(entry, ec);
 }
 
 void Check(bool ok, const char* what, std::string_view detail) {

@@ -1,19 +1,28 @@
 // FuzzSupport.h - what every fuzz target shares: the entry points, input parts, the
 // program's end caught as a result, a scratch folder, property checks, and the recording
-// runner that takes the place of the system command layer's (FakeRunner.cpp).
+// runner that takes the place of the system command layer's (FakeRunner.cpp); it also
+// brings the headers that every target uses.
 #pragma once
+
+#include "MemMgr/MemMgr.h"
+#include "utils/utils.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include <unistd.h>
+
 namespace fuzz {
 
 // Defined by each target. Setup runs once, after standard input and output were sent
-// to /dev/null (a question gets the end of input at once) and LANG was unset; Run runs
-// for each input. A target without a Setup of its own gets one that does nothing.
+// to /dev/null (a question gets the end of input at once), LANG was unset and the
+// program named "fuzz" (my_name); Run runs for each input. A target without a Setup of its own gets one that does nothing.
 void Setup();
 void Run(std::string_view input);
 
@@ -22,8 +31,6 @@ uint8_t TakeByte(std::string_view& input);
 // The input as n parts separated by NUL bytes; the last runs to the end of the input
 // (NUL bytes included); missing parts are empty.
 std::vector<std::string> Split(std::string_view input, size_t n);
-// A writable copy of text up to its first NUL, with extra zero bytes after it.
-std::vector<char> Writable(const std::string& text, size_t extra = 0);
 
 // Thrown in place of ending the process while an input runs: the code under test ends
 // the program on fatal errors (exit_app), which for a fuzz target is a result.
@@ -43,7 +50,6 @@ int Guard(F&& f) {
 std::string InScratch(std::string_view name);
 void MakeDirs(const std::string& path);
 void WriteFile(const std::string& path, std::string_view data);
-void EmptyDir(const std::string& path);
 
 // Ends the run with a report when an expected property of the code does not hold.
 void Check(bool ok, const char* what, std::string_view detail = {});
@@ -68,10 +74,10 @@ void CheckBalanced(const char* what, F&& f) {
 // The host of the targets that link FakeRunner.cpp: the table commands the code asks
 // for are recorded and their lines composed by the real runner, checked (each must reach
 // the shell intact) and never run.
+// A command: its table entry (negative: unlogged), run mode and formatted arguments.
 struct RecordedCommand {
-  int index;         // entry of the command table (negative: unlogged)
-  int mode;          // run mode
-  std::string args;  // the caller's formatted arguments
+  int index, mode;
+  std::string args;
 };
 // The commands since the last ResetRunner, which also forgets the scripted outputs.
 const std::vector<RecordedCommand>& Recorded();

@@ -2,10 +2,8 @@
 // is "<flags byte><delimiters>\0<text>\0<word>": the text is split with every tokenizer,
 // the word looked up in it as a keyword list, and the text sorted as one.
 #include "fuzz/support/FuzzSupport.h"
-#include "utils/utils.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 

@@ -2,13 +2,8 @@
 // "<LANG value>\0<trans.conf>"; the table is normalised and the language chosen from it
 // (the choice is made afresh for each input).
 #include "Dbm/Dbm.h"
-#include "MemMgr/MemMgr.h"
 #include "NlsUtils/Nls.h"
 #include "fuzz/support/FuzzSupport.h"
-#include "utils/utils.h"
-
-#include <cstdlib>
-#include <cstring>
 
 namespace {
 

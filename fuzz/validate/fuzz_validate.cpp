@@ -6,14 +6,10 @@
 #include "NlsUtils/Nls.h"
 #include "TextMenu/TextMenu.h"
 #include "fuzz/support/FuzzSupport.h"
-#include "utils/utils.h"
-
-#include <cstring>
 
 void fuzz::Setup() {
   pToolPath = const_cast<char*>(KANDU_BINARY_DIR "/share/tvnn");
   pDrvCoreDB = NlsOpenDB("CoreString", 0);
-  my_name = const_cast<char*>("fuzz");
 }
 
 void fuzz::Run(std::string_view input) {

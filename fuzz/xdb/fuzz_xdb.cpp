@@ -4,13 +4,7 @@
 // walk, lookups and lists), then changed through both; a record stored must read back,
 // and a damaged file must never be rewritten.
 #include "Dbm/Dbm.h"
-#include "MemMgr/MemMgr.h"
 #include "fuzz/support/FuzzSupport.h"
-#include "utils/utils.h"
-
-#include <cstring>
-
-#include <unistd.h>
 
 namespace {
 
