@@ -71,8 +71,8 @@ extern "C" FILE* __wrap_popen(const char* command, const char*) {
   S.piped.clear();
   for (const auto& [index, text] : S.outputs) {
     const ComListEntry& e = ComList[index];
-    if (e.pPath != nullptr && std::string(command).rfind(std::string(e.pPath) + "/" + e.pName + " " + e.pFlags + " ", 0) == 0)
-      S.piped = text;
+    const std::string start = e.pPath != nullptr ? std::string(e.pPath) + "/" + e.pName + " " + e.pFlags + " " : "";
+    if (!start.empty() && std::string(command).rfind(start, 0) == 0) S.piped = text;
   }
   return S.piped.empty() ? std::fopen("/dev/null", "r") : fmemopen(S.piped.data(), S.piped.size(), "r");
 }

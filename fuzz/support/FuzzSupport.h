@@ -22,7 +22,8 @@ namespace fuzz {
 
 // Defined by each target. Setup runs once, after standard input and output were sent
 // to /dev/null (a question gets the end of input at once), LANG was unset and the
-// program named "fuzz" (my_name); Run runs for each input. A target without a Setup of its own gets one that does nothing.
+// program named "fuzz" (my_name); Run runs for each input. A target without a Setup of
+// its own gets one that does nothing.
 void Setup();
 void Run(std::string_view input);
 

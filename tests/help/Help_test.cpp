@@ -78,9 +78,9 @@ string Menu() {
 // The first page shows "<One> <Two> <B> <Btop> <me> <gone>", an empty line, then
 // "Section one" at the anchor s1 (offset 36); the second "S2 here<Top>".
 const char kPages[] =
-    "<html><body><a href=\"#s1\">One</a> <a href=\"#s2\">Two</a> <a href=\"b.html#sec\">B</a> <a href=\"b.html\">Btop</a> "
+    "<html><body><a href=\"#s1\">One</a> <a href=\"#s2\">Two</a> <a href=\"b.html#sec\">B</a> <a href=b.html>Btop</a> "
     "<a href=\"a.html#s1\">me</a> <a href=\"gone.html\">gone</a><p><a name=\"s1\"></a>Section one</p></body></html>"
-    "<html page=\"s2\"><body><a name=\"s2\">S2</a> <a name=\"mark\">here</a><a href=\"#contents\">Top</a></body></html>";
+    "<html page=\"s2\"><body><a name=\"s2\">S2</a> <a name=mark>here</a><a href=\"#contents\">Top</a></body></html>";
 
 }  // namespace
 
@@ -91,7 +91,7 @@ TEST_F(HelpTest, DrawsPagesAndLinks) {
   string headings, rows;
   for (int i = 0; i < 50; ++i) headings += "<h1>h</h1>", rows += "\nh\n\n";
   const auto nested = [](const string& table) {
-    return "<table border width=\"300\"><tr><td width=\"280\">" + table + "<tr><td>ab</td></tr></table></td></tr></table>";
+    return "<table border width=300><tr><td width=280>" + table + "<tr><td>ab</td></tr></table></td></tr></table>";
   };
   // A 50% table in a 40-column cell is 20 wide: (300 - 2 x border 1) / 7 = 42 columns,
   // the cell's 280 pixels are 40.
@@ -213,8 +213,8 @@ TEST_F(HelpTest, BuildsTheMenuOfAPage) {
   pToolPath = const_cast<char*>(KANDU_BINARY_DIR "/share/tvnn");
   pDrvCoreDB = NlsOpenDB("CoreString", 0);
   ASSERT_NE(pDrvCoreDB, nullptr) << "the core catalogue is missing: build the nls-catalogues target";
-  ParseHtmlFile("m.html", "<html><body><a href=\"#s1\">First</a> <a href=\"other.html\">Second</a> <a href=\"other.html#top\">"
-                          "Third</a><a name=\"s1\"></a><a>none</a><a name=contents>C</a><a name=o>O</a></body></html>");
+  ParseHtmlFile("m.html", "<html><body><a href=#s1>First</a> <a href=other.html>Second</a> <a href=other.html#top>"
+                          "Third</a><a name=s1></a><a>none</a><a name=contents>C</a><a name=o>O</a></body></html>");
   TtyHelpBuildMenuItems();
   EXPECT_EQ(HelpMenuItems[0].ItemType, ITEM_LINE);
   EXPECT_EQ(HelpMenuItems[0].pLabel, pCurrentPage->pImage);
