@@ -31,7 +31,7 @@ TEST(PutLogMsgDeathTest, ARunsFirstLineReplacesWhatIsPlanted) {
       {"logruns", Older}, {nullptr, nullptr}, {"logumask", nullptr, [] { umask(077); LogLines(); }},
       {"logoff", nullptr, [] { flUseLog = 0; LogLines(); }, nullptr},
       {"loglong", nullptr, [] { my_name = Mut(std::string(5000, 'n')); LogLines(); }, nullptr, "open /tmp/nnn"},
-      {"loglink", [](const char* log) { return symlink(kCanary, log); }},
+      {"setup", [](const char* log) { return symlink(kCanary, log); }},
       {"logdangling", [](const char* log) { return symlink("/tmp/logtarget", log); }},
       {"loghard", [](const char* log) { return link(kCanary, log); }},
       {"logfifo", [](const char* log) { return mkfifo(log, 0666); }},
