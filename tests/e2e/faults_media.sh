@@ -1,6 +1,6 @@
 #!/bin/bash
-# faults_media.sh - whole installations from spoilt distributions: a piece missing, cut
-# short or corrupt, an archive without pkg.list, and a package list whose line cannot
+# faults_media.sh - whole installations from spoilt distributions: a piece missing or
+# corrupt, an archive without pkg.list, and a package list whose line cannot
 # stand in a command line. The faulty run starts the spoilt distribution's setup; the
 # second run takes the sound one.
 set -uo pipefail
@@ -22,13 +22,10 @@ fault_try 1 "ERROR: command exited with status 1"
 e2e_assert_log_has "pkg_tar.ab': No such file or directory"
 e2e_assert_unchanged /usr/Kandu/tvnn
 fault_done
-spoilt "a piece is cut short" 'head -c 1000 pkg_tar.ac >cut && mv cut pkg_tar.ac'
-fault_try 1 "ERROR: command exited with status 2"
-e2e_assert_unchanged /usr/Kandu/tvnn
-fault_done
 spoilt "a piece is corrupt (its bytes overwritten)" \
   'printf "%01000d" 0 | dd of=pkg_tar.aa bs=1 seek=500 conv=notrunc status=none'
 fault_try 1 "ERROR: command exited with status 2"
+e2e_assert_unchanged /usr/Kandu/tvnn
 fault_done
 # The archive made anew without pkg/pkg.list, in pieces of 2 KB as before.
 spoilt "the archive holds no pkg.list" 'cat pkg_tar.* >a.tar.Z && rm pkg_tar.* && uncompress a.tar.Z &&
@@ -38,9 +35,8 @@ spoilt "the archive holds no pkg.list" 'cat pkg_tar.* >a.tar.Z && rm pkg_tar.* &
 fault_try 0 "ERROR: can't open file, /tmp/KanduInstall/pkg/pkg.list"
 e2e_assert_change created /usr/Kandu/tvnn/.tv_cfg
 fault_done
-e2e_make_list_dist quote "$(cat "$E2E_ROOT/sample/pkg/pkg.list")
-m tavlo.conf sed -e \"s/a/b/\"
-"
+e2e_make_dist quote --product "$(e2e_spoil_dist quote-product "$E2E_ROOT/sample/pkg" \
+  'printf "m tavlo.conf sed -e \"s/a/b/\"\n" >>pkg.list')" >/dev/null
 fault_case "a double quote in the arguments of sed" FAULT_RUN="$E2E_DIST/setup"
 fault_try 1 "ERROR: a double quote cannot stand in a command line, not run: sed -e \"s/a/b/\" /usr/Kandu/tvnn/tavlo.conf"
 fault_done "ERROR: a double quote cannot stand in a command line, not run: sed -e \"s/a/b/\" ..."

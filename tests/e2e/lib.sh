@@ -90,17 +90,8 @@ e2e_make_dist() {
   "$E2E_ROOT/tools/mkdist" --setup "$E2E_SETUP" "$@" "$product" "$E2E_DIST"
 }
 
-# A distribution NAME (E2E_DIST) of the sample product whose pkg.list is TEXT.
-e2e_make_list_dist() {
-  local product=$E2E_SCRATCH/products/$1
-  rm -rf "$product"
-  mkdir -p "$product"
-  cp -a "$E2E_ROOT/sample/pkg/." "$product/"
-  printf '%s' "$2" >"$product/pkg.list"
-  e2e_make_dist "$1" --product "$product" >/dev/null || { echo "FAIL: mkdist $1"; exit 1; }
-}
-
-# A copy NAME of the distribution FROM, spoilt by shell CODE run in it; prints its path.
+# A copy NAME of the distribution (or product) FROM, spoilt by shell CODE run in it;
+# prints its path.
 e2e_spoil_dist() {
   local dir=$E2E_SCRATCH/dist/$1
   rm -rf "$dir"
@@ -406,13 +397,8 @@ spooler_install_packages() {
   echo "skip: the Debian packages $* are neither in $cache nor downloadable ($(grep -E '^E:' "$log" | tail -n 1))" >"$status"
 }
 
-# The existence of each host path of SPOOLER_HOST_PATHS, one "path yes|no" a line.
-spooler_host_paths() {
-  local p
-  for p in "${SPOOLER_HOST_PATHS[@]}"; do
-    if [ -e "$p" ] || [ -L "$p" ]; then echo "$p yes"; else echo "$p no"; fi
-  done
-}
+# The host paths of SPOOLER_HOST_PATHS that exist.
+spooler_host_paths() { local p; for p in "${SPOOLER_HOST_PATHS[@]}"; do [ -e "$p" ] || [ -L "$p" ] && echo "$p"; done; }
 
 # On the host: the sample distribution, the host paths noted, then the session with the
 # PACKAGES from the cache (KANDU_DEB_CACHE, or .cache/debs in the source tree). Sets

@@ -60,11 +60,9 @@ refused() {
 }
 cp -a "$SAMPLE" "$E2E_SCRATCH/my dist"
 e2e_spoil_dist unsafe-disks "$SAMPLE" 'printf "disks pkg_tar.aa;touch\${IFS}/var/pwned\nend_of_list\n" >disks' >/dev/null
-e2e_make_list_dist unsafe-words "$(cat "$E2E_ROOT/sample/pkg/pkg.list")
-c tvadmin mode 755 bat ../sbin/evil bat .tvadmin
-newdir a\"b mode 777
-"
-refused 2 "unsafe work-area base '/var/tmp/a b': it contains a blank" "" --dist "$SAMPLE" -- '/var/tmp/a b'
+e2e_make_dist unsafe-words --product "$(e2e_spoil_dist unsafe-words-product "$E2E_ROOT/sample/pkg" \
+  'printf "c tvadmin mode 755 bat ../sbin/evil bat .tvadmin\nnewdir a\"b mode 777\n" >>pkg.list')" >/dev/null
+refused 2 "unsafe work-area base '/var/tmp/a\tb': it contains a tab" "" --dist "$SAMPLE" -- $'/var/tmp/a\tb'
 refused 2 "unsafe installation directory '/opt/x;touch /var/pwned': it contains the character ;" "" \
   --dist "$SAMPLE" -- /var/new install '/opt/x;touch /var/pwned'
 refused 2 "unsafe installation directory '/opt/\$(touch /var/pwned)'" "" --dist "$SAMPLE" -- install '/opt/$(touch /var/pwned)'

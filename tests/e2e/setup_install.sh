@@ -99,6 +99,13 @@ e2e_assert_status 0
 e2e_assert_log_has "cp -p $E2E_DIST/DISKS /tmp/KanduInstall"$'\n' "cp -p $E2E_DIST/PKG_TAR.AB /tmp/KanduInstall"$'\n'
 e2e_assert_change created $D/qmf file 4755
 
+e2e_case "a disks list over several lines, with words after end_of_list"
+e2e_run_setup --dist "$(e2e_spoil_dist lines "$SAMPLE" 'p=(pkg_tar.*)
+  printf "disks %s\n%s end_of_list ignored1\nend_of_list\nignored2\n" "${p[*]:0:${#p[@]}-1}" "${p[-1]}" >disks')" --
+e2e_assert_status 0
+e2e_assert_log_lacks "ignored"
+e2e_assert_change created $D/qmf file 4755
+
 e2e_case "a host without /usr/bin/uncompress decompresses with gzip"
 e2e_run_setup --dist "$SAMPLE" --prepare 'rm -f /usr/bin/uncompress' --
 e2e_assert_status 0
