@@ -42,8 +42,9 @@ failing "ln fails linking /usr/Kandu/tvnn to a product in /opt (fatal)" ln '*"/u
   FAULT_RUN='./setup install /opt' FAULT_CLEAN='printf "y\n" | ./setup install /opt' FAULT_D=/opt/Kandu/tvnn
 fault_done
 failing "mv fails moving the previous installation to /opt (fatal)" mv '*"/usr/Kandu/tvnn /opt/Kandu"' 1 "$FATAL" \
-  FAULT_RUN="$FIRST_USR; printf 'y\n' | ./setup install /opt" FAULT_CLEAN='printf "y\n" | ./setup install /opt' \
+  FAULT_BEFORE="$FIRST_USR" FAULT_RUN='printf "y\n" | ./setup install /opt' FAULT_CLEAN='printf "y\n" | ./setup install /opt' \
   FAULT_D=/opt/Kandu/tvnn
+e2e_assert_unchanged /usr/Kandu/tvnn/qmf
 fault_done
 failing "sed fails editing a file of the package list (fatal)" sed '*tavlo.conf*' 1 "$FATAL"
 e2e_assert_log_has "sed: simulated failure"

@@ -10,10 +10,9 @@ USUAL="(nothing but the usual output)"
 
 # A closed standard input is /dev/null to the installer: the menu shown while a listed
 # program runs (a copy of sleep, ended by its id to undo the fault) ends at once.
-fault_case "standard input closed at the running-programs menu" FAULT_RUN='./setup <&-' \
+fault_case "standard input closed at the running-programs menu" FAULT_RUN='./setup <&-' FAULT_BEFORE="$FIRST_USR" \
   FAULT_UNDO='kill $(cat /tmp/fault-running)'
-FAULT_PREP=(--prepare "$FIRST_USR" --prepare \
-  'cp /bin/sleep /opt/tvqadmin && (/opt/tvqadmin 600 </dev/null >/dev/null 2>&1 & echo $! >/tmp/fault-running)')
+FAULT_PREP=(--prepare 'cp /bin/sleep /opt/tvqadmin && (/opt/tvqadmin 600 </dev/null >/dev/null 2>&1 & echo $! >/tmp/fault-running)')
 fault_try 0 "2.  Quit the installation"
 e2e_assert_log_lacks "cp -p"
 fault_done "the running-programs menu; the end of input quits"

@@ -256,6 +256,7 @@ e2e_assert_start() {
 # whole product from what the first left. A case:
 #   fault_case "cp fails"; FAULT_PREP=(--tool FILE cp)  # the fault, as e2e_run_setup options
 #   FAULT_RUN='./setup'; FAULT_UNDO='rm -f /usr/sbin/cp'  # the faulty run; what undoes it
+#   (FAULT_BEFORE: shell code that prepares the host before the fault, e.g. $FIRST_USR)
 #   fault_try 1 "ERROR: command exited with status 1"     # its status and message
 #   fault_done                                            # contained, second run, table row
 
@@ -266,15 +267,13 @@ FAULT_ALLOWED=(/usr/Kandu /opt/Kandu /var/spool/Kandu /usr/bin/tvadmin /usr/bin/
 
 # The second run's check of a whole installation below FAULT_D: a word for each part
 # that is missing or wrong, nothing when the installation is complete.
-FAULT_CHECK='D=${FAULT_D:-/usr/Kandu/tvnn}
-for f in qmf tvrtvnntty; do [ "$(stat -c %a "$D/$f" 2>/dev/null)" = 4755 ] || echo "$f-mode"; done
-for f in .tv_cfg KanduPrinttvnn v4DriverScript KanduQMF tvqadmin TavloD tavlo.conf lib help; do
-  [ -e "$D/$f" ] || echo "$f"; done
+FAULT_CHECK='D=$FAULT_D
+for e in $D/qmf:4755 $D/tvrtvnntty:4755 /var/spool/Kandu/tvnn/__tva_download__:777 /usr/bin/tvadmin:755; do
+  [ "$(stat -L -c %a ${e%:*} 2>/dev/null)" = ${e#*:} ] || echo "$e"; done
+for f in .tv_cfg KanduPrinttvnn v4DriverScript KanduQMF tvqadmin TavloD tavlo.conf lib help; do [ -e "$D/$f" ] || echo "$f"; done
 grep -q "@SPOOL@\|@HOST@" "$D/tavlo.conf" 2>/dev/null && echo "tavlo.conf-unedited"
-[ "$(stat -c %a /var/spool/Kandu/tvnn/__tva_download__ 2>/dev/null)" = 777 ] || echo "spool-tree"
-[ -x /usr/bin/tvadmin ] || echo "launcher"
 [ -d /usr/Kandu/tvnn ] || echo "product-link"
-[ -e "${FAULT_W:-/tmp/KanduInstall}" ] && echo "work-area-left"
+[ -e "$FAULT_W" ] && echo "work-area-left"
 true'
 
 # Sets a fault suite up: e2e_init_sample, and the suite's rows of the README's fault
@@ -294,7 +293,7 @@ fault_init() {
 fault_case() {
   local a
   e2e_case "$1"
-  FAULT_NAME=$1 FAULT_PREP=() FAULT_DIST=$FAULT_DIST_DEFAULT FAULT_RUN='./setup'
+  FAULT_NAME=$1 FAULT_BEFORE="" FAULT_PREP=() FAULT_DIST=$FAULT_DIST_DEFAULT FAULT_RUN='./setup'
   FAULT_UNDO=':' FAULT_CLEAN='printf "y\n" | ./setup' FAULT_SEES="" FAULT_D=/usr/Kandu/tvnn
   FAULT_W=/tmp/KanduInstall FAULT_SLUG=$(printf '%s' "$1" | tr -c 'a-zA-Z0-9' '-' | tr -s '-' | cut -c1-60)
   for a in "${@:2}"; do printf -v "${a%%=*}" '%s' "${a#*=}"; done
@@ -305,8 +304,8 @@ fault_case() {
 # when given, the message the operator sees (an ERROR or WARNING also in the log).
 # Every run starts its log afresh, whatever ends it.
 fault_try() {
-  e2e_run_setup --dist "$FAULT_DIST" --name "$FAULT_SLUG-first" "${FAULT_PREP[@]}" --invoke /bin/sh -- \
-    -c "($FAULT_RUN); s=\$?; [ -e $FAULT_W ] && : >/tmp/fault-work-left; exit \$s"
+  e2e_run_setup --dist "$FAULT_DIST" --name "$FAULT_SLUG-first" ${FAULT_BEFORE:+--prepare "$FAULT_BEFORE"} \
+    "${FAULT_PREP[@]}" --invoke /bin/sh -- -c "($FAULT_RUN); s=\$?; [ -e $FAULT_W ] && : >/tmp/fault-work-left; exit \$s"
   e2e_assert_eq "the log starts with the run" "$(head -n 1 "${E2E_LOG:-/dev/null}")" "initializing system"
   e2e_assert_status "$1"
   FAULT_SEES=${2:-}
@@ -317,17 +316,14 @@ fault_try() {
 # The end of a case: nothing changed outside the installer's places;
 # the second run; the table row (what the user sees: SEES, else the message asserted).
 fault_done() {
-  local first=$E2E_RUN p a outside=() missing=""
-  while IFS= read -r p; do
-    [[ "$p" == /tmp/fault-* ]] && continue  # the suite's own notes
-    for a in "${FAULT_ALLOWED[@]}"; do
-      [ "$p" = "$a" ] || [[ "$p" == "$a"/* ]] && continue 2
-    done
-    outside+=("$p")
-  done < <(cut -f2 "$E2E_REPORT")
-  e2e_assert_eq "changes outside the installer's places" "${outside[*]}" ""
+  local first=$E2E_RUN missing=""
+  # /tmp/fault-* are the suite's own notes.
+  e2e_assert_eq "changes outside the installer's places" "$(awk -F'\t' -v allowed="${FAULT_ALLOWED[*]}" '
+    BEGIN { n = split(allowed, a, " ") }
+    $2 !~ /^\/tmp\/fault-/ { for (i = 1; i <= n; i++) if ($2 == a[i] || index($2, a[i] "/") == 1) next; print $2 }' \
+    "$E2E_REPORT")" ""
   printf '%s\n' "$FAULT_CHECK" >"$E2E_SCRATCH/check.sh"
-  e2e_run_setup --dist "$FAULT_DIST" --name "$FAULT_SLUG-second" "${FAULT_PREP[@]}" \
+  e2e_run_setup --dist "$FAULT_DIST" --name "$FAULT_SLUG-second" ${FAULT_BEFORE:+--prepare "$FAULT_BEFORE"} "${FAULT_PREP[@]}" \
     --env "FAULT_D=$FAULT_D" --env "FAULT_W=$FAULT_W" --copy "$E2E_SCRATCH/check.sh" /tmp/fault-check.sh \
     --prepare "($FAULT_RUN) </dev/null >/dev/null 2>&1; $FAULT_UNDO; true" --invoke /bin/sh -- \
     -c "($FAULT_CLEAN); s=\$?; sh /tmp/fault-check.sh >/tmp/fault-missing 2>&1; exit \$s"
@@ -363,38 +359,28 @@ for m in $subs; do i=$((i + 1)); mount --move $d/sub/$i "$m"; done'
 
 # Inside the sandbox, as a preparation (lib.sh --packages CACHE PACKAGE...): installs the
 # packages from the cache of .deb files, with no service started. Versions come from the
-# machine's package lists, else those kept in CACHE/lists, else fresh ones fetched there;
-# downloads and installs take turns on a lock. The outcome goes to
-# $SPOOLER_W/packages.status: "ok", "skip: REASON" or "fail: REASON"; apt's messages to
-# $SPOOLER_W/apt.log.
+# machine's package lists, else those kept in CACHE/lists, else fresh ones fetched there
+# (so that stale machine lists cost one download, not one a run); downloads and installs
+# take turns on a lock. The outcome goes to $SPOOLER_W/packages.status: "ok",
+# "skip: REASON" or "fail: REASON"; apt's messages to $SPOOLER_W/apt.log.
 spooler_install_packages() {
-  local cache=$1 status=$SPOOLER_W/packages.status log=$SPOOLER_W/apt.log try opt=()
+  local cache=$1 status=$SPOOLER_W/packages.status log=$SPOOLER_W/apt.log try opt
   shift
-  mkdir -p "$SPOOLER_W"
-  : >"$log"
-  command -v apt-get >/dev/null && command -v flock >/dev/null ||
-    { echo "skip: apt-get and flock are needed to install $* in the sandbox" >"$status"; return; }
-  mkdir -p "$cache/partial" || { echo "fail: cannot make the package cache $cache" >"$status"; return; }
-  printf '#!/bin/sh\nexit 101\n' >/usr/sbin/policy-rc.d
-  chmod 755 /usr/sbin/policy-rc.d
-  export DEBIAN_FRONTEND=noninteractive
-  local apt=(flock "$cache/.lock" apt-get -y -q --no-install-recommends -o "Dir::Cache::Archives=$cache")
+  mkdir -p "$SPOOLER_W" "$cache/partial" "$cache/lists/partial" ||
+    { echo "fail: cannot make the package cache $cache" >"$status"; return; }
+  printf '#!/bin/sh\nexit 101\n' >/usr/sbin/policy-rc.d && chmod 755 /usr/sbin/policy-rc.d
+  local apt=(flock "$cache/.lock" env DEBIAN_FRONTEND=noninteractive apt-get -y -q --no-install-recommends
+    -o "Dir::Cache::Archives=$cache")
   for try in machine kept fresh; do
-    case $try in
-      machine) opt=() ;;
-      kept) [ -d "$cache/lists" ] || continue; opt=(-o "Dir::State::Lists=$cache/lists") ;;
-      fresh)
-        mkdir -p "$cache/lists/partial"
-        opt=(-o "Dir::State::Lists=$cache/lists")
-        flock "$cache/.lock" apt-get -q "${opt[@]}" update >>"$log" 2>&1 || continue ;;
-    esac
-    if "${apt[@]}" "${opt[@]}" install --download-only "$@" >>"$log" 2>&1; then
-      "${apt[@]}" "${opt[@]}" install "$@" >>"$log" 2>&1 && echo ok >"$status" ||
-        echo "fail: installing $* failed ($(grep -E '^E:' "$log" | tail -n 1))" >"$status"
-      return
-    fi
+    opt=()
+    [ $try = machine ] || opt=(-o "Dir::State::Lists=$cache/lists")
+    [ $try != fresh ] || "${apt[@]}" "${opt[@]}" update >>"$log" 2>&1 || break
+    "${apt[@]}" "${opt[@]}" install --download-only "$@" >>"$log" 2>&1 || continue
+    "${apt[@]}" "${opt[@]}" install "$@" >>"$log" 2>&1 && echo ok >"$status" ||
+      echo "fail: installing $* failed ($(tail -n 1 "$log"))" >"$status"
+    return
   done
-  echo "skip: the Debian packages $* are neither in $cache nor downloadable ($(grep -E '^E:' "$log" | tail -n 1))" >"$status"
+  echo "skip: the Debian packages $* are neither in $cache nor downloadable ($(tail -n 1 "$log"))" >"$status"
 }
 
 # The host paths of SPOOLER_HOST_PATHS that exist.
@@ -405,7 +391,7 @@ spooler_host_paths() { local p; for p in "${SPOOLER_HOST_PATHS[@]}"; do [ -e "$p
 # OUT (the scenario's saved work folder), D and E2E_STANDINS. Ends the suite as skipped
 # when the packages cannot be had, as failed when the session failed.
 spooler_suite() {
-  local cache suite f status=0
+  local cache suite status=0
   e2e_init_sample "$1"
   shift
   [ "$(id -u)" = 0 ] || e2e_skip "the spooler suites install packages and start print daemons in the sandbox, which needs root"
@@ -424,9 +410,7 @@ spooler_suite() {
   [ $status = 77 ] && e2e_skip "$(sed -n 's/^SKIPPED: //p' "$OUT/../stdout" | head -n 1)"
   [ $status = 0 ] && return
   echo "FAIL: the sandbox session ended with status $status"
-  for f in "$OUT/../stdout" "$OUT/../stderr" "$OUT/timeouts" "$OUT"/*d.out "$OUT/apt.log"; do
-    [ -s "$f" ] && echo "--- $f" && tail -n 20 "$f"
-  done
+  tail -n 20 "$OUT/../stdout" "$OUT/../stderr" "$OUT/timeouts" "$OUT"/*d.out "$OUT/apt.log" 2>/dev/null
   exit 1
 }
 

@@ -31,7 +31,6 @@ e2e_assert_eq "nothing else in the distribution" "$(ls "$S/d1" | tr '\n' ' ')" "
 e2e_case "the archive unpacks to pkg/ with the product's files and modes, owned by root"
 mkdir -p "$S/unz"
 uncompress -c <"$S/whole.Z" >"$S/whole.tar"
-e2e_check "gzip -d gives the same tar" cmp -s <(gzip -dc <"$S/whole.Z") "$S/whole.tar"
 tar -C "$S/unz" -xpf "$S/whole.tar"
 e2e_assert_eq "first entry" "$(tar -tf "$S/whole.tar" | head -n 1)" pkg/
 e2e_check "the same files as the product" diff -r "$SAMPLE" "$S/unz/pkg"
@@ -53,14 +52,12 @@ e2e_assert_eq "the first pieces" "${up[*]:0:2}" "PKG_TAR.AA PKG_TAR.AB"
 e2e_assert_eq "DISKS" "$(cat "$S/d2/DISKS")" "disks ${up[*],,}"$'\nend_of_list'
 e2e_assert_eq "the files" "$(ls "$S/d2" | tr '\n' ' ')" "DISKS ${up[*]} isize setup tsize "
 
-e2e_case "a product folder of another name, or its parent, is stored as pkg/"
-mkdir -p "$S/prod/product" "$S/prod2"
-cp -a "$SAMPLE/." "$S/prod/product/"
-cp -a "$SAMPLE" "$S/prod2/pkg"
-"$MK" --setup "$S/setup-standin" --archive "$S/other.Z" "$S/prod/product" "$S/d3" >/dev/null
-e2e_assert_eq "entries not below pkg/" "$(uncompress -c <"$S/other.Z" | tar -tf - | grep -vc '^pkg/')" 0
-"$MK" --setup "$S/setup-standin" "$S/prod2" "$S/d4" >/dev/null
-e2e_check "a folder holding pkg/" test -f "$S/d4/pkg_tar.aa"
+# (A product folder of another name is what the suites' spoilt products are.)
+e2e_case "the parent of a folder pkg/ is a product too"
+mkdir -p "$S/prod"
+cp -a "$SAMPLE" "$S/prod/pkg"
+"$MK" --setup "$S/setup-standin" "$S/prod" "$S/d4" >/dev/null
+e2e_check "built" test -f "$S/d4/pkg_tar.aa"
 
 e2e_case "refusals say why and leave an earlier distribution alone; --force replaces it"
 tiny=$((($(stat -c %s "$S/whole.Z") + 9) / 10))

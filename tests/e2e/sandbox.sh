@@ -73,46 +73,45 @@ e2e_check "kept: the preparation's layer" test -f "$S/keep/prepared/var/$token-b
 e2e_assert_eq "kept: the final /tmp" "$(cat "$S/keep/tmp/$token-base/chg"; ls "$S/keep/tmp/$token-base")" \
   $'base\nmore\nchg\nmod'
 
+# Runs the sandbox (as the user SB_AS) with the arguments in the current folder; R is
+# "STATUS|STDOUT|STDERR".
+SB_AS=()
+sb() { "${SB_AS[@]}" "$SB" "$@" >"$S/sb.out" 2>"$S/sb.err"; R="$?|$(cat "$S/sb.out")|$(cat "$S/sb.err")"; }
+
 e2e_case "streams, environment, directory and exit status pass through; ps sees only the sandbox"
 cd "$S" || exit 1
-out=$(printf 'line one\n' | KANDU_E2E_VALUE='a b' "$SB" -- /bin/sh -c \
-  'cat; echo "$KANDU_E2E_VALUE|$KANDU_SANDBOX|$(pwd)"; echo to-stderr >&2; exit 7' 2>"$S/streams.err")
-status=$?
-e2e_assert_eq "stdin, environment, directory, stderr, status" "$out|$(cat "$S/streams.err")|$status" \
-  $'line one\na b|1|'"$S|to-stderr|7"
-"$SB" -- /bin/sh -c 'kill -TERM $$' 2>"$S/signal.err"
-status=$?
-e2e_assert_eq "a command ended by a signal: 128+15, quietly" "$status$(cat "$S/signal.err")" 143
-out=$("$SB" --timeout 0 -- /bin/sh -c 'ls -A /tmp | wc -l; ps -e -o pid=,comm=' |
-  awk 'NR == 1 { print; next } { print ($1 == 1 ? "1 " : "") $2 | "sort" }')
-e2e_assert_eq "the private /tmp empty at the start, and the processes seen" "$out" $'0\n1 sandbox\nps\nsh'
+KANDU_E2E_VALUE='a b' sb -- /bin/sh -c 'cat; echo "$KANDU_E2E_VALUE|$KANDU_SANDBOX|$(pwd)"; echo to-stderr >&2; exit 7' \
+  <<<'line one'
+e2e_assert_eq "status, stdin, environment, directory, stderr" "$R" $'7|line one\na b|1|'"$S|to-stderr"
+sb -- /bin/sh -c 'kill -TERM $$'
+e2e_assert_eq "a command ended by a signal: 128+15, quietly" "$R" "143||"
+sb --timeout 0 -- /bin/sh -c 'ls -A /tmp | wc -l; ps -e -o pid=,comm='
+e2e_assert_eq "the private /tmp empty at the start, and the processes seen" \
+  "$(awk 'NR == 1 { print; next } { print ($1 == 1 ? "1 " : "") $2 | "sort" }' "$S/sb.out")" $'0\n1 sandbox\nps\nsh'
 
 e2e_case "the time limit ends every process, background children and preparations too"
 mark=$((200000 + RANDOM))
-"$SB" --timeout 2 -- /bin/sh -c "sleep $mark & setsid sleep $mark & (trap '' TERM HUP; sleep $mark) & \
-  nohup sleep $mark >/dev/null 2>&1 & wait" >/dev/null 2>"$S/time.err"
-status=$?
-e2e_assert_eq "status and message" "$status $(cat "$S/time.err")" \
-  "124 sandbox: time limit of 2 seconds reached: every process of the sandbox was ended"
+sb --timeout 2 -- /bin/sh -c "sleep $mark & setsid sleep $mark & (trap '' TERM HUP; sleep $mark) & \
+  nohup sleep $mark >/dev/null 2>&1 & wait"
+e2e_assert_eq "status and message" "$R" "124||sandbox: time limit of 2 seconds reached: every process of the sandbox was ended"
 sleep 0.5
 e2e_assert_eq "the children left" "$(pgrep -af "sleep $mark")" ""
-"$SB" --timeout 1 --prepare "sleep $mark" -- true 2>/dev/null
-e2e_assert_eq "a preparation over the limit" "$?" 124
+sb --timeout 1 --prepare "sleep $mark" -- true
+e2e_assert_eq "a preparation over the limit" "${R%%|*}" 124
 
 e2e_case "preparations: copies, links, tools and code run inside, before the command"
 mkdir -p "$S/src/tree/sub"
 echo leaf >"$S/src/tree/sub/leaf"
 printf '#!/bin/sh\necho fake df "$@"\n' >"$S/src/df"
 chmod 644 "$S/src/df"
-out=$("$SB" --copy "$S/src/tree" /opt/Kandu/tvnn --copy "$S/src/tree" /usr/share/ --tool "$S/src/df" \
-  --tool "$S/src/df" ps --link /opt/Kandu/tvnn /usr/Kandu/tvnn --prepare 'echo prep-out; echo p >/tmp/p' \
-  --report "$S/prep.tsv" -- /bin/sh -c 'cat /opt/Kandu/tvnn/sub/leaf /usr/share/tree/sub/leaf \
-  /usr/Kandu/tvnn/sub/leaf /tmp/p; df /; ps; stat -c %a /usr/sbin/df' 2>"$S/prep.err")
-e2e_assert_eq "seen by the command" "$out" $'leaf\nleaf\nleaf\np\nfake df /\nfake df\n755'
-e2e_assert_eq "their output on stderr; not in the report" "$(cat "$S/prep.err" "$S/prep.tsv")" prep-out
-"$SB" --prepare 'exit 3' -- true 2>"$S/prep-fail.err"
-status=$?
-e2e_assert_eq "a failed preparation" "$status $(cat "$S/prep-fail.err")" "125 sandbox: preparation failed: --prepare exit 3"
+sb --copy "$S/src/tree" /opt/Kandu/tvnn --copy "$S/src/tree" /usr/share/ --tool "$S/src/df" --tool "$S/src/df" ps \
+  --link /opt/Kandu/tvnn /usr/Kandu/tvnn --prepare 'echo prep-out; echo p >/tmp/p' --report "$S/prep.tsv" -- \
+  /bin/sh -c 'cat /opt/Kandu/tvnn/sub/leaf /usr/share/tree/sub/leaf /usr/Kandu/tvnn/sub/leaf /tmp/p; df /; ps
+  stat -c %a /usr/sbin/df'
+e2e_assert_eq "seen by the command; their output on stderr" "$R" $'0|leaf\nleaf\nleaf\np\nfake df /\nfake df\n755|prep-out'
+e2e_assert_eq "the preparations are not in the report" "$(cat "$S/prep.tsv")" ""
+sb --prepare 'exit 3' -- true
+e2e_assert_eq "a failed preparation" "$R" "125||sandbox: preparation failed: --prepare exit 3"
 
 e2e_case "refusals: 125 and a message, nothing run"
 for row in "unknown option --bogus|--bogus -- true" "--keep $S/keep is not empty|--keep $S/keep -- echo ran" \
@@ -120,27 +119,27 @@ for row in "unknown option --bogus|--bogus -- true" "--keep $S/keep is not empty
   "--copy: no such file: $S/none|--copy $S/none /opt/x -- echo ran" \
   "--tool NAME must be a plain file name: ./setup (put the command after --)|--tool $S/src/df ./setup"; do
   # shellcheck disable=SC2086
-  "$SB" ${row#*|} >"$S/ref.out" 2>"$S/ref.err"
-  e2e_assert_eq "${row%%|*}" "$? $(cat "$S/ref.out")$(head -n 1 "$S/ref.err")" "125 sandbox: ${row%%|*}"
+  sb ${row#*|}
+  e2e_assert_eq "${row%%|*}" "$(head -n 1 <<<"$R")" "125||sandbox: ${row%%|*}"
 done
-(cd /tmp && "$SB" -- echo ran) >"$S/ref.out" 2>"$S/ref.err"
-e2e_assert_eq "started in /tmp" "$? $(cat "$S/ref.out")$(head -n 1 "$S/ref.err")" \
-  "125 sandbox: cannot start in /tmp: the host's /tmp is hidden in the sandbox (use --copy)"
+cd /tmp && sb -- echo ran
+e2e_assert_eq "started in /tmp" "$R" "125||sandbox: cannot start in /tmp: the host's /tmp is hidden in the sandbox (use --copy)"
 
 e2e_case "without namespaces: 125 with the reason, or a bare run with --or-bare"
 mkdir -p "$S/nons"
-printf '#!/bin/sh\necho "unshare: simulated refusal" >&2\nexit 1\n' >"$S/nons/unshare"
-chmod 755 "$S/nons/unshare"
+cd "$S/nons" || exit 1
+printf '#!/bin/sh\necho "unshare: simulated refusal" >&2\nexit 1\n' >unshare
+chmod 755 unshare
 why="namespaces unavailable: root: unshare: simulated refusal; user: unshare: simulated refusal"
-out=$(PATH="$S/nons:$PATH" "$SB" -- echo ran 2>&1)
-status=$?
-e2e_assert_eq "refused" "$status $out" "125 sandbox: $why"
-out=$(cd "$S/nons" && PATH="$S/nons:$PATH" "$SB" --or-bare -- /bin/sh -c 'echo "$KANDU_NO_SANDBOX|$TMPDIR"')
-e2e_assert_eq "--or-bare runs bare with the reason" "$out" "$why|$S/nons/.bare-tmp"
+PATH="$S/nons:$PATH" sb -- echo ran
+e2e_assert_eq "refused" "$R" "125||sandbox: $why"
+PATH="$S/nons:$PATH" sb --or-bare -- /bin/sh -c 'echo "$KANDU_NO_SANDBOX|$TMPDIR"'
+e2e_assert_eq "--or-bare runs bare with the reason" "$R" "0|$why|$S/nons/.bare-tmp|"
 
 e2e_case "as an unprivileged user, through a user namespace"
 asuser=(setpriv --reuid=65534 --regid=65534 --clear-groups)
 mkdir -m 0777 "$S/user"
+cd "$S/user" || exit 1
 if ! command -v setpriv >/dev/null || [ "$(id -u)" != 0 ]; then
   echo "  skipped: setpriv and root are needed to become another user"
 elif ! why=$("${asuser[@]}" "$SB" --check 2>&1); then
@@ -148,11 +147,10 @@ elif ! why=$("${asuser[@]}" "$SB" --check 2>&1); then
 else
   e2e_assert_eq "check" "$why" "sandbox: available (through a user namespace)"
   before=$(fingerprint "/tmp/$token-user" "/opt/$token-user" "/usr/$token-user")
-  out=$(cd "$S/user" && "${asuser[@]}" "$SB" --report "$S/user/r.tsv" --prepare "echo p >/opt/$token-user" -- \
-    /bin/sh -c "id -u; echo \$KANDU_SANDBOX; cat /opt/$token-user; echo u >/usr/$token-user; \
-    echo t >/tmp/$token-user; ps -e -o comm=" 2>"$S/user/err")
-  status=$?
-  e2e_assert_eq "runs as root of its namespace, sandboxed" "$status $out" $'0 0\n1\np\nsandbox\nsandbox\nsleep\nsh\nps'
+  SB_AS=("${asuser[@]}")
+  sb --report "$S/user/r.tsv" --prepare "echo p >/opt/$token-user" -- /bin/sh -c \
+    "id -u; echo \$KANDU_SANDBOX; cat /opt/$token-user; echo u >/usr/$token-user; echo t >/tmp/$token-user; ps -e -o comm="
+  e2e_assert_eq "runs as root of its namespace, sandboxed" "$R" $'0|0\n1\np\nsandbox\nsandbox\nsleep\nsh\nps|'
   e2e_assert_eq "the host's trees" "$(fingerprint "/tmp/$token-user" "/opt/$token-user" "/usr/$token-user")" "$before"
   e2e_assert_eq "the report" "$(cut -f1,2 "$S/user/r.tsv")" $'created\t/tmp/'"$token-user"$'\ncreated\t/usr/'"$token-user"
 fi
