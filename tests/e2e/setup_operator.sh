@@ -34,10 +34,10 @@ e2e_assert_nothing_changed
 ask "running programs: the end of input quits" - "$MENU" 1 0 --prepare "$FIRST_USR" --prepare "$(running tvqadmin)"
 e2e_assert_log_has "end of input at the running-programs menu"
 e2e_assert_nothing_changed
-# The program ends some seconds after setup started; the unpacking (a fake tar noting
-# its start) must come after its end.
+# The program ends 7 seconds after setup started (past the first check, 5 seconds after
+# the choice); the unpacking (a fake tar noting its start) must come after its end.
 ask "running programs: choice 1 waits until they have ended" $'1\ny' "$MENU" 1 1 --prepare "$FIRST_USR" \
-  --prepare "printf '#!/bin/sh\\nwhile ! pgrep -x setup >/dev/null; do sleep 0.2; done\\nsleep 5\\necho ended >>/tmp/order\\n' >/opt/tvqadmin && chmod 755 /opt/tvqadmin && (/opt/tvqadmin </dev/null >/dev/null 2>&1 &)" \
+  --prepare "printf '#!/bin/sh\\nwhile ! pgrep -x setup >/dev/null; do sleep 0.2; done\\nsleep 7\\necho ended >>/tmp/order\\n' >/opt/tvqadmin && chmod 755 /opt/tvqadmin && (/opt/tvqadmin </dev/null >/dev/null 2>&1 &)" \
   --tool "$(e2e_fake_tool tar 'echo tar >>/tmp/order; exec /usr/bin/tar "$@"')"
 e2e_assert_eq "the unpacking after the program ended" "$(cat "$E2E_STATE/tmp/order")" $'ended\ntar'
 ask "the package list's check: quitting stops the list and the installation" 2 "$MENU" 1 0 --prepare "$(running TavloD)"
