@@ -241,6 +241,8 @@ check "a piped dialogue applies with status 0" [ $status = 0 ]
 check "the values follow the menu on standard output" [ "$(printf '%s\n' "$out" | sed -n '/^PAPER=/,$p')" = "$(printf '%s\n' "$DEFAULTS" | sed 's/^PAPER=.*/PAPER=Letter/; s/^COPIES=.*/COPIES=4/')" ]
 printf '3 4\n' | "$MENU" "$EXAMPLE" >/dev/null 2>&1
 check "the end of piped input gives status 1" [ $? = 1 ]
+timeout 20 "$MENU" "$EXAMPLE" <&- >/dev/null 2>&1
+check "a closed standard input gives status 1" [ $? = 1 ]
 out=$("$MENU" -b -s "$E2E_SCRATCH/queue.set" "$EXAMPLE")
 check "batch mode prints the loaded settings" [ "$(printf '%s\n' "$out" | head -1)" = "PAPER=Legal" ]
 printf 'choice X\n  states a,b\n  default c\n' > "$E2E_SCRATCH/bad.menu"
