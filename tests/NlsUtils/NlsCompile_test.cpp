@@ -30,9 +30,10 @@ class NlsCompileTest : public NlsTest {
   std::string err_;
 };
 
-TEST_F(NlsCompileTest, KeysAreNumberedOrNamedAndQuotedTextsJoinedWithTheirEscapes) {
+TEST_F(NlsCompileTest, ReadsKeysTextsAndEscapes) {
   ASSERT_EQ(Run("# a comment\n\n  \t\n  025\t0201 \"  Enter: \"\r\n25 202 \"one \" \"two\"\t\"\" \" three\"  # x\n"
-                "25 203 \"\"\nkey:SAVE \"Save\"\n0 0 \"zero\"\n1 1 \"a\\tb\\\\c\\\"d\\101\\n\\1772\\r\\a\\b\\f\\v\\'\"\n"), 0);
+                "25 203 \"\"\nkey:SAVE \"Save\"\n0 0 \"zero\"\n"
+                "1 1 \"a\\tb\\\\c\\\"d\\101\\n\\1772\\r\\a\\b\\f\\v\\'\"\n"), 0);
   EXPECT_EQ(Get({"25_201", "25_202", "25_203", "SAVE", "0_0", "1_1"}) + err_,
             "  Enter: |one two three||Save|zero|a\tb\\c\"dA\n\1772\r\a\b\f\v'|");
   ASSERT_EQ(Run("1 2 \"b\"\n"), 0);  // a new catalogue replaces the old one whole, alone in its folder
@@ -40,7 +41,7 @@ TEST_F(NlsCompileTest, KeysAreNumberedOrNamedAndQuotedTextsJoinedWithTheirEscape
                                                                std::filesystem::directory_iterator{})), "-|b|1");
 }
 
-TEST_F(NlsCompileTest, FaultySourcesAndNamesAreRefusedAndTheOldCatalogueKept) {
+TEST_F(NlsCompileTest, RefusesFaultySources) {
   ASSERT_EQ(Run("1 1 \"old\"\n"), 0);
   const struct { std::string line; const char* error; } rows[] = {
       {"x 1 \"a\"", "a message set"}, {"1 \"a\"", "a message number"}, {"1\"a\"", "a blank after"},
@@ -61,7 +62,8 @@ TEST_F(NlsCompileTest, FaultySourcesAndNamesAreRefusedAndTheOldCatalogueKept) {
   EXPECT_EQ(Run("1 1 \"" + std::string(60000, 'a') + "\"\n", true), 0);
   const auto cwd = std::filesystem::current_path();
   char* tool = pToolPath;
-  for (auto [lang, name] : {std::pair{"../x", "T"}, {"en_US", ".."}, {"en_US", ""}}) EXPECT_EQ(Run("1 1 \"a\"\n", false, lang, name), 2);
+  for (auto [lang, name] : {std::pair{"../x", "T"}, {"en_US", ".."}, {"en_US", ""}})
+    EXPECT_EQ(Run("1 1 \"a\"\n", false, lang, name), 2) << lang << "/" << name;
   std::filesystem::remove(tool_ / "t.msg");
   EXPECT_EQ(NlsCompileCatalog((tool_ / "t.msg").c_str(), tool_.path().c_str(), "en_US", "T", false), 1);
   EXPECT_TRUE(tool == pToolPath && cwd == std::filesystem::current_path());
@@ -69,7 +71,7 @@ TEST_F(NlsCompileTest, FaultySourcesAndNamesAreRefusedAndTheOldCatalogueKept) {
 
 // The English core catalogue as shipped: its table equals trans.conf, and the pick
 // list's save and cancel labels differ at once.
-TEST_F(NlsCompileTest, ShippedCatalogueKeepsTheTableAndTellsSaveFromCancel) {
+TEST_F(NlsCompileTest, ShippedCatalogueIsConsistent) {
   const std::string src = KANDU_SOURCE_DIR "/NlsUtils/catalog";
   ASSERT_EQ(NlsCompileCatalog((src + "/en_US/CoreString.msg").c_str(), tool_.path().c_str(), "en_US", "C", false), 0);
   std::filesystem::copy_file(src + "/trans.conf", tool_ / "trans.conf");

@@ -15,16 +15,17 @@ using NlsFetchTest = NlsTest;
 // one whose records were stored without their zero (B) or none (-), into a buffer of
 // the given size (0: none). Where the result lives: 'b' the buffer, 'm' a new managed
 // copy, 'k' the key text of a miss (also copied into a buffer), 'e' the error text.
-TEST_F(NlsFetchTest, HitsMissesAndErrorsByKindAndKey) {
-  Compile("25 201 \"Enter a selection: \"\nkey:SAVE \"Save\"\n");
+TEST_F(NlsFetchTest, FetchesByKindAndKey) {
+  Compile("25 201 \"Enter: \"\nkey:SAVE \"Save\"\n");
   Compile("1 1 \"" + std::string(5000, 'L') + "\"\n", "en_US", "Long", true);
   DbTHandle *core = Open(), *longDb = Open("en_US", "Long"), *bare = Open("en_US", "Bare");
   const std::string q(2048, 'q'), L(2047, 'L');
   ASSERT_EQ(DbmTPutRecord(bare, "1_1", q.data(), 2048) + DbmTPutRecord(bare, "1_2", q.data(), 1000), 2);
   const struct { char db; size_t size; int kind, set, num; const char* key; char where; std::string text; } rows[] = {
-      {'C', 2048, 0, 25, 201, nullptr, 'b', "Enter a selection: "}, {'C', 0, 0, 25, 201, nullptr, 'm', "Enter a selection: "},
-      {'C', 0, 3, 25, 201, nullptr, 'm', "Enter a selection: "}, {'C', 8, 0, 25, 201, nullptr, 'b', "Enter a"},
-      {'C', 0, 1, 0, 0, "SAVE", 'm', "Save"}, {'C', 2048, 2, 0, 0, "SAVE", 'b', "Save"}, {'C', 3, 1, 0, 0, "SAVE", 'b', "Sa"},
+      {'C', 2048, 0, 25, 201, nullptr, 'b', "Enter: "}, {'C', 0, 0, 25, 201, nullptr, 'm', "Enter: "},
+      {'C', 0, 3, 25, 201, nullptr, 'm', "Enter: "}, {'C', 4, 0, 25, 201, nullptr, 'b', "Ent"},
+      {'C', 0, 1, 0, 0, "SAVE", 'm', "Save"}, {'C', 2048, 2, 0, 0, "SAVE", 'b', "Save"},
+      {'C', 3, 1, 0, 0, "SAVE", 'b', "Sa"},
       {'C', 2048, 0, 25, 999, nullptr, 'k', "25_999"}, {'C', 4, 0, 25, 999, nullptr, 'k', "25_999"},
       {'C', 0, 3, 25, 999, nullptr, 'k', "25_999"}, {'C', 0, 1, 0, 0, "NO_KEY", 'k', "NO_KEY"},
       {'-', 0, 0, 25, 201, nullptr, 'k', "25_201"}, {'-', 0, 3, 25, 201, nullptr, 'k', "25_201"},
@@ -43,9 +44,10 @@ TEST_F(NlsFetchTest, HitsMissesAndErrorsByKindAndKey) {
     DbTHandle* db = r.db == 'C' ? core : r.db == 'L' ? longDb : r.db == 'B' ? bare : nullptr;
     std::memset(buf, 'x', sizeof buf);
     char* b = r.size ? buf : nullptr;
-    char* got = r.key ? (r.size % 2048 ? NlsFetchStringN(db, b, r.size, r.kind, r.key) : NlsFetchString(db, b, r.kind, r.key))
-                      : r.size % 2048 ? NlsFetchStringN(db, b, r.size, r.kind, r.set, r.num)
-                                      : NlsFetchString(db, b, r.kind, r.set, r.num);
+    char* got = r.key ? (r.size % 2048 ? NlsFetchStringN(db, b, r.size, r.kind, r.key)
+                                       : NlsFetchString(db, b, r.kind, r.key))
+                      : (r.size % 2048 ? NlsFetchStringN(db, b, r.size, r.kind, r.set, r.num)
+                                       : NlsFetchString(db, b, r.kind, r.set, r.num));
     EXPECT_EQ(std::string(r.where == 'b' ? buf : got) + "|" + (got == buf ? 'b' : got == pErrBuf ? 'e' : '?'),
               r.text + "|" + (r.where == 'b' || r.where == 'e' ? r.where : '?')) << r.text.substr(0, 20);
     EXPECT_TRUE(r.where != 'k' || r.size == 0 || r.text.substr(0, r.size - 1) == buf) << buf;
@@ -57,7 +59,7 @@ TEST_F(NlsFetchTest, HitsMissesAndErrorsByKindAndKey) {
   for (DbTHandle* db : {core, longDb, bare}) DbTClose(db);
 }
 
-TEST_F(NlsFetchTest, FormatsTemplatesTextKeysAndMenuTexts) {
+TEST_F(NlsFetchTest, FormatsAndFillsMenuTexts) {
   Compile("25 201 \"Enter a selection: \"\n25 203 \"The value is from %d to %d.\"\n7 1 \"3\"\n7 2 \"9\"\n8 1 \"100%\"\n"
           "25 204 \"" + std::string(200, 'x') + "\"\n");
   pDrvCoreDB = Open();
@@ -82,15 +84,17 @@ TEST_F(NlsFetchTest, FormatsTemplatesTextKeysAndMenuTexts) {
   // Menu entries take consecutive messages of set 25, cut to 127 characters; a menu
   // text is a new copy of any length; a missing message gives its key.
   TextMenuItem items[3] = {};
-  NlsTtyMenuItemCvt(items, 204, 2), NlsTtyMenuItemStateCvt(items + 2, 201, 1), NlsTtyMenuItemPromptCvt(items + 2, 299, 1);
   char* text = nullptr;
+  NlsTtyMenuItemCvt(items, 204, 2);
+  NlsTtyMenuItemStateCvt(items + 2, 201, 1), NlsTtyMenuItemPromptCvt(items + 2, 299, 1);
   NlsTtyMenuCvt(&text, 204);
-  EXPECT_EQ(std::string(items[0].pLabel) + "|" + items[1].pLabel + "|" + items[2].pStates + "|" + items[2].pPrompt + "|" +
-                testutil::Take(text), std::string(127, 'x') + "|25_205|Enter a selection: |25_299|" + std::string(200, 'x'));
+  EXPECT_EQ(std::string(items[0].pLabel) + "|" + items[1].pLabel + "|" + items[2].pStates + "|" + items[2].pPrompt,
+            std::string(127, 'x') + "|25_205|Enter a selection: |25_299");
+  EXPECT_EQ(testutil::Take(text), std::string(200, 'x'));
   for (char* t : {items[0].pLabel, items[1].pLabel, items[2].pStates, items[2].pPrompt}) PutMem(t);
 }
 
-TEST_F(NlsFetchTest, OpensTheChosenLanguageAndReportsOnlyAMissingEnglishCatalogue) {
+TEST_F(NlsFetchTest, OpensTheChosenLanguage) {
   testutil::WriteFile(tool_ / "trans.conf", "de_DE = de_DE\nfr_FR = fr_FR\nDefault en_US\n");
   Compile("1 1 \"Hallo\"\n", "de_DE", "Menus");
   const struct { const char *lang, *text; } rows[] = {

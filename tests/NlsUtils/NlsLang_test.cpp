@@ -9,7 +9,7 @@ namespace {
 namespace fs = std::filesystem;
 using NlsLangTest = NlsTest;
 
-TEST_F(NlsLangTest, TransTableIsNormalisedAndCutAfterItsLastWholeLineOrWord) {
+TEST_F(NlsLangTest, NormalisesTransTable) {
   std::string lines, cut, line = "en_US =";  // 16 bytes a normalised line, 6 a word
   for (int i = 1000; i < 3000; ++i) {
     lines += "lang_" + std::to_string(i) + " = v1\n", line += " v" + std::to_string(i);
@@ -34,7 +34,7 @@ TEST_F(NlsLangTest, TransTableIsNormalisedAndCutAfterItsLastWholeLineOrWord) {
   EXPECT_EQ(ParseTransFile("none.conf"), nullptr);
 }
 
-TEST_F(NlsLangTest, TheLineMappingLangNamesTheLanguageElseTheDefaultElseEnglish) {
+TEST_F(NlsLangTest, ChoosesTheLanguage) {
   const struct { const char *trans, *lang, *language; } rows[] = {
       // An unset or empty LANG selects the not-set mapping.
       {"en_US = en_US C\nde_DE = de ___LANG_NOT_SET___\nDefault en_US\n", nullptr, "de_DE"},
@@ -64,7 +64,7 @@ TEST_F(NlsLangTest, TheLineMappingLangNamesTheLanguageElseTheDefaultElseEnglish)
   EXPECT_STREQ(GetDesiredNLSLang(), "fr_FR");
 }
 
-TEST_F(NlsLangTest, ToolPathIsTheVariableMadeAbsoluteElseShareTvnnBesideTheProgramsBin) {
+TEST_F(NlsLangTest, FindsTheToolPath) {
   fs::create_directories(tool_ / "inst/bin"), fs::create_directories(tool_ / "links");
   testutil::WriteTool(tool_ / "inst/bin/prog", "#!/bin/sh\n");
   fs::create_symlink(tool_ / "inst/bin/prog", tool_ / "links/prog");

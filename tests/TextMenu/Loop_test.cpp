@@ -6,8 +6,10 @@ namespace {
 
 using MenuLoopTest = MenuTest;
 
+const std::string kLong(400, 'z');
+
 // Each row: a part of the menu as RunMenu first prints it.
-TEST_F(MenuLoopTest, PrintShowsEntriesValuesBarsAndHints) {
+TEST_F(MenuLoopTest, PrintsEntriesValuesAndBars) {
   const auto hints = [](const std::string& save, const std::string& help, const std::string& leave) {
     return Cat(25, 510, save.c_str(), help.c_str(), leave.c_str());
   };
@@ -19,9 +21,13 @@ TEST_F(MenuLoopTest, PrintShowsEntriesValuesBarsAndHints) {
        " 5) R .... [r]\n\n" + hints("", "", Cat(25, 232))},
       {"title Opts\nstyle centred\ntext x\n", "\f\n" + std::string(38, ' ') + "Opts\n\n"},
       {"title Opts\nstyle right\ntext x\n", "\f\n" + std::string(76, ' ') + "Opts\n\n"},
-      {"title " + W + "\nstyle centred\ntext x\n", "\f\n" + W + "\n\n"},
       {"title " + W + "\nstyle right\ntext x\n", "\f\n" + W + "\n\n"},
-      // A hidden current state, a several-states entry of its first state alone, flags.
+      // A hidden current state moves on to the next visible one, or shows empty when
+      // there is none; a default text is cut to 255 characters.
+      {"choice X\n  states _A,_B,C\n  default 2\n", " 1) X  [3. C]",
+       [](TextMenu* m) { HideStateSelection(m->pItems, 1); }},
+      {"string O\n", " 1) O  [" + kLong.substr(0, 255) + "]", [](TextMenu* m) { m->pItems->Default = kLong.c_str(); }},
+      // A several-states entry of its first state alone, flags.
       {"flags single-spaced save-ask empty-selects\nchoice P\n  states _x\nmulti F\n  states a,b\nquit Q\n  key q\n",
        " 1) P ... [ ]\n 2) F ..." + Cat(25, 270) + Cat(25, 271) + "]\n q) Q \n" + hints(Cat(25, 230), Cat(25, 231), ""),
        [](TextMenu* m) { HideStateSelection(&m->pItems[0], 0), m->MenuFlags |= MENU_HELP; }},
@@ -56,21 +62,28 @@ int Act(TextMenu*, TextMenuItem* it) { return std::printf("<act %s>", it->pLabel
 constexpr const char* kEntries =
     "choice MODE Mode\n  states a,_b,c\ninteger N Count\n  prompt How many\n  pattern d(1,10)\n"
     "string NOTE Note\n  default x\nfloat F Scale\nrequired R Req\n  default r\nmulti M Many\n"
-    "  states u,v,w\nsubmenu sub\naccept OK\nquit Gone\n  key q\n";
+    "  states u,_v,w\nsubmenu sub\naccept OK\nquit Gone\n  key q\n";
 constexpr const char* kSub = "menu sub\ntitle Sub\ninteger K Kay\n  default 5\naccept Out\n";
 
 // Each row runs the menu on its input. The result: the values that changed, the
 // applies and refreshes, "end" when the input ended, and the input left over; and a
-// part of what was shown.
-TEST_F(MenuLoopTest, SessionsChangeValuesAndLeaveAsAnswered) {
+// part of what was shown (with a closing '$': the end of it).
+TEST_F(MenuLoopTest, RunsScriptedSessions) {
   const std::string save = "save-prompt Save\n", leave = Cat(25, 1018, "prog") + "? [y/n] ", t300(300, 't');
   const struct { std::string head, extra, input, result, shown; std::function<void(TextMenu*)> prep = {}; } rows[] = {
       // Numbers begin the line; the rest of the line is the value; hot keys ignore case.
       {"", "", "1 3\n", "MODE=c a0 r1 end|", " 1) Mode ... [1. a]"}, {"", "", "1\n1\n", "MODE=c a0 r1 end|", "[2. b]"},
       {"", "", " 1\n9\n1 9\nQ\nrest\n", "MODE=b a0 r1|rest\n", ""}, {"", "", "2\n7\n", "N=7 a0 r1 end|", "How many: "},
-      {"", "", "2 11\n\n3\n\n", "a0 r1 end|", Cat(25, 1003, 1, 10) + Cat(25, 1001) + "\f"}, {"", "", "3\n\n", "a0 r1 end|", "Note: "},
+      {"", "", "2 11\n\n", "a0 r1 end|", Cat(25, 1003, 1, 10) + Cat(25, 1001) + "\f"},
+      {"", "", "3\n\n", "a0 r1 end|", "Note: "},
       {"", "", "3 hello  world\n4 2.5\n", "NOTE=hello  world F=2.500 a0 r1 end|", ""},
       {"", "", "3 " + t300 + "\n", "NOTE=" + t300.substr(0, 255) + " a0 r1 end|", ""},
+      // The pick list of a several-states entry: numbers toggle, "s" keeps, "c" takes back;
+      // a number hidden or unknown drops the rest of its line.
+      {"", "", "6 2, 3\ns\n", "M=u,v,w a0 r1 end|", "<act Many>"}, {"", "", "6\n1 2\nSave\n", "M=v a0 r1 end|", ""},
+      {"", "", "6\n2\nc\n", "a0 r1 end|", "<act Many>"},
+      {"", "", "6\n\n2 3\n9,3\nx\n-\nS\n", "a0 r1 end|", "       v",
+       [](TextMenu* m) { HideStateSelection(&m->pItems[5], 1); }},
       // Accept needs every shown required text and a successful action.
       {"", "required E\n", "8\n\n9 e\n8\nrest\n", "E=e a0 r1|rest\n", Cat(25, 1011)},
       {"", "required E\n  access hidden\n", "8\nrest\n", "a0 r1|rest\n", ""},
@@ -81,20 +94,25 @@ TEST_F(MenuLoopTest, SessionsChangeValuesAndLeaveAsAnswered) {
       {"flags old-type\n", "", "8\nrest\n", "a0 r1|rest\n", "",
        [](TextMenu* m) { m->pItems[7].pfnAction = [](TextMenu*, TextMenuItem* it) { return it->ItemType = 7, 0; }; }},
       // Leaving: the save question after changes, else the apply and the leave question.
-      {save, "", "\ny\nrest\n", "a0 r1|rest\n", leave + "\n"}, {save, "", "1 3\n\ny\nx\n", "MODE=c a1 r1|x\n", "Save? [y/n] "},
+      {save, "", "\ny\nrest\n", "a0 r1|rest\n", leave + "\n"},
+      {save, "", "1 3\n\ny\nx\n", "MODE=c a1 r1|x\n", "Save? [y/n] "},
       {save, "", "1 3\n\nn\nmaybe\nn\n", "MODE=c a0 r2 end|", "Save? [y/n] " + leave + leave},
       {save, "required E\n", "1 3\n\ny\n\n\nn\n", "MODE=c a0 r1 end|", Cat(25, 1011)},
-      {"", "", "\nn\n\ny\nrest\n", "a2 r2|rest\n", leave + "\n"}, {"flags empty-selects\n", "", "\n\n", "a0 r1 end|", ""},
+      {"", "", "\nn\n\ny\nrest\n", "a2 r2|rest\n", leave + "\n"},
+      {"flags empty-selects\n", "", "\n\n", "a0 r1 end|", ""},
       // A submenu keeps its values while its parent runs; an action may leave every menu.
       {"", "", "7\n1 42\n\ny\n7\n\ny\n\ny\n", "K=42 a1 r3|", Cat(25, 1017, "Main") + "? [y/n] "},
       {"", "", "7\n2\n1 3\n", "a0 r2|1 3\n", " 1) Kay  [5]", [](TextMenu* m) {
-         m->pItems[6].Value.pMenu->pItems[1].pfnAction = [](TextMenu*, TextMenuItem*) { return flExitTextMenu = 1, 0; }; }},
+         m->pItems[6].Value.pMenu->pItems[1].pfnAction = [](TextMenu*, TextMenuItem*) {
+           return flExitTextMenu = 1, 0;
+         };
+       }},
       // The end of input or a closed input at every question leaves without applying.
-      {save, "", "1 3\n\n", "MODE=c a0 r1 end|", "Save? [y/n] "}, {"", "", "\n", "a1 r1 end|", leave},
-      {"", "", "2\n", "a0 r1 end|", "How many: "}, {"", "", "2 11\n", "a0 r1 end|", Cat(25, 1001)},
-      {"", "required E\n", "8\n", "a0 r1 end|", Cat(25, 1011)}, {"", "", "6 2\n", "a0 r1 end|", " -> 1) u"},
+      {save, "", "1 3\n\n", "MODE=c a0 r1 end|", "Save? [y/n] $"}, {"", "", "\n", "a1 r1 end|", leave + "$"},
+      {"", "", "2\n", "a0 r1 end|", "How many: $"}, {"", "", "2 11\n", "a0 r1 end|", Cat(25, 1001) + "$"},
+      {"", "required E\n", "8\n", "a0 r1 end|", Cat(25, 1011) + "$"}, {"", "", "6 2\n", "a0 r1 end|", " -> 2) v"},
       {"", "", "7\n", "a0 r2 end|", "Sub:"}, {"", "", kClosed, "a0 r1 end|", " 1) Mode"},
-      {"flags save-ask\n", "", "s\n", "a0 r1 end|", "Enter the settings file name: "},
+      {"flags save-ask\n", "", "s\n", "a0 r1 end|", "Enter the settings file name: $"},
       // Choosing the current state, a hidden state, an entry that is not normal; "h" under
       // the help flag calls the help hook; the values are released without the keep flag.
       {"", "", "1 1\n1\nh\n3 v\nq\n", "MODE=c NOTE= R= a0 r1 end|", "<help Main>", [](TextMenu* m) {
@@ -107,6 +125,7 @@ TEST_F(MenuLoopTest, SessionsChangeValuesAndLeaveAsAnswered) {
     TextMenu* m = Desc("title Main\nflags single-spaced\n" + r.head + kEntries + r.extra + kSub);
     m->pfnApply = [](TextMenu*) { ++gApplied; };
     m->pfnRefresh = [](TextMenu*) { ++gRefreshed; };
+    m->pItems[5].pfnAction = Act;
     gApplied = gRefreshed = gResult = flExitTextMenu = 0;
     pfnMenuHelp = nullptr;
     InitMenu(m, nullptr), InitMenu(m->pItems[6].Value.pMenu, nullptr);
@@ -117,14 +136,17 @@ TEST_F(MenuLoopTest, SessionsChangeValuesAndLeaveAsAnswered) {
     for (size_t i = 0; i < before.size(); ++i) got += Lines()[i] != before[i] ? Lines()[i] + " " : "";
     got += "a" + std::to_string(gApplied) + " r" + std::to_string(gRefreshed) + (flInputEnded ? " end|" : "|");
     EXPECT_EQ(got + unread_, r.result) << r.head + r.extra + r.input.substr(0, 60);
-    EXPECT_NE(shown.find(r.shown), std::string::npos) << r.input.substr(0, 60) << "\n" << shown;
+    const bool last = !r.shown.empty() && r.shown.back() == '$';
+    const size_t at = shown.rfind(r.shown.substr(0, r.shown.size() - last));
+    EXPECT_TRUE(at != std::string::npos && (!last || at + r.shown.size() - 1 == shown.size()))
+        << r.input << "\n" << shown;
   }
   pfnMenuHelp = nullptr;
 }
 
 // A new top-level run starts from the defaults; "s" under the save-ask flag writes
 // the settings to a full path of plain characters only.
-TEST_F(MenuLoopTest, RunsStartFromDefaultsAndSaveAsksForAFullPath) {
+TEST_F(MenuLoopTest, StartsFromDefaultsAndSavesToAFullPath) {
   TextMenu* m = Desc(std::string("title Main\nflags save-ask\n") + kEntries + kSub);
   const std::string file = scratch_ / "set_1";
   Run("1 3\n7\n1 42\n\ny\ns\n" + file + "\ns\nrelative\ns\n" + file + ".x\n\n", [&] { RunMenu(m, nullptr, 1); });

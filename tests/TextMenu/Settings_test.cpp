@@ -28,7 +28,7 @@ class SettingsTest : public MenuTest {
 
 // Each row is loaded into the menus at their defaults, and the settings are stored
 // again (lines joined by blanks); the submenu's accept action runs at its '}'.
-TEST_F(SettingsTest, StoredLinesReadBackAndConvertByType) {
+TEST_F(SettingsTest, LoadsAndStoresLines) {
   const struct { const char *lines, *stored; } rows[] = {
       {"", "0[1] 9 0 1[Report] 11 0 2[] 12 0 3[2] 13 0 4[1.500] 14 0 6{ 0[600] 13 0 } 0"},
       {"0[1] 9 1\n1[Monthly] 11 2\n2[n-1.x] 12 0\n3[-7] 13 0\n4[2.250] 14 1\n6{\n0[300] 13 0\n}\n",
@@ -37,7 +37,8 @@ TEST_F(SettingsTest, StoredLinesReadBackAndConvertByType) {
       {"9[1] 13 0\n-1[1] 13 0\n0[0] 9 0\n6{\n0[5] 13 0\n2{\n}\n}\n3[8] 13 0\n0[1] 9 7\n0[x 9 0\nx\n",
        "0[1] 9 0 1[Report] 11 0 2[] 12 0 3[8] 13 0 4[1.500] 14 0 6{ 0[600] 13 0 } 0"},
       // A state outside the list is the first; a text is read up to its first blank.
-      {"0[7] 9 0\n1[two words] 11 1\n3[12abc] 13 2\n4[x] 14 0\n", "0[0] 9 0 1[two] 11 1 2[] 12 0 3[12] 13 2 4[0.000] 14 0 0"},
+      {"0[7] 9 0\n1[two words] 11 1\n3[12abc] 13 2\n4[x] 14 0\n",
+       "0[0] 9 0 1[two] 11 1 2[] 12 0 3[12] 13 2 4[0.000] 14 0 0"},
       {"0[Letter] 9 0\n", "0[0] 9 0 1[Report] 11 0 2[] 12 0 3[2] 13 0 4[1.500] 14 0 0"},
       // A stored type changes an entry only within its kind of value.
       {"2[x] 11 0\n3[5] 9 0\n0[1] 11 0\n1[3] 13 0\n",
@@ -62,7 +63,7 @@ TEST_F(SettingsTest, StoredLinesReadBackAndConvertByType) {
   EXPECT_EQ(flLoadedSettings, 1);
 }
 
-TEST_F(SettingsTest, RunMenuLoadsSubmenusBeforeTheyOpenOrHandsAMissingFileToTheFirstType5Entry) {
+TEST_F(SettingsTest, LoadsSubmenusBeforeTheyOpen) {
   const std::string file = scratch_ / "settings", missing = scratch_ / "missing";
   testutil::WriteFile(file, "0[1] 9 0\n6{\n0[300] 13 0\n}\n");
   subs_[0]->pItems[0].Value = 5;

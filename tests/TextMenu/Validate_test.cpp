@@ -15,7 +15,7 @@ using ValidateTest = MenuTest;
 
 // A refusal shows its reason (here a part of it) and waits for Enter; an acceptance
 // shows nothing.
-TEST_F(ValidateTest, PatternsAcceptOrRefuseWithTheirReason) {
+TEST_F(ValidateTest, PatternsGiveTheirReasons) {
   const struct { const char *text, *pattern; int result; std::string reason; } rows[] = {
       // Integer ranges; without a range any digits; '+' allows and '-' forbids a character.
       {"7", "d(1,10)", 0, ""}, {"11", "d(1,10)", 1, Cat(25, 1003, 1, 10)}, {"7a", "d(1,10)", 3, "digit:  a"},
@@ -65,10 +65,12 @@ TEST_F(ValidateTest, ChecksAndPromptsReadOneLine) {
       {"", [&] { return str(TestName("ab_c-1")); }, "1||0", ""},
       {"\nx\n", [&] { return str(TestName("a b")); }, "0|x\n|0", Cat(25, 1002, ' ') + Cat(25, 1000) + pause},
       {"ok\nnext\n", [&] { return PostMsg("Value %d\n", 3), ""; }, "|next\n|0", "Value 3\n" + pause},
-      {"", [&] { return PostMsg("x"), ""; }, "||1", "x" + pause}, {kClosed, [&] { return PostMsg("x"), ""; }, "||1", "x"},
+      {"", [&] { return PostMsg("x"), ""; }, "||1", "x" + pause},
+      {kClosed, [&] { return PostMsg("x"), ""; }, "||1", "x"},
       {"answer\r\nrest\n", [&] { return PromptUser("Name: ", buf); }, "answer|rest\n|0", "Name: "},
       {line + "\nnext\n", [&] { return PromptUser("", buf); }, line.substr(0, 4095) + "|next\n|0", ""},
-      {line + "\nnext\n", [&] { return testutil::Take(PromptUser("? ", nullptr)); }, line.substr(0, 1023) + "|next\n|0", "? "},
+      {line + "\nnext\n", [&] { return testutil::Take(PromptUser("? ", nullptr)); },
+       line.substr(0, 1023) + "|next\n|0", "? "},
       {"", [&] { return testutil::Take(PromptUser("? ", nullptr)); }, "||1", "? "},
   };
   for (const auto& r : rows) {
@@ -92,7 +94,7 @@ volatile sig_atomic_t gSeen = 0;
 // Each row: what is typed while the read waits, a signal sent then, the wait per
 // character; the text read. The terminal (a pseudo-terminal's slave, opened in place
 // of /dev/tty) shows only the prompt and a line end, and its settings come back.
-TEST_F(ValidateTest, PassPhraseIsReadWithoutEchoAndTheTerminalRestoredOnEveryPath) {
+TEST_F(ValidateTest, ReadsPassPhraseWithoutEcho) {
   const int master = posix_openpt(O_RDWR | O_NOCTTY);
   ASSERT_EQ(grantpt(master) + unlockpt(master), 0);
   const std::string slave = ptsname(master), none = scratch_ / "no-tty";
@@ -123,7 +125,8 @@ TEST_F(ValidateTest, PassPhraseIsReadWithoutEchoAndTheTerminalRestoredOnEveryPat
     std::string screen;
     char buf[64];
     pollfd p{master, POLLIN, 0};
-    for (ssize_t n; poll(&p, 1, 50) > 0 && (n = read(master, buf, sizeof buf)) > 0;) screen.append(buf, static_cast<size_t>(n));
+    for (ssize_t n; poll(&p, 1, 50) > 0 && (n = read(master, buf, sizeof buf)) > 0;)
+      screen.append(buf, static_cast<size_t>(n));
     tcgetattr(keep, &t);
     EXPECT_EQ(screen + std::to_string(t.c_lflag & (ECHO | ICANON)) + " " + std::to_string(gSeen),
               "Key: \r\n" + std::to_string(ECHO | ICANON) + " " + std::to_string(r.sig)) << r.text.substr(0, 10);

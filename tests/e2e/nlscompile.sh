@@ -39,6 +39,7 @@ printf '1 1 "%s"\n' "$(printf '%2048s' '')" >"$src"
 run 1 "$src" "$dir/tool" en_US T
 run 0 --long "$src" "$dir/tool" en_US T
 
-e2e_assert_eq "the build's tool directory: trans.conf and the core catalogue" "$(cmp \
-  "$build/share/tvnn/trans.conf" "$root/NlsUtils/catalog/trans.conf" && head -c 6 "$build/share/tvnn/db/en_US/CoreString.xdb")" TXDBAA
+tool=$build/share/tvnn
+e2e_assert_eq "the build's tool directory: trans.conf and the core catalogue" \
+  "$(cmp "$tool/trans.conf" "$root/NlsUtils/catalog/trans.conf" && head -c 6 "$tool/db/en_US/CoreString.xdb")" TXDBAA
 e2e_finish
