@@ -13,9 +13,9 @@ TEST_F(MenuDescTest, TranslatesNamesAndQuotes) {
                      "submenu\n  when MODE.1|(MODE.2&LEVEL.3A) more\n  when !MODE.0|-4.1 more\nmenu more\nfloat F\n");
   ASSERT_NE(m, nullptr);
   const TextMenuItem* it = m->pItems;
-  EXPECT_EQ(std::string(m->pTitle) + "|" + desc_->pName + "|" + it[0].pLabel + "|" + it[1].pLabel + "|" +
-                it[1].pRules + "|" + it[4].pRules + "|" + std::to_string(it[1].Default.Int * 10 + it[2].Default.Int),
-            "Main \"menu\" \\|my prog|Intro line|~m Mode|H0{2,3} S2{2,9} N1{3}|1.1|(1.2&2.3A) !1.0|-4.1|7");
+  EXPECT_EQ(std::string(m->pTitle) + "|" + desc_->pName + "|" + it[0].pLabel + "|" + it[1].pLabel + "|" + it[1].pRules +
+                "|" + it[4].pRules + "|" + std::to_string(it[1].Default.Int) + std::to_string(it[2].Default.Int),
+            "Main \"menu\" \\|my prog|Intro line|~m Mode|H0{2,3} S2{2,9} N1{3}|1.1|(1.2&2.3A) !1.0|-4.1|1-3");
   EXPECT_EQ(it[4].Value.ppMenus[1]->pParent, m);
   EXPECT_EQ(std::string(desc_->pEntries[3].pName) + std::to_string(desc_->EntryCnt), "F4");
 }
