@@ -56,6 +56,7 @@ TEST_F(NlsFetchTest, FetchesByKindAndKey) {
   // The key of a missed text key may be asked again (it is the key text that a miss
   // returns, kept until the next fetch).
   EXPECT_STREQ(NlsFetchString(core, nullptr, 1, NlsFetchString(core, nullptr, 1, "NO_KEY")), "NO_KEY");
+  EXPECT_EQ(NlsFetchString(core, nullptr, NLS_KIND_KEY, static_cast<const char*>(nullptr)), pErrBuf);
   for (DbTHandle* db : {core, longDb, bare}) DbTClose(db);
 }
 

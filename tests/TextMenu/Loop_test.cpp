@@ -24,8 +24,10 @@ TEST_F(MenuLoopTest, PrintsEntriesValuesAndBars) {
       {"title " + W + "\nstyle right\ntext x\n", "\f\n" + W + "\n\n"},
       // A hidden current state moves on to the next visible one, or shows empty when
       // there is none; a default text is cut to 255 characters.
-      {"choice X\n  states _A,_B,C\n  default 2\n", " 1) X  [3. C]",
-       [](TextMenu* m) { HideStateSelection(m->pItems, 1); }},
+      {"choice X\n  states _A,_B,C\n  default 2\n", " 1) X  [3. C]", [](TextMenu* m) {
+         for (int n : {1, 1, 0, 7}) HideStateSelection(m->pItems, n);
+         ShowStateSelection(m->pItems, 0);
+       }},
       {"string O\n", " 1) O  [" + kLong.substr(0, 255) + "]", [](TextMenu* m) { m->pItems->Default = kLong.c_str(); }},
       // A several-states entry of its first state alone, flags.
       {"flags single-spaced save-ask empty-selects\nchoice P\n  states _x\nmulti F\n  states a,b\nquit Q\n  key q\n",
@@ -115,7 +117,7 @@ TEST_F(MenuLoopTest, RunsScriptedSessions) {
       {"flags save-ask\n", "", "s\n", "a0 r1 end|", "Enter the settings file name: $"},
       // Choosing the current state, a hidden state, an entry that is not normal; "h" under
       // the help flag calls the help hook; the values are released without the keep flag.
-      {"", "", "1 1\n1\nh\n3 v\nq\n", "MODE=c NOTE= R= a0 r1 end|", "<help Main>", [](TextMenu* m) {
+      {"", "", "1 1\n1 2\nh\n3 v\nq\n", "MODE=c NOTE= R= a0 r1 end|", "<help Main>", [](TextMenu* m) {
          HideStateSelection(&m->pItems[0], 1), m->pItems[2].Access = 1, m->pItems[8].Access = 1;
          m->MenuFlags = (m->MenuFlags | MENU_HELP) & ~MENU_KEEP_ITEMS;
          pfnMenuHelp = [](TextMenu* menu, const char*) { std::printf("<help %s>", menu->pTitle); };
