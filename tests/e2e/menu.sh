@@ -3,12 +3,11 @@
 # the screen, hot keys, the full-screen pick list, Ctrl-D; and the program fed by a
 # pipe, a closed input, in batch mode and with settings files.
 . "$(dirname "$0")/lib.sh"
-e2e_init --no-sandbox "$1"
-MENU=$E2E_BUILD/bin/menu
-EXAMPLE=$E2E_ROOT/TextMenu/examples/queue-options.menu
-[ -x "$MENU" ] || { echo "FAIL: no menu program at $MENU: build the menu target first" >&2; exit 1; }
+e2e_tool_suite menu "$@"
+MENU=$TOOL EXAMPLE=$root/TextMenu/examples/queue-options.menu
 command -v tmux >/dev/null || e2e_skip "tmux is not installed (tools/run-tests installs it)"
-export KANDU_TOOL_PATH=$E2E_BUILD/share/tvnn
+export KANDU_TOOL_PATH=$build/share/tvnn
+E2E_SCRATCH=$(mktemp -d "$build/e2e-menu.XXXXXX")
 cd "$E2E_SCRATCH" || exit 1
 
 # Each run has a tmux server of its own, so that one still shutting down never meets
@@ -16,7 +15,7 @@ cd "$E2E_SCRATCH" || exit 1
 # into ./status.
 RUNS=0
 T() { tmux -S "$E2E_SCRATCH/tmux.$RUNS.sock" "$@"; }
-trap 'T kill-server 2>/dev/null' EXIT
+trap 'T kill-server 2>/dev/null; rm -rf "$E2E_SCRATCH"' EXIT
 m_start() {
   T kill-server 2>/dev/null
   RUNS=$((RUNS + 1))
