@@ -12,6 +12,7 @@
 #include <cstring>
 #include <string>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -31,6 +32,19 @@ void Usage(FILE* out) {
       "  -o FILE      writes the NAME=VALUE lines to FILE instead of standard output\n"
       "  -b           no dialogue: prints the values of the defaults and the settings file\n",
       out);
+}
+
+// Standard input, output and error started closed are opened on /dev/null first.
+// Otherwise the first file the program opens (/dev/zero for the memory manager, the
+// catalogue) would take their place, and the menu would read its selections from it.
+void OpenClosedStandardStreams() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    const int n = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    if (n < 0 || n == fd) continue;
+    dup2(n, fd);
+    close(n);
+  }
 }
 
 // The top menu's apply hook: the values will be handed to the script.
@@ -89,6 +103,7 @@ int WriteValues(const char* values, const char* path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  OpenClosedStandardStreams();
   flUseLog = 0;
   my_name = const_cast<char*>("menu");
   const char* settings = nullptr;
