@@ -161,6 +161,9 @@ TEST_F(PkgList, CarriesOutEachLineOrSkipsItOrEndsTheRun) {
                "launcher name '.hidden' refused, it would not stand in /usr/bin\n" + warn +
                "launcher name 'a/b' refused, it would not stand in /usr/bin\n" + CmdLine(kChmod, "700 " + d + "/tool"),
            {{"victim", "644 victim\n"}, {"/usr/bin/tvfake2", "755 #!/bin/sh*"}, {"/usr/evil", "-"}, {"/usr/bin/.hidden", "-"}}},
+          {"a fifo at the launcher is replaced", [&] { std::remove("/usr/bin/tvfake3"), mkfifo("/usr/bin/tvfake3", 0666); },
+           "c tool bat tvfake3\n", 0, 0, Copy("tool") + "launcher /usr/bin/tvfake3 was not a regular file: replaced\n" + CmdLine(kRm, "/usr/bin/tvfake3"),
+           {{"/usr/bin/tvfake3", "755 #!/bin/sh*"}}},
           {"a double quote in a command line ends the run with nothing run", {}, "c tool\nc tool sed -e \"s/a/b/\"\n", 1,
            -9999, Copy("tool") + Copy("tool") + quote + "sed -e \"s/a/b/\"" + sed + "\n", {{"D/tool", "644 a c\n"}, {tmp, "-"}}},
           {"or made", {}, "newdir a\"b mode 777\n", 1, -9999, quote + "mkdir " + d + "/a\"b\n", {{"D/a", "-"}}},
