@@ -7,12 +7,11 @@
 #include "MemMgr/MemMgr.h"
 #include "testutil.h"
 
-#include <algorithm>
 #include <iterator>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
-#include <vector>
 
 namespace syscmdtest {
 
@@ -31,12 +30,10 @@ constexpr const char* kStandIn =
 // The names of a list " n1 n2 ... ", sorted, each followed by a blank; "(form)" when the
 // list does not begin and end with a blank or holds two blanks in a row.
 inline std::string Names(const std::string& list) {
-  if (list.size() < 2 || list.front() != ' ' || list.back() != ' ' || list.find("  ") != std::string::npos)
-    return "(form)";
   std::istringstream in(list);
-  std::vector<std::string> names{std::istream_iterator<std::string>(in), {}};
-  std::sort(names.begin(), names.end());
-  std::string s;
+  std::multiset<std::string> names{std::istream_iterator<std::string>(in), {}};
+  const bool form = list.size() >= 2 && list.front() == ' ' && list.back() == ' ' && list.find("  ") == list.npos;
+  std::string s = form ? "" : "(form)";
   for (const std::string& n : names) s += n + " ";
   return s;
 }

@@ -17,8 +17,9 @@ const char* const* const kTables[] = {NLS_ENGLISH, NLS_SPANISH, NLS_ITALIAN, NLS
 // printf conversions in order, the blanks at both ends, the key of a "~x" entry, and for a menu
 // the items and which of them carry a hot key ('_'; 'x' for an item without, '0' empty).
 std::string Shape(const std::string& s, int n) {
-  std::string shape = s.substr(0, s.find_first_not_of(" \t\n")) + "|" + std::to_string(std::count(s.begin(), s.end(), '\n')) +
-                      " " + std::to_string(std::count(s.begin(), s.end(), '\t')) + "|";
+  std::string shape = s.substr(0, s.find_first_not_of(" \t\n")) + "|" +
+                      std::to_string(std::count(s.begin(), s.end(), '\n')) + " " +
+                      std::to_string(std::count(s.begin(), s.end(), '\t')) + "|";
   for (size_t i = 0; i < s.size(); ++i) {
     if (s[i] != '%') continue;
     const size_t end = s.find_first_not_of("-+ #0123456789*.hlLqjzt", i + 1);  // "%%" is kept whole
@@ -39,7 +40,7 @@ std::string Shape(const std::string& s, int n) {
 TEST(MessageTables, TranslationsKeepPlaceholdersLineFeedsAndLatin1Bytes) {
   for (const char* const* table : kTables) {
     for (int n = 0; n < NLS_SETUP_MSG_COUNT; ++n) {
-      SCOPED_TRACE(testing::Message() << "table " << (table == NLS_ENGLISH ? "English" : table[0]) << ", message " << n);
+      SCOPED_TRACE(testing::Message() << "table " << table[0] << ", message " << n);
       ASSERT_NE(table[n], nullptr);
       EXPECT_EQ(Shape(table[n], n), Shape(NLS_ENGLISH[n], n));
       for (const auto* p = reinterpret_cast<const unsigned char*>(table[n]); *p != 0; ++p) {

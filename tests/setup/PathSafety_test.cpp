@@ -37,15 +37,20 @@ TEST(PathSafety, AnUnsafePathEndsTheRunInEveryRole) {
   REQUIRE_SANDBOX();  // writes /usr/Kandu and a work area in /tmp
   ScratchDir dir;
   const std::string unsafe = dir / "a b", dist = dir / "dist", work = dir / "work";
-  ASSERT_EQ(std::system(("mkdir -p '" + unsafe + "/Kandu/tvnn' " + dist + " /usr/Kandu && rm -rf /usr/Kandu/tvnn").c_str()), 0);
+  ASSERT_EQ(std::system(("mkdir -p '" + unsafe + "/Kandu/tvnn' " + dist + " /usr/Kandu").c_str()), 0);
+  std::remove("/usr/Kandu/tvnn");
   ASSERT_TRUE(WriteFile(dist + "/disks", "pkg_tar.aa a;b\n"));
   my_name = const_cast<char*>("setup");
   const struct { std::function<void()> run; int status; std::string message; } rows[] = {
-      {[] { Parse({"/tmp/$(reboot)"}); }, 2, "ERROR: unsafe work-area base '/tmp/$(reboot)': it contains the character $; "
+      {[] { Parse({"/tmp/$(reboot)"}); }, 2,
+       "ERROR: unsafe work-area base '/tmp/$(reboot)': it contains the character $; "
        "a path may hold only letters, digits and / . _ - + , : @\n"},
-      {[&] { if (chdir(unsafe.c_str()) == 0) Parse({"work"}); }, 2, "unsafe work-area base '" + unsafe + "/work': it contains a blank"},
-      {[&] { Parse({dir / "base", "install", "/opt/a\nb"}); }, 2, "unsafe installation directory '/opt/a\\nb': it contains a line feed"},
-      {[&] { if (chdir(unsafe.c_str()) == 0) Parse({"install", "inst"}); }, 2, "unsafe installation directory '" + unsafe + "/inst'"},
+      // A relative word is checked as it will be used, below the current directory.
+      {[&] { if (chdir(unsafe.c_str()) == 0) Parse({"work"}); }, 2, "unsafe work-area base '" + unsafe + "/work'"},
+      {[&] { Parse({dir / "base", "install", "/opt/a\nb"}); }, 2,
+       "unsafe installation directory '/opt/a\\nb': it contains a line feed"},
+      {[&] { if (chdir(unsafe.c_str()) == 0) Parse({"install", "inst"}); }, 2,
+       "unsafe installation directory '" + unsafe + "/inst'"},
       {[] { Parse({}, "/home/u/my dist"); }, 2, "unsafe installer directory '/home/u/my dist': it contains a blank"},
       {[] { my_name = const_cast<char*>("set;up"); Parse({}); }, 2, "unsafe program name 'set;up'"},
       {[&] { if (symlink((unsafe + "/Kandu/tvnn").c_str(), "/usr/Kandu/tvnn") == 0) locatePreviousInstallation(); }, 2,

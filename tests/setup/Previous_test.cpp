@@ -37,8 +37,8 @@ TEST(PreviousInstallation, IsTheDirectoryWhereUsrKanduTvnnLeads) {
   };
   for (const auto& r : rows) {
     SCOPED_TRACE(r.prep);
-    ASSERT_EQ(std::system(("rm -rf /usr/Kandu /opt/Kandu /usr/other && mkdir -p /usr/Kandu /opt/deep && cd /usr/Kandu && " +
-                           r.prep).c_str()), 0);
+    const std::string clean = "rm -rf /usr/Kandu /opt/Kandu /usr/other && mkdir -p /usr/Kandu /opt/deep";
+    ASSERT_EQ(std::system((clean + " && cd /usr/Kandu && " + r.prep).c_str()), 0);
     EXPECT_EQ(testutil::RunChild([] {
                 if (chdir("/opt/deep") == 0) std::fputs(testutil::Take(locatePreviousInstallation()).c_str(), stdout);
               }).out,

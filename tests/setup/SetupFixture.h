@@ -11,7 +11,9 @@
 
 #include <fnmatch.h>
 
+#include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace setuptest {
@@ -30,10 +32,22 @@ inline void InitCommandLayer() {
   flUseLog = flSysCmdLog = 1;
 }
 
-// The line the runner logs for table entry index with the argument text args.
-inline std::string CmdLine(int index, const std::string& args) {
-  const ComListEntry &sh = ComList[31], &e = ComList[index];
-  return std::string(sh.pPath) + "/sh -c \"" + e.pPath + "/" + e.pName + " " + e.pFlags + " " + args + "\n";
+// The text with each name of names (such as "@D") replaced by its value, and each line
+// "$ <command> <flags> <arguments>" written as the runner logs it: the shell, then the
+// command in the directory where it was found.
+inline std::string Expand(std::string text, const std::vector<std::pair<std::string, std::string>>& names) {
+  for (const auto& [name, value] : names) {
+    for (size_t at; (at = text.find(name)) != std::string::npos;) text.replace(at, name.size(), value);
+  }
+  std::string out, line;
+  for (std::istringstream in(text); std::getline(in, line); out += line + "\n") {
+    for (int i = 2; line.rfind("$ ", 0) == 0 && i < COM_LIST_SIZE - 1; ++i) {
+      const std::string name = ComList[i].pName + std::string(" ");
+      if (ComList[i].pPath != nullptr && line.compare(2, name.size(), name) == 0)
+        line = std::string(ComList[31].pPath) + "/sh -c \"" + ComList[i].pPath + "/" + line.substr(2);
+    }
+  }
+  return text.empty() || text.back() == '\n' ? out : out.substr(0, out.size() - 1);
 }
 
 // What stands at path: "-" for nothing, "-> <target>" for a link, "<mode>/" for a

@@ -16,8 +16,8 @@ TEST(SolarisUpgrade, RegistersAndCopiesTheRegularFilesOfTheMapAndRewritesTheVers
   InitCommandLayer();
   ScratchDir dir;
   const std::string w = dir / "W", g = dir / "G", t = dir / "T", d = t + "/Kandu/tvnn", lib = d + "/lib";
-  ASSERT_EQ(std::system(("mkdir -p " + w + "/OVNStvnn/root/etc/init.d " + w + "/OVNStvnn/reloc/bin " + g + "/OVNStvnn " +
-                         d + " " + t + "/Kandu/bin /etc/init.d " + kRecord).c_str()), 0);
+  const std::string dirs = w + "/OVNStvnn/root/etc/init.d " + w + "/OVNStvnn/reloc/bin " + g + "/OVNStvnn " + d;
+  ASSERT_EQ(std::system(("mkdir -p " + dirs + " " + t + "/Kandu/bin /etc/init.d " + kRecord).c_str()), 0);
   ASSERT_TRUE(WriteFile(w + "/OVNStvnn/root/etc/init.d/sample", "sample\n"));
   ASSERT_TRUE(WriteFile(w + "/OVNStvnn/reloc/bin/tool", "tool\n"));
   ASSERT_TRUE(testutil::WriteTool(pPathToInstallf, "#!/bin/sh\necho \"$*\" >> " + kCalls + "\n"));
@@ -25,12 +25,15 @@ TEST(SolarisUpgrade, RegistersAndCopiesTheRegularFilesOfTheMapAndRewritesTheVers
   pTargetInstallDir = SaveStr_(t.c_str());
   pAppDir = SaveStr_(d.c_str());
   const std::string sample = "-c none OVNStvnn /etc/init.d/sample f 0755 root sys\n", closing = "-f OVNStvnn\n";
-  const std::string tool = "-c none OVNStvnn " + t + "/Kandu/bin/tool f 0755 bin bin\n", longPath = "bin/" + std::string(470, 'p');
-  const std::string version = CmdLine(29, kRecord + "/pkginfo.tmp") + CmdLine(25, kRecord + "/pkginfo.tmp " + kRecord + "/pkginfo");
+  const std::string tool = "-c none OVNStvnn " + t + "/Kandu/bin/tool f 0755 bin bin\n";
+  const std::string longPath = "bin/" + std::string(470, 'p'), pkginfo = kRecord + "/pkginfo";
+  const std::string version = Expand("$ rm -f @P.tmp\n$ mv -f @P.tmp @P\n", {{"@P", pkginfo}});
   const std::string refused = "ERROR: command line longer than 511 characters, not run: ";
-  const std::string skipped = "ERROR: pkgmap line longer than 510 characters skipped: 1 f none bin/" + std::string(47, 'p') + "...\n";
+  const std::string skipped =
+      "ERROR: pkgmap line longer than 510 characters skipped: 1 f none bin/" + std::string(47, 'p') + "...\n";
   const struct { const char* what; bool haveLib; std::string map, dots, calls, err, log; } rows[] = {
-      {"a map that cannot be opened ends the program", true, "-", "", "", "ERROR: can't open file, " + g + "/OVNStvnn/pkgmap\n", ""},
+      {"a map that cannot be opened ends the program", true, "-", "", "",
+       "ERROR: can't open file, " + g + "/OVNStvnn/pkgmap\n", ""},
       // A dot per file, one for the version and one per logged command (mkdir, chmod, rm, mv).
       {"regular files with all seven words", true,
        ": 1 3000\n1 d none /etc/init.d 0755 root sys\n1 f none /etc/init.d/sample 0755 root sys 1234 5678 9012\n"
@@ -38,7 +41,7 @@ TEST(SolarisUpgrade, RegistersAndCopiesTheRegularFilesOfTheMapAndRewritesTheVers
        "1 f none bin/tool 0755 bin bin 10 20 30\n",
        ".....", sample + tool + closing, "", version},
       {"the library tree is made when lib is missing", false, "", std::string(19, '.'), closing, "",
-       CmdLine(26, lib) + CmdLine(5, "755 " + lib) + CmdLine(26, lib + "/gtk") + "*" + version},
+       Expand("$ mkdir -p @L\n$ chmod  755 @L\n$ mkdir -p @L/gtk\n*", {{"@L", lib}}) + version},
       {"a path too long for the command buffer is refused", true,
        "1 f none " + longPath + " 0755 bin bin 1 2 3\n1 f none bin/tool 0755 bin bin 1 2 3\n", "....", tool + closing,
        refused + longPath.substr(0, 200) + "\n", refused + longPath + "\n" + version},
@@ -51,15 +54,16 @@ TEST(SolarisUpgrade, RegistersAndCopiesTheRegularFilesOfTheMapAndRewritesTheVers
     ASSERT_EQ(std::system(("rm -rf " + lib + " " + kCalls + " " + g + "/OVNStvnn/pkgmap " + kLog).c_str()), 0);
     ASSERT_TRUE(!r.haveLib || mkdir(lib.c_str(), 0755) == 0);
     ASSERT_TRUE(r.map == "-" || WriteFile(g + "/OVNStvnn/pkgmap", r.map));
-    ASSERT_TRUE(WriteFile(kRecord + "/pkginfo", "PKG=OVNStvnn\nVERSION=4.9\nNAME=Tavlo VERSION=1.0 x\nX=VERSION=beta\n"));
+    ASSERT_TRUE(WriteFile(pkginfo, "PKG=OVNStvnn\nVERSION=4.9\nNAME=Tavlo VERSION=1.0 x\nX=VERSION=beta\n"));
     const testutil::Child c = testutil::RunChild([&] { return upgradeSolarisPackage("OVNStvnn", g.c_str()); });
     EXPECT_EQ(c.value, r.map == "-" ? -9999 : 1);
     EXPECT_EQ(c.out + "|" + ReadFile(kCalls) + "|" + c.err, r.dots + "|" + r.calls + "|" + r.err);
     EXPECT_TRUE(Matches(r.log, ReadFile(kLog))) << ReadFile(kLog);
   }
   // The version becomes the installer's only where a digit or a point follows; the copies are in place.
-  EXPECT_EQ(ReadFile(kRecord + "/pkginfo"), "PKG=OVNStvnn\nVERSION=4.10.05\nNAME=Tavlo VERSION=4.10.05\nX=VERSION=beta\n");
-  EXPECT_EQ(State(kRecord + "/pkginfo.tmp") + State("/etc/init.d/sample") + State(t + "/Kandu/bin/tool"), "-644 sample\n644 tool\n");
+  EXPECT_EQ(ReadFile(pkginfo), "PKG=OVNStvnn\nVERSION=4.10.05\nNAME=Tavlo VERSION=4.10.05\nX=VERSION=beta\n");
+  EXPECT_EQ(State(pkginfo + ".tmp") + State("/etc/init.d/sample") + State(t + "/Kandu/bin/tool"),
+            "-644 sample\n644 tool\n");
   std::system(("rm -rf /etc/init.d/sample " + kRecord + " " + pPathToInstallf).c_str());
 }
 
