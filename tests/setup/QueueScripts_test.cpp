@@ -4,7 +4,6 @@
 #include "SetupFixture.h"
 
 #include <ctime>
-#include <regex>
 #include <functional>
 #include <vector>
 
@@ -15,11 +14,16 @@ using testutil::Child;
 
 constexpr int kLpd = 43, kPs = 55;
 
-// Runs the words with sh in the directory cwd with exactly the environment env and
-// standard input from the file in; the exit status.
+// Runs the words (the environment's settings, then the command) through env -i in the
+// directory cwd, with standard input from the file in and the output discarded; the
+// exit status.
 int RunScript(const std::string& cwd, const std::vector<std::string>& words, const std::string& in) {
   std::string line = "cd '" + cwd + "' && exec env -i";
-  for (const std::string& w : words) line += " '" + std::regex_replace(w, std::regex("'"), "'\\''") + "'";
+  for (const std::string& w : words) {
+    line += " '";
+    for (const char c : w) line += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    line += "'";
+  }
   const int status = std::system((line + " <'" + in + "' >/dev/null 2>&1").c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }

@@ -37,7 +37,9 @@ inline void InitCommandLayer() {
 // command in the directory where it was found.
 inline std::string Expand(std::string text, const std::vector<std::pair<std::string, std::string>>& names) {
   for (const auto& [name, value] : names) {
-    for (size_t at; (at = text.find(name)) != std::string::npos;) text.replace(at, name.size(), value);
+    for (size_t at = 0; (at = text.find(name, at)) != std::string::npos; at += value.size()) {
+      text.replace(at, name.size(), value);
+    }
   }
   std::string out, line;
   for (std::istringstream in(text); std::getline(in, line); out += line + "\n") {
