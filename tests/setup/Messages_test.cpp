@@ -14,8 +14,8 @@ namespace {
 const char* const* const kTables[] = {NLS_ENGLISH, NLS_SPANISH, NLS_ITALIAN, NLS_FRENCH, NLS_GERMAN, NLS_PORTUGUESE};
 
 // What every translation of message n keeps: the number of line feeds and tabs, the
-// printf conversions in order, the blanks at both ends, the key of a "~x" entry, and for a menu
-// the items and which of them carry a hot key ('_'; 'x' for an item without, '0' empty).
+// printf conversions in order, the blanks at both ends, the key of a "~x" entry, and
+// for a menu the items and which carry a hot key ('_'; 'x' for one without, '0' empty).
 std::string Shape(const std::string& s, int n) {
   std::string shape = s.substr(0, s.find_first_not_of(" \t\n")) + "|" +
                       std::to_string(std::count(s.begin(), s.end(), '\n')) + " " +
@@ -43,10 +43,10 @@ TEST(MessageTables, TranslationsKeepPlaceholdersLineFeedsAndLatin1Bytes) {
       SCOPED_TRACE(testing::Message() << "table " << table[0] << ", message " << n);
       ASSERT_NE(table[n], nullptr);
       EXPECT_EQ(Shape(table[n], n), Shape(NLS_ENGLISH[n], n));
+      // Only line feeds and tabs among the controls, no C1 controls, no UTF-8 sequence.
       for (const auto* p = reinterpret_cast<const unsigned char*>(table[n]); *p != 0; ++p) {
-        // Only line feeds and tabs among the controls, no C1 controls, no UTF-8.
         EXPECT_TRUE((*p >= 0x20 && (*p < 0x7f || *p >= 0xa0)) || *p == '\n' || *p == '\t') << int(*p);
-        EXPECT_FALSE(*p == 0xc3 && p[1] >= 0x80 && p[1] <= 0xbf) << "UTF-8 at " << p - (const unsigned char*)table[n];
+        EXPECT_FALSE(*p == 0xc3 && p[1] >= 0x80 && p[1] <= 0xbf) << "UTF-8 after " << int(*p);
       }
     }
   }

@@ -68,12 +68,8 @@ TEST_F(PkgList, CarriesOutEachLineOrSkipsItOrEndsTheRun) {
     return [=] { std::remove(link.c_str()), symlink(target.c_str(), link.c_str()); };
   };
   using Files = std::vector<std::pair<std::string, std::string>>;  // a path and its State (a pattern)
-  const struct {
-    const char* what;
-    std::function<void()> prep;
-    std::string list, result, log;
-    Files files = {};
-  } rows[] = {
+  const struct { const char* what; std::function<void()> prep; std::string list, result, log; Files files = {}; }
+      rows[] = {
       {"comments and empty lines run nothing", {}, "# copy the tools\n\n   \n#\n# c tool\n", "0", "",
        {{"@D/tool", "-"}}},
       {"a hash glued to a word copies the next word; a tab joins words", {}, "#copy the tools\nc\ttool x\n", "0",
