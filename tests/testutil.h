@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 #include <type_traits>
+#include <vector>
 
 #include <fcntl.h>
 #include <ftw.h>
@@ -150,6 +151,14 @@ std::string CaptureFd(int fd, F&& f) {
   close(saved);
   std::fclose(out);
   return ReadFile(path);
+}
+
+// The lines of a text, without their line feeds.
+inline std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
 }
 
 }  // namespace testutil
