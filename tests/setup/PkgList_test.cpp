@@ -106,6 +106,8 @@ TEST_F(PkgList, CarriesOutEachLineOrSkipsItOrEndsTheRun) {
        "0",
        warn + "line longer than 510 characters skipped: c tool mode 700 " + n600.substr(0, 44) + "...\n" + cp,
        {{"@D/tool", "644 a c\n"}}},
+      {"bytes outside ASCII and controls in a name reach the commands as they are", {}, "c qm\001\377f mode 755\n",
+       "exit 1", "$ cp -p @W/qm\001\377f @D\n*\n$ chmod  755 @D/qm\001\377f\n*\n" + failed},
       {"a failed copy is logged and the list goes on", {}, "c missing\nc tool\n", "0",
        "$ cp -p @W/missing @D\n*\nWARNING_MSG: command exited with status 1\n" + cp, {{"@D/tool", "644 a c\n"}}},
       {"release conditions compare byte-wise and chain", {},
