@@ -157,6 +157,16 @@ void ErrorMsg(int mode, int exitStatus, const char* fmt, ...) KANDU_PRINTF(3, 4)
 void errormsg(const char* fmt, ...) KANDU_PRINTF(1, 2);
 [[noreturn]] void exit_app(int status);
 
+// How a program ends after a fatal report of the library (ErrorMsg's mode 2,
+// SysError, a command of the fatal mode that failed, an unresolved command): the
+// report has been printed; hook(status, reason) ends the run the program's own way
+// and must not return. Without a hook (or a null one) the process ends with status.
+using FatalEndHook = void (*)(int status, const char* reason);
+void SetFatalEndHook(FatalEndHook hook);
+// Ends the process after a fatal report whose words are reason: through the
+// program's hook when one is set, otherwise with exit_app(status).
+[[noreturn]] void EndAfterFatal(int status, const char* reason);
+
 // ===== In-place text-file editing =====
 
 constexpr int EDIT_NAME_SIZE = 128;
