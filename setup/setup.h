@@ -18,9 +18,12 @@ extern const char* const NLS_PORTUGUESE[NLS_SETUP_MSG_COUNT];
 // The table of this run: null until the first nlsSetupStrCvt, then fixed.
 extern const char* const* pCurLang;
 
-// Message n (0 to 70) in the run's language, chosen from LANG at the first call
-// (LANG is cut at its first '.' in the environment, so later commands see the cut
-// value). The text is constant: never modify or release it. "" for n out of range.
+// Message n (0 to 70) in the run's language, chosen from LANG at the first call:
+// one of the six codes, else by the language part of a locale name (de_DE: German),
+// else English. LANG is cut at its first '.' in the environment, so later commands
+// see the cut value. When the terminal's locale names UTF-8 (LocaleIsUtf8, asked
+// before the cut), the text comes as UTF-8. The text is constant: never modify or
+// release it. "" for n out of range.
 const char* nlsSetupStrCvt(int n);
 
 // ===== Run state of the driver =====

@@ -53,4 +53,36 @@ e2e_case "an installation ends without a reason line or the log's place"
 e2e_run_setup --
 e2e_assert_eq "status, stderr" "$E2E_STATUS|$(cat "$E2E_STDERR")" "0|"
 
+# The terminal's encoding: the first of LC_ALL, LC_MESSAGES and LANG that is set names
+# the code set; the language comes from LANG (its six codes, else its language part).
+e2e_spoil_dist noisize "$SAMPLE" 'rm isize' >/dev/null
+for row in "LANG=fr_FR.UTF-8|Impossible de déterminer l'espace nécessaire à" \
+  "LANG=pt_BR.utf8|Não foi possível" "LC_MESSAGES=it_IT.UTF-8 LANG=fr_FR|de déterminer" \
+  "LC_ALL=C LANG=fr_FR.UTF-8|"$'de d\351terminer l\'espace n\351cessaire \340'; do
+  e2e_case "setup's messages with ${row%%|*}"
+  envs=()
+  for assignment in ${row%%|*}; do envs+=(--env "$assignment"); done
+  e2e_run_setup --dist "$E2E_SCRATCH/dist/noisize" "${envs[@]}" --
+  e2e_assert_said "${row#*|}"
+done
+printf '<html><body>caf&eacute; &#233; d\351j\340</body></html>' >"$E2E_SCRATCH/page.html"
+printf 'title Caf\351\nstring NAME Nom \340 mettre\n  default \351t\351\n' >"$E2E_SCRATCH/page.menu"
+# in_sandbox ENV... -- COMMAND: the command with only the environment given, standard
+# input empty.
+in_sandbox() {
+  local envs=()
+  while [ "$1" != -- ]; do envs+=("$1"); shift; done
+  shift
+  "$E2E_SANDBOX" --timeout 60 -- env -i "KANDU_TOOL_PATH=$E2E_BUILD/share/tvnn" "${envs[@]}" "$@" </dev/null
+}
+for lang in C.UTF-8 C; do
+  e2e_case "ttyhelp and menu with LANG=$lang"
+  want=("café é déjà" "Café:" "Nom à mettre  [été]")
+  [ $lang = C ] && want=($'caf\351 \351 d\351j\340' $'Caf\351:' $'Nom \340 mettre  [\351t\351]')
+  e2e_assert_eq "a help page" "$(in_sandbox LANG=$lang -- "$E2E_BUILD/bin/ttyhelp" --dump "$E2E_SCRATCH/page.html")" \
+    "${want[0]}"
+  menu=$(in_sandbox LANG=$lang -- "$E2E_BUILD/bin/menu" "$E2E_SCRATCH/page.menu")
+  e2e_check "a menu: its title and entry" eval '[[ $menu == *"${want[1]}"* && $menu == *"${want[2]}"* ]]'
+done
+
 e2e_finish
