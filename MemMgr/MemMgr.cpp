@@ -77,12 +77,58 @@ void UpdateGroup(MemBlock* b, int g) {
   memmgr::NoteLongestFree(b);
 }
 
+// Sets count map characters from `to` on to ch: a short run (as most are) by two
+// overlapping stores of one width instead of a call.
+void FillMat(char* to, int count, char ch) {
+  const uint64_t all = 0x0101010101010101u * static_cast<unsigned char>(ch);
+  const auto store = [to, count, all](size_t width) {
+    std::memcpy(to, &all, width);
+    std::memcpy(to + count - static_cast<int>(width), &all, width);
+  };
+  if (count > 16) {
+    std::memset(to, ch, static_cast<size_t>(count));
+  } else if (count >= 8) {
+    store(8);
+  } else if (count >= 4) {
+    store(4);
+  } else if (count >= 2) {
+    store(2);
+  } else if (count == 1) {
+    *to = ch;
+  }
+}
+
+// Sets the nodes of mask in word w free or in use (ch), when that changes no run
+// that reaches the word's ends: the runs of the word's group and of the block then
+// change only by the word's own longest run. False, with nothing changed, otherwise.
+bool SetWithinWord(MemBlock* b, int w, uint64_t mask, char ch) {
+  const uint64_t old = b->FreeBits[w];
+  const uint64_t x = ch == MEM_MAT_FREE ? old | mask : old & ~mask;
+  if (std::countr_one(x) != std::countr_one(old) || std::countl_one(x) != std::countl_one(old)) return false;
+  MemRuns& group = b->Groups[w / kGroupWords];
+  const int best = LongestOnes(x);
+  if (ch == MEM_MAT_FREE) {
+    // Runs only grew: the longest may now be this word's.
+    if (best > group.Best) group.Best = static_cast<uint16_t>(best);
+    if (best > b->LongestFree) {
+      b->LongestFree = best;
+      memmgr::NoteLongestFree(b);
+    }
+  } else if (b->WordBest[w] >= group.Best) {
+    return false;  // the group's longest run may have been this word's, and shrunk
+  }
+  b->FreeBits[w] = x;
+  b->WordBest[w] = static_cast<uint8_t>(best);
+  return true;
+}
+
 // Sets count nodes from node `from` on free or in use (ch): their map characters,
 // their bits and the sums of their words and groups.
 void SetNodes(MemBlock* b, int from, int count, char ch) {
-  std::memset(b->Mat + from, ch, static_cast<size_t>(count));
+  FillMat(b->Mat + from, count, ch);
   const int first = from / 64;
   const int last = (from + count - 1) / 64;
+  if (first == last && SetWithinWord(b, first, LowBits(count) << from % 64, ch)) return;
   for (int w = first; w <= last; ++w) {
     const int lo = w == first ? from % 64 : 0;
     const int hi = w == last ? (from + count - 1) % 64 + 1 : 64;
