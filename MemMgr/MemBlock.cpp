@@ -5,6 +5,7 @@
 #include "MemMgr/MemPoison.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -43,42 +44,91 @@ struct Quarantined {
 
 using memmgr::Extent;
 
+// One slot of the table of granules: a standard data area of 64 KB meets at most
+// two granules of the address space (address / 65536), and each of those names it.
+struct Granule {
+  uintptr_t key;     // the granule + 1; 0 for an empty slot
+  const Extent* at;  // the area's extent
+};
+constexpr uintptr_t kGranuleBits = 16;
+
+constexpr size_t kSpan = 64;  // blocks summed up by one entry of ChainIndex::spanLongest
+
+// The chain's index, kept by PushBlock and PopBlock: the blocks in chain order with
+// their longest free runs side by side, and the longest of every span of 64 of them,
+// so that a search reads a few short arrays instead of the blocks' headers.
+struct ChainIndex {
+  std::vector<MemBlock*> order;        // the chain, head first: order[b->ChainPos] == b
+  std::vector<uint16_t> longest;       // LongestFree of order[pos]
+  std::vector<uint16_t> spanLongest;   // the largest of longest[64 s] to longest[64 s + 63]
+  std::vector<Extent> extents;         // data areas of the chain, by address
+  std::vector<Granule> granules;       // a hash table: the standard data areas by their 64 KB granules
+  int granuleShift = 64;               // 64 - log2 of the table's size
+};
+
 struct MapState {
   long mapLimit = -1;     // MapBlock calls still allowed to succeed; negative: no limit
   long mappedPieces = 0;  // pieces handed out by MapBlock and not yet given back
   Quarantined quarantine[kQuarantineSlots] = {};  // oldest first
   int quarantined = 0;
   size_t quarantinedBytes = 0;
-  // The chain's index, kept by PushBlock and PopBlock.
-  std::vector<MemBlock*> order;     // the chain, head first: order[b->ChainPos] == b
-  size_t leaves = 0;                // leaves of the tree below, a power of two
-  std::vector<uint16_t> longest;    // leaf `leaves + pos`: longest free run of order[pos];
-                                    // entry j < leaves: the larger of entries 2j and 2j + 1
-  std::vector<Extent> extents;      // data areas of the chain, by address
+  ChainIndex chain;
 };
 MapState S;
 
-// Fills the tree of longest free runs anew from the chain.
-void RebuildLongest() {
-  std::fill(S.longest.begin(), S.longest.end(), uint16_t{0});
-  for (size_t pos = 0; pos < S.order.size(); ++pos) {
-    S.longest[S.leaves + pos] = static_cast<uint16_t>(memmgr::LongestFree(S.order[pos]));
+// The largest longest free run of the blocks of span s.
+uint16_t SpanLongest(size_t s) {
+  const auto from = S.chain.longest.begin() + static_cast<long>(s * kSpan);
+  const auto to = S.chain.longest.begin() + static_cast<long>(std::min(S.chain.longest.size(), (s + 1) * kSpan));
+  return from < to ? *std::max_element(from, to) : 0;
+}
+
+// Sums up the index anew from the chain, from position pos on.
+void RebuildIndex(size_t pos) {
+  ChainIndex& c = S.chain;
+  c.longest.resize(c.order.size());
+  c.spanLongest.resize((c.order.size() + kSpan - 1) / kSpan);
+  for (size_t i = pos; i < c.order.size(); ++i) {
+    c.order[i]->ChainPos = static_cast<int32_t>(i);
+    c.longest[i] = static_cast<uint16_t>(memmgr::LongestFree(c.order[i]));
   }
-  for (size_t j = S.leaves - 1; j >= 1; --j) S.longest[j] = std::max(S.longest[2 * j], S.longest[2 * j + 1]);
+  for (size_t s = pos / kSpan; s < c.spanLongest.size(); ++s) c.spanLongest[s] = SpanLongest(s);
+}
+
+// The slot where the search for granule g begins.
+size_t GranuleSlot(uintptr_t g) {
+  return static_cast<size_t>((g * 0x9E3779B97F4A7C15u) >> S.chain.granuleShift);
+}
+
+// Fills the table of granules anew from the extents (whose addresses it keeps).
+void RebuildGranules() {
+  ChainIndex& c = S.chain;
+  std::fill(c.granules.begin(), c.granules.end(), Granule{0, nullptr});
+  const size_t mask = c.granules.size() - 1;
+  for (const Extent& e : c.extents) {
+    if (e.dedicated) continue;  // found by the search of the extents instead
+    for (const uintptr_t g : {e.start >> kGranuleBits, (e.end - 1) >> kGranuleBits}) {
+      size_t slot = GranuleSlot(g);
+      while (c.granules[slot].key != 0 && (c.granules[slot].key != g + 1 || c.granules[slot].at != &e)) {
+        slot = (slot + 1) & mask;
+      }
+      c.granules[slot] = {g + 1, &e};
+    }
+  }
 }
 
 // The first extent that starts above addr.
 std::vector<Extent>::iterator ExtentAbove(uintptr_t addr) {
-  return std::upper_bound(S.extents.begin(), S.extents.end(), addr,
+  return std::upper_bound(S.chain.extents.begin(), S.chain.extents.end(), addr,
                           [](uintptr_t a, const Extent& e) { return a < e.start; });
 }
 
 // The last extent that starts at or below addr, or null when none does. The halving
 // has no branch to mispredict, whichever block the address lies in.
 const Extent* ExtentAtOrBelow(uintptr_t addr) {
-  size_t n = S.extents.size();
-  if (n == 0 || addr < S.extents[0].start) return nullptr;
-  const Extent* base = S.extents.data();
+  size_t n = S.chain.extents.size();
+  if (n == 0 || addr < S.chain.extents[0].start) return nullptr;
+  const Extent* base = S.chain.extents.data();
   while (n > 1) {
     const size_t half = n / 2;
     base = base[half].start <= addr ? base + half : base;
@@ -138,15 +188,22 @@ void ReturnPiece(void* p, size_t size, bool fromHeap, bool data) {
 namespace memmgr {
 
 bool ReserveChainSlot() {
-  const size_t n = S.order.size() + 1;
+  ChainIndex& c = S.chain;
+  const size_t n = c.order.size() + 1;
+  const auto reserve = [](auto& v, size_t want) {
+    if (v.capacity() < want) v.reserve(std::max({size_t{16}, 2 * v.capacity(), want}));
+  };
   try {
-    if (S.order.capacity() < n) S.order.reserve(std::max<size_t>(16, 2 * S.order.capacity()));
-    if (S.extents.capacity() < n) S.extents.reserve(std::max<size_t>(16, 2 * S.extents.capacity()));
-    if (S.leaves < n) {
-      const size_t leaves = std::max<size_t>(16, 2 * S.leaves);
-      S.longest.assign(2 * leaves, 0);
-      S.leaves = leaves;
-      RebuildLongest();
+    reserve(c.order, n);
+    reserve(c.longest, n);
+    reserve(c.extents, n);
+    reserve(c.spanLongest, (n + kSpan - 1) / kSpan);
+    // At most half the slots are taken: two granules a block, four slots each.
+    if (c.granules.size() < 8 * n) {
+      const size_t slots = std::bit_ceil(std::max<size_t>(64, 16 * n));
+      c.granules.assign(slots, Granule{0, nullptr});
+      c.granuleShift = 64 - std::countr_zero(slots);
+      RebuildGranules();
     }
   } catch (const std::bad_alloc&) {
     return false;
@@ -155,17 +212,31 @@ bool ReserveChainSlot() {
 }
 
 void NoteLongestFree(const MemBlock* b) {
-  size_t j = S.leaves + static_cast<size_t>(b->ChainPos);
-  S.longest[j] = static_cast<uint16_t>(LongestFree(b));
-  for (j /= 2; j >= 1; j /= 2) {
-    const uint16_t larger = std::max(S.longest[2 * j], S.longest[2 * j + 1]);
-    if (S.longest[j] == larger) break;  // the entries above stay as they are
-    S.longest[j] = larger;
+  ChainIndex& c = S.chain;
+  const auto pos = static_cast<size_t>(b->ChainPos);
+  const uint16_t old = c.longest[pos];
+  const auto now = static_cast<uint16_t>(LongestFree(b));
+  c.longest[pos] = now;
+  uint16_t& span = c.spanLongest[pos / kSpan];
+  if (now > span) {
+    span = now;
+  } else if (old == span && now < old) {
+    span = SpanLongest(pos / kSpan);  // it may have been the span's longest
   }
 }
 
 const Extent* FindExtent(const void* p) {
   const auto addr = reinterpret_cast<uintptr_t>(p);
+  const ChainIndex& c = S.chain;
+  if (!c.granules.empty()) {
+    const uintptr_t key = (addr >> kGranuleBits) + 1;
+    const size_t mask = c.granules.size() - 1;
+    for (size_t slot = GranuleSlot(key - 1); c.granules[slot].key != 0; slot = (slot + 1) & mask) {
+      const Extent* e = c.granules[slot].at;
+      if (c.granules[slot].key == key && addr >= e->start && addr < e->end) return e;
+    }
+  }
+  // A dedicated area, or no area at all.
   const Extent* e = ExtentAtOrBelow(addr);
   // The end of the data area is not part of it: a pointer there would name node
   // 2048 of a standard block, which does not exist.
@@ -173,10 +244,14 @@ const Extent* FindExtent(const void* p) {
 }
 
 MemBlock* FirstBlockWithRun(int k) {
-  if (S.order.empty() || S.longest[1] < k) return nullptr;
-  size_t j = 1;
-  while (j < S.leaves) j = 2 * j + (S.longest[2 * j] < k);  // the left half when it has one
-  return S.order[j - S.leaves];
+  const ChainIndex& c = S.chain;
+  for (size_t s = 0; s < c.spanLongest.size(); ++s) {
+    if (c.spanLongest[s] < k) continue;
+    for (size_t pos = s * kSpan;; ++pos) {
+      if (c.longest[pos] >= k) return c.order[pos];
+    }
+  }
+  return nullptr;
 }
 
 }  // namespace memmgr
@@ -246,19 +321,20 @@ void PushBlock(MemBlock* b) {
     std::fprintf(stderr, "ERROR: %s\n", OutOfMem);
     std::abort();
   }
+  ChainIndex& c = S.chain;
   b->pNext = nullptr;
-  b->pPrev = S.order.empty() ? nullptr : S.order.back();  // the tail
+  b->pPrev = c.order.empty() ? nullptr : c.order.back();  // the tail
   if (b->pPrev) {
     b->pPrev->pNext = b;
   } else {
     pMemB = b;
   }
-  b->ChainPos = static_cast<int32_t>(S.order.size());
-  S.order.push_back(b);
-  memmgr::NoteLongestFree(b);
+  c.order.push_back(b);
+  RebuildIndex(c.order.size() - 1);
   const auto start = reinterpret_cast<uintptr_t>(b->pData);
-  S.extents.insert(ExtentAbove(start),
+  c.extents.insert(ExtentAbove(start),
                    {start, start + static_cast<uintptr_t>(b->Size), b, b->Size > MEM_BLOCK_SIZE});
+  RebuildGranules();
 }
 
 void PopBlock(MemBlock* b) {
@@ -271,13 +347,14 @@ void PopBlock(MemBlock* b) {
   }
   b->pNext = nullptr;
   b->pPrev = nullptr;
+  ChainIndex& c = S.chain;
   const auto pos = static_cast<size_t>(b->ChainPos);
-  if (pos >= S.order.size() || S.order[pos] != b) return;  // not in the chain
-  S.order.erase(S.order.begin() + static_cast<long>(pos));
-  for (size_t i = pos; i < S.order.size(); ++i) S.order[i]->ChainPos = static_cast<int32_t>(i);
-  RebuildLongest();
+  if (pos >= c.order.size() || c.order[pos] != b) return;  // not in the chain
+  c.order.erase(c.order.begin() + static_cast<long>(pos));
+  RebuildIndex(pos);
   auto e = ExtentAbove(reinterpret_cast<uintptr_t>(b->pData));
-  if (e != S.extents.begin() && (--e)->block == b) S.extents.erase(e);
+  if (e != c.extents.begin() && (--e)->block == b) c.extents.erase(e);
+  RebuildGranules();
 }
 
 MemBlock* FindBlock(const void* p) {
