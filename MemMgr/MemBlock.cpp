@@ -76,7 +76,7 @@ struct MapState {
 };
 MapState S;
 
-// The largest longest free run of the blocks of span s.
+// The longest free run among the blocks of span s.
 uint16_t SpanLongest(size_t s) {
   const auto from = S.chain.longest.begin() + static_cast<long>(s * kSpan);
   const auto to = S.chain.longest.begin() + static_cast<long>(std::min(S.chain.longest.size(), (s + 1) * kSpan));
@@ -103,6 +103,7 @@ size_t GranuleSlot(uintptr_t g) {
 // Fills the table of granules anew from the extents (whose addresses it keeps).
 void RebuildGranules() {
   ChainIndex& c = S.chain;
+  if (c.granules.empty()) return;
   std::fill(c.granules.begin(), c.granules.end(), Granule{0, nullptr});
   const size_t mask = c.granules.size() - 1;
   for (const Extent& e : c.extents) {
@@ -193,22 +194,26 @@ bool ReserveChainSlot() {
   const auto reserve = [](auto& v, size_t want) {
     if (v.capacity() < want) v.reserve(std::max({size_t{16}, 2 * v.capacity(), want}));
   };
+  const Extent* extents = c.extents.data();
+  const size_t slots = c.granules.size();
+  bool room = true;
   try {
     reserve(c.order, n);
     reserve(c.longest, n);
     reserve(c.extents, n);
     reserve(c.spanLongest, (n + kSpan - 1) / kSpan);
-    // At most half the slots are taken: two granules a block, four slots each.
+    // A quarter of the slots at most is taken: two granules a block, eight slots each.
     if (c.granules.size() < 8 * n) {
-      const size_t slots = std::bit_ceil(std::max<size_t>(64, 16 * n));
-      c.granules.assign(slots, Granule{0, nullptr});
-      c.granuleShift = 64 - std::countr_zero(slots);
-      RebuildGranules();
+      const size_t more = std::bit_ceil(std::max<size_t>(64, 16 * n));
+      c.granules.assign(more, Granule{0, nullptr});
+      c.granuleShift = 64 - std::countr_zero(more);
     }
   } catch (const std::bad_alloc&) {
-    return false;
+    room = false;
   }
-  return true;
+  // The table holds the extents' addresses: it is filled anew when they moved or it grew.
+  if (c.extents.data() != extents || c.granules.size() != slots) RebuildGranules();
+  return room;
 }
 
 void NoteLongestFree(const MemBlock* b) {
