@@ -59,7 +59,7 @@ constexpr size_t kSpan = 64;  // blocks summed up by one entry of ChainIndex::sp
 // so that a search reads a few short arrays instead of the blocks' headers.
 struct ChainIndex {
   std::vector<MemBlock*> order;        // the chain, head first: order[b->ChainPos] == b
-  std::vector<uint16_t> longest;       // LongestFree of order[pos]
+  std::vector<uint16_t> longest;       // LongestFree of order[pos], then 0 up to a multiple of 4
   std::vector<uint16_t> spanLongest;   // the largest of longest[64 s] to longest[64 s + 63]
   std::vector<Extent> extents;         // data areas of the chain, by address
   std::vector<Granule> granules;       // a hash table: the standard data areas by their 64 KB granules
@@ -86,7 +86,8 @@ uint16_t SpanLongest(size_t s) {
 // Sums up the index anew from the chain, from position pos on.
 void RebuildIndex(size_t pos) {
   ChainIndex& c = S.chain;
-  c.longest.resize(c.order.size());
+  c.longest.resize((c.order.size() + 3) / 4 * 4);  // read four at a time: zeros after the last
+  if (c.order.size() < c.longest.size()) c.longest[c.order.size()] = 0;
   c.spanLongest.resize((c.order.size() + kSpan - 1) / kSpan);
   for (size_t i = pos; i < c.order.size(); ++i) {
     c.order[i]->ChainPos = static_cast<int32_t>(i);
@@ -199,7 +200,7 @@ bool ReserveChainSlot() {
   bool room = true;
   try {
     reserve(c.order, n);
-    reserve(c.longest, n);
+    reserve(c.longest, (n + 3) / 4 * 4);
     reserve(c.extents, n);
     reserve(c.spanLongest, (n + kSpan - 1) / kSpan);
     // A quarter of the slots at most is taken: two granules a block, eight slots each.
@@ -250,10 +251,16 @@ const Extent* FindExtent(const void* p) {
 
 MemBlock* FirstBlockWithRun(int k) {
   const ChainIndex& c = S.chain;
+  // Four entries at a time: a lane of 0x8000 + entry - k keeps its top bit exactly
+  // when the entry is at least k (entries are at most 2048, so no lane overflows).
+  const uint64_t add = 0x0001000100010001u * static_cast<uint64_t>(0x8000 - k);
   for (size_t s = 0; s < c.spanLongest.size(); ++s) {
     if (c.spanLongest[s] < k) continue;
-    for (size_t pos = s * kSpan;; ++pos) {
-      if (c.longest[pos] >= k) return c.order[pos];
+    for (size_t pos = s * kSpan;; pos += 4) {
+      uint64_t four = 0;
+      std::memcpy(&four, &c.longest[pos], sizeof four);
+      const uint64_t fits = (four + add) & 0x8000800080008000u;
+      if (fits != 0) return c.order[pos + static_cast<size_t>(std::countr_zero(fits)) / 16];
     }
   }
   return nullptr;

@@ -106,16 +106,15 @@ bool SetWithinWord(MemBlock* b, int w, uint64_t mask, char ch) {
   const uint64_t x = ch == MEM_MAT_FREE ? old | mask : old & ~mask;
   if (std::countr_one(x) != std::countr_one(old) || std::countl_one(x) != std::countl_one(old)) return false;
   MemRuns& group = b->Groups[w / kGroupWords];
+  // A request that shrinks what may have been the group's longest run leaves the
+  // group to be summed up anew.
+  if (ch != MEM_MAT_FREE && b->WordBest[w] >= group.Best) return false;
   const int best = LongestOnes(x);
-  if (ch == MEM_MAT_FREE) {
-    // Runs only grew: the longest may now be this word's.
-    if (best > group.Best) group.Best = static_cast<uint16_t>(best);
-    if (best > b->LongestFree) {
-      b->LongestFree = best;
-      memmgr::NoteLongestFree(b);
-    }
-  } else if (b->WordBest[w] >= group.Best) {
-    return false;  // the group's longest run may have been this word's, and shrunk
+  // A release only lets runs grow: the longest may now be this word's.
+  if (ch == MEM_MAT_FREE && best > group.Best) group.Best = static_cast<uint16_t>(best);
+  if (ch == MEM_MAT_FREE && best > b->LongestFree) {
+    b->LongestFree = best;
+    memmgr::NoteLongestFree(b);
   }
   b->FreeBits[w] = x;
   b->WordBest[w] = static_cast<uint8_t>(best);
