@@ -12,6 +12,7 @@
 #include <cstring>
 #include <string>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -89,6 +90,7 @@ int WriteValues(const char* values, const char* path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  OpenClosedStandardStreams();
   flUseLog = 0;
   my_name = const_cast<char*>("menu");
   const char* settings = nullptr;

@@ -203,7 +203,8 @@ void AttrLink(const Run& run, const std::string& n, const std::string& v) {
 // bat: the launcher /usr/bin/V that starts D/N from D. A V that would leave
 // /usr/bin (a '/' in it, or a leading '.') is refused with a warning in the log. A
 // symbolic link standing at /usr/bin/V is replaced by the launcher, so the file it
-// points at, wherever it lies, is never written.
+// points at, wherever it lies, is never written; so is a fifo or other special
+// file, which would swallow the launcher and leave none installed.
 void AttrBat(const Run& run, const std::string& n, const std::string& v) {
   if (v.find('/') != std::string::npos || v[0] == '.') {
     PutLogMsg("WARNING: pkg.list: launcher name '%s' refused, it would not stand in /usr/bin\n",
@@ -211,8 +212,10 @@ void AttrBat(const Run& run, const std::string& n, const std::string& v) {
     return;
   }
   const std::string path = Format("/usr/bin/%s", v.c_str());
-  if (GetFileType(path.c_str()) == 2) {
-    PutLogMsg("launcher %s was a link: replaced\n", path.c_str());
+  struct stat st;
+  if (lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+    PutLogMsg("launcher %s was %s: replaced\n", path.c_str(),
+              S_ISLNK(st.st_mode) ? "a link" : "not a regular file");
     RunCmd(kRemove, SYS_FATAL, "%s", path.c_str());
   }
   GenSimpleScript(path.c_str(), ScriptShShell, SimpleScript, run.app, run.app, n.c_str());

@@ -64,10 +64,22 @@ bool CreateMissing(const char* path) {
   return true;
 }
 
+// True when name holds only letters, digits and . _ - + , : @, so that it stands as
+// one plain word in a shell command line.
+bool IsPlainWord(const char* name) {
+  static constexpr const char* kPlain =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789._-+,:@";
+  return *name != '\0' && name[std::strspn(name, kPlain)] == '\0';
+}
+
 // The new log is also touched and made world-writable with the table's touch and
 // chmod, quietly, as the host's own tools see it. They act on the regular file
-// just made, which nobody else may replace in the sticky /tmp.
+// just made, which nobody else may replace in the sticky /tmp. A log named after a
+// program started under a name with blanks or shell characters (refused later by the
+// installer) is left as made: such a name in a command line would act on other files
+// or run other commands.
 void TouchNewLog(const char* dir, const char* file) {
+  if (!IsPlainWord(file)) return;
   if (!TestCmd(kTouch) || !TestCmd(kChmod) || !TestCmd(kShell)) return;
   SysCmd(kTouch, SYS_QUIET, "%s/%s", dir, file);
   SysCmd(kChmod, SYS_QUIET, "666 %s/%s", dir, file);

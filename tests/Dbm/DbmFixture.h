@@ -4,14 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
-#include <cstdio>
 #include <string>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "Dbm/Dbm.h"
+#include "MemMgr/MemMgr.h"
 #include "testutil.h"
 
 namespace dbmtest {
@@ -30,16 +28,6 @@ class DbmTest : public ::testing::Test {
     pToolPath = nullptr;
     if (chdir(oldCwd_) != 0) ADD_FAILURE() << "cannot return to " << oldCwd_;
   }
-  // Path of a file below the scratch directory.
-  std::string Path(const std::string& name) const { return dir_ / name; }
-  // Path of the database file of a plain name.
-  std::string DbFile(const std::string& name) const { return dir_ / ("db/" + name + ".xdb"); }
-  std::string Read(const std::string& path) const { return testutil::ReadFile(path); }
-  void Write(const std::string& path, const std::string& bytes) const {
-    ASSERT_TRUE(testutil::WriteFile(path, bytes)) << path;
-  }
-  void MakeDb() const { ASSERT_TRUE(mkdir(Path("db").c_str(), 0777) == 0 || errno == EEXIST); }
-
   testutil::ScratchDir dir_;
 
  private:
@@ -47,51 +35,49 @@ class DbmTest : public ::testing::Test {
   char oldCwd_[4096] = {};
 };
 
-// The bytes as a string, e.g. Bytes({0x07, 0x00}).
-inline std::string Bytes(std::initializer_list<int> bytes) {
-  std::string s;
-  for (int b : bytes) s += static_cast<char>(b);
-  return s;
-}
-
-// Hexadecimal text of bytes, for readable failure messages.
-inline std::string Hex(const std::string& bytes) {
-  std::string s;
-  char buf[4];
-  for (unsigned char c : bytes) {
-    std::snprintf(buf, sizeof buf, "%02x ", c);
-    s += buf;
-  }
-  return s;
-}
-
 // The XOR chain: each byte XOR the byte after it, the last one plain.
 inline std::string Chain(std::string p) {
   for (size_t i = 0; i + 1 < p.size(); i++) p[i] = static_cast<char>(p[i] ^ p[i + 1]);
   return p;
 }
 
-// A record of the record file format on this (little-endian) host.
+// Two bytes of n, the high one first when bigEndian.
+inline std::string Two(size_t n, bool bigEndian) {
+  const char lo = static_cast<char>(n & 0xff), hi = static_cast<char>(n >> 8);
+  return bigEndian ? std::string{hi, lo} : std::string{lo, hi};
+}
+
+// A record of the record file format on this (little-endian) host: the payload chained whole.
 inline std::string LegacyRecord(const std::string& key, const std::string& value) {
-  size_t k = key.size() + 1, L = 2 + k + value.size();
-  std::string payload = Bytes({static_cast<int>(k & 0xff), static_cast<int>(k >> 8)}) + key +
-                        std::string(1, '\0') + value;
-  return Bytes({static_cast<int>(L & 0xff), static_cast<int>(L >> 8)}) + Chain(payload);
+  return Two(2 + key.size() + 1 + value.size(), false) + Chain(Two(key.size() + 1, false) + key + '\0' + value);
 }
 
-// A record of the typed format: big-endian lengths, key and value scrambled apart.
+// A record of the typed format: big-endian lengths, key and value chained apart.
 inline std::string TypedRecord(const std::string& key, const std::string& value) {
-  size_t k = key.size() + 1, L = 2 + k + value.size();
-  return Bytes({static_cast<int>(L >> 8), static_cast<int>(L & 0xff), static_cast<int>(k >> 8),
-                static_cast<int>(k & 0xff)}) +
-         Chain(key + std::string(1, '\0')) + Chain(value);
+  return Two(2 + key.size() + 1 + value.size(), true) + Two(key.size() + 1, true) + Chain(key + '\0') + Chain(value);
 }
 
-// A typed header for count (filler bytes zero; readers ignore them).
-inline std::string TypedHeader(int count) {
+// A typed header for count, its filler bytes zero.
+inline std::string TypedHeader(size_t count) {
   std::string h = "TXDBAA" + std::to_string(count);
-  h.resize(16, '\0');
+  h.resize(DBT_HEADER_SIZE, '\0');
   return h;
+}
+
+// A file's bytes with the filler of a typed header (the bytes after the count's zero)
+// set to zero, as TypedHeader has them.
+inline std::string WithoutFiller(std::string bytes) {
+  const size_t zero = bytes.compare(0, 6, "TXDBAA") == 0 ? bytes.find('\0', 6) : std::string::npos;
+  if (zero < DBT_HEADER_SIZE) bytes.replace(zero, DBT_HEADER_SIZE - zero, DBT_HEADER_SIZE - zero, '\0');
+  return bytes;
+}
+
+// What fn writes to standard error.
+template <typename F>
+std::string Err(F fn) {
+  testing::internal::CaptureStderr();
+  fn();
+  return testing::internal::GetCapturedStderr();
 }
 
 }  // namespace dbmtest

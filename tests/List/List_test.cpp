@@ -1,203 +1,120 @@
-// List_test.cpp - behaviour of the linked list: pushing, popping, walking, moving, copying.
+// List_test.cpp - the list against std::list: random pushes, pops, moves, copies and walks
+// that remove items on their way, on two lists, checked both ways after every step.
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <iterator>
+#include <list>
+#include <random>
 #include <string>
-#include <vector>
 
 #include "List/List.h"
 #include "MemMgr/MemMgr.h"
 
 namespace {
 
-// Pushes one-character texts (with their zero) and returns their copies.
-std::vector<char*> PushTexts(List* list, const std::vector<std::string>& texts) {
-  std::vector<char*> items;
-  for (const auto& t : texts) items.push_back(static_cast<char*>(ListPushItem(list, t.c_str(), static_cast<long>(t.size() + 1))));
-  return items;
+using Model = std::list<std::string>;  // the items' texts, first to last
+
+std::string Text(const void* p) { return static_cast<const char*>(p) + std::string(","); }
+
+// The items by the links and by the walks, each way, the count and the size equal the model's.
+void Check(List* l, const Model& m) {
+  std::string want, got[4];
+  long size = 0;
+  for (const std::string& s : m) want += s + ",", size += static_cast<long>(s.size()) + 1;
+  for (ListLink* k = l->pFirst; k; k = k->pNext) got[0] += Text(k->pItem);
+  for (ListLink* k = l->pLast; k; k = k->pPrev) got[1].insert(0, Text(k->pItem));
+  for (void* p = ListWalk(l, 0); p; p = ListWalk(l, 1)) got[2] += Text(p);
+  for (void* p = ListWalkBackward(l, 0); p; p = ListWalkBackward(l, 1)) got[3].insert(0, Text(p));
+  for (const std::string& g : got) EXPECT_EQ(g, want);
+  EXPECT_EQ(l->Count, static_cast<long>(m.size()));
+  EXPECT_EQ(l->Size, size);
 }
 
-// The items' texts by following the links forward, then '|', then backward.
-std::string Links(List* list) {
-  std::string s;
-  for (ListLink* l = list->pFirst; l; l = l->pNext) s += static_cast<char*>(l->pItem);
-  s += "|";
-  for (ListLink* l = list->pLast; l; l = l->pPrev) s += static_cast<char*>(l->pItem);
-  return s;
-}
-
-// The items' texts as the walk gives them forward, then '|', then backward.
-std::string Walks(List* list) {
-  std::string s;
-  for (void* p = ListWalk(list, 0); p; p = ListWalk(list, 1)) s += static_cast<char*>(p);
-  s += "|";
-  for (void* p = ListWalkBackward(list, 0); p; p = ListWalkBackward(list, 1)) s += static_cast<char*>(p);
-  return s;
-}
-
-// Each test has a list of its own, deleted afterwards.
-class ListTest : public ::testing::Test {
- protected:
-  void TearDown() override {
-    ListDel(list);
-    ListDel(other);
+TEST(ListTest, RandomOperationsMatchStdList) {
+  std::mt19937 rng(11);
+  List* lists[2] = {ListCreate(), ListCreate()};
+  Model models[2];
+  for (int step = 0; step < 5000 && !testing::Test::HasFailure(); ++step) {
+    SCOPED_TRACE("step " + std::to_string(step));
+    const unsigned a = rng() % 2, release = rng() % 2, op = rng() % 8;
+    List *l = lists[a], *to = lists[1 - a];
+    Model &m = models[a], &o = models[1 - a];
+    const long n = m.empty() ? 0 : 1 + static_cast<long>(rng() % m.size());  // a position, 0 when empty
+    auto at = std::next(m.begin(), n ? n - 1 : 0);
+    void* item = ListFindItemN(l, n);
+    EXPECT_EQ(ListGetItemPos(l, item), n);  // what is done to it, the checks after the step see
+    const auto put = [](List* into, Model& mm, const std::string& s) { mm.insert(into->PushFront ? mm.begin() : mm.end(), s); };
+    if (op < 2) {  // at the end or the front
+      l->PushFront = rng() % 2;
+      const std::string s = std::to_string(step) + std::string(rng() % 40, 'x');
+      ListPushItem(l, s.c_str(), static_cast<long>(s.size()) + 1);
+      put(l, m, s);
+    } else if (op < 4) {  // a given item, the first (also as a null item) or the last
+      const unsigned which = rng() % 4;
+      if (which) item = ListFindItemN(l, which == 3 ? l->Count : 1);
+      if (which && n) at = which == 3 ? std::prev(m.end()) : m.begin();
+      void* got = which == 0 ? ListPopItem(l, item, release) : which == 1 ? ListPopItem(l, nullptr, release)
+                  : which == 2 ? ListPopFirstItem(l, release) : ListPopLastItem(l, release);
+      EXPECT_EQ(got, release ? nullptr : item);
+      PutMem(got);
+      if (n) m.erase(at);
+    } else if (op == 4 && n) {  // moved to the other list; from a list that does not hold it, nothing
+      to->PushFront = rng() % 2;
+      ListMoveItem(item, to, l);
+      ListMoveItem(item, l, to);
+      put(to, o, *at);
+      m.erase(at);
+    } else if (op == 5 && rng() % 4 == 0) {  // copies, one by one as pushes would place them
+      ListCopy(l, to);
+      for (const std::string& s : m) put(to, o, s);
+    } else if (op == 6) {  // a walk either way that removes random items as it goes
+      const bool back = rng() % 2;
+      const auto after = [&](Model::iterator i) { return !back ? std::next(i) : i == m.begin() ? m.end() : std::prev(i); };
+      auto next = back && n ? std::prev(m.end()) : m.begin();
+      for (void* p = back ? ListWalkBackward(l, 0) : ListWalk(l, 0); p; p = back ? ListWalkBackward(l, 1) : ListWalk(l, 1)) {
+        ASSERT_NE(next, m.end());
+        ASSERT_EQ(Text(p), *next + ",");
+        next = after(next);
+        if (rng() % 3) continue;
+        const long v = 1 + static_cast<long>(rng() % m.size());
+        auto victim = std::next(m.begin(), v - 1);
+        if (victim == next) next = after(next);
+        ListPopItem(l, ListFindItemN(l, v), 1);
+        m.erase(victim);
+      }
+      EXPECT_EQ(next, m.end());
+    } else if (op == 7 && rng() % 30 == 0) {
+      ListDelAllItems(l);
+      m.clear();
+    }
+    Check(lists[0], models[0]);
+    Check(lists[1], models[1]);
   }
-  List* list = ListCreate();
-  List* other = ListCreate();  // a second list to move or copy into
-};
+  ListDel(lists[0]);
+  ListDel(lists[1]);
+  EXPECT_EQ(pMemB, nullptr) << "managed memory left behind";
+}
 
-}  // namespace
-
-TEST_F(ListTest, PushCopiesTheBytesIntoNewMemoryAndCountsItemsAndTheirTotalSize) {
-  ASSERT_NE(list, nullptr);
-  char text[16] = "abc";
-  char* item = static_cast<char*>(ListPushItem(list, text, 4));
-  ASSERT_NE(item, nullptr);
-  EXPECT_NE(item, text);
-  text[0] = 'x';
-  EXPECT_STREQ(item, "abc");
-  void* middle = ListPushItem(list, text, 8);
-  auto* zeros = static_cast<unsigned char*>(ListPushItem(list, nullptr, 16));  // null bytes: zero-filled
-  ASSERT_NE(zeros, nullptr);
-  for (int i = 0; i < 16; i++) EXPECT_EQ(zeros[i], 0) << i;
-  EXPECT_EQ(list->Count, 3);
-  EXPECT_EQ(list->Size, 28);
-  EXPECT_EQ(ListPopItem(list, middle, 1), nullptr);
-  EXPECT_EQ(list->Count, 2);
-  EXPECT_EQ(list->Size, 20);
-  // A null list or an empty size is refused.
+// Refused arguments, an item without bytes, and the dump of each item's first word.
+TEST(ListTest, RefusesEmptyArgumentsAndDumpsFirstWords) {
+  List* l = ListCreate();
+  long words[] = {7, -42};
   EXPECT_EQ(ListPushItem(nullptr, "a", 2), nullptr);
-  EXPECT_EQ(ListPushItem(other, "a", 0), nullptr);
-  EXPECT_EQ(ListPushItem(other, "a", -3), nullptr);
-  EXPECT_EQ(other->Count, 0);
-  EXPECT_EQ(other->pFirst, nullptr);
-}
-
-TEST_F(ListTest, PushFrontMakesAStack) {
-  list->PushFront = 1;
-  PushTexts(list, {"a", "b", "c"});
-  EXPECT_EQ(Walks(list), "cba|abc");
-  EXPECT_EQ(Links(list), "cba|abc");
-}
-
-TEST_F(ListTest, PopTakesFirstLastOrInnerItemsKeepingTheLinksConsistent) {
-  auto items = PushTexts(list, {"a", "b", "c", "d", "e", "f"});
-  char* got = static_cast<char*>(ListPopItem(list, nullptr, 0));  // null: the first, handed to the caller
-  EXPECT_EQ(got, items[0]);
-  EXPECT_STREQ(got, "a");
-  EXPECT_EQ(list->pFirst->pPrev, nullptr);
-  PutMem(got);
-  EXPECT_STREQ(static_cast<char*>(ListPopFirstItem(list, 0)), "b");
-  EXPECT_EQ(ListPopLastItem(list, 1), nullptr);
-  ListPopItem(list, ListFindItemN(list, 2), 1);  // "d"
-  EXPECT_EQ(Links(list), "ce|ec");
-  EXPECT_EQ(list->Count, 2);
-  EXPECT_EQ(list->Size, 4);
-  char foreign[] = "c";
-  EXPECT_EQ(ListPopItem(list, foreign, 0), nullptr);
-  EXPECT_EQ(list->Count, 2);
-  ListPopFirstItem(list, 1);
-  ListPopFirstItem(list, 1);
-  EXPECT_EQ(list->pFirst, nullptr);
-  EXPECT_EQ(list->pLast, nullptr);
-  EXPECT_EQ(list->Count, 0);
-  EXPECT_EQ(list->Size, 0);
-  EXPECT_EQ(ListPopItem(list, nullptr, 0), nullptr);
-  EXPECT_EQ(ListPopFirstItem(list, 0), nullptr);
-  EXPECT_EQ(ListPopLastItem(list, 0), nullptr);
-}
-
-TEST_F(ListTest, PositionsCountFromOne) {
-  auto items = PushTexts(list, {"a", "b", "c"});
-  EXPECT_EQ(ListFindItemN(list, 1), items[0]);
-  EXPECT_EQ(ListFindItemN(list, 3), items[2]);
-  EXPECT_EQ(ListFindItemN(list, 0), nullptr);
-  EXPECT_EQ(ListFindItemN(list, 4), nullptr);
-  EXPECT_EQ(ListFindItemN(list, -1), nullptr);
-  EXPECT_EQ(ListGetItemPos(list, items[1]), 2);
-  char foreign[] = "b";
-  EXPECT_EQ(ListGetItemPos(list, foreign), 0);
-  EXPECT_EQ(ListGetItemPos(list, nullptr), 0);
-}
-
-TEST_F(ListTest, MoveTakesTheLinkWithoutCopyingAndFollowsPushFrontOfTheTarget) {
-  auto items = PushTexts(list, {"a", "b", "c"});
-  PushTexts(other, {"x"});
-  ListMoveItem(items[1], list, other);
-  EXPECT_EQ(Links(list), "ac|ca");
-  EXPECT_EQ(Links(other), "xb|bx");
-  EXPECT_EQ(ListFindItemN(other, 2), items[1]);
-  EXPECT_EQ(list->Size, 4);
-  EXPECT_EQ(other->Size, 4);
-  ListMoveItem(items[1], list, other);  // list no longer holds it
-  EXPECT_EQ(Links(other), "xb|bx");
-  EXPECT_EQ(other->Count, 2);
-  other->PushFront = 1;
-  ListMoveItem(items[0], list, other);
-  ListMoveItem(items[2], list, other);
-  EXPECT_EQ(Links(other), "caxb|bxac");
-  EXPECT_EQ(list->pFirst, nullptr);
-}
-
-TEST_F(ListTest, CopyCopiesEveryItemInOrderIntoNewMemory) {
-  auto items = PushTexts(list, {"a", "bb", "c"});
-  ListCopy(list, other);
-  EXPECT_EQ(Links(other), "abbc|cbba");
-  EXPECT_EQ(other->Count, 3);
-  EXPECT_EQ(other->Size, list->Size);
-  for (long i = 1; i <= 3; i++) EXPECT_NE(ListFindItemN(other, i), items[static_cast<size_t>(i - 1)]);
-  EXPECT_EQ(Links(list), "abbc|cbba");
-}
-
-TEST_F(ListTest, DelAllItemsLeavesAnEmptyUsableHeader) {
-  PushTexts(list, {"a", "b"});
-  ListDelAllItems(list);
-  EXPECT_EQ(list->pFirst, nullptr);
-  EXPECT_EQ(list->pLast, nullptr);
-  EXPECT_EQ(list->Count, 0);
-  EXPECT_EQ(list->Size, 0);
-  EXPECT_EQ(ListWalk(list, 0), nullptr);
-  PushTexts(list, {"z"});
-  EXPECT_EQ(Links(list), "z|z");
+  EXPECT_EQ(ListPushItem(l, "a", 0), nullptr);
+  EXPECT_EQ(ListFindItemN(l, -1), nullptr);
+  EXPECT_EQ(ListGetItemPos(l, nullptr), 0);
+  ListPushItem(l, &words[0], sizeof(long));
+  ListPushItem(l, &words[1], sizeof(long));
+  EXPECT_EQ(ListGetItemPos(l, words), 0);  // an item the list does not hold
+  EXPECT_EQ(ListPopItem(l, words, 0), nullptr);
+  EXPECT_EQ(ListWalk(nullptr, 0), nullptr);
+  ListPushItem(l, "\5", 1);
+  EXPECT_EQ(std::string(static_cast<char*>(ListPushItem(l, nullptr, 3)), 3), std::string(3, '\0'));
+  testing::internal::CaptureStdout();
+  ListDump(l);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "  1) 7\n  2) -42\n  3) 5\n  4) 0\n");
+  ListDel(l);
   ListDel(nullptr);
 }
 
-TEST_F(ListTest, WalksEndWithNullAndSurviveRemovingItemsOnTheWay) {
-  PushTexts(list, {"a", "b", "c", "d"});
-  EXPECT_EQ(Walks(list), "abcd|dcba");
-  for (void* p = ListWalk(list, 0); p; p = ListWalk(list, 1)) {
-  }
-  EXPECT_EQ(ListWalk(list, 1), nullptr);  // stays at the end
-  EXPECT_EQ(ListWalk(nullptr, 0), nullptr);
-  EXPECT_EQ(ListWalkBackward(other, 0), nullptr);  // an empty list
-  // Forward: drop each item just returned, and the one the walk would return next.
-  std::string seen;
-  for (char* p = static_cast<char*>(ListWalk(list, 0)); p; p = static_cast<char*>(ListWalk(list, 1))) {
-    seen += p;
-    if (*p == 'a') ListPopItem(list, p, 1);
-    if (*p == 'b') ListPopItem(list, ListFindItemN(list, 2), 1);  // "c", next in line
-  }
-  EXPECT_EQ(seen, "abd");
-  EXPECT_EQ(Links(list), "bd|db");
-  // Backward: the walk goes on with the item before a removed one.
-  PushTexts(list, {"e", "f"});  // b d e f
-  seen.clear();
-  for (char* p = static_cast<char*>(ListWalkBackward(list, 0)); p;
-       p = static_cast<char*>(ListWalkBackward(list, 1))) {
-    seen += p;
-    if (*p == 'f') ListPopItem(list, ListFindItemN(list, 3), 1);  // "e", next in line
-  }
-  EXPECT_EQ(seen, "fdb");
-  EXPECT_EQ(Links(list), "bdf|fdb");
-}
-
-TEST_F(ListTest, DumpPrintsPositionAndFirstWord) {
-  long values[] = {7, -42};
-  ListPushItem(list, &values[0], sizeof(long));
-  ListPushItem(list, &values[1], sizeof(long));
-  char small = 5;
-  ListPushItem(list, &small, 1);
-  testing::internal::CaptureStdout();
-  ListDump(list);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "  1) 7\n  2) -42\n  3) 5\n");
-}
+}  // namespace

@@ -1,4 +1,5 @@
-// MemFixture.h - shared helpers of the memory manager's tests: a clean chain per test.
+// MemFixture.h - what the memory manager's tests share: the chain as a list, block maps,
+// and a fixture that starts and ends every test with an empty chain.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,7 +9,6 @@
 #include <vector>
 
 #include "MemMgr/MemMgr.h"
-#include "testutil.h"
 
 namespace memtest {
 
@@ -22,9 +22,8 @@ inline std::vector<MemBlock*> Chain() {
 // The map of a block as a text of 'U' and ' ' (2048 characters).
 inline std::string MapOf(const MemBlock* b) { return std::string(b->Mat, MEM_BLOCK_NODES); }
 
-// True when the n bytes at p are all zero. The tests look at free nodes and
-// released tails on purpose: in sanitizer builds those are poisoned, and this
-// reading is not what the sanitizer is there to catch.
+// True when the n bytes at p are all zero. Free nodes and released tails are read on
+// purpose: sanitizer builds poison them, and this reading is not what it is there for.
 __attribute__((no_sanitize("address"))) inline bool AllZero(const void* p, size_t n) {
   const auto* c = static_cast<const unsigned char*>(p);
   for (size_t i = 0; i < n; ++i) {
@@ -33,18 +32,8 @@ __attribute__((no_sanitize("address"))) inline bool AllZero(const void* p, size_
   return true;
 }
 
-// True when the n bytes at p all equal c.
-inline bool AllEqual(const void* p, size_t n, unsigned char c) {
-  const auto* b = static_cast<const unsigned char*>(p);
-  for (size_t i = 0; i < n; ++i) {
-    if (b[i] != c) return false;
-  }
-  return true;
-}
-
-using testutil::CaptureFd;
-
-// Every test starts and must end with an empty chain and no limit on mappings.
+// Every test starts and must end with an empty chain, no limit on mappings, and all
+// mappings given back to the system.
 class MemTest : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -1,181 +1,83 @@
-// ComList_test.cpp - behaviour of the command table: where commands are found (system
-// directories before PATH), lazy and bulk resolution, the formatted commands, listings.
-#include "SysCmd/SysCmd.h"
-
-#include "MemMgr/MemMgr.h"
-#include "testutil.h"
-
-#include <algorithm>
-#include <cstdlib>
-#include <sstream>
-#include <string>
-#include <vector>
-
-#include <sys/stat.h>
-#include <unistd.h>
+// ComList_test.cpp - where the table's commands are found (system directories before
+// PATH, in bulk or lazily), the formatted commands, and directory listings.
+#include "SysCmdFixture.h"
 
 namespace {
 
-using testutil::Take;
-using Texts = std::vector<std::string>;  // a braced list is evaluated in order
+using namespace syscmdtest;
+using testutil::RunChild;
 
-// Runs body in a child process, so that the one-time resolution and the changed
-// table stay there; the texts body gives, in order, joined by '|'.
-template <typename Body>
-std::string InChild(Body body) {
-  return testutil::RunChild([&] {
-    std::string joined;
-    for (const std::string& t : body()) joined += (joined.empty() ? "" : "|") + t;
-    std::fputs(joined.c_str(), stdout);
-  }).out;
-}
+const char* Text(const char* text) { return text != nullptr ? text : "(null)"; }
 
-std::string Text(const char* text) { return text != nullptr ? text : "(null)"; }
-std::string Num(int n) { return std::to_string(n); }
-void SetPath(const std::string& path) { setenv("PATH", path.c_str(), 1); }
-
-constexpr int LS = 23;
-constexpr int RM_RF = 30;
-constexpr int SH = 31;
-constexpr int LSALLQ = 70;  // AIX queue tools: on no host of these tests
-constexpr int MKQUE = 71;
-constexpr int LSQUE = 78;
-
-}  // namespace
-
-// ===== Bulk resolution =====
-
-TEST(InitSysCmdList, FindsCommandsInTheSystemDirectoriesBeforePathAndSearchesPathInOrder) {
-  EXPECT_EQ(ComList[82].pName, nullptr);  // ends the table
-  EXPECT_STREQ(SearchPaths, "/usr/sbin:/usr/bin:/bin:/sbin:/etc:/usr/etc");
+TEST(ComList, ResolvesInBulkFromTheSystemDirectoriesThenPathInOrder) {
+  REQUIRE_SANDBOX();  // writes /tmp/sctinit.log
   testutil::ScratchDir first, second;
-  ASSERT_TRUE(testutil::WriteFile(first / "cat", "#!/bin/sh\n"));
-  // Not executable, and a directory: presence of the name is the only test.
-  ASSERT_TRUE(testutil::WriteFile(first / "lsque", "not a program\n"));
-  ASSERT_TRUE(testutil::WriteFile(second / "lsque", "#!/bin/sh\n"));
+  // Neither executable nor a file: presence of the name is the only test.
+  for (const std::string& file : {first / "cat", first / "lsque", second / "lsque"}) {
+    ASSERT_TRUE(testutil::WriteFile(file, ""));
+  }
   ASSERT_EQ(mkdir((second / "mkque").c_str(), 0755), 0);
-  EXPECT_EQ(InChild([&] {
-              SetPath("::" + first.path() + "::" + second.path() + ":");
+  const std::string path = "::" + first.path() + "::" + second.path() + ":";
+  unlink("/tmp/sctinit.log");
+  EXPECT_EQ(RunChild([&] {
+              setenv("PATH", path.c_str(), 1);
+              flUseLog = 1;
+              my_name = const_cast<char*>("sctinit");
               InitSysCmdList();
-              return Texts{Text(ComList[3].pPath), Take(GetCmd(3)), Num(flInitSysCmd), Text(getenv("SHELL")),
-                           Text(ComList[LSQUE].pPath), Text(ComList[MKQUE].pPath), Text(ComList[LSALLQ].pPath)};
-            }),
-            "/usr/bin|/usr/bin/cat |0|/usr/bin/sh |" + first.path() + "|" + second.path() + "|(null)");
-  // Without PATH only the system directories, without log no dots.
-  EXPECT_EQ(InChild([&] {
+              testutil::WriteFile(second / "lsallq", "");  // too late: the lazy phase has ended
+              std::printf("%s|%s|%s|%s|%s|%d%d|%s", ComList[3].pPath, getenv("SHELL"), ComList[LSQUE].pPath,
+                          ComList[MKQUE].pPath, Take(GetCmd(LSALLQ)).c_str(), flSysCmdLog, flInitSysCmd,
+                          FullSearchPath);
+            }).out,
+            "/usr/bin|/usr/bin/sh |" + first.path() + "|" + second.path() + "|(null)|10|" + SearchPaths + ":" + path);
+  EXPECT_EQ(testutil::ReadFile("/tmp/sctinit.log"), "initializing system\n");
+  // Without PATH only the system directories; with sh nowhere SHELL is left alone.
+  EXPECT_EQ(RunChild([] {
               unsetenv("PATH");
-              flUseLog = 0;
+              setenv("SHELL", "/kept", 1);
+              ComList[SH].pName = "sh-nowhere";
               InitSysCmdList();
-              return Texts{Text(FullSearchPath), Num(flSysCmdLog), Text(ComList[LS].pPath)};
-            }),
-            "/usr/sbin:/usr/bin:/bin:/sbin:/etc:/usr/etc:|0|/usr/bin");
+              std::printf("%s|%s|%s|%d", FullSearchPath, Text(ComList[SH].pPath), getenv("SHELL"), flSysCmdLog);
+            }).out,
+            std::string(SearchPaths) + ":|(null)|/kept|0");
 }
 
-TEST(InitSysCmdList, EndsTheLazyPhaseForGood) {
-  testutil::ScratchDir path;
-  EXPECT_EQ(InChild([&] {
-              SetPath(path.path());
-              InitSysCmdList();
-              testutil::WriteFile(path / "lsallq", "#!/bin/sh\n");  // installed later
-              return Texts{Num(TestCmd(LSALLQ)), Take(GetCmd(LSALLQ))};
-            }),
-            "0|(null)");
-}
-
-TEST(InitSysCmdList, LeavesShellAloneWhenShIsNowhere) {
-  REQUIRE_SANDBOX();  // hides the host's sh for a moment, in the sandbox's /usr
-  ASSERT_EQ(rename("/usr/bin/sh", "/usr/bin/sh.hidden"), 0);
-  const std::string got = InChild([&] {
-    unsetenv("PATH");
-    setenv("SHELL", "/kept/shell", 1);
-    InitSysCmdList();
-    return Texts{Text(ComList[SH].pPath), Text(getenv("SHELL"))};
-  });
-  ASSERT_EQ(rename("/usr/bin/sh.hidden", "/usr/bin/sh"), 0);
-  EXPECT_EQ(got, "(null)|/kept/shell");
-}
-
-TEST(FillCmdPaths, StoresTheDirectoryItselfAndTellsWhetherEntriesRemain) {
+TEST(ComList, ResolvesLazilyOnFirstUseAndFormatsTheCommands) {
   testutil::ScratchDir dir;
   ASSERT_TRUE(testutil::WriteFile(dir / "lsallq", ""));
-  EXPECT_EQ(InChild([&] {
-              std::string name = dir.path();
-              Texts got{Num(FillCmdPaths(name.data()))};
-              got.push_back(ComList[LSALLQ].pPath == name.data() ? "stored" : "copied");
-              // With every other entry resolved, one more directory completes the table.
-              static char elsewhere[] = "/elsewhere", missing[] = "/no/such/dir";
-              for (int i = 2; i < COM_LIST_SIZE - 1; ++i) {
-                if (i != LSQUE) ComList[i].pPath = elsewhere;
-              }
-              ComList[LSQUE].pPath = nullptr;
-              testutil::WriteFile(dir / "lsque", "");
-              got.push_back(Num(FillCmdPaths(name.data())));
-              got.push_back(Num(FillCmdPaths(missing)));  // a directory that cannot be listed
-              return got;
-            }),
-            "1|stored|0|1");
-}
-
-// ===== Lazy resolution and the queries =====
-
-TEST(FillCmdPath, ResolvesOnFirstUseAlongSystemDirectoriesAndPath) {
-  testutil::ScratchDir dir;
-  ASSERT_TRUE(testutil::WriteFile(dir / "lsallq", ""));
-  EXPECT_EQ(InChild([&] {
-              SetPath("::" + dir.path() + ":");
-              return Texts{Text(ComList[LSALLQ].pPath), Num(TestCmd(LSALLQ)), Text(ComList[LSALLQ].pPath),
-                           Text(FullSearchPath), Take(GetCmd(LS)), Num(FillCmdPath(MKQUE)), Num(FillCmdPath(1))};
-            }),
-            "(null)|1|" + dir.path() + "|/usr/sbin:/usr/bin:/bin:/sbin:/etc:/usr/etc:::" + dir.path() +
-                ":|/usr/bin/ls |0|0");
-}
-
-TEST(GetCmd, FormatsDirectoryNameAndDefaultArgumentsOrGivesNothingForUnresolvedEntries) {
-  EXPECT_EQ(InChild([&] {
+  const std::string path = "::" + dir.path() + ":";
+  EXPECT_EQ(RunChild([&] {
+              setenv("PATH", path.c_str(), 1);
+              std::printf("%s|", Text(ComList[LSALLQ].pPath));  // one printf a call: arguments go in any order
+              std::printf("%d|", TestCmd(LSALLQ));
+              std::printf("%s|%s|", ComList[LSALLQ].pPath, FullSearchPath);
+              std::printf("%s|%d|%d|", Take(GetCmd(LS)).c_str(), FillCmdPath(MKQUE), FillCmdPath(1));
               static char bin[] = "/bin";
-              ComList[LS].pPath = bin;
               ComList[RM_RF].pPath = bin;
-              return Texts{Take(GetCmd(LS)), Take(GetCmd(RM_RF)), Take(GetCmdNoFlags(RM_RF)), Num(TestCmd(LS))};
-            }),
-            "/bin/ls |/bin/rm -rf|/bin/rm|1");
-  EXPECT_EQ(InChild([&] {
-              flInitSysCmd = 0;  // no more lookups: lsallq stays unresolved
-              Texts got{Take(GetCmd(LSALLQ)), Take(GetCmdNoFlags(LSALLQ)), Take(GetCmdNoFlags(82)),
-                        Take(GetCmd(82)), Take(GetCmd(0))};
-              for (int i : {-3, 0, 1, 82, 500, LSALLQ}) got.push_back(Num(TestCmd(i)));
-              return got;
-            }),
-            "(null)|(null)|(null)|(null)|(null)|0|0|0|0|0|0");
+              std::printf("%s|%s|", Take(GetCmd(RM_RF)).c_str(), Take(GetCmdNoFlags(RM_RF)).c_str());
+              flInitSysCmd = 0;  // no more lookups: lsque stays unresolved
+              for (int i : {LSQUE, 0, 1, 82})
+                std::printf("%s%s", Take(GetCmd(i)).c_str(), Take(GetCmdNoFlags(i)).c_str());
+              for (int i : {-3, 0, 1, 82, 500, LSQUE}) std::printf("%d", TestCmd(i));
+              // FillCmdPaths keeps the directory it is given; 0 once every entry is resolved.
+              for (int i = 2; i <= LSSRC; ++i) ComList[i].pPath = i == LSALLQ ? nullptr : bin;
+              std::string d = dir.path();
+              std::printf("|%d", FillCmdPaths(d.data()));
+              std::printf("%d", ComList[LSALLQ].pPath == d.data());
+            }).out,
+            "(null)|1|" + dir.path() + "|" + SearchPaths + ":" + path +
+                "|/usr/bin/ls |0|0|/bin/rm -rf|/bin/rm|(null)(null)(null)(null)(null)(null)(null)(null)000000|01");
 }
 
-// ===== Directory listings =====
-
-TEST(GetDirFileList, ListsEveryEntryDotsIncludedEachAfterOneBlankOrIsNull) {
+TEST(ComList, ListsEveryEntryOfADirectoryDotsIncluded) {
   testutil::ScratchDir dir;
   ASSERT_TRUE(testutil::WriteFile(dir / "a", ""));
   ASSERT_EQ(mkdir((dir / "bb").c_str(), 0755), 0);
   ASSERT_EQ(symlink("/no/such", (dir / "dangling").c_str()), 0);
-  const std::string list = Take(GetDirFileList(dir.path().c_str()));
-  // One blank before each name and after the last, no doubled blank.
-  ASSERT_EQ(list.size(), std::string(" . .. a bb dangling ").size());
-  EXPECT_TRUE(list.front() == ' ' && list.back() == ' ' && list.find("  ") == std::string::npos) << list;
-  std::istringstream in(list);
-  std::vector<std::string> names;
-  for (std::string n; in >> n;) names.push_back(n);
-  std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<std::string>{".", "..", "a", "bb", "dangling"}));
-  EXPECT_GT(FindToken("bb", list.c_str()), 0);
-  // Null for a directory that cannot be opened.
-  EXPECT_EQ(GetDirFileList((dir / "none").c_str()), nullptr);
-  EXPECT_EQ(GetDirFileList((dir / "a").c_str()), nullptr);
+  EXPECT_EQ(Names(Take(GetDirFileList(dir.path().c_str()))), ". .. a bb dangling ");
+  for (const std::string& none : {dir / "none", dir / "a"}) EXPECT_EQ(GetDirFileList(none.c_str()), nullptr);
   EXPECT_EQ(GetDirFileList(nullptr), nullptr);
-  // ReadDir gives each name, then null.
-  DIR* d = opendir(dir.path().c_str());
-  ASSERT_NE(d, nullptr);
-  names.clear();
-  while (char* name = ReadDir(d)) names.push_back(name);
-  closedir(d);
-  std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<std::string>{".", "..", "a", "bb", "dangling"}));
   EXPECT_EQ(ReadDir(nullptr), nullptr);
 }
+
+}  // namespace

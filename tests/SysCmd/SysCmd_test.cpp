@@ -1,402 +1,180 @@
-// SysCmd_test.cpp - behaviour of the command runner: the lines it builds, logs and
-// runs, its three modes, failures, refused lines, settling and captured output.
-#include "SysCmd/SysCmd.h"
-
-#include "MemMgr/MemMgr.h"
-#include "testutil.h"
+// SysCmd_test.cpp - the command runner: what each mode shows, logs and does with the
+// command's output, failures in every mode, lines that do not fit, captured output,
+// settling, and SysCmdP.
+#include "SysCmdFixture.h"
 
 #include <chrono>
-#include <cstring>
 #include <functional>
-#include <string>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
-constexpr int CANCEL = 2;
-constexpr int LPD = 43;
-constexpr int MV = 25;
-constexpr int RM = 29;
-constexpr int PS = 55;
-constexpr int SH = 31;
-
+using namespace syscmdtest;
 using testutil::Child;
-using testutil::RunChild;
-using testutil::Take;
+using testutil::ReadFile;
 
-// A fake shell that keeps its arguments, one a line, in sh.argv and then lets the
-// real shell run them; a fake command that keeps its arguments in <name>.args,
-// prints "out <args>" and "err" and exits with the status in <name>.status.
-const char* const FAKE_SH = "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.argv\"\nexec /bin/sh \"$@\"\n";
-const char* const FAKE_TOOL =
-    "#!/bin/sh\nprintf '%s\\n' \"$*\" >> \"$0.args\"\necho \"out $*\"\necho err >&2\n"
-    "[ -f \"$0.out\" ] && cat \"$0.out\"\n"
-    "[ -f \"$0.status\" ] && exit $(cat \"$0.status\")\nexit 0\n";
+constexpr const char* kLog = "/tmp/sct.log";
 
-// Points the shell and the commands under test at fakes in a scratch directory.
-// Every test runs its calls in a child, so the table and flags of this process
-// never change.
-class Runner : public ::testing::Test {
+// Every call runs in a child (the table and flags of this process never change) under
+// the program name sct, whose log is /tmp/sct.log. mv and rm print "out" and "err";
+// rm then fails with status 3.
+class Runner : public Fakes {
  protected:
   void SetUp() override {
-    Fake("sh", FAKE_SH);
-    for (const char* tool : {"rm", "mv", "cancel", "lpd", "ps"}) Fake(tool, FAKE_TOOL);
+    REQUIRE_SANDBOX();
+    ASSERT_TRUE(TestCmd(SH));
+    for (int i : {CANCEL, MV, RM, LPD, PS}) Fake(i);
+    for (const char* file : {"mv.out", "rm.out"}) Set(file, "out\n");
+    for (const char* file : {"mv.err", "rm.err"}) Set(file, "err\n");
+    Set("rm.status", "3");
   }
-  void Fake(const std::string& name, const char* script) { ASSERT_TRUE(testutil::WriteTool(dir_ / name, script)); }
-  // In the child: the table entries point at the fakes, nothing resolves lazily.
-  void UseFakes(char logging, char cmdLog, const char* name) {
-    for (int i : {SH, RM, MV, CANCEL, LPD, PS}) ComList[i].pPath = fakeDir_.data();
-    flInitSysCmd = 0;
-    flUseLog = logging;
-    flSysCmdLog = cmdLog;
-    my_name = const_cast<char*>(name);
-  }
-  std::string Argv() { return testutil::ReadFile(dir_ / "sh.argv"); }
-  std::string Args(const std::string& tool) { return testutil::ReadFile(dir_ / (tool + ".args")); }
-  void SetStatus(const std::string& tool, int status) {
-    ASSERT_TRUE(testutil::WriteFile(dir_ / (tool + ".status"), std::to_string(status)));
-  }
-  void SetOutput(const std::string& tool, const std::string& text) {
-    ASSERT_TRUE(testutil::WriteFile(dir_ / (tool + ".out"), text));
-  }
-  std::string Dir() const { return dir_.path(); }
-  // Runs body in a child that uses the fakes under the program name (whose log,
-  // /tmp/<name>.log, is removed first in the sandbox).
-  template <typename Body>
-  Child Run(char logging, char cmdLog, const std::string& name, Body body) {
-    if (testutil::InSandbox()) unlink(Log(name).c_str());
-    return RunChild([&] {
-      UseFakes(logging, cmdLog, name.c_str());
+  Child Run(char logging, char cmdLog, const std::function<int()>& body) {
+    unlink(kLog);
+    return testutil::RunChild([&] {
+      flInitSysCmd = 0;
+      flUseLog = logging;
+      flSysCmdLog = cmdLog;
+      my_name = const_cast<char*>("sct");
       return body();
     });
   }
-  static std::string Log(const std::string& name) { return "/tmp/" + name + ".log"; }
-  static std::string LogText(const std::string& name) { return testutil::ReadFile(Log(name)); }
-  // What text() gives, printed by a child that uses the fakes.
-  template <typename Text>
-  Child Printed(Text text) {
-    return Run(0, 0, "sctcapture", [&] { std::fputs(text().c_str(), stdout); });
+  // What a run gave: the value its body returned or "exit <status>", then standard
+  // output, standard error and the log, each after a '|'.
+  static std::string Seen(const Child& c) {
+    const int exit = WEXITSTATUS(c.status);
+    const std::string result = c.value != -9999 ? std::to_string(c.value) : "exit " + std::to_string(exit);
+    return result + "|" + c.out + "|" + c.err + "|" + ReadFile(kLog);
   }
-
-  testutil::ScratchDir dir_;
-  std::string fakeDir_ = dir_.path();
+  // The line logged for the stand-in name (mv or rm, whose flags are -f) with the text args.
+  std::string Line(const char* name, const std::string& args) {
+    return Take(GetCmdNoFlags(SH)) + " -c \"" + path_ + "/" + name + " -f " + args;
+  }
 };
 
-// Milliseconds since start.
-int MillisSince(std::chrono::steady_clock::time_point start) {
-  return static_cast<int>(
-      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
-}
-
-// The texts of a response list, each followed by '|'; "(null)" for none.
-std::string Texts(CmdResponse* list) {
-  if (list == nullptr) return "(null)";
-  std::string s;
+// The lines of a response list, each followed by '|'; "(null)" for none.
+std::string Lines(CmdResponse* list) {
+  std::string s = list != nullptr ? "" : "(null)";
   for (CmdResponse* r = list; r != nullptr; r = r->pNext) s += std::string(r->pLine) + "|";
   FreeResponseList(list);
   return s;
 }
 
-}  // namespace
-
-// ===== The command line and the modes =====
-
-using SysCmdLine = Runner;
-
-TEST_F(SysCmdLine, ModesDecideTheDotTheLogLineAndTheRedirection) {
-  const std::string D = Dir();
-  const struct {
-    const char* name;
-    char logging, cmdLog;
-    std::function<int()> body;
-    std::string argv, shown, log;  // shown: standard output|error; log "-": no log file
-  } rows[] = {
-      // Quiet: one quoted command through the shell, its output discarded, no dot.
-      {"sctquiet", 0, 1, [] { return SysCmd(RM, SYS_QUIET, " %s", "/no/such"); },
-       "-c\n" + D + "/rm -f  /no/such 1>/dev/null 2>/dev/null\n", "|", "-"},
-      // Without the log file the logged modes append to /dev/null; the dot goes with command logging.
-      {"sctnolog", 0, 0, [] { return SysCmd(MV, SYS_FATAL, " x"); },
-       "-c\n" + D + "/mv -f  x 1>>/dev/null 2>>/dev/null\n", "|", "-"},
-      {"sctnolog", 0, 1, [] { return SysCmd(MV, SYS_FATAL, " x"); },
-       "-c\n" + D + "/mv -f  x 1>>/dev/null 2>>/dev/null\n", ".|", "-"},
-      // Logged: a dot, the line logged, the command's output appended to the log.
-      {"sctlogged", 1, 1,
-       [] {
-         PutLogMsg("before\n");
-         const int r = SysCmd(MV, SYS_LOG, " %s %s", "a", "b");
-         PutLogMsg("after\n");
-         return r;
-       },
-       "-c\n" + D + "/mv -f  a b 1>>/tmp/sctlogged.log 2>>/tmp/sctlogged.log\n", ".|",
-       "before\n" + D + "/sh -c \"" + D + "/mv -f  a b\nout -f a b\nerr\nafter\n"},
-      // A negative index: no dot, log line or redirection, but the quote stays.
-      {"sctnegative", 1, 1, [] { return SysCmd(-MV, SYS_LOG, " %s", "a"); }, "-c\n" + D + "/mv -f  a\n",
-       "out -f a\n|err\n", "-"},
-      // Index 1 runs the text alone and logs it, index 0 does not; the table's shell is unused.
-      {"sctindex", 1, 1,
-       [] {
-         SysCmd(1, SYS_LOG, "%s", "echo one");
-         return SysCmd(0, SYS_LOG, "%s", "echo zero");
-       },
-       "", ".zero\n|", "echo one\none\n"},
+TEST_F(Runner, RunsShowsLogsAndReportsAsTheModeSays) {
+  const std::string canary = dir_ / "canary", q(5000, 'q'), qs = q.substr(0, 4095) + "|" + q.substr(4095) + "\n|";
+  ASSERT_TRUE(testutil::WriteFile(canary, "canary\n"));
+  Set("lpd.out", "lprng 3.8\nLPRng-3.8.28\n" + q + "\nLPRng b");
+  const std::string fits = "true #" + std::string(SYS_CMD_LINE_SIZE - 7, 'x');  // fills the buffer exactly
+  const std::string touch = "touch " + dir_ / "ran" + " #" + std::string(SYS_CMD_LINE_SIZE, 'x');
+  const std::string arg(SYS_CMD_LINE_SIZE - 1 - Line("mv", "").size() - 10, 'y');  // fits but for the redirection
+  const std::string exited = "command exited with status 3\n", killed = "command killed by signal 9 (Killed)\n";
+  const std::string longer = "ERROR: command line of '" + touch.substr(0, 60) + "' longer than ";
+  const std::string mvLong = "ERROR: command line of 'mv' longer than 8271 characters, not run\n";
+  const std::string lpdLong = "ERROR: command line of 'lpd' longer than 4095 characters, not run\n";
+  const struct { const char* what; char logging, cmdLog; std::function<int()> body; std::string seen; } rows[] = {
+      {"quiet", 1, 1, [] { return SysCmd(MV, SYS_QUIET, " a"); }, "0|||"},
+      {"no log file", 0, 0, [] { return SysCmd(MV, SYS_FATAL, " a"); }, "0|||"},
+      {"the dot goes with command logging", 0, 1, [] { return SysCmd(MV, SYS_FATAL, " a"); }, "0|.||"},
+      {"logged", 1, 1, [] { PutLogMsg("<\n"); SysCmd(MV, SYS_LOG, " %s", "a"); PutLogMsg(">\n"); return 0; },
+       "0|.||<\n" + Line("mv", " a") + "\nout\nerr\n>\n"},
+      {"a log planted as a link is made safe before the output is appended", 1, 0,
+       [&] { symlink(canary.c_str(), kLog); return SysCmd(MV, SYS_LOG, " a"); }, "0|||out\nerr\n"},
+      {"negative index: shown, nothing logged", 1, 1, [] { return SysCmd(-MV, SYS_LOG, " a"); }, "0|out\n|err\n|"},
+      {"index 1 logs the text alone, 0 does not", 1, 1,
+       [] { SysCmd(1, SYS_LOG, "%s", "echo one"); return SysCmd(0, SYS_LOG, "%s", "echo zero"); },
+       "0|.zero\n||echo one\none\n"},
+      {"status, quiet", 1, 1, [] { return SysCmd(RM, SYS_QUIET, " a"); }, "3|||"},
+      {"status, logged: counted unless quiet", 1, 1,
+       [] { SysCmd(RM, SYS_QUIET, " a"); return SysCmd(RM, SYS_LOG, " a") * 10 + SysCmdLoggedFailures(); },
+       "31|.||" + Line("rm", " a") + "\nout\nerr\nWARNING_MSG: " + exited},
+      {"status, fatal", 1, 1, [] { return SysCmd(-RM, SYS_FATAL, " a"); },
+       "exit 1|out\nERROR: " + exited + "|err\n|ERROR: " + exited},
+      {"signal, logged", 1, 1, [] { return SysCmd(1, SYS_LOG, "%s", "kill -9 $$"); },
+       "137|.||kill -9 $$\nWARNING_MSG: " + killed},
+      {"signal, fatal", 1, 1, [] { return SysCmd(1, SYS_FATAL, "%s", "kill -9 $$"); },
+       "exit 1|.ERROR: " + killed + "||kill -9 $$\nERROR: " + killed},
+      {"command unresolved", 1, 1, [] { ComList[LSSRC].pPath = nullptr; return SysCmd(LSSRC, SYS_LOG, " x"); },
+       "exit 0||ERROR: unable to locate system command 'lssrc'\n|"},
+      {"shell unresolved", 1, 1, [] { ComList[SH].pPath = nullptr; return SysCmd(MV, SYS_QUIET, " x"); },
+       "exit 0||ERROR: unable to locate system command 'sh'\n|"},
+      {"SysCmdP shows and runs", 1, 1, [] { SysCmdP(SYS_LOG, "echo %s", "hi"); return 0; }, "0|echo hi\nhi\n||"},
+      {"SysCmdP, quiet", 1, 1, [] { SysCmdP(SYS_QUIET, "exit %d", 3); return 0; }, "0|||"},
+      {"SysCmdP, logged", 1, 1, [] { SysCmdP(SYS_LOG, "exit %d", 3); return 0; }, "0|exit 3\n|ERROR: " + exited + "|"},
+      {"SysCmdP, fatal", 1, 1, [] { SysCmdP(SYS_FATAL, "exit %d", 3); return 0; },
+       "exit 1|exit 3\n|ERROR: " + exited + "|"},
+      {"a line that fills the buffer", 0, 1, [&] { return SysCmd(0, SYS_LOG, "%s", fits.c_str()); }, "0|||"},
+      {"one more character", 0, 1, [&] { return SysCmd(0, SYS_LOG, "%s", touch.c_str()); },
+       "-1||" + longer + "8271 characters, not run\n|"},
+      {"no room for the redirection", 0, 1, [&] { return SysCmd(MV, SYS_QUIET, "%s", arg.c_str()); },
+       "-1||" + mvLong + "|"},
+      {"too long, fatal, no dot", 0, 1, [&] { return SysCmd(MV, SYS_FATAL, "%s", arg.c_str()); },
+       "exit 1||" + mvLong + "|"},
+      {"SysCmdP too long", 0, 1, [&] { SysCmdP(SYS_FATAL, "%s", touch.c_str()); return 0; },
+       "exit 1||" + longer + "511 characters, not run\n|"},
+      {"captured too long", 0, 0, [&] {
+         std::fputs(Take(GetCmdResponseStr(LPD, nullptr, "%s", fits.c_str())).c_str(), stdout);
+         std::fputs(Lines(GetCmdResponse(LPD, nullptr, "%s", fits.c_str())).c_str(), stdout);
+         return 0;
+       }, "0|(null)(null)|" + lpdLong + lpdLong + "|"},
+      // Captured output: the lines holding the filter (case-sensitive), or all; a long one in pieces.
+      {"captured", 0, 0, [] {
+         for (const char* filter : {"LPRng", static_cast<const char*>(nullptr), "", "absent"})
+           std::printf("%s#", Lines(GetCmdResponse(LPD, filter, "%s", filter == nullptr ? " -V" : "")).c_str());
+         std::fputs(Lines(GetCmdResponse(1, nullptr, "%s", "printf 'x\\ny\\n'")).c_str(), stdout);
+         return 0;
+       }, "0|LPRng-3.8.28\n|LPRng b|#lprng 3.8\n|LPRng-3.8.28\n|" + qs + "LPRng b|#lprng 3.8\n|LPRng-3.8.28\n|" + qs +
+              "LPRng b|#(null)#x\n|y\n|||"},
+      {"captured as one text, each line ending in a line feed", 0, 0, [] {
+         std::fputs(Take(GetCmdResponseStr(LPD, "LPRng", "%s", "")).c_str(), stdout);
+         std::printf("#%s", Take(GetCmdResponseStr(LPD, "absent", "%s", "")).c_str());
+         return 0;
+       }, "0|LPRng-3.8.28\nLPRng b\n#(null)||"},
   };
   for (const auto& r : rows) {
-    SCOPED_TRACE(std::string(r.name) + " cmdLog " + std::to_string(r.cmdLog));
-    if (r.logging && !testutil::InSandbox()) continue;  // writes /tmp/<name>.log
-    unlink((dir_ / "sh.argv").c_str());
-    Child c = Run(r.logging, r.cmdLog, r.name, r.body);
-    ASSERT_TRUE(c.Exited(0));
-    EXPECT_EQ(c.value, 0);
-    EXPECT_EQ(Argv(), r.argv);
-    EXPECT_EQ(c.out + "|" + c.err, r.shown);
-    if (!testutil::InSandbox()) continue;
-    if (r.log == "-") EXPECT_FALSE(testutil::Exists(Log(r.name)));
-    else EXPECT_EQ(LogText(r.name), r.log);
+    SCOPED_TRACE(r.what);
+    EXPECT_EQ(Seen(Run(r.logging, r.cmdLog, r.body)), r.seen);
   }
-  EXPECT_EQ(Args("rm"), "-f /no/such\n");
+  EXPECT_EQ(Get("mv.args"), "-f a\n-f a\n-f a\n-f a\n-f a\n-f a\n");  // the lines refused never ran
+  EXPECT_EQ(Get("rm.args"), "-f a\n-f a\n-f a\n-f a\n");
+  EXPECT_NE(Get("lpd.args").find("-V\n"), std::string::npos);
+  EXPECT_EQ(ReadFile(canary), "canary\n");
+  EXPECT_FALSE(testutil::Exists(dir_ / "ran"));
 }
 
-TEST_F(SysCmdLine, ALogPlantedBeforeAnUnloggedLineIsMadeSafeBeforeTheShellAppends) {
-  REQUIRE_SANDBOX();
-  const std::string canary = dir_ / "canary";
-  ASSERT_TRUE(testutil::WriteFile(canary, "canary\n"));
-  // Command logging still off: the line has no log line of its own.
-  Child c = Run(1, 0, "sctplanted", [&] {
-    symlink(canary.c_str(), Log("sctplanted").c_str());
-    return SysCmd(MV, SYS_LOG, " a");
-  });
-  ASSERT_TRUE(c.Exited(0));
-  EXPECT_EQ(testutil::ReadFile(canary), "canary\n");
-  EXPECT_EQ(LogText("sctplanted"), "out -f a\nerr\n");
-}
-
-// ===== Failures =====
-
-using SysCmdFailure = Runner;
-
-TEST_F(SysCmdFailure, ANonZeroStatusFailsQuietlyInModeZeroAndIsLoggedAndCountedInModeOne) {
-  SetStatus("mv", 3);
-  Child quiet = Run(0, 0, "sctfail", [] {
-    errno = 0;
-    return SysCmd(MV, SYS_QUIET, " a");
-  });
-  ASSERT_TRUE(quiet.Exited(0));
-  EXPECT_EQ(quiet.value, 3);
-  EXPECT_EQ(quiet.out + quiet.err, "");
-  REQUIRE_SANDBOX();
-  SetStatus("mv", 1);
-  Child c = Run(1, 1, "sctwarn", [] {
-    const int r = SysCmd(MV, SYS_LOG, " a");
-    PutLogMsg("went on\n");
-    return r;
-  });
-  ASSERT_TRUE(c.Exited(0));
-  EXPECT_EQ(c.value, 1);
-  EXPECT_EQ(LogText("sctwarn"), Dir() + "/sh -c \"" + Dir() + "/mv -f  a\nout -f a\nerr\n"
-                                "WARNING_MSG: command exited with status 1\nwent on\n");
-  Child count = Run(1, 1, "sctcount", [] {
-    SysCmd(MV, SYS_QUIET, " a");  // a quiet failure is no logged failure
-    SysCmd(MV, SYS_LOG, " a");
-    SysCmd(MV, SYS_LOG, " b");
-    return SysCmdLoggedFailures();
-  });
-  ASSERT_TRUE(count.Exited(0));
-  EXPECT_EQ(count.value, 2);
-}
-
-TEST_F(SysCmdFailure, FatalModeLogsAndPrintsTheErrorOrTheSignalAndEndsWithStatusOne) {
-  Child killed = Run(0, 0, "sctkilled", [] { return SysCmd(1, SYS_FATAL, "%s", "kill -9 $$"); });
-  EXPECT_TRUE(killed.Exited(1));
-  EXPECT_EQ(killed.out, "ERROR: command killed by signal 9 (Killed)\n");
-  REQUIRE_SANDBOX();
-  SetStatus("rm", 2);
-  // An unlogged line; its failure is still reported.
-  Child c = Run(1, 1, "sctfatal", [] { SysCmd(-RM, SYS_FATAL, " a"); });
-  EXPECT_TRUE(c.Exited(1));
-  EXPECT_EQ(c.value, -9999);  // the body never returned
-  EXPECT_EQ(c.out, "out -f a\nERROR: command exited with status 2\n");
-  EXPECT_EQ(LogText("sctfatal"), "ERROR: command exited with status 2\n");
-}
-
-TEST_F(SysCmdFailure, AnUnresolvedCommandOrShellEndsTheProgramWithStatusZero) {
-  Child command = Run(0, 0, "sctunresolved", [] {
-    ComList[81].pPath = nullptr;
-    return SysCmd(81, SYS_LOG, " x");
-  });
-  EXPECT_TRUE(command.Exited(0));
-  EXPECT_EQ(command.value, -9999);
-  EXPECT_EQ(command.err, "ERROR: unable to locate system command 'lssrc'\n");
-  Child shell = Run(0, 0, "sctnosh", [] {
-    ComList[SH].pPath = nullptr;
-    return SysCmd(RM, SYS_QUIET, " x");
-  });
-  EXPECT_TRUE(shell.Exited(0));
-  EXPECT_EQ(shell.err, "ERROR: unable to locate system command 'sh'\n");
-  EXPECT_EQ(Args("rm"), "");
-}
-
-// ===== Lines that do not fit =====
-
-using SysCmdLongLine = Runner;
-
-TEST_F(SysCmdLongLine, ALineThatFillsTheBufferRunsAndOneCharacterMoreIsRefused) {
-  // Index 1 in a mode without redirection: the caller's text is the whole line.
-  const std::string fits = "true #" + std::string(SYS_CMD_LINE_SIZE - 1 - 6, 'x');
-  Child ok = RunChild([&] { return SysCmd(1, 3, "%s", fits.c_str()); });
-  EXPECT_EQ(ok.value, 0);
-  EXPECT_EQ(ok.err, "");
-  const std::string longer = "touch " + Dir() + "/ran #" + std::string(SYS_CMD_LINE_SIZE, 'x');
-  Child refused = RunChild([&] { return SysCmd(1, 3, "%s", longer.c_str()); });
-  EXPECT_NE(refused.value, 0);
-  EXPECT_EQ(refused.err, "ERROR: command line of '" + longer.substr(0, 60) +
-                             "' longer than 8271 characters, not run\n");
-  EXPECT_FALSE(testutil::Exists(Dir() + "/ran"));
-  // The prefix and the caller's text fit; with the redirection the line would not.
-  const std::string prefix = Dir() + "/sh -c \"" + Dir() + "/rm -f ";
-  const std::string arg(SYS_CMD_LINE_SIZE - 1 - prefix.size() - 10, 'y');
-  const std::string msg = "ERROR: command line of 'rm' longer than 8271 characters, not run\n";
-  Child quiet = Run(0, 0, "sctredir", [&] { return SysCmd(RM, SYS_QUIET, "%s", arg.c_str()); });
-  EXPECT_NE(quiet.value, 0);
-  EXPECT_EQ(quiet.err, msg);
-  Child fatal = Run(0, 1, "sctlongfatal", [&] { return SysCmd(RM, SYS_FATAL, "%s", arg.c_str()); });
-  EXPECT_TRUE(fatal.Exited(1));
-  EXPECT_EQ(fatal.err, msg);
-  EXPECT_EQ(fatal.out, "");  // no dot: nothing was shown as if it ran
-  EXPECT_EQ(Args("rm"), "");
-}
-
-// ===== Settling =====
-
-using SysCmdSettle = Runner;
-
-TEST_F(SysCmdSettle, AnEntryWithAPauseReturnsOnlyAfterIt) {
-  Child c = Run(0, 0, "sctpause", [] {
+TEST_F(Runner, SettlesAsTheEntrySays) {
+  const Child pause = Run(0, 0, [] {
     const auto start = std::chrono::steady_clock::now();
-    SysCmd(CANCEL, SYS_QUIET, " q");
-    return MillisSince(start);
+    SysCmd(CANCEL, SYS_QUIET, " q");  // cancel pauses two seconds
+    return static_cast<int>((std::chrono::steady_clock::now() - start) / std::chrono::milliseconds(1));
   });
-  EXPECT_GE(c.value, 2000);  // Wait 2 of cancel
-}
-
-TEST_F(SysCmdSettle, WaitingForAProcessEndsWhenItShowsOrTimesOutIntoTheLog) {
-  SetOutput("ps", "  42 TS   19 ?        00:00:00 mv\n");
+  EXPECT_GE(pause.value, 2000);
+  // Waiting for a process of the command's name: ps is asked once when it shows, else
+  // 11 times (10 pauses) and the time-out is logged.
   const auto waitForMv = [] {
     ComList[MV].Wait = -1;
     return SysCmd(MV, SYS_QUIET, " a");
   };
-  EXPECT_EQ(Run(0, 0, "sctshows", waitForMv).value, 0);
-  EXPECT_EQ(Args("ps"), "-ace\n");  // asked once, found at once
-  REQUIRE_SANDBOX();
-  ASSERT_EQ(unlink((dir_ / "ps.out").c_str()), 0);
-  ASSERT_EQ(unlink((dir_ / "ps.args").c_str()), 0);
-  EXPECT_EQ(Run(1, 0, "scttimeout", waitForMv).value, 0);
-  std::string eleven;
-  for (int i = 0; i < 11; ++i) eleven += "-ace\n";
-  EXPECT_EQ(Args("ps"), eleven);  // 11 queries, 10 pauses
-  EXPECT_EQ(LogText("scttimeout"), "ERROR: Time out for command mv\n");
+  Set("ps.out", "  42 TS   19 ?        00:00:00 mv\n");
+  EXPECT_EQ(Seen(Run(0, 0, waitForMv)), "0|||");
+  EXPECT_EQ(Get("ps.args"), "-ace\n");
+  Set("ps.out", "");
+  Set("ps.args", "");
+  EXPECT_EQ(Seen(Run(1, 0, waitForMv)), "0|||ERROR: Time out for command mv\n");
+  EXPECT_EQ(Get("ps.args"), "-ace\n-ace\n-ace\n-ace\n-ace\n-ace\n-ace\n-ace\n-ace\n-ace\n-ace\n");
 }
 
-// ===== Captured output =====
-
-using CapturedOutput = Runner;
-
-TEST_F(CapturedOutput, KeepsTheLinesHoldingTheFilterCaseSensitivelyOrEveryLineInOrder) {
-  SetOutput("lpd", "lprng 3.8\nLPRng-3.8.28\n");
-  Child c = Printed([&] { return Texts(GetCmdResponse(LPD, "LPRng", " -V 2>&1")); });
-  EXPECT_EQ(c.out, "LPRng-3.8.28\n|");
-  EXPECT_EQ(Args("lpd"), "-V\n");
-  EXPECT_EQ(c.err, "");  // the caller's 2>&1 took the command's error output
-  // A null or empty filter keeps every line; no match gives null; no redirection is added.
-  SetOutput("lpd", "a\nb");
-  c = Printed([&] {
-    return Texts(GetCmdResponse(LPD, nullptr, "%s", "")) + "#" +
-           Texts(GetCmdResponse(LPD, "", " 2>/dev/null")) + "#" +
-           Texts(GetCmdResponse(LPD, "absent", " 2>/dev/null")) + "#" +
-           Texts(GetCmdResponse(1, nullptr, "%s", "printf 'x\\ny\\n'"));
-  });
-  EXPECT_EQ(c.out, "out \n|a\n|b|#out \n|a\n|b|#(null)#x\n|y\n|");
-  EXPECT_EQ(c.err, "err\n");
-  // A line beyond 4095 characters arrives in pieces.
-  SetOutput("lpd", std::string(5000, 'q') + "\n");
-  c = Printed([&] { return Texts(GetCmdResponse(LPD, "q", " 2>/dev/null")); });
-  EXPECT_EQ(c.out, std::string(4095, 'q') + "|" + std::string(905, 'q') + "\n|");
-  // As one text every line ends in a newline.
-  SetOutput("lpd", "LPRng a\nother\nLPRng b");
-  c = Printed([&] {
-    return Take(GetCmdResponseStr(LPD, "LPRng", " 2>/dev/null")) + "#" +
-           Take(GetCmdResponseStr(LPD, "absent", " 2>/dev/null"));
-  });
-  EXPECT_EQ(c.out, "LPRng a\nLPRng b\n#(null)");
-}
-
-TEST_F(CapturedOutput, ATooLongLineGivesNullAndAMessageAndAnUnresolvedCommandEnds) {
-  const std::string arg(CMD_RESPONSE_LINE_SIZE, 'w');
-  Child c = Printed([&] {
-    return Texts(GetCmdResponse(LPD, nullptr, " %s", arg.c_str())) + "#" +
-           Take(GetCmdResponseStr(LPD, nullptr, " %s", arg.c_str()));
-  });
-  EXPECT_EQ(c.out, "(null)#(null)");
-  const std::string msg = "ERROR: command line of 'lpd' longer than 4095 characters, not run\n";
-  EXPECT_EQ(c.err, msg + msg);
-  EXPECT_EQ(Args("lpd"), "");
-  Child unresolved = RunChild([&] {
-    ComList[LPD].pPath = nullptr;
-    flInitSysCmd = 0;
-    GetCmdResponse(LPD, nullptr, " -V");
-    return 1;
-  });
-  EXPECT_TRUE(unresolved.Exited(0));
-  EXPECT_EQ(unresolved.value, -9999);
-  EXPECT_EQ(unresolved.err, "ERROR: unable to locate system command 'lpd'\n");
-}
-
-TEST_F(CapturedOutput, AsOneTextKeepsTheWholeLinesGatheredWhenMemoryRunsOut) {
+TEST_F(Runner, CapturedTextKeepsTheWholeLinesGatheredWhenMemoryRunsOut) {
   std::string all;
   for (int i = 0; i < 2000; ++i) all += "line " + std::to_string(i) + std::string(60, '.') + "\n";
-  SetOutput("lpd", all);
-  Child c = Run(0, 0, "sctnomem", [&] {
-    void* keep = GetMem(32);  // a standard block exists; no further one may be had
+  Set("lpd.out", all);
+  const std::string kept = Run(0, 0, [&] {
+    GetMem(32);  // a standard block exists; no further one may be had
     MemSetMapLimit(0);
-    char* text = GetCmdResponseStr(LPD, "line", " 2>/dev/null");
-    MemSetMapLimit(-1);
-    std::fputs(text != nullptr ? text : "(null)", stdout);
-    PutMem(text);
-    PutMem(keep);
-  });
-  ASSERT_NE(c.out, "(null)");
-  EXPECT_LT(c.out.size(), all.size());
-  EXPECT_GT(c.out.size(), 1000u);
-  EXPECT_EQ(all.compare(0, c.out.size(), c.out), 0);  // whole leading lines, nothing else
-  EXPECT_EQ(c.out.back(), '\n');
+    std::fputs(Take(GetCmdResponseStr(LPD, "line", "%s", "")).c_str(), stdout);
+    return 0;
+  }).out;
+  EXPECT_GT(kept.size(), 1000u);
+  EXPECT_LT(kept.size(), all.size());
+  EXPECT_EQ(all.compare(0, kept.size(), kept), 0);  // whole leading lines, nothing else
+  EXPECT_EQ(kept.back(), '\n');
 }
 
-// ===== SysCmdP =====
-
-TEST_F(Runner, SysCmdPShowsAndRunsTheLineThenPausesASecondReportingAsItsModeSays) {
-  Child c = RunChild([&] {
-    const auto start = std::chrono::steady_clock::now();
-    SysCmdP(SYS_LOG, "echo %s", "hello");
-    return MillisSince(start);
-  });
-  EXPECT_EQ(c.out, "echo hello\nhello\n");
-  EXPECT_GE(c.value, 1000);
-  Child warn = RunChild([&] { SysCmdP(SYS_LOG, "exit %d", 3); return 7; });
-  EXPECT_EQ(warn.value, 7);
-  EXPECT_EQ(warn.out, "exit 3\n");
-  EXPECT_EQ(warn.err, "ERROR: command exited with status 3\n");
-  Child fatal = RunChild([&] { SysCmdP(SYS_FATAL, "exit %d", 5); return 7; });
-  EXPECT_TRUE(fatal.Exited(1));
-  EXPECT_EQ(fatal.err, "ERROR: command exited with status 5\n");
-  Child quiet = RunChild([&] { SysCmdP(SYS_QUIET, "exit %d", 5); return 7; });
-  EXPECT_EQ(quiet.value, 7);
-  EXPECT_EQ(quiet.out + quiet.err, "");
-  const std::string arg(SYS_CMD_P_LINE_SIZE, 'p');
-  Child refused = RunChild([&] { SysCmdP(SYS_FATAL, "touch %s/ran #%s", Dir().c_str(), arg.c_str()); });
-  EXPECT_TRUE(refused.Exited(1));
-  EXPECT_EQ(refused.out, "");
-  EXPECT_EQ(refused.err, "ERROR: command line of 'touch " + (Dir() + "/ran #" + arg).substr(0, 54) +
-                             "' longer than 511 characters, not run\n");
-  EXPECT_FALSE(testutil::Exists(Dir() + "/ran"));
-}
+}  // namespace

@@ -1,391 +1,163 @@
-// Loop_test.cpp - printing menus, finding and processing selections, the menu loop
-// with its save and leave questions, submenus, and the end of input.
+// Loop_test.cpp - printing menus, and the menu loop as scripted sessions: selections,
+// values, actions, the save and leave questions, submenus, and the end of input.
 #include "MenuFixture.h"
-
-#include <string>
-#include <vector>
 
 namespace {
 
-using LoopTest = MenuTest;
+using MenuLoopTest = MenuTest;
 
-std::string Pad(const std::string& s, size_t width) { return s + std::string(width - s.size(), ' '); }
+const std::string kLong(400, 'z');
 
-// The hint line: catalogue message 510 filled with the three hints.
-std::string HintLine(const std::string& save, const std::string& help, const std::string& leave) {
-  char buf[512];
-  // The catalogue text is the format.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
-  std::snprintf(buf, sizeof buf, MenuTest::Cat(25, 510).c_str(), save.c_str(), help.c_str(), leave.c_str());
-#pragma GCC diagnostic pop
-  return buf;
-}
-
-bool EndsWith(const std::string& s, const std::string& tail) {
-  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-int gApplied = 0;
-int gRefreshed = 0;
-int gActed = 0;
-int gResult = 0;
-void Apply(TextMenu*) { ++gApplied; }
-void Refresh(TextMenu*) { ++gRefreshed; }
-int Act(TextMenu*, TextMenuItem*) {
-  ++gActed;
-  return gResult;
-}
-int ExitAll(TextMenu*, TextMenuItem*) {
-  flExitTextMenu = 1;
-  return 0;
-}
-
-class PrintTest : public LoopTest {
- protected:
-  void SetUp() override {
-    LoopTest::SetUp();
-    items_ = {Item("Intro", ITEM_LINE),       Item("Paper", ITEM_ONE_OF, 1, paper_()),
-              Item("Copies", ITEM_INT, 2),     Item("Name", ITEM_REQUIRED, "bob"),
-              Item("Scale", ITEM_FLOAT, 1.25), Item("Finish", ITEM_MANY_OF, 5, finish_()),
-              Item("Hidden", ITEM_INT),        Item("Fixed", ITEM_INT),
-              Item("~q Quit", ITEM_EXIT),      EndItem()};
-    items_[6].Access = ACCESS_HIDDEN;
-    items_[7].Access = ACCESS_NOSELECT;
-    menu_.pTitle = const_cast<char*>("Opts");
-    menu_.pItems = items_.data();
-    longest_ = InitMenu(&menu_, nullptr);
-  }
-  void TearDown() override { FreeMenu(&menu_); }
-  std::string Print() {
-    return Run("", [&] { PrintMenu(&menu_, longest_, 4); });
-  }
-  Text paper_{"_Letter,A4"};
-  Text finish_{"a,b,c"};
-  std::vector<TextMenuItem> items_;
-  TextMenu menu_{};
-  int longest_ = 0;
-};
-
-TEST_F(PrintTest, EntriesShowNumbersKeysDotsAndValues) {
-  EXPECT_EQ(longest_, 7);
-  EXPECT_EQ(Print(),
-            "\f\nOpts:\n\n"
-            "Intro \n\n"
-            " 1) Paper .. [2. A4]\n\n"
-            " 2) Copies . [2]\n\n"
-            " 3) Name ... [bob]\n\n"
-            " 4) Scale .. [1.250]\n\n"
-            " 5) Finish ." + Cat(25, 270) + "1,3]\n\n"
-            "    Fixed .. [0]\n\n"
-            " q) Quit \n\n" +
-                HintLine("", "", Cat(25, 232)));
-}
-
-TEST_F(PrintTest, SingleSpacingFlagsHiddenStatesAndTitleStyles) {
-  menu_.MenuFlags = MENU_SINGLE_SPACED | MENU_SAVE_ASK | MENU_HELP | MENU_EMPTY_SELECTS;
-  items_[5].Value = 1;
-  HideStateSelection(&items_[1], 1);  // "A4" is not hideable: stays
-  HideStateSelection(&items_[1], 0);
-  items_[1].Value = 0;
-  const std::string out = Print();
-  EXPECT_NE(out.find(" 1) Paper .. [ ]\n 2) Copies"), std::string::npos) << out;
-  EXPECT_NE(out.find(" 5) Finish ." + Cat(25, 270) + Cat(25, 271) + "]\n"), std::string::npos) << out;
-  EXPECT_TRUE(EndsWith(out, " q) Quit \n" + HintLine(Cat(25, 230), Cat(25, 231), ""))) << out;
-  // Title styles centre or align right in 80 columns.
-  menu_.MenuFlags = 0;
-  menu_.TitleStyle = 1;
-  EXPECT_EQ(Print().substr(0, 2 + 38 + 6), "\f\n" + std::string(38, ' ') + "Opts\n\n");
-  menu_.TitleStyle = 2;
-  EXPECT_EQ(Print().substr(0, 2 + 76 + 6), "\f\n" + std::string(76, ' ') + "Opts\n\n");
-  const std::string wide(90, 'W');
-  menu_.pTitle = const_cast<char*>(wide.c_str());
-  EXPECT_EQ(Run("", [&] { PrintMenu(&menu_, longest_, 90); }).substr(0, 94), "\f\n" + wide + "\n\n");
-}
-
-TEST_F(LoopTest, MenuBarsLayCellsInColumnsAndNumbersCountOnlyEntriesWithoutHotKeys) {
-  TextMenu menu{};
-  const auto print = [&](std::vector<TextMenuItem>& items, int flags) {
-    menu = TextMenu{};
-    menu.pTitle = const_cast<char*>("T");
-    menu.pItems = items.data();
-    menu.MenuFlags = flags;
-    const int longest = InitMenu(&menu, nullptr);
-    return Run("", [&] { PrintMenu(&menu, longest, 1); });
+// Each row: a part of the menu as RunMenu first prints it.
+TEST_F(MenuLoopTest, PrintsEntriesValuesAndBars) {
+  const auto hints = [](const std::string& save, const std::string& help, const std::string& leave) {
+    return Cat(25, 510, save.c_str(), help.c_str(), leave.c_str());
   };
-  std::vector<TextMenuItem> bar = {Item("Go", ITEM_ACTION), Item("bar", ITEM_BAR_ALL, 0),
-                                   Item("~e Exit Help", ITEM_EXIT), Item("~c Contents", ITEM_ACTION),
-                                   Item("~b Back", ITEM_ACTION), EndItem()};
-  bar[1].Value = 2;
-  EXPECT_EQ(print(bar, MENU_SINGLE_SPACED | MENU_EMPTY_SELECTS),
-            "\f\nT:\n\n 1) Go \n" + Pad(" e) Exit Help", 39) + " " + Pad(" c) Contents", 39) + " \n" +
-                Pad(" b) Back", 39) + " \n" + HintLine("", "", ""));
-  std::vector<TextMenuItem> keyFirst = {Item("~q Quit", ITEM_EXIT), Item("A", ITEM_INT), Item("B", ITEM_INT), EndItem()};
-  const std::string out = print(keyFirst, MENU_SINGLE_SPACED);
-  EXPECT_NE(out.find(" q) Quit \n 1) A ...... [0]\n 2) B ...... [0]\n"), std::string::npos) << out;
-  char line[] = "1";
-  EXPECT_EQ(FindSelection(&menu, line, 3), 2);
-}
-
-// Entries A, B, C (integers), then the hot keys q and x.
-class SelectTest : public LoopTest {
- protected:
-  void SetUp() override {
-    LoopTest::SetUp();
-    items_ = {Item("A", ITEM_INT), Item("B", ITEM_INT), Item("C", ITEM_INT), Item("~q Quit", ITEM_EXIT),
-              Item("~x Exec", ITEM_ACTION), EndItem()};
-    menu_.pItems = items_.data();
-    InitMenu(&menu_, nullptr);
-  }
-  int Find(const char* line) {
-    buf_ = line;
-    return FindSelection(&menu_, buf_.data(), 5);
-  }
-  std::vector<TextMenuItem> items_;
-  TextMenu menu_{};
-  std::string buf_;
-};
-
-TEST_F(SelectTest, NumbersMustStartTheLineAndHotKeysIgnoreCase) {
-  EXPECT_EQ(Find("3"), 3);
-  EXPECT_EQ(Find(" 3"), 0);
-  EXPECT_EQ(Find("Q"), 4);
-  EXPECT_EQ(Find("x"), 5);
-  EXPECT_EQ(Find("4"), 0);  // hot-key entries have no number
-  EXPECT_EQ(Find("2  hello world"), 2);
-  EXPECT_STREQ(pOption, "hello world");
-  EXPECT_EQ(Find("2"), 2);
-  EXPECT_EQ(pOption, nullptr);
-  items_[1].Access = ACCESS_HIDDEN;
-  EXPECT_EQ(Find("2"), 0);
-  items_[1].Access = ACCESS_NOSELECT;
-  EXPECT_EQ(Find("2"), 0);
-  items_[3].Access = ACCESS_NOSELECT;
-  EXPECT_EQ(Find("q"), 0);
-}
-
-class ProcessTest : public LoopTest {
- protected:
-  void SetUp() override {
-    LoopTest::SetUp();
-    gActed = 0;
-    gResult = 0;
-    items_ = {Item("Sel", ITEM_ONE_OF, 0, states_()), Item("Copies", ITEM_INT, 1, nullptr, pattern_()),
-              Item("Note", ITEM_OPTIONAL, "n"),      Item("Name", ITEM_REQUIRED),
-              Item("Scale", ITEM_FLOAT),             Item("Done", ITEM_DONE),
-              Item("Accept", ITEM_ACCEPT),           EndItem()};
-    for (TextMenuItem& it : items_) it.pfnAction = it.pLabel ? Act : nullptr;
-    items_[1].pPrompt = const_cast<char*>("How many");
-    menu_.pItems = items_.data();
-    InitMenu(&menu_, nullptr);
-  }
-  void TearDown() override { FreeMenu(&menu_); }
-  int Process(int index, const char* option, const std::string& input = "") {
-    int r = -1;
-    opt_ = option != nullptr ? option : "";
-    shown_ = Run(input, [&] { r = ProcessSelection(&menu_, index, option != nullptr ? opt_.data() : nullptr); });
-    return r;
-  }
-  Text states_{"_a,_b,c"};
-  Text pattern_{"d(1,10)"};
-  std::vector<TextMenuItem> items_;
-  TextMenu menu_{};
-  std::string opt_;
-  std::string shown_;
-};
-
-TEST_F(ProcessTest, ChoiceTakesAVisibleStateNumberOrMovesToTheNext) {
-  EXPECT_EQ(Process(0, "2"), 1);
-  EXPECT_EQ(items_[0].Value.Int, 1);
-  EXPECT_EQ(items_[0].Previous, 0);
-  EXPECT_STREQ(items_[0].pCurState, "_b,c");
-  EXPECT_EQ(gActed, 1);
-  HideStateSelection(&items_[0], 0);
-  EXPECT_EQ(Process(0, "1"), 1);  // hidden: the next visible state instead
-  EXPECT_EQ(items_[0].Value.Int, 2);
-  EXPECT_EQ(Process(0, nullptr), 1);
-  EXPECT_EQ(items_[0].Value.Int, 1);  // cycles past the hidden first state
-  EXPECT_EQ(Process(0, "2"), 0);      // the current state: no change
-  EXPECT_EQ(gActed, 3);
-}
-
-TEST_F(ProcessTest, ValuesAreCheckedBeforeTheyAreTaken) {
-  EXPECT_EQ(Process(1, "11", "\n"), 0);
-  EXPECT_EQ(items_[1].Value.Int, 1);
-  EXPECT_EQ(shown_, CatF(25, 1003, 1, 10) + Cat(25, 1001));
-  EXPECT_EQ(Process(1, nullptr, "7\n"), 1);
-  EXPECT_EQ(shown_, "How many: ");
-  EXPECT_EQ(items_[1].Value.Int, 7);
-  EXPECT_EQ(Process(2, nullptr, "\n"), 0);  // an empty answer changes nothing
-  EXPECT_STREQ(items_[2].Value.pText, "n");
-  EXPECT_EQ(shown_, "Note: ");
-  const std::string longText(300, 't');
-  EXPECT_EQ(Process(2, longText.c_str()), 1);
-  EXPECT_EQ(std::string(items_[2].Value.pText), longText.substr(0, 255));
-  EXPECT_EQ(Process(4, "2.5"), 1);
-  EXPECT_FLOAT_EQ(items_[4].Value.Float, 2.5f);
-  EXPECT_EQ(gActed, 3);
-}
-
-TEST_F(ProcessTest, ActionsSucceedWithZeroAndAcceptNeedsTheRequiredTexts) {
-  gResult = 3;
-  EXPECT_EQ(Process(5, nullptr), 0);
-  gResult = 0;
-  EXPECT_EQ(Process(5, nullptr), 1);
-  items_[5].pfnAction = nullptr;
-  EXPECT_EQ(Process(5, nullptr), 1);
-  EXPECT_EQ(Process(6, nullptr, "\n"), 0);
-  EXPECT_EQ(shown_, Cat(25, 1011));
-  EXPECT_EQ(Process(3, "Ann"), 1);
-  EXPECT_EQ(Process(6, nullptr), 1);
-  items_[3].Access = ACCESS_HIDDEN;  // a hidden required text is not asked for
-  items_[3].Value.pText[0] = '\0';
-  EXPECT_EQ(Process(6, nullptr), 1);
-}
-
-TEST_F(LoopTest, PromptYNTakesOnlyLowerCaseYOrN) {
-  int r = -1;
-  EXPECT_EQ(Run("maybe\nY\nyes\n", [&] { r = PromptYN("Go %s", "on"); }), "Go on? [y/n] Go on? [y/n] Go on? [y/n] ");
-  EXPECT_EQ(r, 1);
-  Run("no\n", [&] { r = PromptYN("Go"); });
-  EXPECT_EQ(r, 0);
-  Run("x\n", [&] { r = PromptYN("Go"); });  // then the end of input
-  EXPECT_EQ(r, 0);
-  EXPECT_EQ(flInputEnded, 1);
-}
-
-// A menu with a choice entry, an accept entry, apply and refresh hooks.
-class RunTest : public LoopTest {
- protected:
-  void SetUp() override {
-    LoopTest::SetUp();
-    gApplied = gRefreshed = gActed = gResult = 0;
-    items_ = {Item("Mode", ITEM_ONE_OF, 0, states_()), Item("Note", ITEM_OPTIONAL, "x"), Item("OK", ITEM_ACCEPT),
-              Item("Gone", ITEM_DONE), EndItem()};
-    menu_.pTitle = const_cast<char*>("Main");
-    menu_.pItems = items_.data();
-    menu_.pfnApply = Apply;
-    menu_.pfnRefresh = Refresh;
-    menu_.MenuFlags = MENU_SINGLE_SPACED;
-  }
-  int Go(const std::string& input, const char* settings = nullptr, int interactive = 1) {
-    int r = -1;
-    shown_ = Run(input, [&] { r = RunMenu(&menu_, settings, interactive); });
-    return r;
-  }
-  bool Shows(const std::string& s) const { return shown_.find(s) != std::string::npos; }
-  std::string Leave() const { return CatF(25, 1018, "prog") + "? [y/n] "; }
-  Text states_{"a,b,c"};
-  std::vector<TextMenuItem> items_;
-  TextMenu menu_{};
-  std::string shown_;
-};
-
-// The save and leave questions: -1 in a column means "not checked".
-TEST_F(RunTest, LeavingAsksToSaveChangesOrToLeaveAndEndOfInputLeavesWithoutApplying) {
-  const struct {
-    const char* what;
-    bool savePrompt;
-    int flags;
-    std::string input;
-    int applied, refreshed, inputEnded, showsSave, showsLeave;
-  } rows[] = {
-      {"no changes: no save question", true, 0, "\ny\n", 0, -1, -1, 0, 1},
-      {"changes saved on yes", true, MENU_KEEP_ITEMS, "1 3\n\ny\n", 1, -1, -1, 1, 0},
-      // Refreshed at the start and after the refused leave.
-      {"no to both questions shows the menu again", true, 0, "1\n\nn\nn\n", 0, 2, 1, -1, -1},
-      {"without a save prompt leaving applies", false, 0, "\nn\n\ny\n", 2, -1, -1, -1, -1},
-      {"end of input", false, 0, "1 2\n", 0, -1, 1, -1, -1},
-      {"end of input in the value prompt", false, 0, "1 2\n2\n", 0, -1, -1, -1, -1},
-      {"an empty line selects under its flag", false, MENU_EMPTY_SELECTS, "\n\n", 0, -1, -1, -1, 0},
+  const std::string W(90, 'W');
+  const struct { std::string text, shown; std::function<void(TextMenu*)> prep = {}; } rows[] = {
+      {"title Opts\ntext Intro\ninteger H\n  access hidden\ninteger X\n  access fixed\nmulti M\n  states a,b,c\n"
+       "  default a,c\nfloat F\n  default 1.25\nrequired R\n  default r\n",
+       "\f\nOpts:\n\nIntro \n\n    X .... [0]\n\n 3) M ...." + Cat(25, 270) + "1,3]\n\n 4) F .... [1.250]\n\n"
+       " 5) R .... [r]\n\n" + hints("", "", Cat(25, 232))},
+      {"title Opts\nstyle centred\ntext x\n", "\f\n" + std::string(38, ' ') + "Opts\n\n"},
+      {"title Opts\nstyle right\ntext x\n", "\f\n" + std::string(76, ' ') + "Opts\n\n"},
+      {"title " + W + "\nstyle right\ntext x\n", "\f\n" + W + "\n\n"},
+      // A hidden current state moves on to the next visible one, or shows empty when
+      // there is none; a default text is cut to 255 characters.
+      {"choice X\n  states _A,_B,C\n  default 2\n", " 1) X  [3. C]", [](TextMenu* m) {
+         for (int n : {1, 1, 0, 7}) HideStateSelection(m->pItems, n);
+         ShowStateSelection(m->pItems, 0);
+       }},
+      {"string O\n", " 1) O  [" + kLong.substr(0, 255) + "]", [](TextMenu* m) { m->pItems->Default = kLong.c_str(); }},
+      // A several-states entry of its first state alone, flags.
+      {"flags single-spaced save-ask empty-selects\nchoice P\n  states _x\nmulti F\n  states a,b\nquit Q\n  key q\n",
+       " 1) P ... [ ]\n 2) F ..." + Cat(25, 270) + Cat(25, 271) + "]\n q) Q \n" + hints(Cat(25, 230), Cat(25, 231), ""),
+       [](TextMenu* m) { HideStateSelection(&m->pItems[0], 0), m->MenuFlags |= MENU_HELP; }},
+      {"flags save-exit\ntext x\n", hints(Cat(25, 230), "", Cat(25, 232))},
+      // Bars lay their cells in columns; a cell too long for its column ends its line.
+      {"flags single-spaced empty-selects\naccept Go\nbar 2\nquit Exit Help\n  key e\naccept Contents\n  key c\n"
+       "accept Back\n  key b\n", " 1) Go \n e) Exit Help" + std::string(26, ' ') + "  c) Contents" +
+       std::string(27, ' ') + " \n b) Back" + std::string(31, ' ') + " \n"},
+      {"flags single-spaced\nbar 3\naccept One\ninteger H\n  access hidden\naccept " + std::string(30, 'L') +
+       "\nbar 1\naccept Two\ntext t\n", " 1) One" + std::string(18, ' ') + "\n 3) " + std::string(22, 'L') +
+       "\n 4) Two" + std::string(72, ' ') + "\n    t" + std::string(74, ' ') + "\n"},
+      {"flags single-spaced\ntext a\ntext b\ninteger N\n", "    b" + std::string(10, ' ') + "\n 1) N  [0]\n",
+       [](TextMenu* m) { m->pItems[0].ItemType = ITEM_BAR, m->pItems[0].Value = 5; }},
+      // Submenus show their titles; one that no condition opens is not shown.
+      {"choice C\n  states a,b\nsubmenu s\nsubmenu\n  when C.1 s\nmenu s\ntitle Sub\ntext x\n", " 2) Sub \n\n\n"},
+      {"submenu s\n  key k\nmenu s\ntitle Sub\ntext x\n", " k) Sub \n"},
+      {"quit Quit\n  key q\ninteger A\ninteger B\n", " q) Quit \n\n 1) A ...... [0]\n\n 2) B ...... [0]\n"},
   };
   for (const auto& r : rows) {
-    SCOPED_TRACE(r.what);
-    gApplied = gRefreshed = 0;
-    menu_.MenuFlags = MENU_SINGLE_SPACED | r.flags;
-    menu_.pSavePrompt = r.savePrompt ? const_cast<char*>("Save") : nullptr;
-    EXPECT_EQ(Go(r.input), 0);
-    EXPECT_EQ(gApplied, r.applied);
-    const auto check = [](int want, int got, const char* what) {
-      EXPECT_TRUE(want < 0 || got == want) << what << ": " << got << ", not " << want;
-    };
-    check(r.refreshed, gRefreshed, "refreshed");
-    check(r.inputEnded, flInputEnded, "input ended");
-    check(r.showsSave, Shows("Save? [y/n] "), "save question");
-    check(r.showsLeave, Shows(Leave()), "leave question");
-    if (r.flags & MENU_KEEP_ITEMS) {
-      EXPECT_EQ(items_[0].Value.Int, 2);
-      EXPECT_STREQ(items_[1].Value.pText, "x");  // kept under MENU_KEEP_ITEMS
-      FreeMenu(&menu_);
-    } else {
-      EXPECT_EQ(items_[1].Value.pText, nullptr);  // the value texts were released
-    }
-    EXPECT_TRUE(r.showsLeave != 1 || shown_.back() == '\n');  // the top level ends its line
+    TextMenu* m = Desc(r.text);
+    if (r.prep) r.prep(m);
+    const std::string shown = Run("", [&] { RunMenu(m, nullptr, 1); });
+    EXPECT_NE(shown.find(r.shown), std::string::npos) << r.text << "\n" << shown;
   }
 }
 
-TEST_F(RunTest, AcceptEndsTheMenuOnlyWithTheRequiredTextsAndNotInteractiveOnlyApplies) {
-  items_[1].ItemType = ITEM_REQUIRED;
-  items_[1].Default = nullptr;
-  EXPECT_EQ(Go("3\n\n2 text\n3\n"), 0);
-  EXPECT_TRUE(Shows(Cat(25, 1011)));
-  EXPECT_FALSE(Shows(Leave()));
-  EXPECT_EQ(Unread(), "");
-  EXPECT_EQ(gApplied, 0);
-  EXPECT_EQ(Go("", nullptr, 0), 0);
-  EXPECT_EQ(shown_, "");
-  EXPECT_EQ(gApplied, 1);
-  FreeMenu(&menu_);
+int gApplied = 0, gRefreshed = 0, gResult = 0;
+int Act(TextMenu*, TextMenuItem* it) { return std::printf("<act %s>", it->pLabel), gResult; }
+
+// The menu of the sessions: entries 0 MODE, 1 N, 2 NOTE, 3 F, 4 R, 5 M, 6 the submenu,
+// 7 OK, 8 Gone (key q); a row may add menu lines before them and entries after them.
+constexpr const char* kEntries =
+    "choice MODE Mode\n  states a,_b,c\ninteger N Count\n  prompt How many\n  pattern d(1,10)\n"
+    "string NOTE Note\n  default x\nfloat F Scale\nrequired R Req\n  default r\nmulti M Many\n"
+    "  states u,_v,w\nsubmenu sub\naccept OK\nquit Gone\n  key q\n";
+constexpr const char* kSub = "menu sub\ntitle Sub\ninteger K Kay\n  default 5\naccept Out\n";
+
+// Each row runs the menu on its input. The result: the values that changed, the
+// applies and refreshes, "end" when the input ended, and the input left over; and a
+// part of what was shown (with a closing '$': the end of it).
+TEST_F(MenuLoopTest, RunsScriptedSessions) {
+  const std::string save = "save-prompt Save\n", leave = Cat(25, 1018, "prog") + "? [y/n] ", t300(300, 't');
+  const struct { std::string head, extra, input, result, shown; std::function<void(TextMenu*)> prep = {}; } rows[] = {
+      // Numbers begin the line; the rest of the line is the value; hot keys ignore case.
+      {"", "", "1 3\n", "MODE=c a0 r1 end|", " 1) Mode ... [1. a]"}, {"", "", "1\n1\n", "MODE=c a0 r1 end|", "[2. b]"},
+      {"", "", " 1\n9\n1 9\nQ\nrest\n", "MODE=b a0 r1|rest\n", ""}, {"", "", "2\n7\n", "N=7 a0 r1 end|", "How many: "},
+      {"", "", "2 11\n\n", "a0 r1 end|", Cat(25, 1003, 1, 10) + Cat(25, 1001) + "\f"},
+      {"", "", "3\n\n", "a0 r1 end|", "Note: "},
+      {"", "", "3 hello  world\n4 2.5\n", "NOTE=hello  world F=2.500 a0 r1 end|", ""},
+      {"", "", "3 " + t300 + "\n", "NOTE=" + t300.substr(0, 255) + " a0 r1 end|", ""},
+      // The pick list of a several-states entry: numbers toggle, "s" keeps, "c" takes back;
+      // a number hidden or unknown drops the rest of its line.
+      {"", "", "6 2, 3\ns\n", "M=u,v,w a0 r1 end|", "<act Many>"}, {"", "", "6\n1 2\nSave\n", "M=v a0 r1 end|", ""},
+      {"", "", "6\n2\nc\n", "a0 r1 end|", "<act Many>"},
+      {"", "", "6\n\n2 3\n9,3\nx\n-\nS\n", "a0 r1 end|", "       v",
+       [](TextMenu* m) { HideStateSelection(&m->pItems[5], 1); }},
+      // Accept needs every shown required text and a successful action.
+      {"", "required E\n", "8\n\n9 e\n8\nrest\n", "E=e a0 r1|rest\n", Cat(25, 1011)},
+      {"", "required E\n  access hidden\n", "8\nrest\n", "a0 r1|rest\n", ""},
+      {"", "", "8\n1 3\n", "MODE=c a0 r1 end|", "<act Mode>",
+       [](TextMenu* m) { gResult = 3, m->pItems[7].pfnAction = m->pItems[0].pfnAction = Act; }},
+      {"flags reinit\n", "", "8\n1 3\n8\n", "MODE=c a0 r1 end|", "<act OK>",
+       [](TextMenu* m) { m->pItems[7].ItemType = ITEM_ACTION, m->pItems[7].pfnAction = Act; }},
+      {"flags old-type\n", "", "8\nrest\n", "a0 r1|rest\n", "",
+       [](TextMenu* m) { m->pItems[7].pfnAction = [](TextMenu*, TextMenuItem* it) { return it->ItemType = 7, 0; }; }},
+      // Leaving: the save question after changes, else the apply and the leave question.
+      {save, "", "\ny\nrest\n", "a0 r1|rest\n", leave + "\n"},
+      {save, "", "1 3\n\ny\nx\n", "MODE=c a1 r1|x\n", "Save? [y/n] "},
+      {save, "", "1 3\n\nn\nmaybe\nn\n", "MODE=c a0 r2 end|", "Save? [y/n] " + leave + leave},
+      {save, "required E\n", "1 3\n\ny\n\n\nn\n", "MODE=c a0 r1 end|", Cat(25, 1011)},
+      {"", "", "\nn\n\ny\nrest\n", "a2 r2|rest\n", leave + "\n"},
+      {"flags empty-selects\n", "", "\n\n", "a0 r1 end|", ""},
+      // A submenu keeps its values while its parent runs; an action may leave every menu.
+      {"", "", "7\n1 42\n\ny\n7\n\ny\n\ny\n", "K=42 a1 r3|", Cat(25, 1017, "Main") + "? [y/n] "},
+      {"", "", "7\n2\n1 3\n", "a0 r2|1 3\n", " 1) Kay  [5]", [](TextMenu* m) {
+         m->pItems[6].Value.pMenu->pItems[1].pfnAction = [](TextMenu*, TextMenuItem*) {
+           return flExitTextMenu = 1, 0;
+         };
+       }},
+      // The end of input or a closed input at every question leaves without applying.
+      {save, "", "1 3\n\n", "MODE=c a0 r1 end|", "Save? [y/n] $"}, {"", "", "\n", "a1 r1 end|", leave + "$"},
+      {"", "", "2\n", "a0 r1 end|", "How many: $"}, {"", "", "2 11\n", "a0 r1 end|", Cat(25, 1001) + "$"},
+      {"", "required E\n", "8\n", "a0 r1 end|", Cat(25, 1011) + "$"}, {"", "", "6 2\n", "a0 r1 end|", " -> 2) v"},
+      {"", "", "7\n", "a0 r2 end|", "Sub:"}, {"", "", kClosed, "a0 r1 end|", " 1) Mode"},
+      {"flags save-ask\n", "", "s\n", "a0 r1 end|", "Enter the settings file name: $"},
+      // Choosing the current state, a hidden state, an entry that is not normal; "h" under
+      // the help flag calls the help hook; the values are released without the keep flag.
+      {"", "", "1 1\n1 2\nh\n3 v\nq\n", "MODE=c NOTE= R= a0 r1 end|", "<help Main>", [](TextMenu* m) {
+         HideStateSelection(&m->pItems[0], 1), m->pItems[2].Access = 1, m->pItems[8].Access = 1;
+         m->MenuFlags = (m->MenuFlags | MENU_HELP) & ~MENU_KEEP_ITEMS;
+         pfnMenuHelp = [](TextMenu* menu, const char*) { std::printf("<help %s>", menu->pTitle); };
+       }},
+  };
+  for (const auto& r : rows) {
+    TextMenu* m = Desc("title Main\nflags single-spaced\n" + r.head + kEntries + r.extra + kSub);
+    m->pfnApply = [](TextMenu*) { ++gApplied; };
+    m->pfnRefresh = [](TextMenu*) { ++gRefreshed; };
+    m->pItems[5].pfnAction = Act;
+    gApplied = gRefreshed = gResult = flExitTextMenu = 0;
+    pfnMenuHelp = nullptr;
+    InitMenu(m, nullptr), InitMenu(m->pItems[6].Value.pMenu, nullptr);
+    const std::vector<std::string> before = Lines();
+    if (r.prep) r.prep(m);
+    const std::string shown = Run(r.input, [&] { EXPECT_EQ(RunMenu(m, nullptr, 1), 0); });
+    std::string got;
+    for (size_t i = 0; i < before.size(); ++i) got += Lines()[i] != before[i] ? Lines()[i] + " " : "";
+    got += "a" + std::to_string(gApplied) + " r" + std::to_string(gRefreshed) + (flInputEnded ? " end|" : "|");
+    EXPECT_EQ(got + unread_, r.result) << r.head + r.extra + r.input.substr(0, 60);
+    const bool last = !r.shown.empty() && r.shown.back() == '$';
+    const size_t at = shown.rfind(r.shown.substr(0, r.shown.size() - last));
+    EXPECT_TRUE(at != std::string::npos && (!last || at + r.shown.size() - 1 == shown.size()))
+        << r.input << "\n" << shown;
+  }
+  pfnMenuHelp = nullptr;
 }
 
-TEST_F(RunTest, AMissingSettingsFileGoesToTheFirstType5Action) {
-  const std::string missing = scratch_ / "missing";
-  ::testing::internal::CaptureStderr();
-  EXPECT_EQ(Go("", missing.c_str()), 1);  // no action
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "WARNING: can't open file, " + missing + "\n");
-  items_[3].pfnAction = Act;
-  gResult = 7;
-  ::testing::internal::CaptureStderr();
-  EXPECT_EQ(Go("", missing.c_str()), 7);
-  ::testing::internal::GetCapturedStderr();
-  EXPECT_EQ(gActed, 1);
-  FreeMenu(&menu_);
-}
-
-TEST_F(RunTest, SubmenusKeepTheirValuesAndExitUnwindsAll) {
-  std::vector<TextMenuItem> subItems = {Item("N", ITEM_INT, 5), Item("Out", ITEM_ACTION), EndItem()};
-  subItems[1].pfnAction = ExitAll;
-  TextMenu sub{};
-  sub.pTitle = const_cast<char*>("Sub");
-  sub.pParent = &menu_;
-  sub.pItems = subItems.data();
-  sub.MenuFlags = MENU_SINGLE_SPACED;
-  items_[3] = Item("Open", ITEM_SUBMENU);
-  items_[3].Value = &sub;
-  EXPECT_EQ(Go("4\n1 42\n\ny\n4\n\ny\n\ny\n"), 0);
-  EXPECT_TRUE(Shows(CatF(25, 1017, "Main") + "? [y/n] "));
-  EXPECT_TRUE(Shows(" 4) Sub \n"));
-  // 5 is shown once, before the change; the submenu opened again shows 42.
-  const size_t first = shown_.find(" 1) N .. [5]");
-  ASSERT_NE(first, std::string::npos);
-  EXPECT_EQ(shown_.find(" 1) N .. [5]", first + 1), std::string::npos);
-  EXPECT_NE(shown_.rfind(" 1) N .. [42]"), shown_.find(" 1) N .. [42]"));
-  EXPECT_EQ(subItems[0].Value.Int, 42);
-  EXPECT_EQ(gRefreshed, 3);  // the start and one return from each submenu visit
-
-  EXPECT_EQ(Go("4\n2\n1\n"), 0);  // "Out" leaves both menus
-  EXPECT_EQ(Unread(), "1\n");
-  EXPECT_EQ(subItems[0].Value.Int, 5);  // a new top-level run starts from the defaults
-}
-
-TEST_F(RunTest, SaveKeyAsksForAFileName) {
-  menu_.MenuFlags |= MENU_SAVE_ASK;
-  const std::string file = scratch_ / "settings";
-  EXPECT_EQ(Go("1 3\ns\n" + file + "\n\ny\n"), 0);
-  EXPECT_TRUE(Shows("Enter the settings file name: "));
-  EXPECT_EQ(testutil::ReadFile(file), "0[2] 9 0\n1[x] 12 0\n");
-  Go("s\nrelative\n\ny\n");
-  EXPECT_EQ(testutil::ReadFile(scratch_ / "relative"), "");  // refused: not a full path
+// A new top-level run starts from the defaults; "s" under the save-ask flag writes
+// the settings to a full path of plain characters only.
+TEST_F(MenuLoopTest, StartsFromDefaultsAndSavesToAFullPath) {
+  TextMenu* m = Desc(std::string("title Main\nflags save-ask\n") + kEntries + kSub);
+  const std::string file = scratch_ / "set_1";
+  Run("1 3\n7\n1 42\n\ny\ns\n" + file + "\ns\nrelative\ns\n" + file + ".x\n\n", [&] { RunMenu(m, nullptr, 1); });
+  EXPECT_EQ(testutil::ReadFile(file), "0[2] 9 0\n1[0] 13 0\n2[x] 12 0\n3[0.000] 14 0\n4[r] 11 0\n6{\n0[42] 13 0\n}\n");
+  EXPECT_FALSE(testutil::Exists(scratch_ / "relative"));
+  EXPECT_FALSE(testutil::Exists(file + ".x"));
+  EXPECT_EQ(Run("", [&] { RunMenu(m, nullptr, 1); }).find("[42]"), std::string::npos);
+  EXPECT_EQ(Values(), "MODE=a N=0 NOTE=x F=0.000 R=r M=u K=5 ");
+  EXPECT_EQ(ProcessSelection(m, 99, nullptr) + FindSelection(m, nullptr, 9), 0);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// MenuFixture.h - runs engine calls with a given standard input and captures what
-// they print, with the build's English core catalogue for the engine's texts.
+// MenuFixture.h - runs engine calls on a given standard input and captures what they
+// print, with the build's English core catalogue; test menus come from descriptions.
 #pragma once
 
 #include "testutil.h"
@@ -8,112 +8,65 @@
 #include "NlsUtils/Nls.h"
 #include "TextMenu/TextMenu.h"
 
-#include <cstdio>
 #include <functional>
-#include <string>
 
-#include <fcntl.h>
 #include <stdio_ext.h>
-#include <unistd.h>
 
 class MenuTest : public ::testing::Test {
  protected:
+  static constexpr const char* kClosed = "<closed>";  // Run's input: descriptor 0 closed
+
+  // A catalogue text as the engine shows it, and one used as a format.
+  template <typename... Args>
+  static std::string Cat(int set, int num, Args... args) {
+    char buf[NLS_REC_SIZE] = {};
+    if (sizeof...(args) == 0) return NlsFetchString(pDrvCoreDB, buf, NLS_KIND_NUM, set, num);
+    return Nlssprintf(buf, pDrvCoreDB, set, num, args...);
+  }
   static void SetUpTestSuite() {
     static std::string tool = std::string(KANDU_BINARY_DIR) + "/share/tvnn";
     pToolPath = tool.data();
     if (pDrvCoreDB == nullptr) pDrvCoreDB = NlsOpenDB("CoreString", 0);
     my_name = const_cast<char*>("prog");
   }
-
-  void SetUp() override {
-    flExitTextMenu = 0;
-    flInputEnded = 0;
-  }
+  void SetUp() override { flExitTextMenu = 0; }
 
   // Runs fn with input as standard input; returns what it printed on standard output.
+  // unread_ is the input it left.
   std::string Run(const std::string& input, const std::function<void()>& fn) {
-    const std::string in = scratch_ / "stdin";
-    const std::string out = scratch_ / "stdout";
-    testutil::WriteFile(in, input);
+    testutil::WriteFile(scratch_ / "in", input);
     std::fflush(stdout);
-    const int savedIn = dup(STDIN_FILENO);
-    const int savedOut = dup(STDOUT_FILENO);
-    const int inFd = open(in.c_str(), O_RDONLY);
-    const int outFd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    dup2(inFd, STDIN_FILENO);
-    dup2(outFd, STDOUT_FILENO);
-    close(inFd);
-    close(outFd);
-    __fpurge(stdin);
-    clearerr(stdin);
+    const int savedIn = dup(0), savedOut = dup(1), in = open((scratch_ / "in").c_str(), O_RDONLY),
+              out = open((scratch_ / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(out, 1);
+    input == kClosed ? close(0) : dup2(in, 0);
+    close(in), close(out), __fpurge(stdin), clearerr(stdin);
     flInputEnded = 0;
     fn();
     std::fflush(stdout);
-    rest_ = RestOfInput();
-    dup2(savedIn, STDIN_FILENO);
-    dup2(savedOut, STDOUT_FILENO);
-    close(savedIn);
-    close(savedOut);
-    __fpurge(stdin);
-    clearerr(stdin);
-    return testutil::ReadFile(out);
+    unread_.clear();
+    for (int c; (c = std::getchar()) != EOF;) unread_.push_back(static_cast<char>(c));
+    dup2(savedIn, 0), dup2(savedOut, 1), close(savedIn), close(savedOut), __fpurge(stdin), clearerr(stdin);
+    return testutil::ReadFile(scratch_ / "out");
   }
 
-  // The input that the last Run left unread.
-  const std::string& Unread() const { return rest_; }
+  // The top menu of a description; its menus stay for the process.
+  TextMenu* Desc(const std::string& text) {
+    desc_ = ParseMenuDescription(text.c_str(), "t.menu");
+    EXPECT_NE(desc_, nullptr) << text;
+    return desc_ != nullptr ? desc_->pTop : nullptr;
+  }
+  // The values of the last description's entries: "NAME=VALUE" lines, or each followed
+  // by a blank.
+  std::vector<std::string> Lines() const { return testutil::Lines(testutil::Take(FormatMenuValues(desc_))); }
+  std::string Values() const {
+    std::string v;
+    for (const std::string& line : Lines()) v += line + " ";
+    return v;
+  }
+
 
   testutil::ScratchDir scratch_;
-
- public:
-  // A catalogue text, as the engine shows it.
-  static std::string Cat(int set, int num) {
-    char buf[NLS_REC_SIZE] = {};
-    return NlsFetchString(pDrvCoreDB, buf, NLS_KIND_NUM, set, num);
-  }
-
-  // A catalogue text of a text key.
-  static std::string KeyCat(const char* key) {
-    char buf[NLS_REC_SIZE] = {};
-    return NlsFetchString(pDrvCoreDB, buf, NLS_KIND_KEY, key);
-  }
-
-  // A catalogue text used as a format.
-  template <typename... Args>
-  static std::string CatF(int set, int num, Args... args) {
-    char buf[NLS_REC_SIZE] = {};
-    Nlssprintf(buf, pDrvCoreDB, set, num, args...);
-    return buf;
-  }
-
- private:
-  static std::string RestOfInput() {
-    std::string rest;
-    int c;
-    while ((c = std::getchar()) != EOF) rest.push_back(static_cast<char>(c));
-    return rest;
-  }
-  std::string rest_;
+  MenuDescription* desc_ = nullptr;
+  std::string unread_;
 };
-
-// A writable copy of a text for the static tables of a test (states are edited in
-// place when they are hidden or shown).
-struct Text {
-  explicit Text(const char* s) : Value(s) {}
-  char* operator()() { return Value.data(); }
-  std::string Value;
-};
-
-// An entry of a test menu.
-inline TextMenuItem Item(const char* label, int type, MenuValue def = 0, char* states = nullptr,
-                         char* rules = nullptr) {
-  TextMenuItem it{};
-  it.pLabel = const_cast<char*>(label);
-  it.ItemType = type;
-  it.pStates = states;
-  it.Default = def;
-  it.pRules = rules;
-  it.Saved = -1;
-  return it;
-}
-
-inline TextMenuItem EndItem() { return TextMenuItem{}; }

@@ -2,234 +2,79 @@
 // submenu conditions.
 #include "MenuFixture.h"
 
-#include <string>
-#include <vector>
-
 namespace {
 
-using ModelTest = MenuTest;
+using MenuModelTest = MenuTest;
 
-int gActions = 0;
-int CountAction(TextMenu*, TextMenuItem*) {
-  ++gActions;
-  return 0;
-}
-
-TEST_F(ModelTest, InitMenuSetsKeysLengthsAndValuesFromTheDefaultsCuttingTextsTo255) {
-  Text states("A,B,C");
-  TextMenuItem items[] = {
-      Item("Heading", ITEM_LINE),
-      Item("Paper", ITEM_ONE_OF, 2, states()),
-      Item("Name", ITEM_REQUIRED, "abc"),
-      Item("Note", ITEM_OPTIONAL),
-      Item("Copies", ITEM_INT, 4),
-      Item("Scale", ITEM_FLOAT, 1.5),
-      Item("Finish", ITEM_MANY_OF, 0, states()),
-      Item("~q Quit", ITEM_EXIT),
-      EndItem(),
-  };
-  TextMenu menu{};
-  menu.pItems = items;
-  items[4].Value = 99;
-  EXPECT_EQ(InitMenu(&menu, nullptr), 7);  // "Heading" and "~q Quit"
-  EXPECT_EQ(items[0].Key, 0);
-  EXPECT_EQ(items[1].Key, 1);
-  EXPECT_EQ(items[6].Key, 6);
-  EXPECT_EQ(items[7].Key, 'q');
-  EXPECT_EQ(items[1].LabelLen, 5);
-  EXPECT_EQ(items[1].StateCnt, 3);
-  EXPECT_EQ(items[1].Value.Int, 2);
-  EXPECT_STREQ(items[1].pCurState, "C");
-  EXPECT_STREQ(items[2].Value.pText, "abc");
-  EXPECT_STREQ(items[3].Value.pText, "");
-  EXPECT_EQ(items[4].Value.Int, 4);
-  EXPECT_FLOAT_EQ(items[5].Value.Float, 1.5f);
-  EXPECT_EQ(items[6].Value.Int, 1);  // a several-states entry starts with its first state
-  FreeMenu(&menu);
-  EXPECT_EQ(items[2].Value.pText, nullptr);
-  EXPECT_EQ(items[3].Value.pText, nullptr);
-  EXPECT_EQ(FindTextMenuItem(&menu, ITEM_EXIT), &items[7]);
-  EXPECT_EQ(FindTextMenuItem(&menu, ITEM_ACCEPT), nullptr);
-  // A text default is cut to 255 characters.
-  const std::string longText(400, 'z');
-  TextMenuItem cut[] = {Item("T", ITEM_OPTIONAL, longText.c_str()), EndItem()};
-  menu.pItems = cut;
-  InitMenu(&menu, nullptr);
-  EXPECT_EQ(std::string(cut[0].Value.pText), longText.substr(0, 255));
-  FreeMenu(&menu);
-}
-
-TEST_F(ModelTest, MoreThan32StatesAreRefused) {
+// (Keys, label lengths, values from the defaults and hidden states: the printed menus
+// of Loop_test.) More than 32 states end the program.
+TEST_F(MenuModelTest, RefusesMoreThan32States) {
   std::string many = "s0";
   for (int i = 1; i < 33; ++i) many += ",s" + std::to_string(i);
-  Text states(many.c_str());
-  TextMenuItem items[] = {Item("Big", ITEM_MANY_OF, 0, states()), EndItem()};
-  TextMenu menu{};
-  menu.pItems = items;
-  EXPECT_EXIT(InitMenu(&menu, nullptr), ::testing::ExitedWithCode(1), "ERROR: the entry \"Big\" has 33 states");
+  TextMenu* m = Desc("multi M\n  states a\n");
+  m->pItems[0].pStates = many.data();
+  EXPECT_EXIT(InitMenu(m, nullptr), ::testing::ExitedWithCode(1), "the entry \"M\" has 33 states");
 }
 
-TEST_F(ModelTest, HiddenStatesAreSkippedCyclicallyForOneRoundAtMost) {
-  Text states("_A,_B,C");
-  TextMenuItem it = Item("X", ITEM_ONE_OF, 1, states());
-  TextMenuItem items[] = {it, EndItem()};
-  TextMenu menu{};
-  menu.pItems = items;
-  InitMenu(&menu, nullptr);
-  HideStateSelection(&items[0], 1);
-  EXPECT_EQ(states.Value, "_A, B,C");
-  UpdateStateSelection(&items[0]);
-  EXPECT_EQ(items[0].Value.Int, 2);
-  EXPECT_EQ(items[0].Previous, 1);
-  EXPECT_STREQ(items[0].pCurState, "C");
-  ShowStateSelection(&items[0], 1);
-  EXPECT_EQ(states.Value, "_A,_B,C");
-  HideStateSelection(&items[0], 2);  // "C" is not written to be hidden
-  EXPECT_EQ(states.Value, "_A,_B,C");
-  // With every state hidden the search stops after one round.
-  Text hideable("_A,_B");
-  items[0] = Item("X", ITEM_ONE_OF, 0, hideable());
-  InitMenu(&menu, nullptr);
-  HideStateSelection(&items[0], 0);
-  HideStateSelection(&items[0], 1);
-  UpdateStateSelection(&items[0]);
-  EXPECT_EQ(items[0].Value.Int, 0);
-}
+int gActions = 0;
 
-TEST_F(ModelTest, ValueListsMatchNumbersOrAStar) {
-  EXPECT_EQ(TestFormatState("2;3", 3), 1);
-  EXPECT_EQ(TestFormatState("2;3", 4), 0);
-  EXPECT_EQ(TestFormatState("10", 1), 0);
-  EXPECT_EQ(TestFormatState("*", 7), 1);
-  EXPECT_EQ(TestFormatState(nullptr, 0), 0);
-}
-
-// A menu of a choice entry 0 with rules, and targets 1 to 3.
-class RulesTest : public ModelTest {
- protected:
-  void Make(const char* rules) {
-    rules_ = Text(rules);
-    items_ = {Item("Mode", ITEM_ONE_OF, 0, states_(), rules_()), Item("A", ITEM_INT, 5),
-              Item("B", ITEM_INT, 6), Item("C", ITEM_ONE_OF, 0, cStates_(), cRules_()), EndItem()};
-    menu_ = TextMenu{};
-    menu_.pItems = items_.data();
-    InitMenu(&menu_, nullptr);
-  }
-  void Set(int v) {
-    items_[0].Value = v;
-    ProcessStateFormat(&menu_, 0);
-  }
-  Text states_{"Off,On,Auto"};
-  Text cStates_{"x,y"};
-  Text cRules_{"H1{2}"};
-  Text rules_{""};
-  std::vector<TextMenuItem> items_;
-  TextMenu menu_{};
-};
-
-TEST_F(RulesTest, NAndHSetTheTargetsAccessByTheMatch) {
-  Make("N1{1} H0;2{2.3}");
-  EXPECT_EQ(items_[1].Access, ACCESS_NORMAL);
-  EXPECT_EQ(items_[2].Access, ACCESS_HIDDEN);  // Value 0 matches "0;2" at the start
-  EXPECT_EQ(items_[3].Access, ACCESS_HIDDEN);
-  Set(1);
-  EXPECT_EQ(items_[1].Access, ACCESS_NOSELECT);
-  EXPECT_EQ(items_[2].Access, ACCESS_NORMAL);
-  EXPECT_EQ(items_[3].Access, ACCESS_NORMAL);
-  Set(2);
-  EXPECT_EQ(items_[1].Access, ACCESS_NORMAL);
-  EXPECT_EQ(items_[2].Access, ACCESS_HIDDEN);
-}
-
-TEST_F(RulesTest, SReplacesAValueAndRestoresTheOriginalOnce) {
-  Make("S1{1,9}");
-  EXPECT_EQ(items_[1].Value.Int, 5);
-  Set(1);
-  EXPECT_EQ(items_[1].Value.Int, 9);
-  EXPECT_EQ(items_[1].Saved, 5);
-  Set(1);  // applied again: the value to restore stays the original
-  EXPECT_EQ(items_[1].Saved, 5);
-  Set(0);
-  EXPECT_EQ(items_[1].Value.Int, 5);
-  EXPECT_EQ(items_[1].Saved, -1);
-}
-
-TEST_F(RulesTest, PAppliesTheTargetsRulesAndCallsItsAction) {
-  Make("P1{3}");
-  items_[3].pfnAction = CountAction;
-  items_[3].Value = 1;
-  gActions = 0;
-  Set(0);
-  EXPECT_EQ(gActions, 0);
-  EXPECT_EQ(items_[2].Access, ACCESS_NORMAL);
-  Set(1);
-  EXPECT_EQ(gActions, 1);
-  EXPECT_EQ(items_[2].Access, ACCESS_HIDDEN);  // entry 3's rule H1{2}
-}
-
-TEST_F(RulesTest, RulesOfAnEntryThatIsNotNormalAreNotApplied) {
-  Make("H*{1}");
-  EXPECT_EQ(items_[1].Access, ACCESS_HIDDEN);
-  items_[1].Access = ACCESS_NORMAL;
-  items_[0].Access = ACCESS_NOSELECT;
-  Set(2);
-  EXPECT_EQ(items_[1].Access, ACCESS_NORMAL);
-}
-
-TEST_F(RulesTest, ALoopOfPRulesEnds) {
-  cRules_ = Text("P*{0}");
-  Make("P*{3}");
-  Set(1);  // 0 -> 3 -> 0 -> ... stops at the nesting limit
-  SUCCEED();
-}
-
-TEST_F(RulesTest, StateTestsAndConditions) {
-  Make("");
-  items_[1].Value = 1;
-  items_[2].Value = 2;
-  items_[2].Access = ACCESS_NOSELECT;
-  EXPECT_EQ(TestState(&menu_, "1.1", 0), 1);
-  EXPECT_EQ(TestState(&menu_, "1.2", 0), 0);
-  EXPECT_EQ(TestState(&menu_, "2.2", 0), 2);
-  EXPECT_EQ(TestState(&menu_, "+1.2", 1), 2);
-  EXPECT_EQ(TestState(&menu_, "-2.1", 3), 1);
-  EXPECT_EQ(TestState(&menu_, "9.0", 0), 0);
-
-  // "!" binds tightest, then "&", then "|"; a condition that cannot be read does not hold.
-  const struct { const char* cond; int holds; } rows[] = {
-      {"1.1", 1}, {"2.2A", 1}, {"1.1A", 0}, {"!1.1", 0}, {"1.1|1.0&1.5", 1}, {"(1.1|1.0)&1.5", 0},
-      {"!1.0&2.2", 1}, {"!(1.1&2.2)", 0}, {"1.1&", 0}, {"", 0},
+// Entry 0 (states 0 to 2) carries the rules; entries 1 to 3 are their targets. The
+// result lists access/value of entries 1 to 3 and the calls of entry 3's action.
+TEST_F(MenuModelTest, AppliesRules) {
+  const struct { const char *rules, *rules3, *access0; std::vector<int> values; const char* result; } rows[] = {
+      {"N1{1} H0;2{2.3}", "", "normal", {}, "0/5 2/6 2/1 0"}, {"N1{1} H0;2{2.3}", "", "normal", {1}, "1/5 0/6 0/1 0"},
+      {"N1{1} H0;2{2.3}", "", "normal", {1, 2}, "0/5 2/6 2/1 0"}, {"H*{1} N{2}", "", "normal", {1}, "2/5 0/6 0/1 0"},
+      // S keeps the value before it once and puts it back once.
+      {"S1{1,9}", "", "normal", {1}, "0/9 0/6 0/1 0"}, {"S1{1,9}", "", "normal", {1, 1, 0}, "0/5 0/6 0/1 0"},
+      {"S1{3} S1{99}", "", "normal", {1}, "0/5 0/6 0/0 0"},
+      // P applies the target's rules and calls its action, only on a match.
+      {"H1{2} P1{3}", "N1{2}", "normal", {0}, "0/5 0/6 0/1 0"},
+      {"H1{2} P1{3}", "N1{2}", "normal", {1}, "0/5 1/6 0/1 1"},
+      {"P*{3,99}", "P*{0}", "normal", {1}, "0/5 0/6 0/1 24"},  // a loop of P rules ends
+      {"H*{1}", "", "fixed", {2}, "0/5 0/6 0/1 0"},  // the rules of an entry that is not normal are not applied
   };
-  for (const auto& r : rows) EXPECT_EQ(TestStateCondition(&menu_, r.cond, 0), r.holds) << r.cond;
+  for (const auto& r : rows) {
+    TextMenu* m = Desc(std::string("choice E\n  states a,b,c\n  access ") + r.access0 + "\n  rules " + r.rules +
+                       "\ninteger A\n  default 5\ninteger B\n  default 6\nchoice C\n  states x,y\n  default y\n" +
+                       "  rules " + r.rules3 + "\n");
+    m->pItems[3].pfnAction = [](TextMenu*, TextMenuItem*) { return ++gActions, 0; };
+    gActions = 0;
+    InitMenu(m, nullptr);
+    for (int v : r.values) m->pItems[0].Value = v, ProcessStateFormat(m, 0);
+    std::string got;
+    for (int i = 1; i <= 3; ++i)
+      got += std::to_string(m->pItems[i].Access) + "/" + std::to_string(m->pItems[i].Value.Int) + " ";
+    EXPECT_EQ(got + std::to_string(gActions), r.result) << r.rules << " " << r.rules3;
+  }
+  EXPECT_EQ(TestFormatState("2;3", 3) * 100 + TestFormatState("2;3", 4) * 10 + TestFormatState(nullptr, 0), 100);
 }
 
-TEST_F(ModelTest, SubmenuConditionsChooseTheFirstThatHolds) {
-  Text sel("a,b,c");
-  TextMenuItem subItems[] = {Item("x", ITEM_INT), EndItem()};
-  TextMenu subA{}, subB{}, plain{};
-  subA.pItems = subB.pItems = plain.pItems = subItems;
-  TextMenu* subs[] = {&subA, &subB};
-  Text conds("0.0 -1.1|0.2");
-  TextMenuItem items[] = {Item("Sel", ITEM_ONE_OF, 0, sel()), Item("Sub", ITEM_SUBMENU, 0, nullptr, conds()),
-                          Item("Plain", ITEM_SUBMENU), EndItem()};
-  items[1].Value = subs;
-  items[2].Value = &plain;
-  TextMenu menu{};
-  menu.pItems = items;
-  InitMenu(&menu, nullptr);
-  EXPECT_EQ(ValidateMenu(&menu, 1), &subA);
-  items[0].Value = 1;
-  EXPECT_EQ(ValidateMenu(&menu, 1), &subB);  // "-1" is the entry before: 0
-  items[0].Value = 2;
-  EXPECT_EQ(ValidateMenu(&menu, 1), &subB);
-  items[0].Access = ACCESS_NOSELECT;
-  EXPECT_EQ(ValidateMenu(&menu, 1), &subB);
-  items[0].Value = 3;
-  EXPECT_EQ(ValidateMenu(&menu, 1), nullptr);
-  EXPECT_EQ(ValidateMenu(&menu, 2), &plain);
-  items[2].Access = ACCESS_NOSELECT;
-  EXPECT_EQ(ValidateMenu(&menu, 2), nullptr);
-  EXPECT_EQ(ValidateMenu(&menu, 0), nullptr);
+// Entries 1 (value 1, normal) and 2 (value 2, not normal) are tested: 'a' TestState
+// of an atom, 'c' TestStateCondition. Entry 5 opens X when A is 0, else Y when A is 2
+// or B is 1 and not normal, else nothing.
+TEST_F(MenuModelTest, EvaluatesConditions) {
+  TextMenu* m = Desc("integer A\ninteger B\n  default 1\ninteger C\n  default 2\n  access fixed\ninteger D\ntext t\n"
+                     "submenu\n  when -5.0 X\n  when A.2|B.1A Y\nmenu X\ntext x\nmenu Y\ntext y\n");
+  InitMenu(m, nullptr);
+  const struct { char fn; const char* cond; int base, result; } rows[] = {
+      {'a', "1.1", 0, 1}, {'a', "1.2", 0, 0}, {'a', "2.2", 0, 2}, {'a', "+1.2", 1, 2}, {'a', "-2.1", 3, 1},
+      {'a', "9.0", 0, 0}, {'a', "1", 0, 0}, {'a', nullptr, 0, 0}, {'c', "2.2", 0, 1}, {'c', "2.2A", 0, 1},
+      {'c', "1.1A", 0, 0}, {'c', "!1.1", 0, 0}, {'c', "1.1|1.0&1.5", 0, 1}, {'c', "(1.1|1.0)&1.5", 0, 0},
+      {'c', "!1.0&2.2", 0, 1}, {'c', "!(1.1&2.2)", 0, 0}, {'c', "-1.-1", 0, 0},
+      // A condition that cannot be read does not hold.
+      {'c', "1.1&", 0, 0}, {'c', "", 0, 0}, {'c', nullptr, 0, 0}, {'c', "(1.1", 0, 0}, {'c', "1", 0, 0},
+      {'c', "x.1", 0, 0}, {'c', "1.1)", 0, 0},
+  };
+  for (const auto& r : rows)
+    EXPECT_EQ(r.fn == 'a' ? TestState(m, r.cond, r.base) : TestStateCondition(m, r.cond, r.base), r.result) << r.cond;
+  const struct { int a, accessB, accessSub; const char* title; } subs[] = {
+      {0, 0, 0, "X"}, {2, 0, 0, "Y"}, {1, 0, 0, nullptr}, {1, 1, 0, "Y"}, {0, 0, 1, nullptr}};
+  for (const auto& s : subs) {
+    m->pItems[0].Value = s.a, m->pItems[1].Access = s.accessB, m->pItems[5].Access = s.accessSub;
+    TextMenu* sub = ValidateMenu(m, 5);
+    EXPECT_STREQ(sub != nullptr ? sub->pTitle : nullptr, s.title) << s.a << s.accessB << s.accessSub;
+  }
+  EXPECT_TRUE(ValidateMenu(m, 0) == nullptr && ValidateMenu(m, 9) == nullptr);
 }
 
 }  // namespace

@@ -1,133 +1,146 @@
-// Validate_test.cpp - the validation pattern language, the length and digit checks,
-// names, and the prompts that show reasons and wait for Enter.
+// Validate_test.cpp - the validation pattern language, the length, digit and name
+// checks, the prompts that show reasons and wait for Enter, and secrets read without
+// echo.
 #include "MenuFixture.h"
 
-#include "MemMgr/MemMgr.h"
+#include <csignal>
+#include <thread>
 
-#include <string>
+#include <poll.h>
+#include <termios.h>
 
 namespace {
 
-class ValidateTest : public MenuTest {
- protected:
-  // ValidateEntry with one Enter ready for its pause; stores what it showed.
-  int Check(const char* text, const char* pattern) {
-    int r = -1;
-    shown_ = Run("\n", [&] { r = ValidateEntry(text, pattern); });
-    return r;
-  }
-  std::string Pause() const { return Cat(25, 1001); }
-  std::string shown_;
-};
+using ValidateTest = MenuTest;
 
-// A refusal shows its reason and waits for Enter; an acceptance shows nothing.
-TEST_F(ValidateTest, PatternsAcceptOrRefuseWithTheirReason) {
-  const std::string none = "-";  // shows nothing
-  const struct {
-    const char* text;
-    const char* pattern;
-    int result;
-    std::string reason;  // without the pause; "-" when nothing is shown
-  } rows[] = {
+// A refusal shows its reason (here a part of it) and waits for Enter; an acceptance
+// shows nothing.
+TEST_F(ValidateTest, PatternsGiveTheirReasons) {
+  const struct { const char *text, *pattern; int result; std::string reason; } rows[] = {
       // Integer ranges; without a range any digits; '+' allows and '-' forbids a character.
-      {"7", "d(1,10)", 0, none}, {"11", "d(1,10)", 1, CatF(25, 1003, 1, 10)},
-      {"7a", "d(1,10)", 3, "Invalid digit:  a\n"}, {"123456789", "d(0,0)", 0, none}, {"", "d(0,0)", 0, none},
-      {"-5", "d(0,0)", 3, "Invalid digit:  -\n"}, {"-5", "d(-9,9)+-", 0, none}, {"15", "d(0,0)-5", 3, "Invalid digit:  5\n"},
+      {"7", "d(1,10)", 0, ""}, {"11", "d(1,10)", 1, Cat(25, 1003, 1, 10)}, {"7a", "d(1,10)", 3, "digit:  a"},
+      {"123456789", "d(0,0)", 0, ""}, {"", "d(0,0)", 0, ""}, {"-5", "d(0,0)", 3, "digit:  -"},
+      {"-5", "d(-9,9)+-", 0, ""}, {"15", "d(0,0)-5", 3, "digit:  5"},
       // Character classes check the length and the characters.
-      {"ab_c", "A(2,8)+_", 0, none}, {"ab-c", "A(2,8)+_", 3, CatF(25, 1007, '-', "_")},
-      {"a", "A(2,8)+_", 2, CatF(30, 42, 2, 8)}, {"abc", "A(2,2)", 2, CatF(30, 44, 2)},
-      {"ab1", "a(1,5)", 3, CatF(25, 1008, '1', "")}, {"a b~", "p(1,9)", 0, none},
-      {"a\tb", "p(1,9)", 3, CatF(25, 1007, '\t')},
+      {"ab_c", "A(2,8)+_", 0, ""}, {"ab-c", "A(2,8)+_", 3, Cat(25, 1007, '-')}, {"a", "A(2,8)+_", 2, Cat(30, 42, 2, 8)},
+      {"abc", "A(2,2)", 2, Cat(30, 44, 2)}, {"ab1", "a(1,5)+_", 3, Cat(25, 1008, '1', "_")}, {"a b~", "p(1,9)", 0, ""},
+      {"a\tb", "p(1,9)", 3, Cat(25, 1007, '\t')}, {"x-y", "L(0,0)-y", 3, Cat(25, 1007, 'y')},
       // Alternatives fall through only for class, length and literal refusals.
-      {"abc", "L(1,1)|L(3,3)", 0, none}, {"x", "d(1,9)|A(1,1)", 3, "Invalid digit:  x\n"},
-      {"ab", "A(1,3)|d(5,6)", 0, none},  // "|" reached with everything accepted
-      {"no", "yes|A(1,1)", 2, CatF(30, 44, 1)},  // the last alternative reports
+      {"abc", "L(1,1)|L(3,3)", 0, ""}, {"x", "d(1,9)|A(1,1)", 3, "digit:  x"}, {"ab", "A(1,3)|d(5,6)", 0, ""},
+      {"no", "yes|A(1,1)", 2, Cat(30, 44, 1)}, {"b", "a|b", 0, ""},
       // A reserved word refuses only the whole text.
-      {"root", "!(root)", 4, CatF(25, 1009, "root")}, {"roots", "!(root)", 0, none},
-      {"root", "A(1,8)&!(root)", 4, CatF(25, 1009, "root")}, {"bob", "A(1,8)&!(root)", 0, none},
+      {"root", "!(root)", 4, Cat(25, 1009, "root")}, {"roots", "!(root)", 0, ""}, {"x", "!(x", 4, Cat(25, 1009, "x")},
+      {"root", "A(1,8)&!(root)", 4, Cat(25, 1009, "root")}, {"bob", "A(1,8)&!(root)", 0, ""},
       // Floats allow digits and one dot; hexadecimal and long double ranges.
-      {"2.5", "f(0,10)", 0, none}, {"1.2.3", "f(0,10)", 1, Cat(25, 1020)}, {"1a", "f(0,10)", 3, CatF(25, 1006, 'a')},
-      {"11", "f(0,10)", 1, "This number must be between 0.000000 to 10.000000."},
-      {"1f", "x(0,ff)", 0, none}, {"0x1F", "x(0,ff)", 0, none}, {"100", "x(0,ff)", 1, CatF(25, 1004, 0, 0xff)},
-      {"zz", "x(0,ff)", 3, "Invalid digit:  z\n"}, {"50.5", "D(0,100)", 0, none}, {"200", "D(0,100)", 1, Cat(25, 1024)},
-      {"-1", "D(0,100)", 3, "Invalid character '-'\nThis text may contain \"0123456789.\"\n"},
+      {"2.5", "f(0,10)", 0, ""}, {"1.2.3", "f(0,10)", 1, Cat(25, 1020)}, {"1a", "f(0,10)", 3, Cat(25, 1006, 'a')},
+      {"11", "f(0,10)", 1, "0.000000 to 10.000000"}, {"1f", "x(0,ff)", 0, ""}, {"0x1F", "x(0,ff)", 0, ""},
+      {"100", "x(0,ff)", 1, Cat(25, 1004, 0, 0xff)}, {"zz", "x(0,ff)", 3, "digit:  z"}, {"50.5", "D(0,100)", 0, ""},
+      {"200", "D(0,100)", 1, Cat(25, 1024)}, {"-1", "D(0,100)", 3, "'-'"},
       // Literals, as in the settings file name pattern; a refusal before any match is silent.
-      {"/tmp/set_1-a", "/A(1,255)+-+_+/", 0, none}, {"/tmp/x.y", "/A(1,255)+-+_+/", 3, CatF(25, 1007, '.')},
-      {"tmp", "/A(1,255)+-+_+/", 3, none}, {"ax", "ab", 3, CatF(25, 1007, 'x', 'b', "a")},
-      {"abc", "a", 0, none},  // the end of the pattern accepts the rest
-      {"a b", " a \t b\n", 3, CatF(25, 1007, ' ', 'b', "a")},  // blanks of the pattern are ignored
-      {"ab", " a \t b\n", 0, none}, {"anything", nullptr, 0, none},
+      {"/tmp/set_1-a", "/A(1,255)+-+_+/", 0, ""}, {"/tmp/x.y", "/A(1,255)+-+_+/", 3, Cat(25, 1007, '.')},
+      {"tmp", "/A(1,255)+-+_+/", 3, ""}, {"ax", "ab", 3, Cat(25, 1007, 'x', 'b', "a")},
+      {"a", "ab", 3, Cat(25, 1007, ' ', 'b', "a")}, {"abc", "a", 0, ""},  // the pattern's end accepts the rest
+      {"a b", " a \t b\n", 3, Cat(25, 1007, ' ', 'b', "a")}, {"ab", " a \t b\n\r", 0, ""}, {"any", nullptr, 0, ""},
   };
   for (const auto& r : rows) {
-    SCOPED_TRACE(std::string(r.text) + " against " + (r.pattern ? r.pattern : "null"));
-    EXPECT_EQ(Check(r.text, r.pattern), r.result);
-    EXPECT_EQ(shown_, r.reason == none ? "" : r.reason + Pause());
-    EXPECT_EQ(Unread(), r.reason == none ? "\n" : "");  // the reason was confirmed with Enter
+    int got = -1;
+    const std::string shown = Run("\n", [&] { got = ValidateEntry(r.text, r.pattern); });
+    EXPECT_EQ(std::to_string(got) + "|" + unread_, std::to_string(r.result) + (r.reason.empty() ? "|\n" : "|"))
+        << r.text << " against " << (r.pattern ? r.pattern : "null");  // a reason is confirmed with Enter
+    EXPECT_TRUE(shown.find(r.reason) != std::string::npos && shown.empty() == r.reason.empty()) << shown;
   }
 }
 
-TEST_F(ValidateTest, LengthAndDigitChecks) {
-  int r = -1;
-  EXPECT_EQ(Run("", [&] { r = ValidateEntryTty("1234", nullptr); }), "");
-  EXPECT_EQ(r, 0);
-  EXPECT_EQ(Run("\n", [&] { r = ValidateEntryTty("123", nullptr); }), CatF(30, 44, 4) + Pause());
-  EXPECT_EQ(r, 2);
-  EXPECT_EQ(Run("\n", [&] { r = ValidateEntryTty("12a4", nullptr); }), "Invalid digit:  a\n" + Pause());
-  EXPECT_EQ(r, 3);
-  EXPECT_EQ(Run("", [&] { r = ValidateEntryTty("12", "(2,3)"); }), "");
-  EXPECT_EQ(r, 0);
-
-  EXPECT_EQ(ValidateEntryLen("abcd", nullptr), nullptr);
-  EXPECT_EQ(std::string(ValidateEntryLen("ab", "(3,5)")), CatF(30, 42, 3, 5));
-  EXPECT_EQ(ValidateEntryDigit("12a3"), 'a');
-  EXPECT_EQ(ValidateEntryDigit("123"), 0);
-
-  int min = -1;
-  EXPECT_EQ(getMinMax("(3,12)", &min), 12);
-  EXPECT_EQ(min, 3);
-  EXPECT_EQ(getMinMax("5,9", &min), 9);
-  EXPECT_EQ(min, 5);
-  EXPECT_EQ(getMinMax(nullptr, &min), 0);
-  EXPECT_EQ(min, 0);
-}
-
-TEST_F(ValidateTest, NamesAllowLettersDigitsUnderscoreAndDash) {
-  int r = -1;
-  EXPECT_EQ(Run("", [&] { r = TestName("ab_c-1"); }), "");
-  EXPECT_EQ(r, 1);
-  EXPECT_EQ(Run("\n", [&] { r = TestName("a b"); }), CatF(25, 1002, ' ') + Cat(25, 1000) + Pause());
-  EXPECT_EQ(r, 0);
-}
-
-TEST_F(ValidateTest, PostMsgShowsTheMessageAndWaitsForOneLine) {
-  EXPECT_EQ(Run("ok\nnext\n", [] { PostMsg("Value %d\n", 3); }), "Value 3\n" + Pause());
-  EXPECT_EQ(Unread(), "next\n");
-  // The end of input ends the wait.
-  EXPECT_EQ(Run("", [] { PostMsg("x"); }), "x" + Pause());
-  EXPECT_EQ(flInputEnded, 1);
-}
-
-TEST_F(ValidateTest, PromptUserReadsIntoTheBufferOrANewText) {
+// Each row: its result, the input it left, whether it met the end of input, and a
+// part of what it showed.
+TEST_F(ValidateTest, ChecksAndPromptsReadOneLine) {
   char buf[MENU_LINE_SIZE];
-  EXPECT_EQ(Run("answer\nrest\n", [&] { PromptUser("Name: ", buf); }), "Name: ");
-  EXPECT_STREQ(buf, "answer");
-  EXPECT_EQ(Unread(), "rest\n");
+  const std::string line(5000, 'y'), pause = Cat(25, 1001);
+  const auto str = [](int v) { return std::to_string(v); };
+  const struct { std::string input; std::function<std::string()> call; std::string result, shown; } rows[] = {
+      {"", [&] { return str(ValidateEntryTty("1234", nullptr)); }, "0||0", ""},
+      {"\n", [&] { return str(ValidateEntryTty("123", nullptr)); }, "2||0", Cat(30, 44, 4) + pause},
+      {"\n", [&] { return str(ValidateEntryTty("12a4", nullptr)); }, "3||0", "digit:  a"},
+      {"", [&] { return str(ValidateEntryTty("12", "(2,3)")); }, "0||0", ""},
+      {"", [&] { return str(TestName("ab_c-1")); }, "1||0", ""},
+      {"\nx\n", [&] { return str(TestName("a b")); }, "0|x\n|0", Cat(25, 1002, ' ') + Cat(25, 1000) + pause},
+      {"ok\nnext\n", [&] { return PostMsg("Value %d\n", 3), ""; }, "|next\n|0", "Value 3\n" + pause},
+      {"", [&] { return PostMsg("x"), ""; }, "||1", "x" + pause},
+      {kClosed, [&] { return PostMsg("x"), ""; }, "||1", "x"},
+      {"answer\r\nrest\n", [&] { return PromptUser("Name: ", buf); }, "answer|rest\n|0", "Name: "},
+      {line + "\nnext\n", [&] { return PromptUser("", buf); }, line.substr(0, 4095) + "|next\n|0", ""},
+      {line + "\nnext\n", [&] { return testutil::Take(PromptUser("? ", nullptr)); },
+       line.substr(0, 1023) + "|next\n|0", "? "},
+      {"", [&] { return testutil::Take(PromptUser("? ", nullptr)); }, "||1", "? "},
+  };
+  for (const auto& r : rows) {
+    std::string got;
+    const std::string shown = Run(r.input, [&] { got = r.call(); });
+    EXPECT_EQ(got + "|" + unread_ + "|" + str(flInputEnded), r.result) << r.input.substr(0, 20);
+    EXPECT_TRUE(shown.find(r.shown) != std::string::npos && shown.empty() == r.shown.empty()) << shown;
+  }
+  std::string got = str(ValidateEntryDigit("12a3")) + str(ValidateEntryDigit("123")) + ValidateEntryLen("ab", "(3,5)");
+  for (const char* range : {"(3,12)", "5,9", static_cast<const char*>(nullptr)}) {
+    int min = -1;
+    const int max = getMinMax(range, &min);
+    got += " " + str(min) + "," + str(max);
+  }
+  EXPECT_EQ(got, "970" + Cat(30, 42, 3, 5) + " 3,12 5,9 0,0");
+  EXPECT_EQ(ValidateEntryLen("abcd", nullptr), nullptr);
+}
 
-  char* text = nullptr;
-  const std::string longLine(3000, 'x');
-  Run(longLine + "\nrest\n", [&] { text = PromptUser("? ", nullptr); });
-  EXPECT_EQ(std::string(text), longLine.substr(0, 1023));
-  EXPECT_EQ(Unread(), "rest\n");  // the rest of the long line was dropped
-  PutMem(text);
+volatile sig_atomic_t gSeen = 0;
 
-  Run("", [&] { text = PromptUser("? ", nullptr); });
-  EXPECT_STREQ(text, "");
-  PutMem(text);
-  // Input lines are cut at 4095 characters.
-  const std::string longer(5000, 'y');
-  Run(longer + "\nnext\n", [&] { PromptUser("", buf); });
-  EXPECT_EQ(std::string(buf), longer.substr(0, 4095));
-  EXPECT_EQ(Unread(), "next\n");
+// Each row: what is typed while the read waits, a signal sent then, the wait per
+// character; the text read. The terminal (a pseudo-terminal's slave, opened in place
+// of /dev/tty) shows only the prompt and a line end, and its settings come back.
+TEST_F(ValidateTest, ReadsPassPhraseWithoutEcho) {
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_EQ(grantpt(master) + unlockpt(master), 0);
+  const std::string slave = ptsname(master), none = scratch_ / "no-tty";
+  const int keep = open(slave.c_str(), O_RDWR | O_NOCTTY);  // keeps the slave's settings between opens
+  termios t{};
+  tcgetattr(keep, &t);
+  const std::string erase(1, static_cast<char>(t.c_cc[VERASE])), kill(1, static_cast<char>(t.c_cc[VKILL]));
+  struct sigaction mine = {}, before = {}, now = {};
+  mine.sa_handler = [](int sig) { gSeen = sig; };
+  sigaction(SIGINT, &mine, &before);
+  const struct { std::string typed; int sig, wait; std::string text; } rows[] = {
+      {"s3cret\n", 0, 5, "s3cret"}, {"abc", 0, 1, "abc"},  // no key in time: what was typed
+      {std::string(300, 'k'), 0, 5, std::string(256, 'k')}, {"xy" + kill + "ab" + erase + "c\r", 0, 5, "ac"},
+      {"ab", SIGINT, 5, "ab"},  // the signal reaches the caller's handler afterwards
+  };
+  for (const auto& r : rows) {
+    tcflush(keep, TCIOFLUSH);
+    SetPassPhraseSource(slave.c_str(), r.wait);
+    gSeen = 0;
+    const pthread_t reader = pthread_self();
+    std::thread typist([&] {
+      usleep(100000);
+      EXPECT_EQ(write(master, r.typed.data(), r.typed.size()), static_cast<ssize_t>(r.typed.size()));
+      if (r.sig != 0) usleep(100000), pthread_kill(reader, r.sig);
+    });
+    EXPECT_EQ(testutil::Take(GetPassPhrase("Key: ")), r.text);
+    typist.join();
+    std::string screen;
+    char buf[64];
+    pollfd p{master, POLLIN, 0};
+    for (ssize_t n; poll(&p, 1, 50) > 0 && (n = read(master, buf, sizeof buf)) > 0;)
+      screen.append(buf, static_cast<size_t>(n));
+    tcgetattr(keep, &t);
+    EXPECT_EQ(screen + std::to_string(t.c_lflag & (ECHO | ICANON)) + " " + std::to_string(gSeen),
+              "Key: \r\n" + std::to_string(ECHO | ICANON) + " " + std::to_string(r.sig)) << r.text.substr(0, 10);
+  }
+  sigaction(SIGINT, &before, &now);
+  EXPECT_EQ(now.sa_handler, mine.sa_handler);
+  close(keep), close(master);
+  SetPassPhraseSource(none.c_str(), 1);  // without a terminal: standard input, the prompt on standard error
+  std::string got = "x";
+  EXPECT_EQ(Run("one\ntwo\n", [&] { got = testutil::Take(GetPassPhrase("Key: ")); }), "");
+  EXPECT_EQ(got + "|" + unread_, "one|two\n");
+  Run(kClosed, [&] { got = testutil::Take(GetPassPhrase("Key: ")); });
+  EXPECT_EQ(got, "");
+  SetPassPhraseSource(nullptr, 0);
 }
 
 }  // namespace

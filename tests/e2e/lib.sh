@@ -1,69 +1,50 @@
 #!/bin/bash
-# lib.sh - shell functions for the end-to-end suites: distributions, runs of setup in
-# the sandbox, captured results and assertions.
+# lib.sh - the harness of the end-to-end suites: distributions, runs of setup in the
+# sandbox with their results, assertions, fault cases and print-system sessions.
 #
 # A suite (tests/e2e/<name>.sh, run by CTest with the build folder as its argument):
 #   . "$(dirname "$0")/lib.sh"
-#   e2e_init "$1"                   # exits 77 (skipped) when the sandbox cannot start
-#   e2e_require_setup               # fails when <build>/bin/setup is missing
-#   e2e_make_dist first             # the sample product -> $E2E_DIST
-#   e2e_case "first installation into /usr"
-#   e2e_run_setup --stdin 'y' -- install /usr
-#   e2e_assert_status 0
-#   e2e_assert_change created /usr/Kandu/tvnn/qmf file 4755 root root
-#   e2e_finish                      # prints "N passed, N failed"; status 1 on a failure
-#
+#   e2e_init_sample "$1"                # the sample distribution -> $E2E_DIST
+#   e2e_case "first installation"; e2e_run_setup -- install /usr; e2e_assert_status 0
+#   e2e_finish                          # "N passed, N failed"; status 1 on a failure
 # Results of the last run: E2E_RUN (its folder), E2E_STATUS, E2E_STDOUT, E2E_STDERR,
-# E2E_LOG (/tmp/setup.log of the run, "" when none was written), E2E_REPORT (the
-# sandbox's tab-separated report), E2E_STATE (the kept layers, see tools/sandbox) and
-# E2E_STANDINS (the log of the sample product's stand-in programs). The environment
-# variable E2E_SETUP names another installer than <build>/bin/setup.
+# E2E_LOG (its /tmp/setup.log, "" when none), E2E_REPORT (the sandbox's report),
+# E2E_STATE (the kept layers, see tools/sandbox) and E2E_STANDINS (the log of the
+# sample product's stand-in programs). E2E_SETUP names another installer.
 
-E2E_PASSED=0
-E2E_FAILED=0
-E2E_CASE=""
-E2E_RUNS=0
-# A preparation (--prepare) that makes a previous installation into /usr with the
-# installer itself, from the distribution folder.
+E2E_PASSED=0 E2E_FAILED=0 E2E_CASE="" E2E_RUNS=0
+# A preparation that makes a previous installation into /usr with the installer itself.
 FIRST_USR='./setup </dev/null >/dev/null 2>&1'
 
-# Sets the suite up: E2E_ROOT (source tree), E2E_BUILD, E2E_SUITE, E2E_SCRATCH (a fresh
-# folder of the build tree for this suite). With --no-sandbox the suite does not need
-# namespaces; otherwise it ends with status 77 and the reason when they are unavailable.
+# Sets E2E_ROOT, E2E_BUILD, E2E_SUITE and E2E_SCRATCH (a fresh folder of the build tree).
+# Unless --no-sandbox is given, ends the suite as skipped when namespaces are unavailable.
 e2e_init() {
-  local need_sandbox=1
-  if [ "${1:-}" = --no-sandbox ]; then
-    need_sandbox=0
-    shift
-  fi
+  local need_sandbox=1 why
+  [ "${1:-}" = --no-sandbox ] && need_sandbox=0 && shift
   [ -n "${1:-}" ] || { echo "usage: $0 BUILD_DIR" >&2; exit 2; }
   E2E_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
   E2E_BUILD=$(cd "$1" && pwd) || exit 2
   E2E_SUITE=$(basename "$0" .sh)
   E2E_SCRATCH=$E2E_BUILD/e2e-scratch/$E2E_SUITE
   E2E_SANDBOX=$E2E_ROOT/tools/sandbox
-  E2E_MKDIST=$E2E_ROOT/tools/mkdist
   E2E_SETUP=${E2E_SETUP:-$E2E_BUILD/bin/setup}
   rm -rf "$E2E_SCRATCH"
   mkdir -p "$E2E_SCRATCH"
-  if [ $need_sandbox = 1 ]; then
-    local why
-    why=$("$E2E_SANDBOX" --check 2>&1) || e2e_skip "${why#sandbox: }"
-  fi
+  [ $need_sandbox = 0 ] || why=$("$E2E_SANDBOX" --check 2>&1) || e2e_skip "${why#sandbox: }"
 }
 
-# e2e_init, e2e_require_setup and the sample distribution: E2E_DIST and SAMPLE.
+# e2e_init, the installer (a failure when it is not built) and the sample distribution
+# (further arguments go to e2e_make_dist): E2E_DIST and SAMPLE.
 e2e_init_sample() {
   e2e_init "$1"
-  e2e_require_setup
-  e2e_make_dist sample >/dev/null || { echo "FAIL: mkdist"; exit 1; }
+  [ -x "$E2E_SETUP" ] || { echo "FAIL: no installer at $E2E_SETUP: build the setup target first"; exit 1; }
+  e2e_make_dist sample "${@:2}" >/dev/null || { echo "FAIL: mkdist"; exit 1; }
   SAMPLE=$E2E_DIST
 }
 
-# The start of a suite of a command-line tool (xdb, nlscompile, ttyhelp), which does
-# not count with e2e_pass: sets build, root and TOOL (<build>/bin/NAME), skips (77)
-# when the tool is not built, and runs the suite again in the sandbox (bare when
-# namespaces are unavailable), which keeps even a mistake away from the machine.
+# The start of a suite of a command-line tool: sets build, root and TOOL
+# (<build>/bin/NAME), skips (77) when the tool is not built, and runs the suite again in
+# the sandbox (bare when namespaces are unavailable).
 e2e_tool_suite() {
   local name=$1
   shift
@@ -76,443 +57,421 @@ e2e_tool_suite() {
   fi
 }
 
-# Ends the suite as skipped (CTest's status 77) with the reason.
-e2e_skip() {
-  echo "SKIPPED: $*"
-  exit 77
-}
-
-# Ends the suite as failed when the installer has not been built.
-e2e_require_setup() {
-  [ -x "$E2E_SETUP" ] && return 0
-  echo "FAIL: no installer at $E2E_SETUP: build the setup target first" >&2
-  exit 1
-}
-
-# Starts a named group of assertions.
-e2e_case() {
-  E2E_CASE=$1
-  echo "== $1"
-}
-
-e2e_pass() {
-  E2E_PASSED=$((E2E_PASSED + 1))
-  echo "  ok: $*"
-}
-
-e2e_fail() {
-  E2E_FAILED=$((E2E_FAILED + 1))
-  echo "  FAIL${E2E_CASE:+ [$E2E_CASE]}: $*"
-}
-
-# Ends the suite: the closing count line, status 0 when nothing failed, 1 otherwise.
+e2e_skip() { echo "SKIPPED: $*"; exit 77; }
+e2e_case() { E2E_CASE=$1; echo "== $1"; }
+e2e_pass() { E2E_PASSED=$((E2E_PASSED + 1)); echo "  ok: $*"; }
+e2e_fail() { E2E_FAILED=$((E2E_FAILED + 1)); echo "  FAIL${E2E_CASE:+ [$E2E_CASE]}: $*"; }
 e2e_finish() {
   echo "$E2E_PASSED passed, $E2E_FAILED failed"
-  [ "$E2E_FAILED" = 0 ] && exit 0
-  exit 1
+  [ "$E2E_FAILED" = 0 ]
+  exit
+}
+
+# Passes when the command (the words after DESCRIPTION) succeeds.
+e2e_check() {
+  local what=$1
+  shift
+  if "$@"; then e2e_pass "$what"; else e2e_fail "$what"; fi
 }
 
 # ---------------------------------------------------------------------------------
-# Distributions
+# Distributions and fake host tools
 
-# Builds a distribution with tools/mkdist into $E2E_SCRATCH/dist/NAME and sets E2E_DIST.
-# Options: --product DIR (default the sample, sample/pkg); the others go to mkdist
-# (--upper, --piece-size SIZE, --archive FILE, --setup FILE). Without --setup the
-# distribution carries <build>/bin/setup. Status of mkdist; its messages on stderr.
+# NAME [--product DIR] [MKDIST OPTIONS]: builds a distribution of the sample (or DIR) with
+# tools/mkdist into $E2E_SCRATCH/dist/NAME (E2E_DIST). It carries $E2E_SETUP unless the
+# options name another installer.
 e2e_make_dist() {
-  local name=$1 product=$E2E_ROOT/sample/pkg opts=() has_setup=0
+  local product=$E2E_ROOT/sample/pkg
+  E2E_DIST=$E2E_SCRATCH/dist/$1
   shift
-  while [ $# -gt 0 ]; do
-    case "$1" in
-      --product) product=$2; shift 2 ;;
-      --setup) has_setup=1; opts+=("$1" "$2"); shift 2 ;;
-      --piece-size|--archive) opts+=("$1" "$2"); shift 2 ;;
-      *) opts+=("$1"); shift ;;
-    esac
-  done
-  [ $has_setup = 1 ] || opts+=(--setup "$E2E_SETUP")
-  E2E_DIST=$E2E_SCRATCH/dist/$name
+  [ "${1:-}" = --product ] && product=$2 && shift 2
   rm -rf "$E2E_DIST"
-  mkdir -p "$(dirname "$E2E_DIST")"
-  "$E2E_MKDIST" "${opts[@]}" "$product" "$E2E_DIST"
+  mkdir -p "$E2E_SCRATCH/dist"
+  "$E2E_ROOT/tools/mkdist" --setup "$E2E_SETUP" "$@" "$product" "$E2E_DIST"
 }
 
-# Builds a distribution NAME (E2E_DIST) of the sample product whose pkg.list is TEXT
-# ("-": the sample's own list; "": no pkg.list). Ends the suite when mkdist fails.
-e2e_make_list_dist() {
-  local product=$E2E_SCRATCH/products/$1
-  rm -rf "$product"
-  mkdir -p "$product"
-  cp -a "$E2E_ROOT/sample/pkg/." "$product/"
-  if [ -z "$2" ]; then
-    rm -f "$product/pkg.list"
-  elif [ "$2" != - ]; then
-    printf '%s' "$2" >"$product/pkg.list"
-  fi
-  e2e_make_dist "$1" --product "$product" >/dev/null || { echo "FAIL: mkdist $1" >&2; exit 1; }
+# A copy NAME of the distribution (or product) FROM, spoilt by shell CODE run in it;
+# prints its path.
+e2e_spoil_dist() {
+  local dir=$E2E_SCRATCH/dist/$1
+  rm -rf "$dir"
+  cp -a "$2" "$dir"
+  (cd "$dir" && eval "$3") || { echo "FAIL: spoiling $1" >&2; exit 1; }
+  echo "$dir"
 }
 
-# Writes a fake host tool (a /bin/sh script with the given body) into the suite's
-# scratch folder and prints its path, for e2e_run_setup --tool.
+# Writes a fake host tool NAME (/bin/sh with BODY) for e2e_run_setup --tool; prints its path.
 e2e_fake_tool() {
-  local name=$1 body=$2 dir=$E2E_SCRATCH/fake-tools
+  local dir=$E2E_SCRATCH/fake-tools
   mkdir -p "$dir"
-  printf '#!/bin/sh\n%s\n' "$body" >"$dir/$name"
-  chmod 755 "$dir/$name"
-  echo "$dir/$name"
+  printf '#!/bin/sh\n%s\n' "$2" >"$dir/$1"
+  chmod 755 "$dir/$1"
+  echo "$dir/$1"
 }
 
 # ---------------------------------------------------------------------------------
 # Running the installer
 
-# Runs setup in the sandbox from a distribution folder, as the operator would start
-# it there, and captures what it did. Options:
-#   --dist DIR          the distribution folder (default $E2E_DIST)
-#   --name NAME         the name of the run's capture folder (default run-N)
-#   --stdin TEXT        standard input (a line feed is added), or --stdin-file FILE;
-#                       without either, standard input is empty
-#   --lang VALUE        LANG for the run (default: unset)
-#   --env NAME=VALUE    a further environment variable (repeatable)
-#   --invoke PATH       how setup is called (default ./setup)
-#   --timeout SECONDS   the sandbox's time limit (default 300)
-#   --tool FILE [NAME], --copy SRC DEST, --link TARGET LINK, --prepare CODE
-#                       preparations, passed to the sandbox (tools/sandbox)
-# The words after -- are setup's arguments. The environment of setup is fixed:
-# PATH=/usr/sbin:/usr/bin:/sbin:/bin, HOME=/root, TERM=dumb, KANDU_SANDBOX=1,
-# KANDU_STANDIN_LOG=$E2E_RUN/standins.log, LANG and --env values. Returns 0; a sandbox
-# that could not run counts as a failed assertion.
+# Runs setup in the sandbox from a distribution folder and captures what it did. Options:
+#   --dist DIR, --name NAME (the capture folder, default run-N), --stdin TEXT (a line
+#   feed is added; without it standard input is empty), --env NAME=VALUE, --invoke PATH
+#   (how setup is called, default ./setup); the other words before -- are preparations
+#   for the sandbox (--tool FILE [NAME], --copy SRC DEST, --link TARGET LINK, --prepare).
+# The words after -- are setup's arguments. The environment is PATH, HOME=/root,
+# TERM=dumb, KANDU_SANDBOX=1, KANDU_STANDIN_LOG and the --env values. A sandbox that
+# could not run counts as a failed assertion.
 e2e_run_setup() {
-  local dist=${E2E_DIST:-} name="" stdin_file=/dev/null stdin_text="" lang="" invoke=./setup timeout=300
-  local envs=() prep=()
-  while [ $# -gt 0 ]; do
+  local dist=${E2E_DIST:-} name="" stdin=/dev/null invoke=./setup envs=() prep=()
+  while [ $# -gt 0 ] && [ "$1" != -- ]; do
     case "$1" in
-      --dist) dist=$2; shift 2 ;;
-      --name) name=$2; shift 2 ;;
-      --stdin) stdin_text=$2; stdin_file=""; shift 2 ;;
-      --stdin-file) stdin_file=$2; shift 2 ;;
-      --lang) lang=$2; shift 2 ;;
-      --env) envs+=("$2"); shift 2 ;;
-      --invoke) invoke=$2; shift 2 ;;
-      --timeout) timeout=$2; shift 2 ;;
-      --tool)
-        if [ $# -ge 3 ] && [[ "$3" != -* ]]; then
-          prep+=(--tool "$2" "$3"); shift 3
-        else
-          prep+=(--tool "$2"); shift 2
-        fi ;;
-      --copy|--link) prep+=("$1" "$2" "$3"); shift 3 ;;
-      --prepare) prep+=(--prepare "$2"); shift 2 ;;
-      --) shift; break ;;
-      *) echo "e2e_run_setup: unknown option $1" >&2; return 2 ;;
+      --dist) dist=$2; shift ;;
+      --name) name=$2; shift ;;
+      --stdin) stdin=$2$'\n'; shift ;;
+      --env) [ -z "$2" ] || envs+=("$2"); shift ;;
+      --invoke) invoke=$2; shift ;;
+      *) prep+=("$1") ;;
     esac
+    shift
   done
+  shift
   E2E_RUNS=$((E2E_RUNS + 1))
   E2E_RUN=$E2E_SCRATCH/runs/${name:-run-$E2E_RUNS}
   rm -rf "$E2E_RUN"
   mkdir -p "$E2E_RUN"
-  if [ -z "$stdin_file" ]; then
-    stdin_file=$E2E_RUN/stdin
-    printf '%s\n' "$stdin_text" >"$stdin_file"
-  fi
-  E2E_STDOUT=$E2E_RUN/stdout
-  E2E_STDERR=$E2E_RUN/stderr
-  E2E_REPORT=$E2E_RUN/report.tsv
-  E2E_STATE=$E2E_RUN/state
-  E2E_STANDINS=$E2E_RUN/standins.log
-  local env_=(env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root TERM=dumb KANDU_SANDBOX=1
-    "KANDU_STANDIN_LOG=$E2E_STANDINS")
-  [ -z "$lang" ] || env_+=("LANG=$lang")
-  [ ${#envs[@]} = 0 ] || env_+=("${envs[@]}")
-  E2E_STATUS=0
-  (cd "$dist" && "$E2E_SANDBOX" --timeout "$timeout" --keep "$E2E_STATE" --report "$E2E_REPORT" \
-    --report-text "$E2E_RUN/report.txt" "${prep[@]}" -- "${env_[@]}" "$invoke" "$@") \
-    <"$stdin_file" >"$E2E_STDOUT" 2>"$E2E_STDERR" || E2E_STATUS=$?
+  [ "$stdin" = /dev/null ] || { printf '%s' "$stdin" >"$E2E_RUN/stdin"; stdin=$E2E_RUN/stdin; }
+  E2E_STDOUT=$E2E_RUN/stdout E2E_STDERR=$E2E_RUN/stderr E2E_REPORT=$E2E_RUN/report.tsv
+  E2E_STATE=$E2E_RUN/state E2E_STANDINS=$E2E_RUN/standins.log E2E_STATUS=0
+  (cd "$dist" && "$E2E_SANDBOX" --timeout 300 --keep "$E2E_STATE" --report "$E2E_REPORT" "${prep[@]}" -- \
+    env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root TERM=dumb KANDU_SANDBOX=1 \
+    "KANDU_STANDIN_LOG=$E2E_STANDINS" "${envs[@]}" "$invoke" "$@") \
+    <"$stdin" >"$E2E_STDOUT" 2>"$E2E_STDERR" || E2E_STATUS=$?
   echo "$E2E_STATUS" >"$E2E_RUN/status"
   E2E_LOG=""
-  if [ -f "$E2E_STATE/tmp/setup.log" ]; then
-    E2E_LOG=$E2E_RUN/setup.log
-    cp "$E2E_STATE/tmp/setup.log" "$E2E_LOG"
-  fi
-  if [ "$E2E_STATUS" = 125 ]; then
-    e2e_fail "the sandbox could not run setup: $(tail -n 3 "$E2E_STDERR")"
-  fi
-  return 0
-}
-
-# The kept copy of a path that the last run created or changed (its upper layer; for
-# /tmp the whole final private /tmp). Prints the path; status 1 when there is none.
-e2e_state_file() {
-  local kept=$E2E_STATE$1
-  [ -e "$kept" ] || [ -L "$kept" ] || return 1
-  echo "$kept"
+  [ -f "$E2E_STATE/tmp/setup.log" ] && E2E_LOG=$E2E_RUN/setup.log && cp "$E2E_STATE/tmp/setup.log" "$E2E_LOG"
+  [ "$E2E_STATUS" != 125 ] || e2e_fail "the sandbox could not run setup: $(tail -n 3 "$E2E_STDERR")"
 }
 
 # ---------------------------------------------------------------------------------
 # Assertions: each counts as passed or failed and says which.
 
-# Exit status of the last run.
 e2e_assert_status() {
-  if [ "$E2E_STATUS" = "$1" ]; then
-    e2e_pass "exit status $1"
-  else
+  [ "$E2E_STATUS" = "$1" ] && e2e_pass "exit status $1" ||
     e2e_fail "exit status $E2E_STATUS, expected $1 (stderr: $(head -c 300 "$E2E_STDERR"))"
-  fi
 }
 
-# A value the suite computed is exactly the expected one: DESCRIPTION GOT WANT.
+# DESCRIPTION GOT WANT: a value the suite computed is exactly the expected one.
 e2e_assert_eq() {
-  if [ "$2" = "$3" ]; then
-    e2e_pass "$1"
-  else
-    e2e_fail "$1: got $(printf '%q' "$2"), expected $(printf '%q' "$3")"
-  fi
+  [ "$2" = "$3" ] && e2e_pass "$1" || e2e_fail "$1: got $(printf '%q' "$2"), expected $(printf '%q' "$3")"
 }
 
-# A file holds a text (fixed string, may span lines; line feeds at the file's end do
-# not count) / does not / is exactly the text.
+# FILE TEXT...: the file holds each text (a fixed string, may span lines) / none of them
+# (an existing file).
 e2e_assert_file_has() {
-  if [ -f "$1" ] && [[ "$(cat "$1")" == *"$2"* ]]; then
-    e2e_pass "$1 has '$2'"
-  else
-    e2e_fail "$1 lacks '$2'"
-  fi
+  local t
+  for t in "${@:2}"; do
+    [ -f "$1" ] && [[ "$(cat "$1")" == *"$t"* ]] && e2e_pass "$1 has '$t'" || e2e_fail "$1 lacks '$t'"
+  done
 }
-
 e2e_assert_file_lacks() {
-  if [ -f "$1" ] && [[ "$(cat "$1")" != *"$2"* ]]; then
-    e2e_pass "$1 lacks '$2'"
-  else
-    e2e_fail "$1 has '$2' (or is missing)"
-  fi
+  local t
+  for t in "${@:2}"; do
+    [ -f "$1" ] && [[ "$(cat "$1")" != *"$t"* ]] && e2e_pass "$1 lacks '$t'" || e2e_fail "$1 has '$t' (or is missing)"
+  done
 }
 
-# Exact content; a line feed at the end of the file is part of the comparison only
-# when the expected text has one (pass it with $'...\n').
-e2e_assert_file_is() {
-  local want=$2 got
-  if [ ! -f "$1" ]; then
-    e2e_fail "$1 is missing"
-    return
-  fi
-  got=$(cat "$1"; echo x)
-  got=${got%x}
-  if [ "$got" = "$want" ]; then
-    e2e_pass "$1 is as expected"
-  else
-    e2e_fail "$1 differs: expected $(printf '%q' "$want"), got $(printf '%q' "$got")"
-  fi
+# The last run said each text on standard output or standard error.
+e2e_assert_said() {
+  local t
+  for t in "$@"; do
+    [[ "$(cat "$E2E_STDOUT" "$E2E_STDERR")" == *"$t"* ]] && e2e_pass "said '$t'" ||
+      e2e_fail "did not say '$t' (stdout: $(tail -c 300 "$E2E_STDOUT"); stderr: $(tail -c 300 "$E2E_STDERR"))"
+  done
 }
-
-e2e_assert_stdout_has() { e2e_assert_file_has "$E2E_STDOUT" "$1"; }
-e2e_assert_stdout_lacks() { e2e_assert_file_lacks "$E2E_STDOUT" "$1"; }
-e2e_assert_stdout_is() { e2e_assert_file_is "$E2E_STDOUT" "$1"; }
-e2e_assert_stderr_has() { e2e_assert_file_has "$E2E_STDERR" "$1"; }
-e2e_assert_stderr_lacks() { e2e_assert_file_lacks "$E2E_STDERR" "$1"; }
-e2e_assert_stderr_is() { e2e_assert_file_is "$E2E_STDERR" "$1"; }
 
 # The run's /tmp/setup.log holds each text / none of the texts.
-e2e_assert_log_has() {
-  if [ -z "$E2E_LOG" ]; then
-    e2e_fail "the run wrote no /tmp/setup.log"
-    return
-  fi
-  local t
-  for t in "$@"; do e2e_assert_file_has "$E2E_LOG" "$t"; done
-}
-
-e2e_assert_log_lacks() {
-  local t
-  for t in "$@"; do e2e_assert_file_lacks "${E2E_LOG:-/nonexistent}" "$t"; done
-}
+e2e_assert_log_has() { e2e_assert_file_has "${E2E_LOG:-/nonexistent}" "$@"; }
+e2e_assert_log_lacks() { e2e_assert_file_lacks "${E2E_LOG:-/nonexistent}" "$@"; }
 
 # The report line of a path ("" when the run did not change it).
-e2e_report_line() {
-  awk -F'\t' -v p="$1" '$2 == p' "$E2E_REPORT"
-}
+e2e_report_line() { awk -F'\t' -v p="$1" '$2 == p' "$E2E_REPORT"; }
 
-# The paths of one kind of change (created, changed, removed) below a prefix, sorted.
-e2e_report_paths() {
-  awk -F'\t' -v c="$1" -v pre="${2:-/}" '$1 == c && index($2, pre) == 1 { print $2 }' "$E2E_REPORT"
-}
-
-# The report names CHANGE for PATH, and, where given, its TYPE MODE OWNER GROUP TARGET
-# (for removed paths the state before; "" or - skips a field). CHANGE "changed" may be
-# followed by the aspects, e.g. changed:mode,content.
+# CHANGE PATH [TYPE MODE OWNER GROUP TARGET]: the report names the change of PATH and,
+# where given, the fields ("-" skips one; for removals the state before).
 e2e_assert_change() {
-  local change=${1%%:*} aspects="" path=$2 line f i want got
-  [[ "$1" == *:* ]] && aspects=${1#*:}
-  shift 2
-  line=$(e2e_report_line "$path")
-  if [ -z "$line" ]; then
-    e2e_fail "the report does not name $path (expected $change)"
-    return
-  fi
-  IFS=$'\x1f' read -r -a f <<<"${line//$'\t'/$'\x1f'}"
-  if [ "${f[0]}" != "$change" ]; then
-    e2e_fail "$path: ${f[0]}, expected $change"
-    return
-  fi
-  local off=2
-  [ "$change" = removed ] && off=7
-  i=0
-  for want in "$@"; do
-    got=${f[off + i]:-}
-    if [ -n "$want" ] && [ "$want" != - ] && [ "$want" != "$got" ]; then
-      e2e_fail "$path: field $((i + 1)) is '$got', expected '$want' (line: $line)"
-      return
-    fi
+  local f got=$1 want=$1 off=2 i=0 w
+  IFS=$'\x1f' read -r -a f <<<"$(e2e_report_line "$2" | tr '\t' '\037')"
+  [ "$1" = removed ] && off=7
+  [ "${f[0]:-}" = "$1" ] || got="${f[0]:-no change}"
+  for w in "${@:3}"; do
+    want+=" $w"
+    [ "$w" = - ] && got+=" -" || got+=" ${f[off + i]:-}"
     i=$((i + 1))
   done
-  if [ -n "$aspects" ] && [ "${f[12]:-}" != "$aspects" ]; then
-    e2e_fail "$path: changed '${f[12]:-}', expected '$aspects'"
-    return
-  fi
-  e2e_pass "$change $path"
+  e2e_assert_eq "$2" "$got" "$want"
 }
 
-# The report names each row "PATH [TYPE MODE OWNER GROUP TARGET]" as created (the
-# fields of e2e_assert_change, separated by blanks).
-e2e_assert_created() {
-  local row
-  for row in "$@"; do
-    # shellcheck disable=SC2086
-    e2e_assert_change created $row
-  done
-}
+# Each row "PATH [TYPE MODE OWNER GROUP TARGET]" is reported as created.
+# shellcheck disable=SC2086
+e2e_assert_created() { local row; for row; do e2e_assert_change created $row; done; }
 
 # The report names none of the paths.
-e2e_assert_unchanged() {
-  local p line
-  for p in "$@"; do
-    line=$(e2e_report_line "$p")
-    if [ -z "$line" ]; then
-      e2e_pass "$p unchanged"
-    else
-      e2e_fail "$p changed: $line"
-    fi
-  done
-}
+e2e_assert_unchanged() { local p; for p; do e2e_assert_eq "$p unchanged" "$(e2e_report_line "$p")" ""; done; }
 
-# The last run changed nothing but its log (the refused and quit runs).
-e2e_assert_nothing_changed() {
-  local other
-  other=$(awk -F'\t' '$2 != "/tmp/setup.log"' "$E2E_REPORT")
-  [ -z "$other" ] && e2e_pass "nothing changed" || e2e_fail "changes: $other"
-}
+# The last run changed nothing but its log.
+e2e_assert_nothing_changed() { e2e_assert_eq "changes" "$(awk -F'\t' '$2 != "/tmp/setup.log"' "$E2E_REPORT")" ""; }
 
 # ---------------------------------------------------------------------------------
-# The stand-in programs of the sample product log each start (README.md, "Sandbox and
-# distributions"; sample/pkg/standin.sh):
-# lines "<program>\t<pid>\t<key>\t<value>".
+# The stand-in programs of the sample product log each start (sample/pkg/standin.sh):
+# lines "<program>\t<pid>\t<key>\t<value>", one start's records written in one piece.
 
-# The arguments of the N-th start (default the first) of a program, one a line.
-e2e_standin_args() {
-  local prog=$1 n=${2:-1}
-  [ -f "$E2E_STANDINS" ] || return 0
-  awk -F'\t' -v prog="$prog" -v n="$n" '
-    $1 == prog && $3 == "start" { seen++ }
-    $1 == prog && $3 == "arg" && seen == n { print $4 }' "$E2E_STANDINS"
+# The values of KEY in the records of the N-th start of PROGRAM, one a line.
+e2e_standin() {
+  awk -F'\t' -v prog="$1" -v n="$2" -v key="$3" '
+    $1 == prog && $3 == "start" { seen++; if (seen == n) pid = $2; else if ($2 == pid) pid = "" }
+    pid != "" && $1 == prog && $2 == pid && $3 == key { print $4 }' "$E2E_STANDINS" 2>/dev/null
 }
 
-# How often a program was started in the last run.
+# How often PROGRAM was started.
 e2e_standin_count() {
-  [ -f "$E2E_STANDINS" ] || { echo 0; return; }
-  awk -F'\t' -v prog="$1" '$1 == prog && $3 == "start" { n++ } END { print n + 0 }' "$E2E_STANDINS"
+  awk -F'\t' -v prog="$1" '$1 == prog && $3 == "start" { n++ } END { print n + 0 }' "$E2E_STANDINS" 2>/dev/null ||
+    echo 0
 }
 
-# A program's log holds a record KEY VALUE (e.g. arg -upgrade, env TavloPrinter=lp1),
-# for each pair given.
-e2e_assert_standin() {
-  local prog=$1 key value
-  shift
+# PROGRAM N KEY VALUE...: the values of each KEY of the N-th start are exactly the lines
+# of VALUE; for "env NAME=VALUE" the variable NAME has VALUE.
+e2e_assert_start() {
+  local prog=$1 n=$2 got
+  shift 2
   while [ $# -ge 2 ]; do
-    key=$1 value=$2
+    got=$(e2e_standin "$prog" "$n" "$1")
+    [ "$1" = env ] && got=$(grep -E "^${2%%=*}=" <<<"$got")
+    e2e_assert_eq "$prog start $n: $1 ${2//$'\n'/ | }" "$got" "$2"
     shift 2
-    if [ -f "$E2E_STANDINS" ] &&
-      awk -F'\t' -v p="$prog" -v k="$key" -v v="$value" '$1 == p && $3 == k && $4 == v { f = 1 } END { exit !f }' \
-        "$E2E_STANDINS"; then
-      e2e_pass "$prog logged $key $value"
-    else
-      e2e_fail "$prog did not log $key $value"
-    fi
   done
 }
 
 # ---------------------------------------------------------------------------------
-# Run directly (CTest runs it as e2e.lib with the build folder), the library checks
-# that its assertions and readers tell right from wrong on made-up results.
-e2e_self_test() {
-  e2e_init --no-sandbox "$1"
-  local d=$E2E_SCRATCH/self
-  mkdir -p "$d"
-  E2E_STATUS=3 E2E_STDOUT=$d/out E2E_STDERR=$d/err E2E_REPORT=$d/report E2E_STANDINS=$d/standins
-  printf 'one\ntwo\n' >"$E2E_STDOUT"
-  : >"$E2E_STDERR"
-  printf 'created\t/usr/bin/x\tfile\t0755\troot\troot\t\t\t\t\t\t\t\n' >"$E2E_REPORT"
-  printf 'changed\t/etc/y\tfile\t4755\troot\tlp\t\tfile\t0644\troot\troot\t\tmode,group\n' >>"$E2E_REPORT"
-  printf 'removed\t/opt/z\t\t\t\t\t\tlink\t0777\troot\troot\t/t\t\n' >>"$E2E_REPORT"
-  printf 'qmf\t7\tstart\t/q\nqmf\t7\targ\t-a\nqmf\t7\targ\tb c\nqmf\t9\tstart\t/q\nqmf\t9\targ\t-z\n' >"$E2E_STANDINS"
+# Fault cases: a whole installation with one fault, the check that it changed nothing
+# outside the installer's places, and a second run without the fault that installs the
+# whole product from what the first left. A case:
+#   fault_case "cp fails"; FAULT_PREP=(--tool FILE cp)  # the fault, as e2e_run_setup options
+#   FAULT_RUN='./setup'; FAULT_UNDO='rm -f /usr/sbin/cp'  # the faulty run; what undoes it
+#   (FAULT_BEFORE: shell code that prepares the host before the fault, e.g. $FIRST_USR)
+#   fault_try 1 "ERROR: command exited with status 1"     # its status and message
+#   fault_done                                            # contained, second run, table row
 
-  # Each check: the assertion, and whether it must pass (1) or fail (0).
-  local checks=(
-    "1|e2e_assert_status 3" "0|e2e_assert_status 0" "1|e2e_assert_eq x 'a b' 'a b'" "0|e2e_assert_eq x a b"
-    "1|e2e_assert_stdout_has two" "0|e2e_assert_stdout_has three"
-    "1|e2e_assert_stdout_is \$'one\ntwo\n'" "0|e2e_assert_stdout_is one"
-    "1|e2e_assert_stdout_lacks three" "0|e2e_assert_stdout_lacks one"
-    "1|e2e_assert_stderr_is ''" "0|e2e_assert_log_has x" "0|e2e_assert_log_lacks x"
-    "1|e2e_assert_change created /usr/bin/x file 0755 root root"
-    "0|e2e_assert_change created /usr/bin/x file 0644"
-    "0|e2e_assert_change changed /usr/bin/x"
-    "1|e2e_assert_change changed:mode,group /etc/y file 4755 - lp"
-    "0|e2e_assert_change changed:mode /etc/y"
-    "1|e2e_assert_change removed /opt/z link 0777 root root /t"
-    "0|e2e_assert_change removed /opt/w"
-    "1|e2e_assert_unchanged /opt/w" "0|e2e_assert_unchanged /etc/y" "0|e2e_assert_nothing_changed"
-    "1|e2e_assert_unchanged /opt/w /opt/v" "0|e2e_assert_unchanged /opt/w /etc/y"
-    "1|e2e_assert_created '/usr/bin/x file 0755 root root'" "0|e2e_assert_created /usr/bin/x /etc/y"
-    "1|e2e_assert_standin qmf arg 'b c'" "0|e2e_assert_standin qmf arg b"
-    "1|e2e_assert_standin qmf arg -a arg -z" "0|e2e_assert_standin qmf arg -a arg b"
-  )
-  SELF_OK=0 SELF_BAD=0
-  e2e_self_checks "${checks[@]}"
-  [ "$(e2e_standin_args qmf 1 | tr '\n' '|')" = "-a|b c|" ]
-  e2e_self_ok $? "e2e_standin_args qmf 1"
-  [ "$(e2e_standin_args qmf 2)" = -z ] && [ "$(e2e_standin_count qmf)" = 2 ]
-  e2e_self_ok $? "the second start of qmf"
-  [ "$(e2e_report_paths changed /etc)" = /etc/y ] && [ -z "$(e2e_report_paths created /opt)" ]
-  e2e_self_ok $? "e2e_report_paths"
-  e2e_self_end
+# The places an installation may change: the product tree (in /usr and /opt), the spool
+# tree, the targets of the sample's package list, the work area, the log and sed's file.
+FAULT_ALLOWED=(/usr/Kandu /opt/Kandu /var/spool/Kandu /usr/bin/tvadmin /usr/bin/tavlo
+  /usr/share/doc/KanduTavlo /etc/tavlo /tmp/KanduInstall /tmp/setup.log /tmp/setup.tmp)
+
+# The second run's check of a whole installation below FAULT_D: a word for each part
+# that is missing or wrong, nothing when the installation is complete.
+FAULT_CHECK='D=$FAULT_D
+for e in $D/qmf:4755 $D/tvrtvnntty:4755 /var/spool/Kandu/tvnn/__tva_download__:777 /usr/bin/tvadmin:755; do
+  [ "$(stat -L -c %a ${e%:*} 2>/dev/null)" = ${e#*:} ] || echo "$e"; done
+for f in .tv_cfg KanduPrinttvnn v4DriverScript KanduQMF tvqadmin TavloD tavlo.conf lib help; do [ -e "$D/$f" ] || echo "$f"; done
+grep -q "@SPOOL@\|@HOST@" "$D/tavlo.conf" 2>/dev/null && echo "tavlo.conf-unedited"
+[ -d /usr/Kandu/tvnn ] || echo "product-link"
+[ -e "$FAULT_W" ] && echo "work-area-left"
+true'
+
+# Sets a fault suite up: e2e_init_sample, and the suite's rows of the README's fault
+# table, <build>/faults/<suite>.tsv (tools/faults-table turns them into the table),
+# headed by TITLE.
+fault_init() {
+  e2e_init_sample "$1"
+  FAULT_DIST_DEFAULT=$E2E_DIST
+  mkdir -p "$E2E_BUILD/faults"
+  FAULT_TABLE=$E2E_BUILD/faults/$E2E_SUITE.tsv
+  printf '#\t%s\n' "$2" >"$FAULT_TABLE"
 }
 
-# The self-tests of the libraries: each "WANT|ASSERTION" must pass (WANT 1) or fail
-# (0); e2e_self_ok counts a test's status ($?) and names it when it failed; the
-# counts are SELF_OK and SELF_BAD, e2e_self_end prints them (status 1 on a failure).
-e2e_self_checks() {
-  local c want expr before out
-  for c in "$@"; do
-    want=${c%%|*} expr=${c#*|}
-    before=$E2E_FAILED
-    out=$(eval "$expr"; echo "failed=$E2E_FAILED")
-    [[ "$out" == *"failed=$((before + 1 - want))" ]]
-    e2e_self_ok $? "'$expr' should $([ "$want" = 1 ] && echo pass || echo fail): $out"
+# NAME [VAR=VALUE...]: starts a case with the defaults (the sample distribution, ./setup,
+# a clean run that answers y, the installation checked in /usr/Kandu/tvnn, the work area
+# in /tmp), then the settings given.
+fault_case() {
+  local a
+  e2e_case "$1"
+  FAULT_NAME=$1 FAULT_BEFORE="" FAULT_PREP=() FAULT_DIST=$FAULT_DIST_DEFAULT FAULT_RUN='./setup'
+  FAULT_UNDO=':' FAULT_CLEAN='printf "y\n" | ./setup' FAULT_SEES="" FAULT_D=/usr/Kandu/tvnn
+  FAULT_W=/tmp/KanduInstall FAULT_SLUG=$(printf '%s' "$1" | tr -c 'a-zA-Z0-9' '-' | tr -s '-' | cut -c1-60)
+  for a in "${@:2}"; do printf -v "${a%%=*}" '%s' "${a#*=}"; done
+}
+
+# The faulty run (noting in /tmp/fault-work-left whether the work area stays, which the
+# report cannot show outside the sandbox's trees) with its expected exit status and,
+# when given, the message the operator sees (an ERROR or WARNING also in the log).
+# Every run starts its log afresh, whatever ends it.
+fault_try() {
+  e2e_run_setup --dist "$FAULT_DIST" --name "$FAULT_SLUG-first" ${FAULT_BEFORE:+--prepare "$FAULT_BEFORE"} \
+    "${FAULT_PREP[@]}" --invoke /bin/sh -- -c "($FAULT_RUN); s=\$?; [ -e $FAULT_W ] && : >/tmp/fault-work-left; exit \$s"
+  e2e_assert_eq "the log starts with the run" "$(head -n 1 "${E2E_LOG:-/dev/null}")" "initializing system"
+  e2e_assert_status "$1"
+  FAULT_SEES=${2:-}
+  [ -z "$FAULT_SEES" ] || e2e_assert_said "$FAULT_SEES"
+  case "$FAULT_SEES" in ERROR:*|WARNING:*) e2e_assert_log_has "$FAULT_SEES" ;; esac
+}
+
+# The end of a case: nothing changed outside the installer's places;
+# the second run; the table row (what the user sees: SEES, else the message asserted).
+fault_done() {
+  local first=$E2E_RUN missing=""
+  # /tmp/fault-* are the suite's own notes.
+  e2e_assert_eq "changes outside the installer's places" "$(awk -F'\t' -v allowed="${FAULT_ALLOWED[*]}" '
+    BEGIN { n = split(allowed, a, " ") }
+    $2 !~ /^\/tmp\/fault-/ { for (i = 1; i <= n; i++) if ($2 == a[i] || index($2, a[i] "/") == 1) next; print $2 }' \
+    "$E2E_REPORT")" ""
+  printf '%s\n' "$FAULT_CHECK" >"$E2E_SCRATCH/check.sh"
+  e2e_run_setup --dist "$FAULT_DIST" --name "$FAULT_SLUG-second" ${FAULT_BEFORE:+--prepare "$FAULT_BEFORE"} "${FAULT_PREP[@]}" \
+    --env "FAULT_D=$FAULT_D" --env "FAULT_W=$FAULT_W" --copy "$E2E_SCRATCH/check.sh" /tmp/fault-check.sh \
+    --prepare "($FAULT_RUN) </dev/null >/dev/null 2>&1; $FAULT_UNDO; true" --invoke /bin/sh -- \
+    -c "($FAULT_CLEAN); s=\$?; sh /tmp/fault-check.sh >/tmp/fault-missing 2>&1; exit \$s"
+  [ -f "$E2E_STATE/tmp/fault-missing" ] && missing=$(tr '\n' ' ' <"$E2E_STATE/tmp/fault-missing")
+  e2e_assert_eq "the second run installs the whole product" "status $E2E_STATUS; missing: ${missing% }" \
+    "status 0; missing: "
+  printf '%s\t%s\t%s\t%s\n' "$FAULT_NAME" "${1:-${FAULT_SEES:-(nothing but the usual output)}}" "$first" \
+    "$E2E_RUN" >>"$FAULT_TABLE"
+}
+
+# ---------------------------------------------------------------------------------
+# Print-system sessions: one sandbox session runs the suite's scenario ("$0 --inside")
+# with its Debian packages installed, /run on a tmpfs and /dev on an overlay (the daemons'
+# sockets and pid files stay inside) and a network namespace of its own.
+
+SPOOLER_D=/usr/Kandu/tvnn
+# Inside: the scenario's work folder (saved to $SPOOLER_OUT at its end) and the stand-ins'
+# default log (the print systems start filters with an environment of their own).
+SPOOLER_W=/var/tmp/spooler
+SPOOLER_STANDIN_LOG=/var/tmp/kandu-standins.log
+SPOOLER_PREP_RUN='mount -t tmpfs -o mode=0755 spooler-run /run'
+# The mounts below /dev (pts, shm, ...) are moved aside, covered and moved back.
+SPOOLER_PREP_DEV='set -e
+d=/run/spooler-dev
+mkdir -p $d/lower $d/upper $d/work $d/sub
+mount --bind /dev $d/lower
+subs=$(cut -d" " -f5 /proc/self/mountinfo | grep ^/dev/)
+i=0
+for m in $subs; do i=$((i + 1)); mkdir -p $d/sub/$i; mount --move "$m" $d/sub/$i; done
+mount -t overlay spooler-dev -o lowerdir=$d/lower,upperdir=$d/upper,workdir=$d/work /dev
+i=0
+for m in $subs; do i=$((i + 1)); mount --move $d/sub/$i "$m"; done'
+
+# Inside the sandbox, as a preparation (lib.sh --packages CACHE PACKAGE...): installs the
+# packages from the cache of .deb files, with no service started. Versions come from the
+# machine's package lists, else those kept in CACHE/lists, else fresh ones fetched there
+# (so that stale machine lists cost one download, not one a run); downloads and installs
+# take turns on a lock. The outcome goes to $SPOOLER_W/packages.status: "ok",
+# "skip: REASON" or "fail: REASON"; apt's messages to $SPOOLER_W/apt.log.
+spooler_install_packages() {
+  local cache=$1 status=$SPOOLER_W/packages.status log=$SPOOLER_W/apt.log try opt
+  shift
+  mkdir -p "$SPOOLER_W" "$cache/partial" "$cache/lists/partial" ||
+    { echo "fail: cannot make the package cache $cache" >"$status"; return; }
+  printf '#!/bin/sh\nexit 101\n' >/usr/sbin/policy-rc.d && chmod 755 /usr/sbin/policy-rc.d
+  local apt=(flock "$cache/.lock" env DEBIAN_FRONTEND=noninteractive apt-get -y -q --no-install-recommends
+    -o "Dir::Cache::Archives=$cache")
+  for try in machine kept fresh; do
+    opt=()
+    [ $try = machine ] || opt=(-o "Dir::State::Lists=$cache/lists")
+    [ $try != fresh ] || "${apt[@]}" "${opt[@]}" update >>"$log" 2>&1 || break
+    "${apt[@]}" "${opt[@]}" install --download-only "$@" >>"$log" 2>&1 || continue
+    "${apt[@]}" "${opt[@]}" install "$@" >>"$log" 2>&1 && echo ok >"$status" ||
+      echo "fail: installing $* failed ($(tail -n 1 "$log"))" >"$status"
+    return
+  done
+  echo "skip: the Debian packages $* are neither in $cache nor downloadable ($(tail -n 1 "$log"))" >"$status"
+}
+
+# The host paths of SPOOLER_HOST_PATHS that exist.
+spooler_host_paths() { local p; for p in "${SPOOLER_HOST_PATHS[@]}"; do [ -e "$p" ] || [ -L "$p" ] && echo "$p"; done; }
+
+# On the host: the sample distribution, the host paths noted, then the session with the
+# PACKAGES from the cache (KANDU_DEB_CACHE, or .cache/debs in the source tree). Sets
+# OUT (the scenario's saved work folder), D and E2E_STANDINS. Ends the suite as skipped
+# when the packages cannot be had, as failed when the session failed.
+spooler_suite() {
+  local cache suite status=0
+  e2e_init_sample "$1"
+  shift
+  [ "$(id -u)" = 0 ] || e2e_skip "the spooler suites install packages and start print daemons in the sandbox, which needs root"
+  cache=${KANDU_DEB_CACHE:-$E2E_ROOT/.cache/debs}
+  case "$cache/" in
+    /usr/* | /etc/* | /var/* | /opt/* | /tmp/*) echo "FAIL: the package cache $cache lies in a tree that the sandbox replaces"; exit 1 ;;
+  esac
+  suite=$(cd "$(dirname "$0")" && pwd)/$(basename "$0")
+  SPOOLER_HOST_BEFORE=$(spooler_host_paths)
+  OUT=$E2E_SCRATCH/session/out D=$SPOOLER_D E2E_STANDINS=$E2E_SCRATCH/session/out/standins.log
+  mkdir -p "$OUT"
+  (cd "$E2E_DIST" && "$E2E_SANDBOX" --timeout 900 --prepare "$SPOOLER_PREP_RUN" --prepare "$SPOOLER_PREP_DEV" \
+    --prepare "/bin/bash '$E2E_ROOT/tests/e2e/lib.sh' --packages '$cache' $*" \
+    -- env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root TERM=dumb "SPOOLER_OUT=$OUT" \
+    unshare --net /bin/bash "$suite" --inside) </dev/null >"$OUT/../stdout" 2>"$OUT/../stderr" || status=$?
+  [ $status = 77 ] && e2e_skip "$(sed -n 's/^SKIPPED: //p' "$OUT/../stdout" | head -n 1)"
+  [ $status = 0 ] && return
+  echo "FAIL: the sandbox session ended with status $status"
+  tail -n 20 "$OUT/../stdout" "$OUT/../stderr" "$OUT/timeouts" "$OUT"/*d.out "$OUT/apt.log" 2>/dev/null
+  exit 1
+}
+
+# The end of a spooler suite: every wait of the session ended in time, the host paths
+# are as before; then the count line.
+spooler_finish() {
+  e2e_case "the session's waits ended in time and its files stayed in the sandbox"
+  e2e_assert_eq "waits that timed out" "$(cat "$OUT/timeouts" 2>/dev/null)" ""
+  e2e_assert_eq "host paths" "$(spooler_host_paths)" "$SPOOLER_HOST_BEFORE"
+  e2e_finish
+}
+
+# Inside: ends the scenario as skipped or failed when the packages did not install,
+# brings the loopback up, makes the stand-ins' log (writable by the print systems' users)
+# and saves the work folder, the log and the stand-ins' log to $SPOOLER_OUT at the end.
+spooler_inside_start() {
+  local st
+  st=$(cat "$SPOOLER_W/packages.status" 2>/dev/null || echo "fail: the package step did not run")
+  case "$st" in
+    ok) ;;
+    skip:*) echo "SKIPPED: ${st#skip: }"; exit 77 ;;
+    *) echo "FAIL: ${st#fail: }"; cp "$SPOOLER_W/apt.log" "$SPOOLER_OUT/" 2>/dev/null; exit 3 ;;
+  esac
+  unset KANDU_STANDIN_LOG
+  ip link set lo up 2>/dev/null
+  : >"$SPOOLER_STANDIN_LOG"
+  chmod 666 "$SPOOLER_STANDIN_LOG"
+  printf 'job line one\njob line two\n' >"$SPOOLER_W/job.txt"
+  printf 'stdin line\n' >"$SPOOLER_W/stdin.txt"
+  trap '{ cp "$SPOOLER_STANDIN_LOG" "$SPOOLER_W/standins.log"; cp /tmp/setup.log "$SPOOLER_W/"; cp -a "$SPOOLER_W/." "$SPOOLER_OUT/"; } 2>/dev/null' EXIT
+}
+
+# Inside: runs setup ARGUMENTS from the distribution folder (the current one); its status
+# and the flags file it wrote go to $SPOOLER_W/setup-NAME.status and tv_cfg-NAME.
+spooler_setup() {
+  local name=$1 st=0
+  shift
+  ./setup "$@" </dev/null >"$SPOOLER_W/setup-$name.out" 2>&1 || st=$?
+  echo "$st" >"$SPOOLER_W/setup-$name.status"
+  cp "$SPOOLER_D/.tv_cfg" "$SPOOLER_W/tv_cfg-$name" 2>/dev/null
+}
+
+# Inside: waits at most SECONDS until the shell condition holds; status 1 when it never
+# did (noted in $SPOOLER_W/timeouts).
+spooler_wait() {
+  local n=0
+  until eval "$2"; do
+    n=$((n + 1))
+    [ $n -le $(($1 * 10)) ] || { echo "$2" >>"$SPOOLER_W/timeouts"; return 1; }
+    sleep 0.1
   done
 }
 
-e2e_self_ok() {
-  if [ "$1" = 0 ]; then
-    SELF_OK=$((SELF_OK + 1))
-  else
-    SELF_BAD=$((SELF_BAD + 1))
-    echo "  FAIL: $2"
-  fi
+# The setup run NAME of the session ended with 0 and wrote FLAGS into the flags file.
+spooler_assert_setup() {
+  e2e_assert_eq "setup $1: status and flags" "$(cat "$OUT/setup-$1.status" "$OUT/tv_cfg-$1")" "0
+$2"
 }
 
-e2e_self_end() {
-  echo "$SELF_OK passed, $SELF_BAD failed"
-  [ "$SELF_BAD" = 0 ]
-}
-
-if [ "${BASH_SOURCE[0]}" = "$0" ]; then
-  e2e_self_test "$@"
-  exit
+if [ "${BASH_SOURCE[0]}" = "$0" ] && [ "${1:-}" = --packages ]; then
+  shift
+  spooler_install_packages "$@"
+  exit 0
 fi

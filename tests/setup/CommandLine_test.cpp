@@ -1,127 +1,55 @@
-// CommandLine_test.cpp - the installer's command line: work-area bases, the
-// installation directory, -v, unsafe words, and the bases a run made itself.
-#include "setup/setup.h"
-
-#include "utils/utils.h"
-#include "testutil.h"
-
-#include <string>
-#include <vector>
-
-#include <sys/stat.h>
-#include <unistd.h>
+// CommandLine_test.cpp - the installer's command line: work-area bases and the
+// installation directory by position, -v, and the bases a run made itself.
+#include "SetupFixture.h"
 
 namespace {
 
-bool IsDir(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
+using namespace setuptest;
 
-// Each test starts from the state main() leaves before reading the command line.
-class CommandLine : public ::testing::Test {
- protected:
-  void SetUp() override {
-    pKanduInstallDir = defaultWorkArea_;
-    pCmdLineInstallDir = nullptr;
-    flCreatedTmpDir = 0;
-    my_name = name_;
-    pPathToSetup = dist_;
-    flUseLog = 0;
-  }
-  void TearDown() override { removeCreatedWorkAreaBases(); }
-
-  // Runs parseCommandLineOptions on "setup" followed by words.
-  void Parse(const std::vector<std::string>& words) {
-    std::vector<std::string> all{"setup"};
-    all.insert(all.end(), words.begin(), words.end());
-    std::vector<char*> argv;
-    for (std::string& w : all) argv.push_back(w.data());
-    argv.push_back(nullptr);
-    parseCommandLineOptions(static_cast<int>(all.size()), argv.data());
-  }
-  std::string WorkArea() const { return pKanduInstallDir; }
-  std::string InstallDir() const { return pCmdLineInstallDir ? pCmdLineInstallDir : "(none)"; }
-
-  char defaultWorkArea_[32] = "/tmp/KanduInstall";
-  char name_[8] = "setup";
-  char dist_[8] = "/dist";
-  testutil::ScratchDir scratch_;
-};
-
-TEST_F(CommandLine, WordsChooseTheWorkAreaBaseAndTheInstallationDirectoryByPosition) {
-  const std::string base = scratch_.path(), area = scratch_ / "KanduInstall";
-  const struct {
-    std::vector<std::string> words;
-    std::string workArea, installDir;
-  } rows[] = {
-      {{}, "/tmp/KanduInstall", "(none)"},
-      {{"install"}, "/tmp/KanduInstall", "(none)"},  // install as the last word is ignored
-      // install takes the next word reduced to its installation directory.
+TEST(CommandLine, WordsChooseTheWorkAreaBaseAndTheInstallationDirectoryByPosition) {
+  my_name = const_cast<char*>("setup");
+  ScratchDir scratch;
+  const std::string base = scratch.path(), area = scratch / "KanduInstall";
+  ASSERT_EQ(mkdir((scratch / "work").c_str(), 0755), 0);
+  ASSERT_EQ(chdir(base.c_str()), 0);  // relative words count from here
+  const struct { std::vector<std::string> words; std::string workArea, installDir; } rows[] = {
+      {{}, "/tmp/KanduInstall", "-"},
+      {{"install"}, "/tmp/KanduInstall", "-"},  // install as the last word is ignored
+      // install takes the next word, reduced to its installation directory.
       {{"install", "/opt/Kandu/tvnn"}, "/tmp/KanduInstall", "/opt"},
       {{"install", "/opt/"}, "/tmp/KanduInstall", "/opt"},
       {{"install", "/"}, "/tmp/KanduInstall", "/"},
       {{base, "/opt"}, area, "/opt"},
-      // install before or after the base gives the same result.
       {{base, "install", "/opt"}, area, "/opt"},
       {{"install", "/opt", base}, area, "/opt"},
-      // One trailing slash of the base is dropped.
-      {{base + "/"}, area, "(none)"},
-      {{"/"}, "/KanduInstall", "(none)"},
+      {{base + "/"}, area, "-"},
+      {{"/"}, "/KanduInstall", "-"},
+      {{"work", "inst/Kandu/tvnn"}, base + "/work/KanduInstall", base + "/inst"},
+      {{"."}, area, "-"},
   };
   for (const auto& r : rows) {
-    SetUp();
+    SCOPED_TRACE(testing::PrintToString(r.words));
     Parse(r.words);
-    std::string words;
-    for (const std::string& w : r.words) words += " " + w;
-    EXPECT_EQ(WorkArea() + "|" + InstallDir(), r.workArea + "|" + r.installDir) << words;
-    EXPECT_EQ(flCreatedTmpDir, 0) << words;  // every base existed
+    EXPECT_EQ(std::string(pKanduInstallDir) + "|" + (pCmdLineInstallDir ? pCmdLineInstallDir : "-"),
+              r.workArea + "|" + r.installDir);
+    EXPECT_EQ(flCreatedTmpDir, 0);  // every base existed
   }
   removeCreatedWorkAreaBases();
-  EXPECT_TRUE(IsDir(base));  // an existing base is never removed, even when empty
-}
-
-TEST_F(CommandLine, RelativeWordsCountFromTheCurrentDirectory) {
-  ASSERT_EQ(chdir(scratch_.path().c_str()), 0);
-  Parse({"work", "inst/Kandu/tvnn"});
-  EXPECT_EQ(WorkArea(), scratch_ / "work/KanduInstall");
-  EXPECT_EQ(InstallDir(), scratch_ / "inst");
-  Parse({"."});
-  EXPECT_EQ(WorkArea(), scratch_ / "KanduInstall");
+  EXPECT_EQ(State(base + "/work"), "755/");  // a base that existed is never removed, even when empty
+  // A missing base is made with its parents, which go with it when it is empty at the end.
+  for (const bool keep : {false, true}) {
+    Parse({scratch / "made/deeper"});
+    EXPECT_EQ(flCreatedTmpDir, 1);
+    ASSERT_TRUE(!keep || WriteFile(scratch / "made/deeper/keep", "x"));
+    removeCreatedWorkAreaBases();
+    EXPECT_EQ(State(scratch / "made"), keep ? "755/" : "-");
+  }
   ASSERT_EQ(chdir("/"), 0);
 }
 
-// A missing base made with its parents and removed when empty, and a third word that
-// is a base again, are seen whole by e2e.setup_cmdline; a made base holding files stays.
-TEST_F(CommandLine, AMadeBaseThatIsNotEmptyStays) {
-  const std::string made = scratch_ / "made/deeper";
-  Parse({made});
-  EXPECT_EQ(flCreatedTmpDir, 1);
-  ASSERT_TRUE(testutil::WriteFile(made + "/keep", "x"));
-  removeCreatedWorkAreaBases();
-  EXPECT_TRUE(IsDir(made));
-}
-
-using CommandLineDeathTest = CommandLine;
-
-// -v alone and after a base are run whole by e2e.setup_cmdline.
-TEST_F(CommandLineDeathTest, VersionEndsTheRunBeforeLaterWordsAreLookedAt) {
+TEST(CommandLineDeathTest, VersionEndsTheRunBeforeLaterWordsAreLookedAt) {
+  my_name = const_cast<char*>("setup");
   EXPECT_EXIT(Parse({"-v", "/a b"}), testing::ExitedWithCode(0), "^setup 4\\.10\\.05\n$");
-}
-
-TEST_F(CommandLineDeathTest, AnUnsafeWordEndsTheRunWithStatus2BeforeAnythingIsMade) {
-  const std::string base = scratch_ / "base";
-  EXPECT_EXIT(Parse({base, "install", "/opt/a b"}), testing::ExitedWithCode(2),
-              "ERROR: unsafe installation directory '/opt/a b': it contains a blank");
-  EXPECT_FALSE(IsDir(base));
-  EXPECT_EXIT(Parse({"/tmp/$(reboot)"}), testing::ExitedWithCode(2),
-              "unsafe work-area base '/tmp/\\$\\(reboot\\)': it contains the character \\$");
-  EXPECT_EXIT(Parse({"/opt/" + std::string(300, 'x')}), testing::ExitedWithCode(2),
-              "it is longer than 256 characters");
-  EXPECT_EXIT(Parse({"install", ""}), testing::ExitedWithCode(2), "unsafe installation directory '': it is empty");
-  char dist[] = "/home/u/my dist";
-  pPathToSetup = dist;
-  EXPECT_EXIT(Parse({}), testing::ExitedWithCode(2), "unsafe installer directory '/home/u/my dist': it contains a blank");
 }
 
 }  // namespace

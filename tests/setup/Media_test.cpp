@@ -1,62 +1,37 @@
 // Media_test.cpp - reading the distribution's list: disks, DISKS in capitals up to
-// end_of_list, a missing list, and a list longer than the line buffer.
-#include "setup/setup.h"
+// end_of_list, a list longer than the line buffer, and no list at all.
+#include "SetupFixture.h"
 
-#include "utils/utils.h"
-#include "testutil.h"
-
-#include <cstdio>
-#include <string>
+#include <utility>
 
 namespace {
 
-class DisksList : public ::testing::Test {
- protected:
-  void SetUp() override {
-    flUseLog = 0;
-    my_name = name_;
-  }
-  std::string Read() {
-    GetDisksData(dist_.path().c_str());
-    return LineBuf;
-  }
-  void Write(const char* name, const std::string& text) {
-    ASSERT_TRUE(testutil::WriteFile(dist_ / name, text));
-  }
+using namespace setuptest;
 
-  char name_[8] = "setup";
-  testutil::ScratchDir dist_;
-};
-
-TEST_F(DisksList, IsReadAsItStandsOrInCapitalsUpToEndOfListAndCutAtANameAfter4096Bytes) {
-  const std::string exact = std::string(4095, 'a') + "\n";
-  const std::string head = std::string(4090, 'x') + " ";  // 4091 bytes
-  const struct {
-    const char* what;
-    std::string disks, capitals;  // "": no such file
-    std::string read;
-  } rows[] = {
-      {"lower case", "disks pkg_tar.aa pkg_tar.ab\nend_of_list\n", "", "disks pkg_tar.aa pkg_tar.ab\nend_of_list\n"},
-      {"capitals", "", "disks pkg_tar.aa\tpkg_tar.ab\nend_of_list after\n",
-       "DISKS PKG_TAR.AA\tPKG_TAR.AB\nend_of_list after\n"},
-      {"lower case wins", "a\n", "b\n", "a\n"},
-      {"exactly 4096 bytes", exact, "", exact},
-      {"a name cut by the limit is dropped", head + "pkg_tar.aa end_of_list\n", "", head},
-      {"a name ending at the limit is kept", head + "abcde\nend_of_list\n", "", head + "abcde"},
+TEST(DisksList, IsReadAsItStandsOrInCapitalsUpToEndOfListAndCutAtANameAfter4096Bytes) {
+  ScratchDir dist;
+  const std::string exact = std::string(4095, 'a') + "\n", head = std::string(4090, 'x') + " ";  // 4091 bytes
+  const struct { std::string disks, capitals, read; } rows[] = {
+      {"disks pkg_tar.aa pkg_tar.ab\nend_of_list\n", "", "disks pkg_tar.aa pkg_tar.ab\nend_of_list\n"},
+      {"", "disks pkg_tar.aa\tpkg_tar.ab\nend_of_list after\n", "DISKS PKG_TAR.AA\tPKG_TAR.AB\nend_of_list after\n"},
+      {"a\n", "b\n", "a\n"},  // lower case wins
+      {exact, "", exact},
+      {head + "pkg_tar.aa end_of_list\n", "", head},  // a name cut by the limit is dropped
+      {head + "abcde\nend_of_list\n", "", head + "abcde"},  // one that ends at the limit stays
+      {"", "", "status 1: ERROR: can't open file, KanduInstall/disks\n"},
   };
   for (const auto& r : rows) {
-    std::remove((dist_ / "disks").c_str());
-    std::remove((dist_ / "DISKS").c_str());
-    if (!r.disks.empty()) Write("disks", r.disks);
-    if (!r.capitals.empty()) Write("DISKS", r.capitals);
-    EXPECT_EQ(Read(), r.read) << r.what;
+    SCOPED_TRACE(r.read.substr(0, 40));
+    for (const auto& [name, text] : {std::pair{"disks", r.disks}, {"DISKS", r.capitals}}) {
+      std::remove((dist / name).c_str());
+      ASSERT_TRUE(text.empty() || WriteFile(dist / name, text));
+    }
+    const testutil::Child c = testutil::RunChild([&] {
+      GetDisksData(dist.path().c_str());
+      std::fputs(LineBuf, stdout);
+    });
+    EXPECT_EQ(c.Exited(0) ? c.out : "status " + std::to_string(WEXITSTATUS(c.status)) + ": " + c.err, r.read);
   }
-}
-
-using DisksListDeathTest = DisksList;
-
-TEST_F(DisksListDeathTest, NoListEndsTheRunWithStatus1) {
-  EXPECT_EXIT(Read(), testing::ExitedWithCode(1), "^ERROR: can't open file, KanduInstall/disks\n$");
 }
 
 }  // namespace

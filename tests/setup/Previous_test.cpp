@@ -1,101 +1,51 @@
 // Previous_test.cpp - finding a previous installation through /usr/Kandu/tvnn and
 // reducing product paths to their installation directory.
-#include "setup/setup.h"
-
-#include "MemMgr/MemMgr.h"
-#include "utils/utils.h"
-#include "testutil.h"
-
-#include <cstdlib>
-#include <string>
-#include <utility>
-#include <vector>
-
-#include <sys/stat.h>
-#include <unistd.h>
+#include "SetupFixture.h"
 
 namespace {
 
+using namespace setuptest;
+
 TEST(StripToBaseName, ReducesAProductPathToItsInstallationDirectory) {
-  const std::vector<std::pair<std::string, std::string>> cases = {
-      {"/opt/Kandu/tvnn", "/opt"},
-      {"/opt/Kandu/", "/opt"},
-      {"/opt/", "/opt"},
-      {"/", "/"},
-      {"/data/tvnnold/x", "/data"},
-      {"/usr/../../opt/Kandu/tvnn", "/usr/../../opt"},
-      {"/a/kandu/TVNN", "/a/kandu/TVNN"},
+  const struct { std::string in, out; } rows[] = {
+      {"/opt/Kandu/tvnn", "/opt"}, {"/opt/Kandu/", "/opt"}, {"/opt/", "/opt"}, {"/", "/"},
+      {"/data/tvnnold/x", "/data"}, {"/usr/../../opt/Kandu/tvnn", "/usr/../../opt"}, {"/a/kandu/TVNN", "/a/kandu/TVNN"},
   };
-  for (const auto& [in, want] : cases) {
-    std::string path = in;
-    EXPECT_EQ(StripToBaseName(path.data()), path.data());
-    EXPECT_STREQ(path.c_str(), want.c_str()) << in;
+  for (auto r : rows) {
+    EXPECT_EQ(StripToBaseName(r.in.data()), r.in.data());
+    EXPECT_STREQ(r.in.c_str(), r.out.c_str());
   }
   EXPECT_EQ(StripToBaseName(nullptr), nullptr);
 }
 
-using testutil::Exists;
-
-// /usr/Kandu/tvnn is set up afresh for each test; only in the sandbox.
-class PreviousInstallation : public ::testing::Test {
- protected:
-  void SetUp() override {
-    REQUIRE_SANDBOX();
-    flUseLog = 0;
-    my_name = name_;
-    std::system("rm -rf /usr/Kandu /opt/Kandu /usr/other");
-    mkdir("/usr/Kandu", 0755);
+// Each row prepares /usr/Kandu/tvnn with shell commands (in /usr/Kandu, after the
+// trees of earlier rows are gone) and looks for the installation from /opt/deep,
+// where relative link texts lead nowhere. The removal of a link is a logged command
+// (its dot shows).
+TEST(PreviousInstallation, IsTheDirectoryWhereUsrKanduTvnnLeads) {
+  REQUIRE_SANDBOX();
+  InitCommandLayer();
+  const struct { std::string prep, found, left; } rows[] = {
+      {"true", "(null)", "-"},
+      {"mkdir tvnn", "/usr", "755/"},
+      {"mkdir -p /opt/Kandu/tvnn && ln -s /opt/Kandu/tvnn tvnn", "/opt", "-> /opt/Kandu/tvnn"},
+      {"mkdir -p /opt/Kandu/tvnn && ln -s ../../opt/Kandu/tvnn tvnn", "/usr/../../opt", "-> ../../opt/Kandu/tvnn"},
+      {"mkdir -p /usr/other/Kandu/tvnn && ln -s ../other/Kandu/tvnn tvnn", "/usr/other", "-> ../other/Kandu/tvnn"},
+      // A link that leads to no directory is removed; what it points at stays.
+      {"ln -s /opt/none tvnn", ".(null)", "-"},
+      {"mkdir -p /opt/Kandu && echo x >/opt/Kandu/file && ln -s /opt/Kandu/file tvnn", ".(null)", "-"},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.prep);
+    const std::string clean = "rm -rf /usr/Kandu /opt/Kandu /usr/other && mkdir -p /usr/Kandu /opt/deep";
+    ASSERT_EQ(std::system((clean + " && cd /usr/Kandu && " + r.prep).c_str()), 0);
+    EXPECT_EQ(testutil::RunChild([] {
+                if (chdir("/opt/deep") == 0) std::fputs(testutil::Take(locatePreviousInstallation()).c_str(), stdout);
+              }).out,
+              r.found);
+    EXPECT_EQ(State("/usr/Kandu/tvnn"), r.left);
   }
-  // The result of locatePreviousInstallation as a string, "(null)" for none.
-  std::string Locate() {
-    char* dir = locatePreviousInstallation();
-    std::string s = dir != nullptr ? dir : "(null)";
-    PutMem(dir);
-    return s;
-  }
-  static void MakeDirs(const std::string& path) {
-    ASSERT_EQ(std::system(("mkdir -p " + path).c_str()), 0);
-  }
-
-  char name_[8] = "setup";
-};
-
-// No previous installation, the tree in /usr, a link to /opt and a dangling link are
-// whole runs of e2e.setup_install; the cases below are not.
-
-TEST_F(PreviousInstallation, ALinkToAFileIsRemovedAndTheFileKept) {
-  MakeDirs("/opt/Kandu");
-  ASSERT_TRUE(testutil::WriteFile("/opt/Kandu/file", "x"));
-  ASSERT_EQ(symlink("/opt/Kandu/file", "/usr/Kandu/tvnn"), 0);
-  EXPECT_EQ(Locate(), "(null)");
-  EXPECT_FALSE(Exists("/usr/Kandu/tvnn"));
-  EXPECT_TRUE(Exists("/opt/Kandu/file"));
-}
-
-TEST_F(PreviousInstallation, ARelativeLinkCountsFromWhereItStands) {
-  MakeDirs("/opt/Kandu/tvnn");
-  ASSERT_EQ(symlink("../../opt/Kandu/tvnn", "/usr/Kandu/tvnn"), 0);
-  // From a current directory where the text leads nowhere the link still holds.
-  MakeDirs("/opt/deep/er/est");
-  ASSERT_EQ(chdir("/opt/deep/er/est"), 0);
-  EXPECT_EQ(Locate(), "/usr/../../opt");
-  EXPECT_TRUE(Exists("/usr/Kandu/tvnn"));
-
-  // A relative link inside /usr: the directory it really leads to.
-  ASSERT_EQ(unlink("/usr/Kandu/tvnn"), 0);
-  MakeDirs("/usr/other/Kandu/tvnn");
-  ASSERT_EQ(symlink("../other/Kandu/tvnn", "/usr/Kandu/tvnn"), 0);
-  EXPECT_EQ(Locate(), "/usr/other");
-  ASSERT_EQ(chdir("/"), 0);
-}
-
-using PreviousInstallationDeathTest = PreviousInstallation;
-
-TEST_F(PreviousInstallationDeathTest, AnUnsafeLinkTargetEndsTheRunWithStatus2) {
-  MakeDirs("'/opt/a b/Kandu/tvnn'");
-  ASSERT_EQ(symlink("/opt/a b/Kandu/tvnn", "/usr/Kandu/tvnn"), 0);
-  EXPECT_EXIT(Locate(), testing::ExitedWithCode(2),
-              "unsafe previous installation '/opt/a b/Kandu/tvnn': it contains a blank");
+  EXPECT_EQ(State("/opt/Kandu/file"), "644 x\n");
 }
 
 }  // namespace
