@@ -1,6 +1,9 @@
 // Loop_test.cpp - printing menus, and the menu loop as scripted sessions: selections,
-// values, actions, the save and leave questions, submenus, and the end of input.
+// values, actions, the save and leave questions, submenus, and the end of input;
+// settings files.
 #include "MenuFixture.h"
+
+#include "utils/utils.h"
 
 namespace {
 
@@ -135,7 +138,8 @@ TEST_F(MenuLoopTest, RunsScriptedSessions) {
     if (r.prep) r.prep(m);
     const std::string shown = Run(r.input, [&] { EXPECT_EQ(RunMenu(m, nullptr, 1), 0); });
     std::string got;
-    for (size_t i = 0; i < before.size(); ++i) got += Lines()[i] != before[i] ? Lines()[i] + " " : "";
+    const std::vector<std::string> after = Lines();
+    for (size_t i = 0; i < before.size(); ++i) got += after[i] != before[i] ? after[i] + " " : "";
     got += "a" + std::to_string(gApplied) + " r" + std::to_string(gRefreshed) + (flInputEnded ? " end|" : "|");
     EXPECT_EQ(got + unread_, r.result) << r.head + r.extra + r.input.substr(0, 60);
     const bool last = !r.shown.empty() && r.shown.back() == '$';
@@ -156,8 +160,53 @@ TEST_F(MenuLoopTest, StartsFromDefaultsAndSavesToAFullPath) {
   EXPECT_FALSE(testutil::Exists(scratch_ / "relative"));
   EXPECT_FALSE(testutil::Exists(file + ".x"));
   EXPECT_EQ(Run("", [&] { RunMenu(m, nullptr, 1); }).find("[42]"), std::string::npos);
-  EXPECT_EQ(Values(), "MODE=a N=0 NOTE=x F=0.000 R=r M=u K=5 ");
+  EXPECT_EQ(testutil::Take(FormatMenuValues(desc_)), "MODE=a\nN=0\nNOTE=x\nF=0.000\nR=r\nM=u\nK=5\n");
   EXPECT_EQ(ProcessSelection(m, 99, nullptr) + FindSelection(m, nullptr, 9), 0);
+}
+
+// A menu with every stored type, a several-states entry and two conditioned submenus
+// (entries 0 P, 1 T, 2 N, 3 C, 4 S, 5 F, 6 the submenu, 7 a text line). Each row is
+// loaded into the menus at their defaults, and the settings are stored again (lines
+// joined by blanks); the submenu's accept action runs at its '}'.
+TEST_F(MenuLoopTest, LoadsAndStoresLines) {
+  TextMenu* menu = Desc("choice P\n  states Letter,A4,A5\n  default A4\nrequired T\n  default Report\nstring N\n"
+                        "integer C\n  default 2\nfloat S\n  default 1.5\nmulti F\n  states none,a,b\n  default a,b\n"
+                        "submenu\n  when P.1 sub\n  when P.2 other\ntext x\nmenu sub\ninteger R\n  default 600\n"
+                        "accept OK\nmenu other\ninteger O\n  default 1\n");
+  TextMenu** subs = menu->pItems[6].Value.ppMenus;
+  subs[0]->pItems[1].pfnAction = [](TextMenu*, TextMenuItem*) { return ++gApplied, 0; };
+  const struct { const char *lines, *stored; } rows[] = {
+      {"", "0[1] 9 0 1[Report] 11 0 2[] 12 0 3[2] 13 0 4[1.500] 14 0 6{ 0[600] 13 0 } 0"},
+      {"0[1] 9 1\n1[Monthly] 11 2\n2[n-1.x] 12 0\n3[-7] 13 0\n4[2.250] 14 1\n6{\n0[300] 13 0\n}\n",
+       "0[1] 9 1 1[Monthly] 11 2 2[n-1.x] 12 0 3[-7] 13 0 4[2.250] 14 1 6{ 0[300] 13 0 } 1"},
+      // Indexes outside the menu, blocks of submenus that do not apply, bad access values.
+      {"9[1] 13 0\n-1[1] 13 0\n0[0] 9 0\n6{\n0[5] 13 0\n2{\n}\n}\n3[8] 13 0\n0[1] 9 7\n0[x 9 0\nx\n",
+       "0[1] 9 0 1[Report] 11 0 2[] 12 0 3[8] 13 0 4[1.500] 14 0 6{ 0[600] 13 0 } 0"},
+      // A state outside the list is the first; a text is read up to its first blank.
+      {"0[7] 9 0\n1[two words] 11 1\n3[12abc] 13 2\n4[x] 14 0\n",
+       "0[0] 9 0 1[two] 11 1 2[] 12 0 3[12] 13 2 4[0.000] 14 0 0"},
+      {"0[Letter] 9 0\n", "0[0] 9 0 1[Report] 11 0 2[] 12 0 3[2] 13 0 4[1.500] 14 0 0"},
+      // A stored type changes an entry only within its kind of value.
+      {"2[x] 11 0\n3[5] 9 0\n0[1] 11 0\n1[3] 13 0\n",
+       "0[1] 9 0 1[3] 11 0 2[x] 11 0 3[5] 9 0 4[1.500] 14 0 6{ 0[600] 13 0 } 0"},
+  };
+  for (const auto& r : rows) {
+    gApplied = 0;
+    for (TextMenu* m : {menu, subs[0], subs[1]}) InitMenu(m, nullptr);
+    for (int i = 0; i < 8; ++i) menu->pItems[i].Access = ACCESS_NORMAL;
+    testutil::WriteFile(scratch_ / "in", r.lines);
+    ASSERT_EQ(OpenInputFile((scratch_ / "in").c_str(), 1), 1);
+    LoadMenu(menu);
+    CloseInputFile();
+    pOut = std::fopen((scratch_ / "out").c_str(), "w");
+    StoreMenu(menu);
+    std::fclose(pOut);
+    pOut = nullptr;
+    std::string got = testutil::ReadFile(scratch_ / "out") + std::to_string(gApplied);
+    std::replace(got.begin(), got.end(), '\n', ' ');
+    EXPECT_EQ(got, r.stored) << r.lines;
+  }
+  EXPECT_EQ(flLoadedSettings, 1);
 }
 
 }  // namespace

@@ -56,14 +56,8 @@ class MenuTest : public ::testing::Test {
     EXPECT_NE(desc_, nullptr) << text;
     return desc_ != nullptr ? desc_->pTop : nullptr;
   }
-  // The values of the last description's entries: "NAME=VALUE" lines, or each followed
-  // by a blank.
+  // The values of the last description's entries, "NAME=VALUE" lines.
   std::vector<std::string> Lines() const { return testutil::Lines(testutil::Take(FormatMenuValues(desc_))); }
-  std::string Values() const {
-    std::string v;
-    for (const std::string& line : Lines()) v += line + " ";
-    return v;
-  }
 
 
   testutil::ScratchDir scratch_;
