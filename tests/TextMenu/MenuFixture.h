@@ -29,7 +29,6 @@ class MenuTest : public ::testing::Test {
     if (pDrvCoreDB == nullptr) pDrvCoreDB = NlsOpenDB("CoreString", 0);
     my_name = const_cast<char*>("prog");
   }
-  void SetUp() override { flExitTextMenu = 0; }
 
   // Runs fn with input as standard input; returns what it printed on standard output.
   // unread_ is the input it left.

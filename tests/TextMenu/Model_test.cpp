@@ -6,16 +6,6 @@ namespace {
 
 using MenuModelTest = MenuTest;
 
-// (Keys, label lengths, values from the defaults and hidden states: the printed menus
-// of Loop_test.) More than 32 states end the program.
-TEST_F(MenuModelTest, RefusesMoreThan32States) {
-  std::string many = "s0";
-  for (int i = 1; i < 33; ++i) many += ",s" + std::to_string(i);
-  TextMenu* m = Desc("multi M\n  states a\n");
-  m->pItems[0].pStates = many.data();
-  EXPECT_EXIT(InitMenu(m, nullptr), ::testing::ExitedWithCode(1), "the entry \"M\" has 33 states");
-}
-
 int gActions = 0;
 
 // Entry 0 (states 0 to 2) carries the rules; entries 1 to 3 are their targets. The
