@@ -59,7 +59,6 @@ TEST_F(ValidateTest, ChecksAndPromptsReadOneLine) {
       {"", [&] { return str(ValidateEntryTty("1234", nullptr)); }, "0||0", ""},
       {"\n", [&] { return str(ValidateEntryTty("123", nullptr)); }, "2||0", Cat(30, 44, 4) + pause},
       {"\n", [&] { return str(ValidateEntryTty("12a4", nullptr)); }, "3||0", "digit:  a"},
-      {"", [&] { return str(TestName("ab_c-1")); }, "1||0", ""},
       {"\nx\n", [&] { return str(TestName("a b")); }, "0|x\n|0", Cat(25, 1002, ' ') + Cat(25, 1000) + pause},
       {"ok\nnext\n", [&] { return PostMsg("Value %d\n", 3), ""; }, "|next\n|0", "Value 3\n" + pause},
       {"", [&] { return PostMsg("x"), ""; }, "||1", "x" + pause},
