@@ -21,10 +21,8 @@ TEST_F(ScreenTest, StaysInsideTheImage) {
   EXPECT_EQ(cells, ".##+##");
   WriteString(&w, "%s", std::string(600, 'w').c_str());
   EXPECT_EQ(wide, std::string(511, 'w') + std::string(89, '.'));
-  int r = -1;
   cells = std::string("ab\0def", 6);
-  EXPECT_EQ(Run("", [&] { r = Refresh(&im); }), "ab de");  // never the last cell
-  EXPECT_EQ(r, 0);
+  EXPECT_EQ(Run("", [&] { Refresh(&im); }), "ab de");  // never the last cell
   cells = "a\ncdef";
   EXPECT_EQ(Run("", [&] { Refresh(&im); }), "a\nde");  // a row ends at a line feed
   SetOvlInfo(&im, 0, 1, 5, 1);
