@@ -83,10 +83,11 @@ TEST_F(NlsTest, RefusesFaultySources) {
 // one whose records were stored without their zero (B) or none (-), into a buffer of
 // the given size (0: none). Where the result lives: 'b' the buffer, 'm' a new managed
 // copy, 'k' the key text of a miss (also copied into a buffer), 'e' the error text.
-TEST_F(NlsTest, FetchesByKindAndKey) {
+TEST_F(NlsTest, FetchesAndFormats) {
   ASSERT_EQ(Run("9 9 \"gone\"\n"), 0);  // replaced whole by the next catalogue (row 9_9)
   ASSERT_EQ(Run("# a comment\n\n  \t\n  025\t0201 \"Enter: \"\r\n25 202 \"one \" \"two\"\t\"\" \" three\"  # x\n"
-                "25 203 \"\"\nkey:SAVE \"Save\"\n0 0 \"zero\"\n"
+                "25 206 \"\"\nkey:SAVE \"Save\"\n0 0 \"zero\"\n25 203 \"The value is from %d to %d.\"\n7 1 \"3\"\n"
+                "7 2 \"9\"\n8 1 \"100%\"\n25 204 \"" + std::string(200, 'x') + "\"\n"
                 "1 1 \"a\\tb\\\\c\\\"d\\101\\n\\1772\\r\\a\\b\\f\\v\\'\"\n"), 0);
   EXPECT_EQ(err_, "");
   Run("1 1 \"" + std::string(5000, 'L') + "\"\n", "en_US", "Long", true);
@@ -99,9 +100,8 @@ TEST_F(NlsTest, FetchesByKindAndKey) {
       {'C', 3, 1, 0, 0, "SAVE", 'b', "Sa"}, {'C', 4, 0, 25, 999, nullptr, 'k', "25_999"},
       {'C', 0, 3, 25, 999, nullptr, 'k', "25_999"}, {'C', 0, 1, 0, 0, "NO_KEY", 'k', "NO_KEY"},
       {'-', 0, 0, 25, 201, nullptr, 'k', "25_201"}, {'C', 0, 0, 9, 9, nullptr, 'k', "9_9"},
-      {'C', 0, 0, 25, 202, nullptr, 'm', "one two three"},
-      {'C', 0, 0, 25, 203, nullptr, 'm', ""}, {'C', 0, 1, 0, 0, "0_0", 'm', "zero"},
-      {'C', 0, 0, 1, 1, nullptr, 'm', "a\tb\\c\"dA\n\1772\r\a\b\f\v'"},
+      {'C', 0, 0, 25, 202, nullptr, 'm', "one two three"}, {'C', 0, 0, 25, 206, nullptr, 'm', ""},
+      {'C', 0, 1, 0, 0, "0_0", 'm', "zero"}, {'C', 0, 0, 1, 1, nullptr, 'm', "a\tb\\c\"dA\n\1772\r\a\b\f\v'"},
       // Wrong kinds, null keys and, without a catalogue, keys that are not numbered.
       {'C', 0, 1, 25, 201, nullptr, 'e', "Error"}, {'C', 0, 0, 0, 0, "25_201", 'e', "Error"},
       {'C', 0, 7, 25, 201, nullptr, 'e', "Error"}, {'-', 0, 0, 0, 201, nullptr, 'e', "Error"},
@@ -130,15 +130,11 @@ TEST_F(NlsTest, FetchesByKindAndKey) {
   // returns, kept until the next fetch).
   EXPECT_STREQ(NlsFetchString(core, nullptr, 1, NlsFetchString(core, nullptr, 1, "NO_KEY")), "NO_KEY");
   EXPECT_EQ(NlsFetchString(core, nullptr, NLS_KIND_KEY, static_cast<const char*>(nullptr)), pErrBuf);
-  for (DbTHandle* db : {core, longDb, bare}) DbTClose(db);
+  for (DbTHandle* db : {longDb, bare}) DbTClose(db);
   EXPECT_EQ(std::distance(fs::directory_iterator(tool_ / "db/en_US"), fs::directory_iterator{}), 3);  // no leftovers
-}
-
-TEST_F(NlsTest, FormatsAndFillsMenuTexts) {
-  Run("25 201 \"Enter a selection: \"\n25 203 \"The value is from %d to %d.\"\n7 1 \"3\"\n7 2 \"9\"\n8 1 \"100%\"\n"
-      "25 204 \"" + std::string(200, 'x') + "\"\n");
-  pDrvCoreDB = Open();
-  char buf[NLS_REC_SIZE] = "old", small[12];
+  // Formatting with catalogue texts.
+  pDrvCoreDB = core;
+  char small[12];
   EXPECT_STREQ(Nlssprintf(buf, pDrvCoreDB, 25, 203, 1, 10), "The value is from 1 to 10.");
   EXPECT_STREQ(Nlssprintf(buf, nullptr, 0, 0), "Error");
   EXPECT_STREQ(Nlssnprintf(small, sizeof small, pDrvCoreDB, 25, 203, 1, 10), "The value i");
@@ -163,7 +159,7 @@ TEST_F(NlsTest, FormatsAndFillsMenuTexts) {
   NlsTtyMenuItemStateCvt(items + 2, 201, 1), NlsTtyMenuItemPromptCvt(items + 2, 299, 1);
   NlsTtyMenuCvt(&text, 204);
   EXPECT_EQ(std::string(items[0].pLabel) + "|" + items[1].pLabel + "|" + items[2].pStates + "|" + items[2].pPrompt,
-            std::string(127, 'x') + "|25_205|Enter a selection: |25_299");
+            std::string(127, 'x') + "|25_205|Enter: |25_299");
   EXPECT_EQ(testutil::Take(text), std::string(200, 'x'));
   for (char* t : {items[0].pLabel, items[1].pLabel, items[2].pStates, items[2].pPrompt}) PutMem(t);
 }
@@ -242,15 +238,14 @@ TEST_F(NlsTest, FindsTheToolPath) {
   fs::create_symlink(tool_ / "inst/bin/prog", tool_ / "links/prog");
   const std::string inst = fs::canonical(tool_ / "inst").string() + "/share/tvnn", cwd = fs::current_path().string();
   const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
-  const struct { const char* var; std::string argv0, searched, tool; } rows[] = {
-      {"/opt/tools/tvnn/", "/usr/bin/prog", "", "/opt/tools/tvnn"}, {"rel/tvnn", "", "", cwd + "/rel/tvnn"},
-      {nullptr, tool_ / "inst/bin/prog", "", inst}, {nullptr, tool_ / "links/prog", "", inst},
-      {nullptr, "prog", "/nonexistent:" + tool_ / "inst/bin", inst},
-      {nullptr, "", "", fs::canonical(KANDU_BINARY_DIR).string() + "/share/tvnn"},  // the test program's own
+  setenv("PATH", ("/nonexistent:" + tool_ / "inst/bin").c_str(), 1);
+  const struct { const char* var; std::string argv0, tool; } rows[] = {
+      {"/opt/tools/tvnn/", "/usr/bin/prog", "/opt/tools/tvnn"}, {"rel/tvnn", "", cwd + "/rel/tvnn"},
+      {nullptr, tool_ / "inst/bin/prog", inst}, {nullptr, tool_ / "links/prog", inst}, {nullptr, "prog", inst},
+      {nullptr, "", fs::canonical(KANDU_BINARY_DIR).string() + "/share/tvnn"},  // the test program's own
   };
   for (const auto& r : rows) {
     r.var ? setenv("KANDU_TOOL_PATH", r.var, 1) : unsetenv("KANDU_TOOL_PATH");
-    setenv("PATH", r.searched.empty() ? path.c_str() : r.searched.c_str(), 1);
     const std::string got = NlsInitToolPath(r.argv0.empty() ? nullptr : r.argv0.c_str());
     EXPECT_EQ(got + "|" + pToolPath, r.tool + "|" + r.tool) << r.argv0;
   }
