@@ -210,10 +210,6 @@ e2e_assert_change() {
   e2e_assert_eq "$2" "$got" "$want"
 }
 
-# Each row "PATH [TYPE MODE OWNER GROUP TARGET]" is reported as created.
-# shellcheck disable=SC2086
-e2e_assert_created() { local row; for row; do e2e_assert_change created $row; done; }
-
 # The report names none of the paths.
 e2e_assert_unchanged() { local p; for p; do e2e_assert_eq "$p unchanged" "$(e2e_report_line "$p")" ""; done; }
 
@@ -344,6 +340,8 @@ SPOOLER_D=/usr/Kandu/tvnn
 # default log (the print systems start filters with an environment of their own).
 SPOOLER_W=/var/tmp/spooler
 SPOOLER_STANDIN_LOG=/var/tmp/kandu-standins.log
+# The job that every scenario prints, as a file and (its first line) on standard input.
+SPOOLER_JOB=$'job line one\njob line two'
 SPOOLER_PREP_RUN='mount -t tmpfs -o mode=0755 spooler-run /run'
 # The mounts below /dev (pts, shm, ...) are moved aside, covered and moved back.
 SPOOLER_PREP_DEV='set -e
@@ -425,9 +423,11 @@ spooler_finish() {
 
 # Inside: ends the scenario as skipped or failed when the packages did not install,
 # brings the loopback up, makes the stand-ins' log (writable by the print systems' users)
-# and saves the work folder, the log and the stand-ins' log to $SPOOLER_OUT at the end.
+# and the job files, saves the work folder (W), the log and the stand-ins' log to
+# $SPOOLER_OUT at the end, and runs setup ARGUMENTS as the run NAME when given.
 spooler_inside_start() {
   local st
+  W=$SPOOLER_W
   st=$(cat "$SPOOLER_W/packages.status" 2>/dev/null || echo "fail: the package step did not run")
   case "$st" in
     ok) ;;
@@ -438,9 +438,19 @@ spooler_inside_start() {
   ip link set lo up 2>/dev/null
   : >"$SPOOLER_STANDIN_LOG"
   chmod 666 "$SPOOLER_STANDIN_LOG"
-  printf 'job line one\njob line two\n' >"$SPOOLER_W/job.txt"
+  printf '%s\n' "$SPOOLER_JOB" >"$SPOOLER_W/job.txt"
   printf 'stdin line\n' >"$SPOOLER_W/stdin.txt"
   trap '{ cp "$SPOOLER_STANDIN_LOG" "$SPOOLER_W/standins.log"; cp /tmp/setup.log "$SPOOLER_W/"; cp -a "$SPOOLER_W/." "$SPOOLER_OUT/"; } 2>/dev/null' EXIT
+  [ $# = 0 ] || spooler_setup "$@"
+}
+
+# Inside: starts the print daemon COMMAND... (its output in $SPOOLER_W/<name>.out) and
+# waits until the shell CONDITION holds; the scenario ends with status 4 when it never does.
+spooler_daemon() {
+  local cond=$1
+  shift
+  env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin "$@" >"$SPOOLER_W/${1##*/}.out" 2>&1 &
+  spooler_wait 30 "$cond" || exit 4
 }
 
 # Inside: runs setup ARGUMENTS from the distribution folder (the current one); its status

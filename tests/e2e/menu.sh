@@ -35,15 +35,8 @@ m_line() {
   T send-keys -t m Enter
   if [ -n "${2:-}" ]; then m_wait "$2"; else sleep 0.3; fi
 }
-# m_shows DESCRIPTION TEXT...: the pane shows each text.
-m_shows() {
-  local what=$1 t
-  shift
-  for t in "$@"; do
-    m_screen | grep -qF -- "$t" || { e2e_fail "$what: no '$t'"; m_screen | sed 's/^/    | /'; return; }
-  done
-  e2e_pass "$what"
-}
+# m_shows TEXT...: the pane shows each text.
+m_shows() { m_screen >screen; e2e_assert_file_has screen "$@"; }
 # m_ends STATUS: the program ends with that status within 5 seconds.
 m_ends() {
   for _ in $(seq 50); do [ -s status ] && break; sleep 0.1; done
@@ -54,7 +47,7 @@ e2e_case "the screen, selections and hot keys"
 m_start -o values "$EXAMPLE"
 e2e_assert_eq "the centred title and the hint line" "$(m_screen | sed -n '3p;18,19p' | tr '\n' '|')" \
   "                              Print queue options|Enter = leave|Selection:|"
-m_shows "numbered entries, dots, values and hot keys" " 1) Paper size ............................... [3. A4]" \
+m_shows " 1) Paper size ............................... [3. A4]" \
   " 9) Scale .................................... [1.000]" "10) Colour options" " a) Apply" " q) Cancel"
 m_line "1 4" "[4. A5]"
 m_line "A"
@@ -68,12 +61,12 @@ e2e_assert_eq "Cancel writes no values" "$(ls values 2>/dev/null)" ""
 e2e_case "the full-screen pick list"
 m_start -o values "$EXAMPLE"
 m_line "6" "Numbers, Enter for the next page"
-m_shows "the label centred, the marks and the labels" "                                   Finishing" " -> 1) None" \
+m_shows "                                   Finishing" " -> 1) None" \
   "$(printf 'Save%36sCancel' '')"
 m_line "1, 3 5" "Current selection: Punch, Booklet"
-m_shows "several numbers toggle at once" " -> 3) Punch" "    1) None"
+m_shows " -> 3) Punch" "    1) None"
 m_line "s" "Selection:"
-m_shows "save returns with the chosen states" " 6) Finishing ................................ [3,5]"
+m_shows " 6) Finishing ................................ [3,5]"
 T send-keys -t m C-d
 m_ends 1
 
