@@ -115,13 +115,14 @@ e2e_fake_tool() {
 # Runs setup in the sandbox from a distribution folder and captures what it did. Options:
 #   --dist DIR, --name NAME (the capture folder, default run-N), --stdin TEXT (a line
 #   feed is added; without it standard input is empty), --env NAME=VALUE, --invoke PATH
-#   (how setup is called, default ./setup); the other words before -- are preparations
+#   (how setup is called, default ./setup), --status N (asserts the exit status); the
+#   other words before -- are preparations
 #   for the sandbox (--tool FILE [NAME], --copy SRC DEST, --link TARGET LINK, --prepare).
 # The words after -- are setup's arguments. The environment is PATH, HOME=/root,
 # TERM=dumb, KANDU_SANDBOX=1, KANDU_STANDIN_LOG and the --env values. A sandbox that
 # could not run counts as a failed assertion.
 e2e_run_setup() {
-  local dist=${E2E_DIST:-} name="" stdin=/dev/null invoke=./setup envs=() prep=()
+  local dist=${E2E_DIST:-} name="" stdin=/dev/null invoke=./setup envs=() prep=() want=""
   while [ $# -gt 0 ] && [ "$1" != -- ]; do
     case "$1" in
       --dist) dist=$2; shift ;;
@@ -129,6 +130,7 @@ e2e_run_setup() {
       --stdin) stdin=$2$'\n'; shift ;;
       --env) [ -z "$2" ] || envs+=("$2"); shift ;;
       --invoke) invoke=$2; shift ;;
+      --status) want=$2; shift ;;
       *) prep+=("$1") ;;
     esac
     shift
@@ -149,6 +151,7 @@ e2e_run_setup() {
   E2E_LOG=""
   [ -f "$E2E_STATE/tmp/setup.log" ] && E2E_LOG=$E2E_RUN/setup.log && cp "$E2E_STATE/tmp/setup.log" "$E2E_LOG"
   [ "$E2E_STATUS" != 125 ] || e2e_fail "the sandbox could not run setup: $(tail -n 3 "$E2E_STDERR")"
+  [ -z "$want" ] || e2e_assert_status "$want"
 }
 
 # ---------------------------------------------------------------------------------
@@ -181,37 +184,27 @@ e2e_assert_file_lacks() {
 
 # The last run said each text on standard output or standard error.
 e2e_assert_said() {
-  local t
-  for t in "$@"; do
-    [[ "$(cat "$E2E_STDOUT" "$E2E_STDERR")" == *"$t"* ]] && e2e_pass "said '$t'" ||
-      e2e_fail "did not say '$t' (stdout: $(tail -c 300 "$E2E_STDOUT"); stderr: $(tail -c 300 "$E2E_STDERR"))"
-  done
+  cat "$E2E_STDOUT" "$E2E_STDERR" >"$E2E_RUN/said"
+  e2e_assert_file_has "$E2E_RUN/said" "$@"
 }
 
 # The run's /tmp/setup.log holds each text / none of the texts.
 e2e_assert_log_has() { e2e_assert_file_has "${E2E_LOG:-/nonexistent}" "$@"; }
 e2e_assert_log_lacks() { e2e_assert_file_lacks "${E2E_LOG:-/nonexistent}" "$@"; }
 
-# The report line of a path ("" when the run did not change it).
-e2e_report_line() { awk -F'\t' -v p="$1" '$2 == p' "$E2E_REPORT"; }
-
 # CHANGE PATH [TYPE MODE OWNER GROUP TARGET]: the report names the change of PATH and,
 # where given, the fields ("-" skips one; for removals the state before).
 e2e_assert_change() {
-  local f got=$1 want=$1 off=2 i=0 w
-  IFS=$'\x1f' read -r -a f <<<"$(e2e_report_line "$2" | tr '\t' '\037')"
-  [ "$1" = removed ] && off=7
-  [ "${f[0]:-}" = "$1" ] || got="${f[0]:-no change}"
-  for w in "${@:3}"; do
-    want+=" $w"
-    [ "$w" = - ] && got+=" -" || got+=" ${f[off + i]:-}"
-    i=$((i + 1))
-  done
-  e2e_assert_eq "$2" "$got" "$want"
+  e2e_assert_eq "$2" "$(awk -F'\t' -v p="$2" -v c="$1" -v w="${*:3}" 'BEGIN { n = split(w, f, " ") }
+    $2 == p { o = $1; for (i = 1; i <= n; i++) o = o " " (f[i] == "-" ? "-" : $((c == "removed" ? 7 : 2) + i)); print o }' \
+    "$E2E_REPORT")" "$1${3:+ ${*:3}}"
 }
 
 # The report names none of the paths.
-e2e_assert_unchanged() { local p; for p; do e2e_assert_eq "$p unchanged" "$(e2e_report_line "$p")" ""; done; }
+e2e_assert_unchanged() {
+  local p
+  for p; do e2e_assert_eq "$p unchanged" "$(awk -F'	' -v p="$p" '$2 == p' "$E2E_REPORT")" ""; done
+}
 
 # The last run changed nothing but its log.
 e2e_assert_nothing_changed() { e2e_assert_eq "changes" "$(awk -F'\t' '$2 != "/tmp/setup.log"' "$E2E_REPORT")" ""; }
@@ -300,10 +293,9 @@ fault_case() {
 # when given, the message the operator sees (an ERROR or WARNING also in the log).
 # Every run starts its log afresh, whatever ends it.
 fault_try() {
-  e2e_run_setup --dist "$FAULT_DIST" --name "$FAULT_SLUG-first" ${FAULT_BEFORE:+--prepare "$FAULT_BEFORE"} \
+  e2e_run_setup --status "$1" --dist "$FAULT_DIST" --name "$FAULT_SLUG-first" ${FAULT_BEFORE:+--prepare "$FAULT_BEFORE"} \
     "${FAULT_PREP[@]}" --invoke /bin/sh -- -c "($FAULT_RUN); s=\$?; [ -e $FAULT_W ] && : >/tmp/fault-work-left; exit \$s"
   e2e_assert_eq "the log starts with the run" "$(head -n 1 "${E2E_LOG:-/dev/null}")" "initializing system"
-  e2e_assert_status "$1"
   FAULT_SEES=${2:-}
   [ -z "$FAULT_SEES" ] || e2e_assert_said "$FAULT_SEES"
   case "$FAULT_SEES" in ERROR:*|WARNING:*) e2e_assert_log_has "$FAULT_SEES" ;; esac

@@ -55,11 +55,10 @@ e2e_assert_file_has "$S/all.txt" "/opt: 8 change(s)" "  changed  file   4755 roo
   "  created  link   0777 root:root  /opt/$token-new/link -> file" "  removed  dir    0755 root:root  /opt/$token-base/gone"
 # The kept state: the command's layers (a removal as a whiteout), the preparation's
 # layers, the final private /tmp.
-e2e_assert_eq "kept: a created file" "$(cat "$S/keep/usr/$token-new/file")" new
-e2e_check "kept: a removal as a whiteout" test -c "$S/keep/etc/$token-base/del"
-e2e_check "kept: the preparation's layer" test -f "$S/keep/prepared/var/$token-base/del"
-e2e_assert_eq "kept: the final /tmp" "$(cat "$S/keep/tmp/$token-base/chg"; ls "$S/keep/tmp/$token-base")" \
-  $'base\nmore\nchg\nmod'
+k=$S/keep
+e2e_assert_eq "kept: a created file, a whiteout, the preparation's layer, the final /tmp" "$(cat "$k/usr/$token-new/file"
+  stat -c %F "$k/etc/$token-base/del" "$k/prepared/var/$token-base/del"; cat "$k/tmp/$token-base/chg"; ls "$k/tmp/$token-base")" \
+  $'new\ncharacter special file\nregular file\nbase\nmore\nchg\nmod'
 
 # Runs the sandbox (as the user SB_AS) with the arguments in the current folder; R is
 # "STATUS|STDOUT|STDERR".
@@ -88,8 +87,7 @@ sb --timeout 1 --prepare "sleep $mark" -- true
 e2e_assert_eq "a preparation over the limit" "${R%%|*}" 124
 
 e2e_case "preparations: copies, links, tools and code run inside, before the command"
-mkdir -p "$S/src/tree/sub"
-echo leaf >"$S/src/tree/sub/leaf"
+mkdir -p "$S/src/tree/sub" && echo leaf >"$S/src/tree/sub/leaf"
 printf '#!/bin/sh\necho fake df "$@"\n' >"$S/src/df"
 chmod 644 "$S/src/df"
 sb --copy "$S/src/tree" /opt/Kandu/tvnn --tool "$S/src/df" ps --link /opt/Kandu/tvnn /usr/Kandu/tvnn \

@@ -21,8 +21,7 @@ form() {
   shift 3
   e2e_case "setup $args"
   # shellcheck disable=SC2086
-  e2e_run_setup -- $args
-  e2e_assert_status 0
+  e2e_run_setup --status 0 -- $args
   e2e_assert_log_has "cp -p $E2E_DIST/disks $work"$'\n' "rm -rf  $work"
   # shellcheck disable=SC2086
   e2e_assert_change created $product
@@ -37,8 +36,7 @@ form "/var/w_1.a+b,c:d@e-f install /opt/i_1.a+b,c:d@e-f" /var/w_1.a+b,c:d@e-f/Ka
   "/opt/i_1.a+b,c:d@e-f/Kandu/tvnn dir 0775" /var/w_1.a+b,c:d@e-f
 
 e2e_case "a base that cannot be made"
-e2e_run_setup --prepare 'touch /var/file' -- /var/file/x
-e2e_assert_status 1
+e2e_run_setup --status 1 --prepare 'touch /var/file' -- /var/file/x
 e2e_assert_said "ERROR: "
 e2e_assert_unchanged /var/file
 
@@ -48,8 +46,7 @@ refused() {
   local status=$1 text=$2 unchanged=$3
   shift 3
   e2e_case "refused: $text"
-  e2e_run_setup "$@"
-  e2e_assert_status "$status"
+  e2e_run_setup --status "$status" "$@"
   e2e_check "says or logs it" grep -qF -- "$text" "$E2E_STDOUT" "$E2E_STDERR" ${E2E_LOG:+"$E2E_LOG"}
   if [ -z "$unchanged" ]; then e2e_assert_nothing_changed; else e2e_assert_unchanged "$unchanged"; fi
 }

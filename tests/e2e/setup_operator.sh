@@ -18,8 +18,7 @@ ask() {
   local input=()
   [ "$2" = - ] || input=(--stdin "$2")
   e2e_case "$1"
-  e2e_run_setup "${input[@]}" "${@:6}" --
-  e2e_assert_status 0
+  e2e_run_setup --status 0 "${input[@]}" "${@:6}" --
   e2e_assert_eq "'$3' shown; qmf installed" \
     "$(grep -oF -- "$3" "$E2E_STDOUT" | wc -l) $(grep -c 'chmod  4755 /usr/Kandu/tvnn/qmf' "${E2E_LOG:-/dev/null}")" "$4 $5"
 }
@@ -48,8 +47,7 @@ ask "the package list's check: the end of input quits" - "$MENU" 1 0 --prepare "
 e2e_assert_log_has "end of input at the running-programs menu"
 
 e2e_case "not root: the run ends after cleaning up"
-e2e_run_setup --tool "$(e2e_fake_tool whoami 'echo operator')" --
-e2e_assert_status 0
+e2e_run_setup --status 0 --tool "$(e2e_fake_tool whoami 'echo operator')" --
 e2e_assert_said $'operator is logged in\nYou must become root to run setup\n'
 e2e_assert_log_has 'rm -rf  /tmp/KanduInstall'
 e2e_assert_unchanged /usr/Kandu /tmp/KanduInstall
