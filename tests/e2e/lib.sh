@@ -195,9 +195,10 @@ e2e_assert_log_lacks() { e2e_assert_file_lacks "${E2E_LOG:-/nonexistent}" "$@"; 
 # CHANGE PATH [TYPE MODE OWNER GROUP TARGET]: the report names the change of PATH and,
 # where given, the fields ("-" skips one; for removals the state before).
 e2e_assert_change() {
-  e2e_assert_eq "$2" "$(awk -F'\t' -v p="$2" -v c="$1" -v w="${*:3}" 'BEGIN { n = split(w, f, " ") }
-    $2 == p { o = $1; for (i = 1; i <= n; i++) o = o " " (f[i] == "-" ? "-" : $((c == "removed" ? 7 : 2) + i)); print o }' \
-    "$E2E_REPORT")" "$1${3:+ ${*:3}}"
+  e2e_assert_eq "$2" "$(awk -F'\t' -v p="$2" -v off="$([ "$1" = removed ] && echo 7 || echo 2)" -v w="${*:3}" '
+    BEGIN { n = split(w, f, " ") }
+    $2 == p { o = $1; for (i = 1; i <= n; i++) o = o " " (f[i] == "-" ? "-" : $(off + i)); print o }' "$E2E_REPORT")" \
+    "$1${3:+ ${*:3}}"
 }
 
 # The report names none of the paths.
@@ -293,8 +294,9 @@ fault_case() {
 # when given, the message the operator sees (an ERROR or WARNING also in the log).
 # Every run starts its log afresh, whatever ends it.
 fault_try() {
-  e2e_run_setup --status "$1" --dist "$FAULT_DIST" --name "$FAULT_SLUG-first" ${FAULT_BEFORE:+--prepare "$FAULT_BEFORE"} \
-    "${FAULT_PREP[@]}" --invoke /bin/sh -- -c "($FAULT_RUN); s=\$?; [ -e $FAULT_W ] && : >/tmp/fault-work-left; exit \$s"
+  e2e_run_setup --status "$1" --dist "$FAULT_DIST" --name "$FAULT_SLUG-first" \
+    ${FAULT_BEFORE:+--prepare "$FAULT_BEFORE"} "${FAULT_PREP[@]}" --invoke /bin/sh -- \
+    -c "($FAULT_RUN); s=\$?; [ -e $FAULT_W ] && : >/tmp/fault-work-left; exit \$s"
   e2e_assert_eq "the log starts with the run" "$(head -n 1 "${E2E_LOG:-/dev/null}")" "initializing system"
   FAULT_SEES=${2:-}
   [ -z "$FAULT_SEES" ] || e2e_assert_said "$FAULT_SEES"

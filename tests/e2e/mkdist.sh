@@ -22,8 +22,8 @@ n=${#pieces[@]}
 e2e_check "$n pieces, at least 3" test "$n" -ge 3
 e2e_assert_eq "names" "${pieces[*]}" "$(printf 'pkg_tar.%s ' {a..z}{a..z} | cut -d' ' -f1-"$n")"
 e2e_check "joined pieces = archive" cmp -s <(cd "$S/d1" && cat "${pieces[@]}") "$S/whole.Z"
-e2e_assert_eq "sizes but the last; the archive is LZW (compress)" \
-  "$(cd "$S/d1" && stat -c %s "${pieces[@]:0:n-1}" | sort -u) $(head -c 2 "$S/whole.Z" | od -An -tx1 | tr -d ' ')" "1024 1f9d"
+e2e_assert_eq "sizes but the last; the archive is LZW (compress)" "$(cd "$S/d1" && stat -c %s "${pieces[@]:0:n-1}" |
+  sort -u) $(head -c 2 "$S/whole.Z" | od -An -tx1 | tr -d ' ')" "1024 1f9d"
 e2e_assert_eq "disks" "$(cat "$S/d1/disks")" "disks ${pieces[*]}"$'\nend_of_list'
 e2e_assert_eq "setup copied, mode 755" "$(cat "$S/d1/setup"; stat -c %a "$S/d1/setup")" $'#!/bin/sh\necho the installer\n755'
 e2e_assert_eq "nothing else in the distribution" "$(ls "$S/d1" | tr '\n' ' ')" "disks isize ${pieces[*]} setup tsize "
@@ -35,8 +35,8 @@ tar -C "$S/unz" -xpf "$S/whole.tar"
 e2e_check "the same files as the product" diff -r "$SAMPLE" "$S/unz/pkg"
 e2e_assert_eq "the same modes" "$(cd "$S/unz/pkg" && find . -printf '%p %m\n' | sort)" \
   "$(cd "$SAMPLE" && find . -printf '%p %m\n' | sort)"
-e2e_assert_eq "first entry; owners" "$(tar --numeric-owner -tvf "$S/whole.tar" | awk 'NR == 1 { print $6 } { print $2 }' |
-  sort -u | xargs)" "0/0 pkg/"
+e2e_assert_eq "first entry; owners" \
+  "$(tar --numeric-owner -tvf "$S/whole.tar" | awk 'NR == 1 { print $6 } { print $2 }' | sort -u | xargs)" "0/0 pkg/"
 
 e2e_case "isize and tsize in 1024-byte blocks"
 isize=$(kb "$S/unz/pkg")

@@ -36,7 +36,8 @@ for t in usr etc var opt tmp; do
   cmd+=" && mkdir $n && echo new >$n/file && ln -s file $n/link && echo more >>$b/chg && chmod 4755 $b/mod"
   cmd+=" && rm $b/del && rm -r $b/gone"
   watched+=("$b" "$n")
-  expected+=$(printf 'created\t%s\t\n' "$n" "$n/file" "$n/link"; printf 'removed\t%s\t\n' "$b/del" "$b/gone/inner" "$b/gone"
+  expected+=$(printf 'created\t%s\t\n' "$n" "$n/file" "$n/link"
+    printf 'removed\t%s\t\n' "$b/del" "$b/gone/inner" "$b/gone"
     printf 'changed\t%s\tcontent\nchanged\t%s\tmode\n' "$b/chg" "$b/mod")$'\n'
 done
 for t in "${!chg[@]}"; do
@@ -51,13 +52,15 @@ e2e_assert_eq "the host's files" "$(fingerprint "${watched[@]}")" "$before"
 # The report: change, path and aspect of every line (${#chg[@]} trees have host files);
 # the text form shows the other fields.
 e2e_assert_eq "the report" "$(cut -f1,2,13 "$S/all.tsv" | LC_ALL=C sort)" "$(LC_ALL=C sort <<<"${expected%$'\n'}")"
-e2e_assert_file_has "$S/all.txt" "/opt: 8 change(s)" "  changed  file   4755 root:root  /opt/$token-base/mod  (mode 0644 -> 4755)" \
-  "  created  link   0777 root:root  /opt/$token-new/link -> file" "  removed  dir    0755 root:root  /opt/$token-base/gone"
+e2e_assert_file_has "$S/all.txt" "/opt: 8 change(s)" "  created  link   0777 root:root  /opt/$token-new/link -> file" \
+  "  changed  file   4755 root:root  /opt/$token-base/mod  (mode 0644 -> 4755)" \
+  "  removed  dir    0755 root:root  /opt/$token-base/gone"
 # The kept state: the command's layers (a removal as a whiteout), the preparation's
 # layers, the final private /tmp.
 k=$S/keep
 e2e_assert_eq "kept: a created file, a whiteout, the preparation's layer, the final /tmp" "$(cat "$k/usr/$token-new/file"
-  stat -c %F "$k/etc/$token-base/del" "$k/prepared/var/$token-base/del"; cat "$k/tmp/$token-base/chg"; ls "$k/tmp/$token-base")" \
+  stat -c %F "$k/etc/$token-base/del" "$k/prepared/var/$token-base/del"; cat "$k/tmp/$token-base/chg"
+  ls "$k/tmp/$token-base")" \
   $'new\ncharacter special file\nregular file\nbase\nmore\nchg\nmod'
 
 # Runs the sandbox (as the user SB_AS) with the arguments in the current folder; R is
