@@ -10,6 +10,15 @@ set -uo pipefail
 cups_ppd() {
   cat <<EOF
 *PPD-Adobe: "4.3"
+*FormatVersion: "4.3"
+*FileVersion: "1.0"
+*LanguageVersion: English
+*LanguageEncoding: ISOLatin1
+*PCFileName: "TAVLO.PPD"
+*Manufacturer: "Kandu"
+*Product: "(Tavlo)"
+*ModelName: "Kandu Tavlo queue"
+*ShortNickName: "Kandu Tavlo queue"
 *NickName: "Kandu Tavlo queue"
 *cupsFilter: "*/* 0 $SPOOLER_D/$1"
 *OpenUI *Duplex/Two-sided: PickOne
