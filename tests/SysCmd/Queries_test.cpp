@@ -27,19 +27,29 @@ std::string Ps(int pid, const std::string& name) {
 
 using Queries = Fakes;
 
-TEST_F(Queries, ProcessIdsAreThoseWhoseCommandColumnIsTheName) {
+// The real ps finds the processes of a name, and only those are killed; with stand-in
+// output, a process counts when its command column is the name, and id 0 (the caller's
+// own process group) is never signalled.
+TEST_F(Queries, FindsAndKillsTheProcessesOfAName) {
   ScratchDir work;
-  const pid_t pid = Spawn(work, "kandusleeper");
-  usleep(200000);  // let the child exec under its name
-  EXPECT_EQ(Take(GetSysPsIdList("kandusleeper")), " " + std::to_string(pid) + " ");  // the real ps
-  kill(pid, SIGKILL);
-  waitpid(pid, nullptr, 0);
+  const pid_t a = Spawn(work, "victim"), b = Spawn(work, "victim"), other = Spawn(work, "bystander");
+  usleep(200000);  // let the children exec under their names
+  EXPECT_EQ(Take(GetSysPsIdList("victim")), " " + std::to_string(a) + " " + std::to_string(b) + " ");
+  EXPECT_EQ(KillProcessByName("victim"), 0);
+  kill(other, SIGTERM);
+  for (pid_t pid : {a, b, other}) {
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_EQ(WTERMSIG(status), pid == other ? SIGTERM : SIGKILL);
+  }
   Fake(PS);
   Set("ps.out", "    PID CLS PRI TTY          TIME CMD\n" + Ps(120, "TavloD") + Ps(400, "TavloDStop") +
                     Ps(377, "TavloD") + Ps(500, "/opt/TavloD") + "  600 TS   19 TavloD   00:00:00 sh\n");
   EXPECT_EQ(Take(GetSysPsIdList("TavloD")), " 120 377 ");
   EXPECT_EQ(Get("ps.args"), "-ace\n");
   for (const char* none : {"tvadmin", "", static_cast<const char*>(nullptr)}) EXPECT_EQ(GetSysPsIdList(none), nullptr);
+  Set("ps.out", Ps(0, "victim"));
+  EXPECT_EXIT((setpgid(0, 0), exit(KillProcessByName("victim"))), ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(Queries, RunningProgramsAreReportedInListOrderWithinBothLimits) {
@@ -68,23 +78,6 @@ TEST_F(Queries, RunningProgramsAreReportedInListOrderWithinBothLimits) {
     EXPECT_EQ(Take(CheckProcTableForExecs(r.list.c_str())), r.report);
   }
   EXPECT_EQ(CheckProcTableForExecs(nullptr), nullptr);
-}
-
-TEST_F(Queries, KillsEveryProcessOfTheNameAndNeverAProcessGroup) {
-  ScratchDir work;
-  const pid_t a = Spawn(work, "victim"), b = Spawn(work, "victim"), other = Spawn(work, "bystander");
-  Fake(PS);
-  Set("ps.out", Ps(a, "victim") + Ps(other, "bystander") + Ps(b, "victim"));
-  EXPECT_EQ(KillProcessByName("victim"), 0);
-  for (pid_t pid : {a, b, other}) {
-    int status = 0;
-    if (pid == other) kill(other, SIGTERM);  // the bystander was still running
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    EXPECT_EQ(WTERMSIG(status), pid == other ? SIGTERM : SIGKILL);
-  }
-  // Id 0 would signal the caller's own process group.
-  Set("ps.out", Ps(0, "victim"));
-  EXPECT_EXIT((setpgid(0, 0), exit(KillProcessByName("victim"))), ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(Queries, DiskSpaceIsTheFigureUnderTheAvailHeadingUpToAMeasurableAncestor) {
@@ -137,21 +130,6 @@ TEST_F(Queries, DiskSpaceIsTheFigureUnderTheAvailHeadingUpToAMeasurableAncestor)
   EXPECT_EQ(DUPath("/x"), 30);
   Set("du.out", "");
   EXPECT_EQ(DUPath("/x"), 0);
-}
-
-TEST(SearchDirFileList, SelectsTheNamesWithTheExtensionOrAll) {
-  ScratchDir dir, empty;
-  for (const char* n : {"a.log", "b.tar.log", "log", "a.logx", ".log", "sub.d"}) {
-    ASSERT_TRUE(testutil::WriteFile(dir / n, ""));
-  }
-  const std::string d = dir.path();
-  EXPECT_EQ(Names(Take(SearchDirFileList(d.c_str(), "log"))), ".log a.log b.tar.log ");
-  EXPECT_EQ(Names(Take(SearchDirFileList(d.c_str(), nullptr))), ".log a.log a.logx b.tar.log log sub.d ");
-  ASSERT_TRUE(testutil::WriteFile(empty / "a.txt", ""));
-  for (const std::string& none : {empty.path(), dir / "none"}) {
-    EXPECT_EQ(SearchDirFileList(none.c_str(), "log"), nullptr);
-  }
-  EXPECT_EQ(SearchDirFileList(nullptr, nullptr), nullptr);
 }
 
 }  // namespace
