@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -14,7 +15,6 @@
 
 #include <fcntl.h>
 #include <fnmatch.h>
-#include <ftw.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -43,16 +43,14 @@ class ScratchDir {
     path_ = std::string(base && *base ? base : "/tmp") + "/kandu-test-XXXXXX";
     if (!mkdtemp(path_.data())) std::abort();
   }
-  ~ScratchDir() {
-    nftw(path_.c_str(), [](const char* p, const struct stat*, int, struct FTW*) { return ::remove(p); }, 16,
-         FTW_DEPTH | FTW_PHYS);
-  }
+  ~ScratchDir() { std::filesystem::remove_all(path_, error_); }
   ScratchDir(const ScratchDir&) = delete;
   const std::string& path() const { return path_; }
   std::string operator/(const std::string& name) const { return path_ + "/" + name; }
 
  private:
   std::string path_;
+  std::error_code error_;
 };
 
 // Whole content of a file ("" when it cannot be read).
