@@ -94,7 +94,6 @@ TEST_F(Queries, DiskSpaceIsTheFigureUnderTheAvailHeadingUpToAMeasurableAncestor)
       {heading + "/dev/sda1 1000 400 600 40% /\n", 1, 600, "/dev/sda1 1000 400 600 40% /\n"},
       {"Device AVAILABLE Size\nd0 77.5 100\n", 1, 77.5, "d0 77.5 100\n"},
       {"Filesystem 1K-blocks Used Free\n/dev/sda1 1000 400 600\n", 0, 0, ""},  // no avail heading
-      {"", 0, 0, ""},
       {heading + "/dev/mapper/long-name\n 1000 400 600 40% /\n", 0, 0, "/dev/mapper/long-name\n"},  // a wrapped line
       {heading, 1, 0, ""},  // the heading alone: nothing available
       {heading + longData, 1, 600, longData.substr(0, 511)},
@@ -110,9 +109,8 @@ TEST_F(Queries, DiskSpaceIsTheFigureUnderTheAvailHeadingUpToAMeasurableAncestor)
   EXPECT_EQ(GetDiskSpace("/", nullptr), 0);
   // AvailSpace counts the space the named file takes as available, and answers for the
   // nearest ancestor df measures; the climb ends at the root or the current directory.
-  ScratchDir work;
-  const std::string& w = work.path();
-  ASSERT_TRUE(testutil::WriteFile(work / "old.tar", "x"));
+  const std::string& w = path_;
+  Set("old.tar", "x");
   Set("df.out", heading + "/dev/sda1 1000 900 100 90% /\n");  // 100 available
   Set("du.out", "30\t" + w + "/old.tar\n");
   Set("df.args", "");

@@ -4,6 +4,7 @@
 #include "SetupFixture.h"
 
 #include <functional>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -38,16 +39,6 @@ class QueueScripts : public ::testing::TestWithParam<const char*> {
                            dir / "home").c_str()), 0);
     pAppDir = SaveStr_(app.c_str());
     pTargetInstallDir = SaveStr_(dir.path().c_str());
-  }
-  // A stand-in tool: it appends its directory, its arguments (each followed by '|'),
-  // the environment the scripts set and its standard input to rec/<name>; it prints
-  // one line and ends with status fail until its call number succeed.
-  void Recorder(const std::string& name, int fail, int succeed) {
-    ASSERT_TRUE(testutil::WriteTool(app + "/" + name,
-        "#!/bin/sh\nr=" + rec + "/" + name + "\nn=$(($(cat $r.n 2>/dev/null || echo 0) + 1)); echo $n >$r.n\n"
-        "{ pwd; printf '%s|' \"$@\"; echo; env | LC_ALL=C sort | grep -E '^(Tavlo|PRINTER=|UserName=|Title=|OptList="
-        "|DISPLAY=|PANGO_|GTK_|GDK_|PATH=)' | tr '\\n' ';'; echo; cat; echo; } >>$r\necho 'tool output'\n"
-        "[ $n -ge " + std::to_string(succeed) + " ] || exit " + std::to_string(fail) + "\n"));
   }
 
   ScratchDir dir;
@@ -115,10 +106,17 @@ TEST_P(QueueScripts, EachScriptDrivesItsToolForEverySpooler) {
     EXPECT_TRUE(Matches("755 #!/bin/sh\n*", State(app + "/" + name))) << name;
     EXPECT_EQ(RunScript(app, {GetParam(), "-n", name}, "/dev/null"), 0) << name;
   }
-  Recorder("tvrtvnntty", 3, 1000);
-  Recorder("AixInterface", 4, 1000);
-  Recorder("driver", 5, 1000);
-  Recorder("qmf", 1, 3);
+  // Stand-in tools: each appends its directory, its arguments (each followed by '|'), the
+  // environment the scripts set and its standard input to rec/<name>; it prints one line
+  // and ends with status fail until its call number succeed.
+  for (const auto& [name, fail, succeed] : {std::tuple{"tvrtvnntty", 3, 1000}, {"AixInterface", 4, 1000},
+                                            {"driver", 5, 1000}, {"qmf", 1, 3}}) {
+    ASSERT_TRUE(testutil::WriteTool(app + "/" + name,
+        "#!/bin/sh\nr=" + rec + "/" + name + "\nn=$(($(cat $r.n 2>/dev/null || echo 0) + 1)); echo $n >$r.n\n"
+        "{ pwd; printf '%s|' \"$@\"; echo; env | LC_ALL=C sort | grep -E '^(Tavlo|PRINTER=|UserName=|Title=|OptList="
+        "|DISPLAY=|PANGO_|GTK_|GDK_|PATH=)' | tr '\\n' ';'; echo; cat; echo; } >>$r\necho 'tool output'\n"
+        "[ $n -ge " + std::to_string(succeed) + " ] || exit " + std::to_string(fail) + "\n"));
+  }
   ASSERT_TRUE(WriteFile(dir / "job", "job data\n"));
   // @A the product directory, @H a user's home, @Q the queue's spool directory, @J a job
   // file, @P and @S the search paths the scripts set.
