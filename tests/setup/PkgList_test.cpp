@@ -16,42 +16,22 @@ constexpr int kCp = 9, kPs = 55;
 // The work area with the package pkg (@W) and the product directory @D, in the
 // scratch directory @S of the sandbox (the interpreter writes /tmp/setup.log and
 // /tmp/setup.tmp). Each list runs in a child, with @D and the link places emptied
-// first and the operator's answer "2" on standard input.
-class PkgList : public ::testing::Test {
- protected:
-  void SetUp() override {
-    REQUIRE_SANDBOX();
-    InitCommandLayer();
-    ASSERT_EQ(std::system(("mkdir -p " + pkg + "/tree/sub " + bin).c_str()), 0);
-    for (const char* name : {"tool", "the", "x"}) ASSERT_TRUE(WriteFile(pkg + "/" + name, "a c\n"));
-    ASSERT_TRUE(WriteFile(pkg + "/tree/sub/f", "f\n"));
-    ASSERT_TRUE(WriteFile(bin + "/quit", "2\n"));
-    // ps shows tvfake running; cp fails to copy an edited text back.
-    ASSERT_TRUE(testutil::WriteTool(bin + "/ps", "#!/bin/sh\necho '  42 TS 19 ? 00:00:00 tvfake'\n"));
-    ASSERT_TRUE(testutil::WriteTool(bin + "/cp", "#!/bin/sh\n[ $2 = /tmp/setup.tmp ] && exit 1\nexec cp \"$@\"\n"));
-    pKanduInstallDir = SaveStr_((dir / "W").c_str());
-    pAppDir = SaveStr_(d.c_str());
-    pTargetInstallDir = SaveStr_(dir.path().c_str());
-  }
-  // What the list did: the value ProcessPkgList returned or "exit <status>".
-  std::string Run(const std::function<void()>& prep, const std::string& list) {
-    const std::string places = d + " " + dir / "at " + dir / "opt";
-    std::system(("rm -rf /tmp/setup.tmp " + places + " && mkdir " + d + " " + dir / "opt").c_str());
-    unlink(kLog);
-    EXPECT_TRUE(WriteFile(pkg + "/pkg.list", list));
-    const testutil::Child c = testutil::RunChild([&] {
-      std::freopen((bin + "/quit").c_str(), "r", stdin);
-      if (prep) prep();
-      return ProcessPkgList("pkg");
-    });
-    return c.value != -9999 ? std::to_string(c.value) : "exit " + std::to_string(WEXITSTATUS(c.status));
-  }
-
+// first and the operator's answer "2" on standard input; ps shows tvfake running, and
+// the stand-in cp in bin fails to copy an edited text back.
+TEST(PkgList, CarriesOutSkipsOrEndsOnEachLine) {
+  REQUIRE_SANDBOX();
+  InitCommandLayer();
   ScratchDir dir;
   const std::string pkg = dir / "W/pkg", d = dir / "D", bin = dir / "bin", tmp = "/tmp/setup.tmp";
-};
-
-TEST_F(PkgList, CarriesOutEachLineOrSkipsItOrEndsTheRun) {
+  ASSERT_EQ(std::system(("mkdir -p " + pkg + "/tree/sub " + bin).c_str()), 0);
+  for (const char* name : {"tool", "the", "x"}) ASSERT_TRUE(WriteFile(pkg + "/" + name, "a c\n"));
+  ASSERT_TRUE(WriteFile(pkg + "/tree/sub/f", "f\n"));
+  ASSERT_TRUE(WriteFile(bin + "/quit", "2\n"));
+  ASSERT_TRUE(testutil::WriteTool(bin + "/ps", "#!/bin/sh\necho '  42 TS 19 ? 00:00:00 tvfake'\n"));
+  ASSERT_TRUE(testutil::WriteTool(bin + "/cp", "#!/bin/sh\n[ $2 = /tmp/setup.tmp ] && exit 1\nexec cp \"$@\"\n"));
+  pKanduInstallDir = SaveStr_((dir / "W").c_str());
+  pAppDir = SaveStr_(d.c_str());
+  pTargetInstallDir = SaveStr_(dir.path().c_str());
   struct utsname host;
   ASSERT_EQ(uname(&host), 0);
   const std::string r = host.release;
@@ -160,7 +140,17 @@ TEST_F(PkgList, CarriesOutEachLineOrSkipsItOrEndsTheRun) {
   const std::vector<std::pair<std::string, std::string>> names{{"@S", dir.path()}, {"@D", d}, {"@W", pkg}, {"@R", r}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
-    EXPECT_EQ(Run(row.prep, Expand(row.list, names)), row.result);
+    const std::string places = tmp + " " + d + " " + dir / "at " + dir / "opt";
+    std::system(("rm -rf " + places + " && mkdir " + d + " " + dir / "opt").c_str());
+    unlink(kLog);
+    ASSERT_TRUE(WriteFile(pkg + "/pkg.list", Expand(row.list, names)));
+    const testutil::Child c = testutil::RunChild([&] {
+      std::freopen((bin + "/quit").c_str(), "r", stdin);
+      if (row.prep) row.prep();
+      return ProcessPkgList("pkg");
+    });
+    const int exit = WEXITSTATUS(c.status);
+    EXPECT_EQ(c.value != -9999 ? std::to_string(c.value) : "exit " + std::to_string(exit), row.result);
     const std::string log = ReadFile(kLog), expected = Expand(row.log, names);
     EXPECT_TRUE(Matches(expected, log)) << "log:\n" << log << "expected:\n" << expected;
     for (const auto& [path, state] : row.files) {
