@@ -12,6 +12,7 @@
 
 #include "Dbm/Dbm.h"
 #include "MemMgr/MemMgr.h"
+#include "utils/utils.h"
 
 namespace {
 
@@ -302,6 +303,7 @@ int RunDump(char** args, int) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  OpenClosedStandardStreams();
   if (argc < 2) {
     Usage(stderr);
     return kUsage;

@@ -21,6 +21,7 @@ void Usage(FILE* out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  OpenClosedStandardStreams();
   // The compiler keeps no log: it runs during builds, outside any sandbox.
   flUseLog = 0;
   my_name = const_cast<char*>("nlscompile");

@@ -34,19 +34,6 @@ void Usage(FILE* out) {
       out);
 }
 
-// Standard input, output and error started closed are opened on /dev/null first.
-// Otherwise the first file the program opens (/dev/zero for the memory manager, the
-// catalogue) would take their place, and the menu would read its selections from it.
-void OpenClosedStandardStreams() {
-  for (int fd = 0; fd <= 2; ++fd) {
-    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
-    const int n = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
-    if (n < 0 || n == fd) continue;
-    dup2(n, fd);
-    close(n);
-  }
-}
-
 // The top menu's apply hook: the values will be handed to the script.
 void Apply(TextMenu* /*menu*/) { S.Applied = true; }
 

@@ -113,6 +113,7 @@ int Browse(const char* file) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  OpenClosedStandardStreams();
   flUseLog = 0;
   my_name = const_cast<char*>("ttyhelp");
   NlsInitToolPath(argv[0]);

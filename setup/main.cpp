@@ -5,30 +5,10 @@
 #include "SysCmd/SysCmd.h"
 #include "utils/utils.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
-#include <fcntl.h>
 #include <unistd.h>
-
-namespace {
-
-// Standard input, output and error started closed are opened on /dev/null first.
-// Otherwise the first file the run opens (the log, /dev/zero, a script being
-// written) would take their place: a question would read it, a progress dot would
-// be written into it.
-void OpenClosedStandardStreams() {
-  for (int fd = 0; fd <= 2; ++fd) {
-    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
-    const int n = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
-    if (n < 0 || n == fd) continue;
-    dup2(n, fd);
-    close(n);
-  }
-}
-
-}  // namespace
 
 // One run: language, command line, previous installation, free space, running
 // programs and relocation, the distribution and its installation, the clean-up.

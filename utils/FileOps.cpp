@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -217,4 +218,14 @@ char* GetHostname() {
   name[HOST_NAME_SIZE] = '\0';
   name[strcspn(name, "\r\n")] = '\0';
   return SaveStr_(name);
+}
+
+void OpenClosedStandardStreams() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    const int n = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    if (n < 0 || n == fd) continue;
+    dup2(n, fd);
+    close(n);
+  }
 }

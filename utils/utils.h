@@ -189,3 +189,7 @@ char* GetEnv(const char* name);
 char* GetToolPath(const char* invocation);
 char* GetUserName();
 char* GetHostname();
+// Opens /dev/null on each of the standard descriptors 0, 1 and 2 that the program was
+// started without, so that the first file it opens cannot take their place (a prompt
+// would read it, a message be written into it). Programs call it first thing in main.
+void OpenClosedStandardStreams();
