@@ -34,11 +34,8 @@ outcome() {
   e2e_assert_said "$said"
   e2e_assert_eq "last line of stderr" "$(tail -n 1 "$E2E_STDERR")" "setup: see /tmp/setup.log"
 }
-QUESTION="Do You want to continue with the installation? [yn] "
-RC='mkdir -p /etc/rc2.d && touch /etc/rc2.d/KKanduPrintD /etc/rc2.d/SKanduPrintD'
-outcome "n at the question ends the run, the rc2.d scripts stay" 0 "nothing installed: declined" \
-  --stdin n --prepare "$FIRST_USR" --prepare "$RC"
-e2e_assert_unchanged /etc/rc2.d/KKanduPrintD /etc/rc2.d/SKanduPrintD /usr/Kandu/tvnn/qmf
+outcome "n at the question" 0 "nothing installed: declined at the continue question" --stdin n \
+  --prepare "$FIRST_USR"
 outcome "the end of input at the question" 0 "nothing installed: end of input at the continue question" \
   --prepare "$FIRST_USR"
 outcome "not root" 0 "nothing installed: not run by root" --tool "$(e2e_fake_tool whoami 'echo operator')"
