@@ -38,6 +38,8 @@ outcome "n at the question" 0 "nothing installed: declined at the continue quest
   --prepare "$FIRST_USR"
 outcome "the end of input at the question" 0 "nothing installed: end of input at the continue question" \
   --prepare "$FIRST_USR"
+outcome "not enough space" 0 "nothing installed: not enough space in /usr" \
+  --tool "$(e2e_fake_tool df 'printf "Filesystem 1K-blocks Used Available\nfull 1000 1000 0\n"')"
 outcome "not root" 0 "nothing installed: not run by root" --tool "$(e2e_fake_tool whoami 'echo operator')"
 outcome "quit while suite programs run" 0 "nothing installed: quit while suite programs run" --stdin 2 \
   --prepare "$FIRST_USR" --prepare 'cp /bin/sleep /opt/tvqadmin && (/opt/tvqadmin 60 </dev/null >/dev/null 2>&1 &)'
