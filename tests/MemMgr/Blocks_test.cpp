@@ -1,11 +1,9 @@
-// Blocks_test.cpp - the block operations, the printed chain, the heap fallback, and
-// requests that cannot be met.
+// Blocks_test.cpp - the block operations, the printed chain, and requests that cannot
+// be met (memory the system refuses).
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include "MemFixture.h"
@@ -109,34 +107,6 @@ TEST_F(BlocksTest, RequestsThatCannotBeMetChangeNothing) {
   MemSetMapLimit(1);
   EXPECT_EQ(testutil::CaptureFd(2, [] { EXPECT_EQ(GetMem(10), nullptr); }), "ERROR: Unable to allocate memory\n");
   EXPECT_EQ(pMemB, nullptr);
-}
-
-#ifndef KANDU_SANITIZED
-// The child of the address-space test: a dedicated piece that cannot grow once the
-// address space is capped a little above what the process uses. Exit status 0 when the
-// piece stayed valid and untouched.
-[[noreturn]] void GrowUnderCappedAddressSpace() {
-  char* p = static_cast<char*>(GetMem(100000));
-  std::memset(p, 'r', 100000);
-  long pages = 0;
-  FILE* f = std::fopen("/proc/self/statm", "r");
-  if (!f || std::fscanf(f, "%ld", &pages) != 1) _exit(3);
-  std::fclose(f);
-  const rlim_t cap = static_cast<rlim_t>(pages) * static_cast<rlim_t>(getpagesize()) + (8u << 20);
-  const rlimit limit{cap, cap};
-  if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(4);
-  if (AdjustMem(p, 256u << 20) != nullptr) _exit(5);
-  _exit(std::string(p, 100000) == std::string(100000, 'r') && pMemB->Used == 100032 && !pMemB->pNext ? 0 : 6);
-}
-#endif
-
-// With the address space capped, the system itself refuses the new block.
-TEST_F(BlocksTest, ExhaustedAddressSpaceLeavesThePieceUntouched) {
-#ifdef KANDU_SANITIZED
-  GTEST_SKIP() << "the sanitizers reserve more address space than any cap allows";
-#else
-  EXPECT_EXIT(GrowUnderCappedAddressSpace(), ::testing::ExitedWithCode(0), "ERROR: Unable to allocate memory\n");
-#endif
 }
 
 }  // namespace
