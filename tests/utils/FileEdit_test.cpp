@@ -23,20 +23,26 @@ struct FileEdit : cases::InScratch {
 }  // namespace
 
 TEST_F(FileEdit, EditsEveryLineByItsRule) {
-  char numbered[] = "%#0 ", started[] = "%s5%#0 ", late[] = "[%#2]\n", cut[] = "> ";
+  char numbered[] = "%#0 ", started[] = "%s5%#0 ", late[] = "[%#2]\n", plain[] = "%d> ", cut[] = "> ";
   const std::string kv = "one key=val two\nplain\n", a600(600, 'a');
   Check({CASE(Ed("a=1\n=1=1\nb\n", FileChange, "=1", "=2"), "a=2\n=2=1\nb\n"),
          CASE(Ed("a b\n", FileChangeChar, "0x20", "0x3a,x,072"), "a::b\n"),
+         CASE(Ed("a=1\n", FileChange, "=1", nullptr), "a\n"), CASE(Ed("a\nb\n", FileDelLine, 0, ""), "a\nb\n"),
+         CASE(Ed("a\tb\t\n", FileChangeChar, "9", "32,32"), "a  b  \n"),
          // Deletions spare the first matching lines.
          CASE(Ed("x1\ny\nx2\naxbx\n", FileDel, 1, "x"), "x1\ny\n2\nabx\n"),
          CASE(Ed("x1\ny\nx2\nx3\n", FileDelLine, 1, "x"), "x1\ny\n"),
          CASE(Ed("E\nB\na\nE\nB\nb\nE\nc\n", FileDelLinePair, 1, "B", "E"), "E\nB\na\nE\nb\nc\n"),
          CASE(Ed(kv, FileDelFormat, "b", "key"), "key=val two\nplain\n"),
+         CASE(Ed(kv, FileDelFormat, "a", "val"), "one key=val\nplain\n"),
+         CASE(Ed(kv, FileDelFormat, "", "key="), "one val two\nplain\n"),
+         CASE(Ed(kv, FileDelFormat, "c", "0x20"), "onekey=valtwo\nplain\n"),
          CASE(Ed(kv, FileDelFormat, "l", "key"), "plain\n"), CASE(FileDelFormat(b, "cfg", "x", "key"), 1),
          CASE(testutil::ReadFile(file_) + std::to_string(Exists(out_)), "plain\n0"),
          // Templates number the lines: "%s<n>" starts the counter, "%#<K>" places it less K.
          CASE(Ed("a\nb\n", FileInsert, started), "00005 a\n00006 b\n"), CASE(started, "%#0 "),
          CASE(Ed("a\nb\nc\n", FileInsert, late), "a\nb\n[00000]\nc\n"),
+         CASE(Ed("a\nb\n", FileInsert, plain), "%d> a\n%d> b\n"), CASE(Ed("a\n", FileInsert, nullptr), "a\n"),
          CASE(Ed("x1\ny\nx2\n", FileSearchInsert, numbered, "x"), "00000 x1\ny\n00001 x2\n"),
          // A line longer than 511 characters is edited as several.
          CASE(Ed(a600 + "\n", FileInsert, cut), "> " + a600.substr(0, 511) + "> " + a600.substr(511) + "\n")});

@@ -73,14 +73,18 @@ TEST_F(FileOps, CreateDeleteAndRenameRunTheirCommandsInOrder) {
     DeleteFile(nullptr, p.c_str());
     DeleteFile_(q.c_str(), nullptr);
   }
+  DeleteFile_(d, "x");
+  DeleteFile_(nullptr, "x");
   EXPECT_EQ(Log(), Logged(30, x) + Logged(30, p) + Logged(30, q));
   EXPECT_FALSE(Exists(x) || Exists(p) || Exists(q));
   // RenameFile moves an existing name, unlogged.
   ASSERT_TRUE(testutil::WriteFile("a1", "A"));
-  RenameFile(d, "a1", "c1");
+  RenameFile(d, "a1", "b1");
+  RenameFile(nullptr, "b1", "c1");
   RenameFile(d, "a1", "d1");
+  RenameFile(nullptr, nullptr, "d1");
   EXPECT_EQ(testutil::ReadFile("c1") + Log(), "A");
-  EXPECT_FALSE(Exists("a1") || Exists("d1"));
+  EXPECT_FALSE(Exists("a1") || Exists("b1") || Exists("d1"));
   // A target of more than 511 characters is refused before any command.
   EXPECT_EXIT(CreateFile(x.c_str(), std::string(600, 'f').c_str(), "644", nullptr, nullptr),
               ::testing::ExitedWithCode(1), "ERROR: path too long, .*/x/fff");

@@ -35,7 +35,9 @@ TEST_F(Files, OpenersReportAFailureByTheirErrorMode) {
   f = OpenFileF(nullptr, "rt", 2, "%s/%s", d, "f");
   char b[64];
   Check({CASE(fgetsp(b, 64, f, 6), "beta gamma\n"), CASE(fgetsp(b, 64, f, 2), "pha\n"), CASE(std::fclose(f), 0),
-         CASE(FileSearch(Write("f", "a\nb c\nc\n"), "c", 0), "b c\n"), CASE(FileSearch("f", "z", 0), nullptr)});
+         CASE(FileSearch(Write("f", "a\nb c\nc\n"), "c", 0), "b c\n"), CASE(FileSearch("f", "z", 0), nullptr),
+         CASE(fgetsp(b, 64, nullptr, 0), nullptr), CASE(FileSearch("f", nullptr, 0), "a\n"),
+         CASE(FileSearch("none", "a", 0), nullptr)});
 }
 
 TEST_F(Files, LineReaderJoinsContinuedLinesWithinItsBuffer) {
@@ -92,13 +94,15 @@ TEST_F(Files, WholeFileReadersStopAtTheirLimits) {
   Write("big", big), Write("empty", ""), Write("six", "abcdef");
   Check({CASE(GetFileContent(d, "big"), 1), CASE(LineBuf, big.substr(0, 4096)),
          CASE(GetFileContent("empty", nullptr), 1), CASE(LineBuf, ""), CASE(GetFileContent(d, "none"), 0),
+         CASE(GetFileContent(nullptr, nullptr), 0), CASE(GetSavedFileContent(d, "none"), nullptr),
          // Saved whole; null when empty, missing, or when the path reaches 256 characters.
          CASE(Take(GetSavedFileContent(d, "big")), big), CASE(SavedFileSize, 5000),
          CASE(GetSavedFileContent("empty", nullptr), nullptr),
          CASE(GetSavedFileContent(LongPath(256), nullptr), nullptr),
          CASE(Take(GetSavedFileContent(LongPath(255), nullptr)), "content\n"),
          // Into the caller's buffer, up to the count.
-         CASE(GetFileContentR(d, "six", b, 3), 1), CASE(b, "abc"), CASE(GetFileContentR(d, "none", b, 7), 0)});
+         CASE(GetFileContentR(d, "six", b, 3), 1), CASE(b, "abc"), CASE(GetFileContentR(d, "none", b, 7), 0),
+         CASE(GetFileContentR("six", nullptr, b, 7), 1), CASE(GetFileContentR("six", nullptr, nullptr, 7), 0)});
 }
 
 TEST_F(Files, FindFileListsTheDirectoryAndFindExistingPathWalksUp) {
@@ -112,6 +116,7 @@ TEST_F(Files, FindFileListsTheDirectoryAndFindExistingPathWalksUp) {
   };
   const std::string gone = d_ + "/none";
   Check({CASE(FindFile(nullptr, name), 1), CASE(FindFile(d, "Nam"), 0), CASE(FindFile(gone.c_str(), "Name"), 0),
+         CASE(FindFile(d, ".."), 1), CASE(FindFile(gone.c_str(), ""), 0), CASE(FindFile(nullptr, "/"), 1),
          // A name with a directory part is joined; a null name is the directory in its parent.
          CASE(FindFile(d, "sub/x"), 1), CASE(FindFile(d, "sub/y"), 0), CASE(FindFile(d, nullptr), 1),
          CASE(FindFile("sub", ""), 1), CASE(FindFile(gone.c_str(), ""), 0),
@@ -121,6 +126,7 @@ TEST_F(Files, FindFileListsTheDirectoryAndFindExistingPathWalksUp) {
          CASE(FindFile(nullptr, "/"), 1), CASE(FindFile(d, std::string(5000, 'n').c_str()), 0),
          // A dangling link is an entry, but FindFile_ asks stat.
          CASE(FindFile(d, "dangling"), 1), CASE(FindFile_(d, "dangling"), 0), CASE(FindFile_(name, nullptr), 1),
+         CASE(FindFile_(nullptr, nullptr), 0),
          // The flag is set to 1 when the whole path exists, never to 0.
          CASE(existing(gone + "/x", 0), d_ + "|0"), CASE(existing(gone, 7), d_ + "|7"),
          CASE(existing(d_, 0), d_ + "|1"), CASE(existing("/", 0), "/|1"), CASE(existing("/kandu-none/x", 0), "/|0"),
@@ -128,5 +134,6 @@ TEST_F(Files, FindFileListsTheDirectoryAndFindExistingPathWalksUp) {
          CASE(Take(FindExistingPath(d, nullptr)), d_),
          // Type (0 none, 1 directory, 2 link, 3 other), size and time of what the path names.
          CASE(GetFileType("none"), 0), CASE(GetFileType(d), 1), CASE(GetFileType("link"), 2),
-         CASE(GetFileType(name), 3), CASE(GetFileSize(name), 5), CASE(GetFileTime(name), 1234567890)});
+         CASE(GetFileType(name), 3), CASE(GetFileSize(name), 5), CASE(GetFileTime(name), 1234567890),
+         CASE(GetFileType(nullptr), 0), CASE(GetFileSize(nullptr), 0), CASE(GetFileTime("none"), 0)});
 }

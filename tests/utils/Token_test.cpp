@@ -16,9 +16,9 @@ std::string Scan(const std::string& text, Next next) {
 }
 
 // The count ParseStr gives for a capacity of 2, then both entries ("(null)": cleared).
-std::string Fields(const char* text) {
+std::string Fields(const char* text, int capacity = 2) {
   char* f[2] = {Mut("stale"), Mut("stale")};
-  const int n = ParseStr(Mut(text), ",", f, 2);
+  const int n = ParseStr(text ? Mut(text) : nullptr, ",", f, capacity);
   return std::to_string(n) + "|" + cases::Str(f[0]) + "|" + cases::Str(f[1]);
 }
 
@@ -76,7 +76,9 @@ TEST(GetToken, SameLineModeCallersBuffersAndCounts) {
          CASE(GetTokenD(Mut("x"), " ", &cursor, nullptr, 4), nullptr), CASE(GetTokenCount(Mut("x,y\\,z,w"), ","), 3),
          CASE(GetTokenBuf, "s1"), CASE(GetToken(nullptr, " "), "s2"), CASE(GetTokenN(Mut("a b c"), " ", 3), "c"),
          CASE(GetTokenN(Mut("a b"), " ", 3), nullptr), CASE(Fields("a,,b,c"), "2|a|b"),
-         CASE(Fields(",x,"), "1|x|(null)")});
+         CASE(Fields(",x,"), "1|x|(null)"), CASE(Fields(nullptr), "0|(null)|(null)"),
+         CASE(Fields("a", 0), "0|stale|stale"),
+         CASE(GetTokenN(Mut("a b"), " ", -2), "a"), CASE(GetTokenCount(Mut("   "), " "), 0)});
 }
 
 TEST(FindToken, NumbersWholeItemsOfAKeywordList) {
@@ -88,11 +90,16 @@ TEST(FindToken, NumbersWholeItemsOfAKeywordList) {
          CASE(FindToken("-v", ",i,-v"), 2), CASE(FindToken("-", ",i,-v"), 0), CASE(FindToken("", ",a,b,"), 3),
          CASE(FindToken("", ",a,b"), 0), CASE(FindToken(nullptr, ",a,"), 0), CASE(FindToken("a", nullptr), 0),
          CASE(FindToken(w509.c_str(), l509.c_str()), 2), CASE(FindToken(w510.c_str(), l510.c_str()), 0),
-         CASE(FindTokenC(w510.c_str(), l510.c_str()), 0), CASE(FindTokenC("YES", yn), 2),
+         CASE(FindTokenC(w510.c_str(), l510.c_str()), 0), CASE(FindTokenC("YES", yn), 2), CASE(FindTokenC("Y", yn), 1),
+         CASE(FindTokenC("-V", ",i,-v"), 2), CASE(FindTokenC(nullptr, ",a,"), 0), CASE(FindTokenC("a", ""), 0),
+         CASE(FindToken("", ""), 0), CASE(FindTokenWithDelim(",a,b,", "a", ','), 1),
+         CASE(FindTokenWithDelim("a:b", "a:b", '\0'), 1), CASE(FindTokenWithDelim(nullptr, "a", ':'), 0),
          CASE(FindTokenWithDelim("a:bc:b", "b", ':'), 3), CASE(FindTokenWithDelim("a:b", "a:", ':'), 0),
          // SortTokens compares items with the delimiter after them; escaped ones stay inside.
          CASE(Sorted(",c,a,b,", 0), ",a,b,c,"), CASE(Sorted("c,a,b", 0), "a,b,c,"), CASE(Sorted(",ab,a,", 0), ",a,ab,"),
-         CASE(Sorted(",b,a,C,", 1), ",a,b,C,"), CASE(Sorted("b,a\\,", 0), "a\\,,b,"), CASE(Sorted("", 0), "")});
+         CASE(Sorted(",b,a,C,", 1), ",a,b,C,"), CASE(Sorted("b,a\\,", 0), "a\\,,b,"), CASE(Sorted("", 0), ""),
+         CASE(Sorted(",,b,a", 0), ",,a,b,"), CASE(Sorted(",b,a,C,", 0), ",C,a,b,"), CASE(Sorted(",,,", 0), ",,,"),
+         CASE(Sorted(",b,a\\,z,", 0), ",a\\,z,b,"), CASE((SortTokens(nullptr, ',', 0), 0), 0)});
 }
 
 TEST(Gets, ReadsOneLineOfAtMostSizeMinusOneCharacters) {
