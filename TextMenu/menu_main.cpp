@@ -91,6 +91,7 @@ int WriteValues(const char* values, const char* path) {
 
 int main(int argc, char** argv) {
   OpenClosedStandardStreams();
+  UseOutputEncoding();  // Latin-1 texts reach a UTF-8 terminal as UTF-8
   flUseLog = 0;
   my_name = const_cast<char*>("menu");
   const char* settings = nullptr;
