@@ -246,7 +246,7 @@ TEST(SysCmdStart, DirectAndShellLinesEndAlike) {
         my_name = const_cast<char*>("sctstart");
         return SysCmd(MV, r.mode, " %s %s", "a", "b");
       });
-      EXPECT_TRUE(c.Exited(r.exit));
+      EXPECT_TRUE(WIFEXITED(c.status) && WEXITSTATUS(c.status) == r.exit);
       EXPECT_EQ(std::to_string(c.value), r.value);
       const std::string line = shell + "/sh -c \"" + tools + "/mv -f  a b\n";
       const std::string log = testutil::ReadFile("/tmp/sctstart.log");

@@ -104,7 +104,7 @@ TEST(DisksList, ReadsEitherCaseWithinTheLineBuffer) {
       GetDisksData(dist.path().c_str());
       std::fputs(LineBuf, stdout);
     });
-    EXPECT_EQ(c.Exited(0) ? c.out : "status " + std::to_string(WEXITSTATUS(c.status)) + ": " + c.err, r.read);
+    EXPECT_EQ(c.status == 0 ? c.out : "status " + std::to_string(WEXITSTATUS(c.status)) + ": " + c.err, r.read);
   }
 }
 
