@@ -82,6 +82,4 @@ TEST(ErrorReporters, ReportByModeAndEndWithTheStatusGiven) {
   EXPECT_EQ(err, "WARNING: careful now\n" + std::string(program_invocation_short_name) + ": plain 7\n");
   EXPECT_EXIT((my_name = Mut("setup"), errno = ENOENT, SysError("can't open %s", "/x")), ::testing::ExitedWithCode(1),
               "setup: can't open /x : No such file or directory");
-  EXPECT_EXIT(ErrorMsg(2, 3, "stop %c", 'x'), ::testing::ExitedWithCode(3), "ERROR: stop x");
-  EXPECT_EXIT(exit_app(5), ::testing::ExitedWithCode(5), "");
 }
