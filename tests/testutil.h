@@ -97,7 +97,6 @@ struct Child {
   int status = -1;
   std::string out, err;
   int value = 0;
-  bool Exited(int code) const { return WIFEXITED(status) && WEXITSTATUS(status) == code; }
 };
 
 // Runs body in a child process with standard output and error sent to files, so

@@ -95,8 +95,7 @@ TEST(ListTest, RandomOperationsMatchStdList) {
   ListDelAllItems(l);
   l->PushFront = 0;
   long words[] = {7, -42};
-  ListPushItem(l, &words[0], sizeof(long));
-  ListPushItem(l, &words[1], sizeof(long));
+  for (long& w : words) ListPushItem(l, &w, sizeof w);
   ListPushItem(l, "\5", 1);
   EXPECT_EQ(std::string(static_cast<char*>(ListPushItem(l, nullptr, 3)), 3), std::string(3, '\0'));
   const bool refused[] = {!ListPushItem(nullptr, "a", 2), !ListPushItem(l, "a", 0), !ListFindItemN(l, -1),
@@ -106,9 +105,7 @@ TEST(ListTest, RandomOperationsMatchStdList) {
   testing::internal::CaptureStdout();
   ListDump(l);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "  1) 7\n  2) -42\n  3) 5\n  4) 0\n");
-  ListDel(l);
-  ListDel(lists[1]);
-  ListDel(nullptr);
+  for (List* x : {l, lists[1], static_cast<List*>(nullptr)}) ListDel(x);
   EXPECT_EQ(pMemB, nullptr) << "managed memory left behind";
 }
 

@@ -119,11 +119,11 @@ TEST_F(Files, FindFileListsTheDirectoryAndFindExistingPathWalksUp) {
          CASE(FindFile(d, ".."), 1), CASE(FindFile(gone.c_str(), ""), 0), CASE(FindFile(nullptr, "/"), 1),
          // A name with a directory part is joined; a null name is the directory in its parent.
          CASE(FindFile(d, "sub/x"), 1), CASE(FindFile(d, "sub/y"), 0), CASE(FindFile(d, nullptr), 1),
-         CASE(FindFile("sub", ""), 1), CASE(FindFile(gone.c_str(), ""), 0),
+         CASE(FindFile("sub", ""), 1),
          // A blank never matches (". .." stand side by side in the listing), nor an empty request;
          // the root matches itself.
          CASE(FindFile("sub", ". .."), 0), CASE(FindFile(nullptr, ""), 0), CASE(FindFile("/", "/"), 1),
-         CASE(FindFile(nullptr, "/"), 1), CASE(FindFile(d, std::string(5000, 'n').c_str()), 0),
+         CASE(FindFile(d, std::string(5000, 'n').c_str()), 0),
          // A dangling link is an entry, but FindFile_ asks stat.
          CASE(FindFile(d, "dangling"), 1), CASE(FindFile_(d, "dangling"), 0), CASE(FindFile_(name, nullptr), 1),
          CASE(FindFile_(nullptr, nullptr), 0),

@@ -82,8 +82,6 @@ TEST(ErrorReporters, ReportByModeAndEndWithTheStatusGiven) {
   EXPECT_EQ(err, "WARNING: careful now\n" + std::string(program_invocation_short_name) + ": plain 7\n");
   EXPECT_EXIT((my_name = Mut("setup"), errno = ENOENT, SysError("can't open %s", "/x")), ::testing::ExitedWithCode(1),
               "setup: can't open /x : No such file or directory");
-  EXPECT_EXIT(ErrorMsg(2, 3, "stop %c", 'x'), ::testing::ExitedWithCode(3), "ERROR: stop x");
-  EXPECT_EXIT(exit_app(5), ::testing::ExitedWithCode(5), "");
   // A program's end hook gets the status and the words; a fatal report inside it just ends.
   SetFatalEndHook([](int status, const char* reason) {
     std::fprintf(stderr, "hook %d <%s>\n", status, reason), ErrorMsg(2, status + 1, "again");
