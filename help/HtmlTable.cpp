@@ -286,9 +286,10 @@ HtmlTable* GetTextTable(HtmlFile* file, HtmlItem* item, int avail) {
       case TAG_H6_END: case TAG_DIV_END:
         m.NewLine(2);
         break;
-      case TAG_OL: m.listMode = true; m.counter = 0; break;
-      case TAG_OL_END: m.listMode = false; m.NewLine(1); break;
-      case TAG_LI:
+      case TAG_OL: case TAG_UL: case TAG_DL: m.listMode = true; m.counter = 0; break;
+      case TAG_OL_END: case TAG_UL_END: case TAG_DL_END: m.listMode = false; m.NewLine(1); break;
+      case TAG_LI: case TAG_DT: case TAG_DD:
+        // Measured with the widest mark of a first-level item.
         if (m.listMode && m.InCell()) {
           m.NewLine(1);
           m.col = std::snprintf(text, sizeof text, "   %i. ", ++m.counter);
