@@ -76,4 +76,18 @@ e2e_assert_status 0
 e2e_assert_file_has "$s/err" $'Finishing\n -> 1) None\n    2) Staple\n    3) Punch\n'
 e2e_assert_eq "the values, the chosen state without its none" "$(tail -1 "$s/out")" "FIN=Staple"
 
+# The bash completions: xdb's commands and record files, ttyhelp's options and pages.
+e2e_case "bash completion"
+. "$root/completion/xdb"
+. "$root/completion/ttyhelp"
+complete_words() {
+  COMP_WORDS=("${@:2}") COMP_CWORD=$(($# - 2)) COMPREPLY=()
+  "$1"
+  echo "${COMPREPLY[*]}"
+}
+e2e_assert_eq "xdb de" "$(complete_words _xdb xdb de)" "delete delete-prefix"
+e2e_assert_eq "xdb get --escaped r" "$(complete_words _xdb xdb get --escaped r)" "r.xdb"
+e2e_assert_eq "ttyhelp --d" "$(complete_words _ttyhelp ttyhelp --d)" "--dump"
+e2e_assert_eq "ttyhelp --links p" "$(complete_words _ttyhelp ttyhelp --links p)" "p.html"
+
 e2e_finish
