@@ -1,8 +1,10 @@
 // MemMgr.cpp - the memory manager's requests: zero-filled pieces in 32-byte nodes, first fit.
 #include "MemMgr/MemMgr.h"
 
+#include "MemMgr/MemChain.h"
 #include "MemMgr/MemPoison.h"
 
+#include <algorithm>
 #include <bit>
 #include <cassert>
 #include <cstddef>
@@ -12,18 +14,153 @@
 
 namespace {
 
+constexpr int kWords = MEM_BLOCK_NODES / 64;      // words of a block's bit maps
+constexpr int kGroupWords = kWords / MEM_GROUPS;  // words of one group
+constexpr int kGroupNodes = kGroupWords * 64;     // nodes of one group
+
 bool IsDedicated(const MemBlock* b) { return b->Size > MEM_BLOCK_SIZE; }
 
+// Bits 0 to n - 1 set (n from 0 to 64).
+constexpr uint64_t LowBits(int n) { return n >= 64 ? ~uint64_t{0} : (uint64_t{1} << n) - 1; }
+
+// The longest run of set bits of a word.
+int LongestOnes(uint64_t x) {
+  if (x == ~uint64_t{0}) return 64;
+  int best = 0;
+  // Run by run; no run here is the whole word, so every shift stays below 64.
+  while (x) {
+    x >>= std::countr_zero(x);
+    const int run = std::countr_one(x);
+    best = std::max(best, run);
+    x >>= run;
+  }
+  return best;
+}
+
+// Free runs of neighbouring spans summed up one span after another: the free nodes
+// the whole starts with and ends with, and its longest free run.
+struct RunSum {
+  int pre = 0;
+  int suf = 0;  // the free nodes that end the spans added so far
+  int best = 0;
+  bool allFree = true;
+
+  // Adds the next span of `span` nodes: it starts with spanPre and ends with spanSuf
+  // free nodes, and its longest run is spanBest. A run may come across from the
+  // spans before; when the span is all free (spanPre == span) it goes on through.
+  void Add(int spanPre, int spanSuf, int spanBest, int span) {
+    const int across = suf + spanPre;
+    const bool full = spanPre == span;
+    best = std::max(best, std::max(across, spanBest));
+    pre = allFree ? across : pre;
+    allFree = allFree && full;
+    suf = full ? across : spanSuf;
+  }
+};
+
+// Sums up group g of a block anew from its words (their bits and longest runs),
+// and the block's longest run from its groups; tells the chain's index when that
+// has changed.
+void UpdateGroup(MemBlock* b, int g) {
+  RunSum sum;
+  for (int w = g * kGroupWords; w < (g + 1) * kGroupWords; ++w) {
+    const uint64_t x = b->FreeBits[w];
+    sum.Add(std::countr_one(x), std::countl_one(x), b->WordBest[w], 64);
+  }
+  MemRuns& group = b->Groups[g];
+  if (group.Pre == sum.pre && group.Suf == sum.suf && group.Best == sum.best) return;
+  group = {static_cast<uint16_t>(sum.pre), static_cast<uint16_t>(sum.suf), static_cast<uint16_t>(sum.best)};
+  RunSum all;
+  for (const MemRuns& each : b->Groups) all.Add(each.Pre, each.Suf, each.Best, kGroupNodes);
+  if (all.best == b->LongestFree) return;
+  b->LongestFree = all.best;
+  memmgr::NoteLongestFree(b);
+}
+
+// Sets count map characters from `to` on to ch: a short run (as most are) by two
+// overlapping stores of one width instead of a call.
+void FillMat(char* to, int count, char ch) {
+  const uint64_t all = 0x0101010101010101u * static_cast<unsigned char>(ch);
+  const auto store = [to, count, all](size_t width) {
+    std::memcpy(to, &all, width);
+    std::memcpy(to + count - static_cast<int>(width), &all, width);
+  };
+  if (count > 16) {
+    std::memset(to, ch, static_cast<size_t>(count));
+  } else if (count >= 8) {
+    store(8);
+  } else if (count >= 4) {
+    store(4);
+  } else if (count >= 2) {
+    store(2);
+  } else if (count == 1) {
+    *to = ch;
+  }
+}
+
+// Sets the nodes of mask in word w free or in use (ch), when that changes no run
+// that reaches the word's ends: the runs of the word's group and of the block then
+// change only by the word's own longest run. False, with nothing changed, otherwise.
+bool SetWithinWord(MemBlock* b, int w, uint64_t mask, char ch) {
+  const uint64_t old = b->FreeBits[w];
+  const uint64_t x = ch == MEM_MAT_FREE ? old | mask : old & ~mask;
+  if (std::countr_one(x) != std::countr_one(old) || std::countl_one(x) != std::countl_one(old)) return false;
+  MemRuns& group = b->Groups[w / kGroupWords];
+  // A request that shrinks what may have been the group's longest run leaves the
+  // group to be summed up anew.
+  if (ch != MEM_MAT_FREE && b->WordBest[w] >= group.Best) return false;
+  const int best = LongestOnes(x);
+  // A release only lets runs grow: the longest may now be this word's.
+  if (ch == MEM_MAT_FREE && best > group.Best) group.Best = static_cast<uint16_t>(best);
+  if (ch == MEM_MAT_FREE && best > b->LongestFree) {
+    b->LongestFree = best;
+    memmgr::NoteLongestFree(b);
+  }
+  b->FreeBits[w] = x;
+  b->WordBest[w] = static_cast<uint8_t>(best);
+  return true;
+}
+
+// Sets count nodes from node `from` on free or in use (ch): their map characters,
+// their bits and the sums of their words and groups.
+void SetNodes(MemBlock* b, int from, int count, char ch) {
+  FillMat(b->Mat + from, count, ch);
+  const int first = from / 64;
+  const int last = (from + count - 1) / 64;
+  if (first == last && SetWithinWord(b, first, LowBits(count) << from % 64, ch)) return;
+  for (int w = first; w <= last; ++w) {
+    const int lo = w == first ? from % 64 : 0;
+    const int hi = w == last ? (from + count - 1) % 64 + 1 : 64;
+    const uint64_t mask = LowBits(hi) & ~LowBits(lo);
+    uint64_t& word = b->FreeBits[w];
+    word = ch == MEM_MAT_FREE ? word | mask : word & ~mask;
+    b->WordBest[w] = static_cast<uint8_t>(LongestOnes(word));
+  }
+  for (int g = first / kGroupWords; g <= last / kGroupWords; ++g) UpdateGroup(b, g);
+}
+
 #ifndef NDEBUG
+// The free runs of span map characters from node `from`, counted one by one.
+MemRuns RunsOfSpan(const MemBlock* b, int from, int span) {
+  RunSum sum;
+  for (int i = from; i < from + span; ++i) {
+    const int free = b->Mat[i] == MEM_MAT_FREE ? 1 : 0;
+    sum.Add(free, free, free, 1);
+  }
+  return {static_cast<uint16_t>(sum.pre), static_cast<uint16_t>(sum.suf), static_cast<uint16_t>(sum.best)};
+}
+
 // Checks the bookkeeping of one block: in a standard block FreeNodes equals the
-// blanks of the map, the bits mirror the map, the search hints hold, and every
-// allocation is a run of 'U' that starts at a record with its length and
-// address; the runs cover exactly the nodes in use.
+// blanks of the map, the bits mirror the map and the records, the sums of the
+// words and groups and the block's LongestFree hold, and every allocation is a
+// run of 'U' that starts at a record with its length and address; the runs cover
+// exactly the nodes in use.
 void CheckBlock(const MemBlock* b) {
   assert(b->MatEnd == 0);
   assert(!b->pNext || b->pNext->pPrev == b);
   assert(!b->pPrev || b->pPrev->pNext == b);
   assert(b->pPrev || b == pMemB);
+  assert(b->pPrev ? b->ChainPos == b->pPrev->ChainPos + 1 : b->ChainPos == 0);
   if (IsDedicated(b)) {
     assert(b->FreeNodes == 0 && b->LongestFree == 0);
     assert(b->Used > 0);
@@ -34,26 +171,22 @@ void CheckBlock(const MemBlock* b) {
   int blanks = 0;
   int run = 0;
   int longest = 0;
-  int first = MEM_BLOCK_NODES;
   for (int i = 0; i < MEM_BLOCK_NODES; ++i) {
     const char c = b->Mat[i];
     assert(c == MEM_MAT_FREE || c == MEM_MAT_USED);
-    if (c == MEM_MAT_USED) {
-      run = 0;
-      continue;
-    }
-    if (first == MEM_BLOCK_NODES) first = i;
-    ++blanks;
-    ++run;
-    if (run > longest) longest = run;
+    assert(((b->FreeBits[i / 64] >> (i % 64)) & 1) == (c == MEM_MAT_FREE ? 1u : 0u));
+    assert(((b->StartBits[i / 64] >> (i % 64)) & 1) == (b->Nodes[i].NodeCnt != 0 ? 1u : 0u));
+    run = c == MEM_MAT_FREE ? run + 1 : 0;
+    blanks += c == MEM_MAT_FREE;
+    longest = std::max(longest, run);
   }
   assert(blanks == b->FreeNodes);
-  for (int i = 0; i < MEM_BLOCK_NODES; ++i) {
-    assert(((b->FreeBits[i / 64] >> (i % 64)) & 1) == (b->Mat[i] == MEM_MAT_FREE ? 1u : 0u));
+  assert(b->LongestFree == longest);
+  for (int w = 0; w < kWords; ++w) assert(b->WordBest[w] == LongestOnes(b->FreeBits[w]));
+  for (int g = 0; g < MEM_GROUPS; ++g) {
+    const MemRuns want = RunsOfSpan(b, g * kGroupNodes, kGroupNodes);
+    assert(b->Groups[g].Pre == want.Pre && b->Groups[g].Suf == want.Suf && b->Groups[g].Best == want.Best);
   }
-  // The search hints may be loose but never wrong.
-  assert(b->LongestFree >= longest);
-  assert(b->FirstFree <= first);
   int covered = 0;
   for (int i = 0; i < MEM_BLOCK_NODES; ++i) {
     const MemNode& node = b->Nodes[i];
@@ -64,6 +197,8 @@ void CheckBlock(const MemBlock* b) {
     assert(node.pAddr == b->pData + i * MEM_NODE_SIZE);
     assert(i + node.NodeCnt <= MEM_BLOCK_NODES);
     for (int n = 0; n < node.NodeCnt; ++n) assert(b->Mat[i + n] == MEM_MAT_USED);
+    assert(i + node.NodeCnt == MEM_BLOCK_NODES || b->Mat[i + node.NodeCnt] == MEM_MAT_FREE ||
+           b->Nodes[i + node.NodeCnt].NodeCnt != 0);
     covered += node.NodeCnt;
   }
   assert(covered == MEM_BLOCK_NODES - blanks);
@@ -82,25 +217,6 @@ size_t RoundRequest(size_t n) {
   return (n + MEM_NODE_SIZE) / MEM_NODE_SIZE * MEM_NODE_SIZE;
 }
 
-constexpr int kWords = MEM_BLOCK_NODES / 64;
-
-// Bits 0 to n - 1 set (n from 0 to 64).
-constexpr uint64_t LowBits(int n) { return n >= 64 ? ~uint64_t{0} : (uint64_t{1} << n) - 1; }
-
-// Sets count map characters from node `from` on to ch, and their bits to match.
-void SetNodes(MemBlock* b, int from, int count, char ch) {
-  std::memset(b->Mat + from, ch, static_cast<size_t>(count));
-  while (count > 0) {
-    const int bit = from % 64;
-    const int n = count < 64 - bit ? count : 64 - bit;
-    const uint64_t mask = LowBits(n) << bit;
-    uint64_t& word = b->FreeBits[from / 64];
-    word = ch == MEM_MAT_FREE ? word | mask : word & ~mask;
-    from += n;
-    count -= n;
-  }
-}
-
 // Bit i set when bits i to i + k - 1 of x are all set (1 <= k <= 64).
 uint64_t RunStarts(uint64_t x, int k) {
   for (int len = 1; len < k && x;) {
@@ -111,51 +227,71 @@ uint64_t RunStarts(uint64_t x, int k) {
   return x;
 }
 
-// Node number of the leftmost run of k free nodes in a block, the first match
-// of k blanks in its map, or -1. The map is read through its bits, 64 nodes at a
-// time, from the first node that may be free. A failed search records that no
-// run of k exists, so that later requests of k or more pass the block by.
-int FindFreeRun(MemBlock* b, int k) {
-  if (b->FreeNodes < k || b->LongestFree < k) return -1;
-  int carry = 0;  // free nodes that end the words already read
-  for (int w = b->FirstFree / 64; w < kWords; ++w) {
+// Node number of the leftmost run of k free nodes in a block, the first match of
+// k blanks in its map, or -1. The groups' sums lead to the first group that holds
+// such a run, unless a run across groups comes first; within the group the words
+// do the same, and the bits of one word tell where the run starts.
+int FindFreeRun(const MemBlock* b, int k) {
+  if (b->LongestFree < k) return -1;
+  int carry = 0;  // free nodes that end the groups passed
+  int g = 0;
+  for (; g < MEM_GROUPS; ++g) {
+    const MemRuns& group = b->Groups[g];
+    if (carry + group.Pre >= k) return g * kGroupNodes - carry;
+    if (group.Best >= k) break;
+    carry = group.Pre == kGroupNodes ? carry + kGroupNodes : group.Suf;
+  }
+  if (g == MEM_GROUPS) return -1;
+  // The run lies within group g: a run that reaches into it from before is shorter.
+  carry = 0;
+  for (int w = g * kGroupWords; w < (g + 1) * kGroupWords; ++w) {
     const uint64_t x = b->FreeBits[w];
-    if (carry > 0 && k - carry <= 64 && (x & LowBits(k - carry)) == LowBits(k - carry)) return w * 64 - carry;
-    if (k <= 64) {
-      const uint64_t starts = RunStarts(x, k);
-      if (starts) return w * 64 + std::countr_zero(starts);
-    }
+    if (carry + std::countr_one(x) >= k) return w * 64 - carry;
+    if (b->WordBest[w] >= k) return w * 64 + std::countr_zero(RunStarts(x, k));
     carry = x == ~uint64_t{0} ? carry + 64 : std::countl_one(x);
   }
-  b->LongestFree = k - 1;
   return -1;
 }
 
+// The nodes of the allocation that starts at node i: up to the next node that is
+// free or starts another allocation, or to the end of the block.
+int AllocationLength(const MemBlock* b, int i) {
+  int w = i / 64;
+  uint64_t ends = (b->FreeBits[w] | b->StartBits[w]) & ~LowBits(i % 64 + 1);
+  while (ends == 0 && ++w < kWords) ends = b->FreeBits[w] | b->StartBits[w];
+  return (ends == 0 ? MEM_BLOCK_NODES : w * 64 + std::countr_zero(ends)) - i;
+}
+
+// Writes the record of an allocation of count nodes that starts at node i (count 0:
+// none starts there), and its start bit.
+void SetRecord(MemBlock* b, int i, int count) {
+  uint64_t& starts = b->StartBits[i / 64];
+  const uint64_t bit = uint64_t{1} << (i % 64);
+  if (count == 0) {
+    b->Nodes[i] = MemNode{};
+    starts &= ~bit;
+    return;
+  }
+  b->Nodes[i] = MemNode{static_cast<uint16_t>(count), b->pData + i * MEM_NODE_SIZE};
+  starts |= bit;
+}
+
 // Frees the count nodes at node `from` of a standard block; in sanitizer builds
-// they become poisoned, so the caller zeroes them first when it must. The free run
-// they join may be the block's longest now, and may be its first.
+// they become poisoned, so the caller zeroes them first when it must.
 void FreeRun(MemBlock* b, int from, int count) {
   SetNodes(b, from, count, MEM_MAT_FREE);
   memmgr::Poison(b->pData + from * MEM_NODE_SIZE, static_cast<size_t>(count) * MEM_NODE_SIZE);
   b->FreeNodes += count;
-  int start = from;
-  while (start > 0 && b->Mat[start - 1] == MEM_MAT_FREE) --start;
-  int end = from + count;
-  while (end < MEM_BLOCK_NODES && b->Mat[end] == MEM_MAT_FREE) ++end;
-  if (end - start > b->LongestFree) b->LongestFree = end - start;
-  if (start < b->FirstFree) b->FirstFree = start;
 }
 
 // Hands out the k free nodes at node i of a standard block, zeroed.
 void* TakeNodes(MemBlock* b, int i, int k) {
   char* addr = b->pData + i * MEM_NODE_SIZE;
   SetNodes(b, i, k, MEM_MAT_USED);
-  b->Nodes[i].NodeCnt = static_cast<uint16_t>(k);
-  b->Nodes[i].pAddr = addr;
+  SetRecord(b, i, k);
   memmgr::Unpoison(addr, static_cast<size_t>(k) * MEM_NODE_SIZE);
   std::memset(addr, 0, static_cast<size_t>(k) * MEM_NODE_SIZE);
   b->FreeNodes -= k;
-  if (i == b->FirstFree) b->FirstFree = i + k;
   CHECK_BLOCK(b);
   return addr;
 }
@@ -170,21 +306,20 @@ void* GetDedicated(size_t r) {
   std::memset(b->pData, 0, r);
   SetNodes(b, 0, MEM_BLOCK_NODES, MEM_MAT_USED);
   b->FreeNodes = 0;
-  b->LongestFree = 0;
-  b->FirstFree = MEM_BLOCK_NODES;
   b->Used = static_cast<int32_t>(r);
   CHECK_BLOCK(b);
   return b->pData;
 }
+
+// True when an allocation starts at node i of a standard block.
+bool IsStart(const MemBlock* b, int i) { return (b->StartBits[i / 64] >> (i % 64)) & 1; }
 
 // Node number of p in a standard block when an allocation starts there, else -1.
 int AllocationIndex(const MemBlock* b, const void* p) {
   const auto offset = static_cast<size_t>(static_cast<const char*>(p) - b->pData);
   if (offset % MEM_NODE_SIZE != 0) return -1;
   const int i = static_cast<int>(offset / MEM_NODE_SIZE);
-  const MemNode& node = b->Nodes[i];
-  if (node.NodeCnt == 0 || node.pAddr != p) return -1;
-  return i;
+  return IsStart(b, i) ? i : -1;
 }
 
 // True when p is the start of an allocation of block b (of a dedicated block, its data).
@@ -198,15 +333,14 @@ bool IsAllocationStart(const MemBlock* b, const void* p) {
 // it, or move. Null (p untouched) when a move finds no memory.
 void* AdjustNodes(MemBlock* b, int i, size_t r) {
   const int k = static_cast<int>(r / MEM_NODE_SIZE);
-  MemNode& node = b->Nodes[i];
-  const int c = node.NodeCnt;
+  const int c = AllocationLength(b, i);
   char* p = b->pData + i * MEM_NODE_SIZE;
   if (k == c) return p;
   if (k < c) {
     // The released tail goes back zeroed.
     std::memset(p + k * MEM_NODE_SIZE, 0, static_cast<size_t>(c - k) * MEM_NODE_SIZE);
     FreeRun(b, i + k, c - k);
-    node.NodeCnt = static_cast<uint16_t>(k);
+    SetRecord(b, i, k);
     CHECK_BLOCK(b);
     return p;
   }
@@ -215,7 +349,7 @@ void* AdjustNodes(MemBlock* b, int i, size_t r) {
     SetNodes(b, i + c, e, MEM_MAT_USED);
     memmgr::Unpoison(p + c * MEM_NODE_SIZE, static_cast<size_t>(e) * MEM_NODE_SIZE);
     std::memset(p + c * MEM_NODE_SIZE, 0, static_cast<size_t>(e) * MEM_NODE_SIZE);
-    node.NodeCnt = static_cast<uint16_t>(k);
+    SetRecord(b, i, k);
     b->FreeNodes -= e;
     CHECK_BLOCK(b);
     return p;
@@ -227,9 +361,8 @@ void* AdjustNodes(MemBlock* b, int i, size_t r) {
     memmgr::Unpoison(dest, static_cast<size_t>(k) * MEM_NODE_SIZE);
     std::memmove(dest, p, static_cast<size_t>(c) * MEM_NODE_SIZE);
     std::memset(dest + c * MEM_NODE_SIZE, 0, static_cast<size_t>(e) * MEM_NODE_SIZE);
-    b->Nodes[j].NodeCnt = static_cast<uint16_t>(k);
-    b->Nodes[j].pAddr = dest;
-    b->Nodes[i] = MemNode{};
+    SetRecord(b, j, k);
+    SetRecord(b, i, 0);
     b->FreeNodes -= e;
     CHECK_BLOCK(b);
     return dest;
@@ -253,7 +386,7 @@ void* AdjustLarge(MemBlock* b, void* p, size_t r) {
     // copying the part in use keeps the whole content.
     const size_t keep = IsDedicated(b)
                             ? static_cast<size_t>(b->Used)
-                            : static_cast<size_t>(b->Nodes[AllocationIndex(b, p)].NodeCnt) * MEM_NODE_SIZE;
+                            : static_cast<size_t>(AllocationLength(b, AllocationIndex(b, p))) * MEM_NODE_SIZE;
     std::memcpy(q, p, keep);
     PutMem(p);
     return q;
@@ -285,33 +418,30 @@ void* GetMem(size_t n) {
   }
   if (r > MEM_BLOCK_SIZE) return GetDedicated(r);
   const int k = static_cast<int>(r / MEM_NODE_SIZE);
-  if (!pMemB && !GetNewBlock(MEM_BLOCK_SIZE)) return nullptr;
-  // Older blocks come first; a block without room for k nodes is not searched.
-  for (MemBlock* b = pMemB; b; b = b->pNext) {
-    const int i = FindFreeRun(b, k);
-    if (i >= 0) return TakeNodes(b, i, k);
-    // The new block is appended and becomes the next one visited.
-    if (!b->pNext && !GetNewBlock(MEM_BLOCK_SIZE)) return nullptr;
-  }
-  return nullptr;
+  // Older blocks come first: the first block along the chain with a free run of k
+  // nodes, else a new block at the tail.
+  MemBlock* b = memmgr::FirstBlockWithRun(k);
+  if (!b && !(b = GetNewBlock(MEM_BLOCK_SIZE))) return nullptr;
+  return TakeNodes(b, FindFreeRun(b, k), k);
 }
 
 void PutMem(void* p) {
-  MemBlock* b = FindBlock(p);
-  if (!b) return;
-  if (IsDedicated(b)) {
+  const memmgr::Extent* e = memmgr::FindExtent(p);
+  if (!e) return;
+  MemBlock* b = e->block;
+  const uintptr_t offset = reinterpret_cast<uintptr_t>(p) - e->start;
+  if (e->dedicated) {
     // Only the allocation's own address releases it; a pointer into it does not.
-    if (p == b->pData) FreeBlock(b);
+    if (offset == 0) FreeBlock(b);
     return;
   }
-  const int i = AllocationIndex(b, p);
-  if (i < 0) return;
-  MemNode& node = b->Nodes[i];
-  FreeRun(b, i, node.NodeCnt);
-  node = MemNode{};
+  const auto i = static_cast<int>(offset / MEM_NODE_SIZE);
+  if (offset % MEM_NODE_SIZE != 0 || !IsStart(b, i)) return;
+  FreeRun(b, i, AllocationLength(b, i));
+  SetRecord(b, i, 0);
   CHECK_BLOCK(b);
   // A block that holds nothing goes back to the system at once.
-  if (b->FreeNodes == MEM_BLOCK_NODES) FreeBlock(b);
+  if (b->LongestFree == MEM_BLOCK_NODES) FreeBlock(b);
 }
 
 void* AdjustMem(void* p, size_t n) {

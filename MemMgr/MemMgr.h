@@ -17,7 +17,18 @@ struct MemNode {
   void* pAddr;       // address of that allocation (pData + 32 * index), null when none
 };
 
-// The header of one block; a mapping of its own, apart from the data area.
+// The free nodes of a span of a block's map.
+struct MemRuns {
+  uint16_t Pre;   // free nodes at the start of the span
+  uint16_t Suf;   // free nodes at its end
+  uint16_t Best;  // the longest run of free nodes within it
+};
+constexpr int MEM_GROUPS = 4;  // spans of 512 nodes whose free runs a block sums up
+
+// The header of one block; a mapping of its own, apart from the data area. The
+// fields between pData and Nodes are the manager's own sums of the map, laid out so
+// that a request or a release reads few cache lines: the block's and its groups'
+// runs in one line, the eight words of a group in one line.
 struct MemBlock {
   MemBlock* pNext;   // next block in the chain, null at the tail
   MemBlock* pPrev;   // previous block, null at the head
@@ -25,14 +36,18 @@ struct MemBlock {
   int32_t Used;      // dedicated block: rounded size in use; 0 in a standard block
   int32_t FreeNodes; // free nodes of a standard block; 0 for a dedicated block
   char* pData;       // the data area
+  int32_t ChainPos;  // position of the block in the chain, counted from the head
+  bool HeadFromHeap; // the header came from the C library heap (no /dev/zero), not a mapping
+  bool DataFromHeap; // the data area came from the C library heap, not a mapping
+  alignas(64) int32_t LongestFree;  // the longest run of free nodes in Mat (0 in a dedicated block)
+  MemRuns Groups[MEM_GROUPS];       // the free runs of each group of 8 words of FreeBits (512 nodes)
+  uint8_t WordBest[MEM_BLOCK_NODES / 64];  // the longest free run within each word of FreeBits
+  // Mat as bits, 64 nodes to a word (node n: word n / 64, bit n % 64).
+  alignas(64) uint64_t FreeBits[MEM_BLOCK_NODES / 64];  // 1 for a free node
+  uint64_t StartBits[MEM_BLOCK_NODES / 64];  // 1 where an allocation starts (NodeCnt not 0)
   MemNode Nodes[MEM_BLOCK_NODES];  // allocation records by node number (the MAT index)
   char Mat[MEM_BLOCK_NODES];       // 'U' or ' ' per node
   uint32_t MatEnd;   // always 0: terminates Mat so that a free run never passes the last node
-  bool HeadFromHeap; // the header came from the C library heap (no /dev/zero), not a mapping
-  bool DataFromHeap; // the data area came from the C library heap, not a mapping
-  int32_t LongestFree; // search hint: no run of free nodes in Mat is longer than this
-  int32_t FirstFree;   // search hint: every node below this one is in use
-  uint64_t FreeBits[MEM_BLOCK_NODES / 64];  // Mat as bits, 1 for a free node (node n: word n / 64, bit n % 64)
 };
 
 // The largest data area a block may have (its Size is a signed 32-bit count); a

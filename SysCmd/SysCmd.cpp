@@ -3,6 +3,7 @@
 #include "SysCmd/SysCmd.h"
 
 #include "MemMgr/MemMgr.h"
+#include "SysCmd/Launch.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -17,6 +18,7 @@ constexpr int kShell = 31;             // sh: every table command runs through i
 constexpr int kLastCommand = 81;       // the last entry with a name
 constexpr int kSettleRetries = 10;     // pauses while waiting for a process to show
 constexpr size_t kReasonSize = 256;    // the words of a failure report
+constexpr size_t kShellSize = 4096;    // the path of the table's shell
 
 struct {
   int loggedFailures = 0;  // mode-1 commands that failed and went on
@@ -98,14 +100,18 @@ int FailureValue(int status) {
   return -1;
 }
 
+// Words for a wait status; returns 0 for success, else the failure value.
+int Outcome(int status, int err, char* reason) {
+  DescribeStatus(status, err, reason);
+  return reason[0] == '\0' ? 0 : FailureValue(status);
+}
+
 // Runs line with system(3). Returns 0 on success, else the failure value with the
 // reason in words.
 int RunLine(const char* line, char* reason) {
   std::fflush(stdout);  // the progress dot and earlier output come first
   const int status = std::system(line);
-  const int err = errno;
-  DescribeStatus(status, err, reason);
-  return reason[0] == '\0' ? 0 : FailureValue(status);
+  return Outcome(status, errno, reason);
 }
 
 // The failure report of SysCmd: logged in modes 1 and 2 ("WARNING_MSG" or
@@ -207,11 +213,18 @@ int SysCmd(int index, int mode, const char* fmt, ...) {
   char line[SYS_CMD_LINE_SIZE];
   LineBuilder cmd(line, sizeof line);
   const ComListEntry* entry = nullptr;
+  char shell[kShellSize];  // the table's shell, for a table command
+  bool shellFits = false;
+  size_t quoted = 0;       // where the quoted command begins in the line
   if (index > 1) {
     entry = &LocatedEntry(index);
     const ComListEntry& sh = LocatedEntry(kShell);
-    cmd.Add("%s/%s -c \"%s/%s %s ", sh.pPath, sh.pName, entry->pPath, entry->pName,
-            entry->pFlags);
+    LineBuilder path(shell, sizeof shell);
+    path.Add("%s/%s", sh.pPath, sh.pName);
+    shellFits = path.fits;
+    cmd.Add("%s/%s -c \"", sh.pPath, sh.pName);
+    quoted = cmd.used;
+    cmd.Add("%s/%s %s ", entry->pPath, entry->pName, entry->pFlags);
   }
   va_list ap;
   va_start(ap, fmt);
@@ -244,7 +257,16 @@ int SysCmd(int index, int mode, const char* fmt, ...) {
   cmd.Add("%s%s", redirect, closing != 0 ? "\"" : "");
 
   char reason[kReasonSize];
-  const int result = RunLine(line, reason);
+  int result = 0;
+  if (entry != nullptr) {
+    std::fflush(stdout);  // the progress dot and earlier output come first
+    // A shell path too long to hold leaves the line to system(3) as it stands.
+    const int status =
+        syscmd::RunTableCommand(line, shellFits ? shell : nullptr, line + quoted, cmd.used - quoted - closing);
+    result = Outcome(status, errno, reason);
+  } else {
+    result = RunLine(line, reason);
+  }
   if (result != 0) ReportFailure(mode, reason);
   if (entry != nullptr) Settle(*entry);
   return result;

@@ -195,6 +195,9 @@ int main(int argc, char** argv) {
     if (mine.count > 0) std::printf("   %6.2f %6.2f", mine.real / ns.real, mine.cpu / ns.cpu);
     std::printf("\n");
   }
+  // The ratios hold for this run only: how busy the machine was belongs with them.
+  double load[3] = {0, 0, 0};
+  if (getloadavg(load, 3) == 3) std::printf("load average at the end: %.2f %.2f %.2f\n", load[0], load[1], load[2]);
   benchmark::Shutdown();
   return 0;
 }
