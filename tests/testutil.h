@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -13,7 +14,7 @@
 #include <vector>
 
 #include <fcntl.h>
-#include <ftw.h>
+#include <fnmatch.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -26,19 +27,13 @@ extern "C" void __gcov_dump();  // writes the coverage counters of a process tha
 
 namespace testutil {
 
-// True inside the project's sandbox, where /tmp is private and /usr, /etc, /var
-// and /opt are overlays, so a test may write to those fixed places.
-inline bool InSandbox() { return std::getenv("KANDU_SANDBOX") != nullptr; }
-
-// Why the sandbox is missing, as the sandbox's --or-bare fallback says.
-inline const char* WhyNoSandbox() {
-  const char* why = std::getenv("KANDU_NO_SANDBOX");
-  return why ? why : "not run by the sandbox";
-}
-
-// Skips the current test unless it runs in the sandbox.
+// Skips the current test unless it runs in the project's sandbox, where /tmp is private
+// and /usr, /etc, /var and /opt are overlays, so a test may write to those fixed places;
+// the skip says why the sandbox is missing, as its --or-bare fallback tells.
 #define REQUIRE_SANDBOX() \
-  do { if (!testutil::InSandbox()) GTEST_SKIP() << "needs the sandbox: " << testutil::WhyNoSandbox(); } while (0)
+  do { \
+    if (!std::getenv("KANDU_SANDBOX")) GTEST_SKIP() << "needs the sandbox: " << std::getenv("KANDU_NO_SANDBOX"); \
+  } while (0)
 
 // A new empty directory for one test, removed with its content when the object goes away.
 class ScratchDir {
@@ -48,17 +43,14 @@ class ScratchDir {
     path_ = std::string(base && *base ? base : "/tmp") + "/kandu-test-XXXXXX";
     if (!mkdtemp(path_.data())) std::abort();
   }
-  ~ScratchDir() {
-    nftw(path_.c_str(), [](const char* p, const struct stat*, int, struct FTW*) { return ::remove(p); }, 16,
-         FTW_DEPTH | FTW_PHYS);
-  }
+  ~ScratchDir() { std::filesystem::remove_all(path_, error_); }
   ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
   const std::string& path() const { return path_; }
   std::string operator/(const std::string& name) const { return path_ + "/" + name; }
 
  private:
   std::string path_;
+  std::error_code error_;
 };
 
 // Whole content of a file ("" when it cannot be read).
@@ -86,6 +78,11 @@ inline int Mode(const std::string& path) {
 
 // True when anything, a dangling link too, stands at path.
 inline bool Exists(const std::string& path) { return Mode(path) != -1; }
+
+// True when text is pattern, each '*' of which stands for any text.
+inline bool Matches(const std::string& pattern, const std::string& text) {
+  return fnmatch(pattern.c_str(), text.c_str(), 0) == 0;
+}
 
 // A managed text as a std::string, released with PutMem; "(null)" for null.
 inline std::string Take(char* text) {
@@ -127,30 +124,19 @@ Child RunChild(Body body) {
 #endif
     _exit(0);
   }
-  Child c;
-  waitpid(pid, &c.status, 0);
-  c.out = ReadFile(out);
-  c.err = ReadFile(err);
+  int status = -1;
+  waitpid(pid, &status, 0);
   const std::string v = ReadFile(value);
-  c.value = v.empty() ? -9999 : std::stoi(v);
-  return c;
+  return {status, ReadFile(out), ReadFile(err), v.empty() ? -9999 : std::stoi(v)};
 }
 
 // Everything f writes to the descriptor fd (1 or 2) while it runs in this process.
 template <typename F>
 std::string CaptureFd(int fd, F&& f) {
-  ScratchDir dir;
-  const std::string path = dir / "captured";
-  std::fflush(nullptr);
-  const int saved = dup(fd);
-  FILE* out = std::fopen(path.c_str(), "w");
-  dup2(fileno(out), fd);
+  fd == 1 ? testing::internal::CaptureStdout() : testing::internal::CaptureStderr();
   f();
   std::fflush(nullptr);
-  dup2(saved, fd);
-  close(saved);
-  std::fclose(out);
-  return ReadFile(path);
+  return fd == 1 ? testing::internal::GetCapturedStdout() : testing::internal::GetCapturedStderr();
 }
 
 // The lines of a text, without their line feeds.

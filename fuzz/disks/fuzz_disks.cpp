@@ -5,21 +5,7 @@
 #include "fuzz/support/FuzzSupport.h"
 #include "setup/setup.h"
 
-namespace {
-
 constexpr int kCat = 3, kCopy = 9;
-
-// The name between prefix and suffix of a recorded argument text must be safe.
-void CheckName(const std::string& args, const std::string& prefix, const std::string& suffix) {
-  fuzz::Check(args.size() >= prefix.size() + suffix.size() && args.rfind(prefix, 0) == 0 &&
-                  args.compare(args.size() - suffix.size(), suffix.size(), suffix) == 0,
-              "a list command has the expected form", args);
-  const std::string name = args.substr(prefix.size(), args.size() - prefix.size() - suffix.size());
-  char reason[128];
-  fuzz::Check(CheckSafePath(name.c_str(), reason, sizeof reason) == 1, "a listed name in a command is safe", args);
-}
-
-}  // namespace
 
 // The installation step after the copy: only the joining of the pieces.
 int Install() {
@@ -37,14 +23,19 @@ void fuzz::Setup() {
 
 void fuzz::Run(std::string_view input) {
   static const std::string dist = InScratch("dist");
-  unlink((dist + "/disks").c_str());
-  unlink((dist + "/DISKS").c_str());
+  for (const char* name : {"/disks", "/DISKS"}) unlink((dist + name).c_str());
   WriteFile(dist + (!input.empty() && input[0] == 'U' ? "/DISKS" : "/disks"), input);
-  ResetRunner();
+  host = {};
   const int status = Guard([] { installFromSite(dist.c_str()); });
   Check(status == -1 || status == 1, "the list ends the run only with status 1");
-  for (const RecordedCommand& c : Recorded()) {
-    if (c.index == kCopy) CheckName(c.args, dist + "/", " " + dist);
-    if (c.index == -kCat) CheckName(c.args, dist + "/", " >> " + dist + "/LinuxppcTvnn.tar.Z");
+  for (const auto& [index, args] : host.commands) {
+    // The name between the folder and the rest of a copy or join command must be safe.
+    const std::string end = index == kCopy ? " " + dist : index == -kCat ? " >> " + dist + "/LinuxppcTvnn.tar.Z" : "";
+    if (end.empty()) continue;
+    const bool form = args.size() > dist.size() + end.size() && args.starts_with(dist + "/") && args.ends_with(end);
+    Check(form, "a list command has the expected form", args);
+    const std::string name = args.substr(dist.size() + 1, args.size() - dist.size() - 1 - end.size());
+    char reason[128];
+    Check(CheckSafePath(name.c_str(), reason, sizeof reason) == 1, "a listed name in a command is safe", args);
   }
 }

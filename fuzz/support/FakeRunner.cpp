@@ -7,7 +7,6 @@
 #include "fuzz/support/FuzzSupport.h"
 
 #include <cstdarg>
-#include <map>
 
 int RealSysCmd(int index, int mode, const char* fmt, ...) __asm__("__real__Z6SysCmdiiPKcz") KANDU_PRINTF(3, 4);
 int FakeSysCmd(int index, int mode, const char* fmt, ...) __asm__("__wrap__Z6SysCmdiiPKcz") KANDU_PRINTF(3, 4);
@@ -16,24 +15,11 @@ extern "C" unsigned __real_sleep(unsigned seconds);
 namespace {
 
 constexpr int kRmF = 29, kRmRf = 30, kShell = 31;
-
-struct {
-  std::vector<fuzz::RecordedCommand> recorded;
-  std::map<int, std::string> outputs;
-  std::vector<std::string> removable;
-  std::string piped;  // the output of the open pipe
-} S;
+std::string piped;  // the output of the open pipe
 
 }  // namespace
 
-namespace fuzz {
-
-const std::vector<RecordedCommand>& Recorded() { return S.recorded; }
-void ResetRunner() { S = {}; }
-void ScriptOutput(int index, std::string text) { S.outputs[index] = std::move(text); }
-void AllowRemoval(std::string path) { S.removable.push_back(std::move(path)); }
-
-}  // namespace fuzz
+fuzz::FakeHost fuzz::host;
 
 int FakeSysCmd(int index, int mode, const char* fmt, ...) {
   static char args[1 << 17];  // far beyond every line the runner accepts
@@ -41,12 +27,11 @@ int FakeSysCmd(int index, int mode, const char* fmt, ...) {
   va_start(ap, fmt);
   std::vsnprintf(args, sizeof args, fmt, ap);
   va_end(ap);
-  S.recorded.push_back({index, mode, args});
+  fuzz::host.commands.emplace_back(index, args);
   const int result = RealSysCmd(index, mode, "%s", args);
   // The fake rm removes a path the target allowed, when the command names it alone.
   const char* path = args + std::strspn(args, " ");
-  for (const std::string& allowed : S.removable)
-    if ((index == kRmF || index == kRmRf) && allowed == path) unlink(path);
+  if ((index == kRmF || index == kRmRf) && !fuzz::host.removable.empty() && fuzz::host.removable == path) unlink(path);
   return result;
 }
 
@@ -60,21 +45,20 @@ extern "C" int __wrap_system(const char* command) {
   const std::string inside = line.substr(quoted.size(), line.size() - quoted.size() - 1);
   fuzz::Check(line.back() == '"' && inside.find('"') == std::string::npos,
               "no double quote reaches a quoted command line", line);
-  const size_t kept = inside.find_last_not_of('\\');
-  fuzz::Check((inside.size() - (kept == std::string::npos ? 0 : kept + 1)) % 2 == 0,
-              "the closing quote of a command line is never escaped", line);
+  const size_t backslashes = inside.size() - (inside.find_last_not_of('\\') + 1);  // npos + 1 is 0
+  fuzz::Check(backslashes % 2 == 0, "the closing quote of a command line is never escaped", line);
   return 0;
 }
 
 // A pipe gives the scripted output of the table command it runs, nothing for others.
 extern "C" FILE* __wrap_popen(const char* command, const char*) {
-  S.piped.clear();
-  for (const auto& [index, text] : S.outputs) {
+  piped.clear();
+  for (const auto& [index, text] : fuzz::host.outputs) {
     const ComListEntry& e = ComList[index];
     const std::string start = e.pPath != nullptr ? std::string(e.pPath) + "/" + e.pName + " " + e.pFlags + " " : "";
-    if (!start.empty() && std::string(command).rfind(start, 0) == 0) S.piped = text;
+    if (!start.empty() && std::string(command).rfind(start, 0) == 0) piped = text;
   }
-  return S.piped.empty() ? std::fopen("/dev/null", "r") : fmemopen(S.piped.data(), S.piped.size(), "r");
+  return piped.empty() ? std::fopen("/dev/null", "r") : fmemopen(piped.data(), piped.size(), "r");
 }
 
 extern "C" int __wrap_pclose(FILE* pipe) { return std::fclose(pipe); }

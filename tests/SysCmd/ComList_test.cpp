@@ -69,14 +69,23 @@ TEST(ComList, ResolvesLazilyOnFirstUseAndFormatsTheCommands) {
                 "|/usr/bin/ls |0|0|/bin/rm -rf|/bin/rm|(null)(null)(null)(null)(null)(null)(null)(null)000000|01");
 }
 
-TEST(ComList, ListsEveryEntryOfADirectoryDotsIncluded) {
-  testutil::ScratchDir dir;
-  ASSERT_TRUE(testutil::WriteFile(dir / "a", ""));
-  ASSERT_EQ(mkdir((dir / "bb").c_str(), 0755), 0);
+// A listing holds every entry, dots included; a search the names with the extension, or all.
+TEST(ComList, ListsAndSearchesADirectory) {
+  testutil::ScratchDir dir, empty;
+  for (const char* n : {"a.log", "b.tar.log", "log", "a.logx", ".log"}) ASSERT_TRUE(testutil::WriteFile(dir / n, ""));
+  ASSERT_EQ(mkdir((dir / "sub.d").c_str(), 0755), 0);
   ASSERT_EQ(symlink("/no/such", (dir / "dangling").c_str()), 0);
-  EXPECT_EQ(Names(Take(GetDirFileList(dir.path().c_str()))), ". .. a bb dangling ");
-  for (const std::string& none : {dir / "none", dir / "a"}) EXPECT_EQ(GetDirFileList(none.c_str()), nullptr);
+  const std::string d = dir.path();
+  EXPECT_EQ(Names(Take(GetDirFileList(d.c_str()))), ". .. .log a.log a.logx b.tar.log dangling log sub.d ");
+  EXPECT_EQ(Names(Take(SearchDirFileList(d.c_str(), "log"))), ".log a.log b.tar.log ");
+  EXPECT_EQ(Names(Take(SearchDirFileList(d.c_str(), nullptr))), ".log a.log a.logx b.tar.log dangling log sub.d ");
+  ASSERT_TRUE(testutil::WriteFile(empty / "a.txt", ""));
+  for (const std::string& none : {dir / "none", dir / "log"}) EXPECT_EQ(GetDirFileList(none.c_str()), nullptr);
+  for (const std::string& none : {empty.path(), dir / "none"}) {
+    EXPECT_EQ(SearchDirFileList(none.c_str(), "log"), nullptr);
+  }
   EXPECT_EQ(GetDirFileList(nullptr), nullptr);
+  EXPECT_EQ(SearchDirFileList(nullptr, nullptr), nullptr);
   EXPECT_EQ(ReadDir(nullptr), nullptr);
 }
 

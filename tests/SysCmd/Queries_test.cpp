@@ -27,19 +27,29 @@ std::string Ps(int pid, const std::string& name) {
 
 using Queries = Fakes;
 
-TEST_F(Queries, ProcessIdsAreThoseWhoseCommandColumnIsTheName) {
+// The real ps finds the processes of a name, and only those are killed; with stand-in
+// output, a process counts when its command column is the name, and id 0 (the caller's
+// own process group) is never signalled.
+TEST_F(Queries, FindsAndKillsTheProcessesOfAName) {
   ScratchDir work;
-  const pid_t pid = Spawn(work, "kandusleeper");
-  usleep(200000);  // let the child exec under its name
-  EXPECT_EQ(Take(GetSysPsIdList("kandusleeper")), " " + std::to_string(pid) + " ");  // the real ps
-  kill(pid, SIGKILL);
-  waitpid(pid, nullptr, 0);
+  const pid_t a = Spawn(work, "victim"), b = Spawn(work, "victim"), other = Spawn(work, "bystander");
+  usleep(200000);  // let the children exec under their names
+  EXPECT_EQ(Take(GetSysPsIdList("victim")), " " + std::to_string(a) + " " + std::to_string(b) + " ");
+  EXPECT_EQ(KillProcessByName("victim"), 0);
+  kill(other, SIGTERM);
+  for (pid_t pid : {a, b, other}) {
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_EQ(WTERMSIG(status), pid == other ? SIGTERM : SIGKILL);
+  }
   Fake(PS);
   Set("ps.out", "    PID CLS PRI TTY          TIME CMD\n" + Ps(120, "TavloD") + Ps(400, "TavloDStop") +
                     Ps(377, "TavloD") + Ps(500, "/opt/TavloD") + "  600 TS   19 TavloD   00:00:00 sh\n");
   EXPECT_EQ(Take(GetSysPsIdList("TavloD")), " 120 377 ");
   EXPECT_EQ(Get("ps.args"), "-ace\n");
   for (const char* none : {"tvadmin", "", static_cast<const char*>(nullptr)}) EXPECT_EQ(GetSysPsIdList(none), nullptr);
+  Set("ps.out", Ps(0, "victim"));
+  EXPECT_EXIT((setpgid(0, 0), exit(KillProcessByName("victim"))), ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(Queries, RunningProgramsAreReportedInListOrderWithinBothLimits) {
@@ -70,23 +80,6 @@ TEST_F(Queries, RunningProgramsAreReportedInListOrderWithinBothLimits) {
   EXPECT_EQ(CheckProcTableForExecs(nullptr), nullptr);
 }
 
-TEST_F(Queries, KillsEveryProcessOfTheNameAndNeverAProcessGroup) {
-  ScratchDir work;
-  const pid_t a = Spawn(work, "victim"), b = Spawn(work, "victim"), other = Spawn(work, "bystander");
-  Fake(PS);
-  Set("ps.out", Ps(a, "victim") + Ps(other, "bystander") + Ps(b, "victim"));
-  EXPECT_EQ(KillProcessByName("victim"), 0);
-  for (pid_t pid : {a, b, other}) {
-    int status = 0;
-    if (pid == other) kill(other, SIGTERM);  // the bystander was still running
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    EXPECT_EQ(WTERMSIG(status), pid == other ? SIGTERM : SIGKILL);
-  }
-  // Id 0 would signal the caller's own process group.
-  Set("ps.out", Ps(0, "victim"));
-  EXPECT_EXIT((setpgid(0, 0), exit(KillProcessByName("victim"))), ::testing::ExitedWithCode(0), "");
-}
-
 TEST_F(Queries, DiskSpaceIsTheFigureUnderTheAvailHeadingUpToAMeasurableAncestor) {
   DiskSpaceInfo info;
   EXPECT_EQ(GetDiskSpace("/", &info), 1);  // the real df
@@ -101,7 +94,6 @@ TEST_F(Queries, DiskSpaceIsTheFigureUnderTheAvailHeadingUpToAMeasurableAncestor)
       {heading + "/dev/sda1 1000 400 600 40% /\n", 1, 600, "/dev/sda1 1000 400 600 40% /\n"},
       {"Device AVAILABLE Size\nd0 77.5 100\n", 1, 77.5, "d0 77.5 100\n"},
       {"Filesystem 1K-blocks Used Free\n/dev/sda1 1000 400 600\n", 0, 0, ""},  // no avail heading
-      {"", 0, 0, ""},
       {heading + "/dev/mapper/long-name\n 1000 400 600 40% /\n", 0, 0, "/dev/mapper/long-name\n"},  // a wrapped line
       {heading, 1, 0, ""},  // the heading alone: nothing available
       {heading + longData, 1, 600, longData.substr(0, 511)},
@@ -117,9 +109,8 @@ TEST_F(Queries, DiskSpaceIsTheFigureUnderTheAvailHeadingUpToAMeasurableAncestor)
   EXPECT_EQ(GetDiskSpace("/", nullptr), 0);
   // AvailSpace counts the space the named file takes as available, and answers for the
   // nearest ancestor df measures; the climb ends at the root or the current directory.
-  ScratchDir work;
-  const std::string& w = work.path();
-  ASSERT_TRUE(testutil::WriteFile(work / "old.tar", "x"));
+  const std::string& w = path_;
+  Set("old.tar", "x");
   Set("df.out", heading + "/dev/sda1 1000 900 100 90% /\n");  // 100 available
   Set("du.out", "30\t" + w + "/old.tar\n");
   Set("df.args", "");
@@ -137,21 +128,6 @@ TEST_F(Queries, DiskSpaceIsTheFigureUnderTheAvailHeadingUpToAMeasurableAncestor)
   EXPECT_EQ(DUPath("/x"), 30);
   Set("du.out", "");
   EXPECT_EQ(DUPath("/x"), 0);
-}
-
-TEST(SearchDirFileList, SelectsTheNamesWithTheExtensionOrAll) {
-  ScratchDir dir, empty;
-  for (const char* n : {"a.log", "b.tar.log", "log", "a.logx", ".log", "sub.d"}) {
-    ASSERT_TRUE(testutil::WriteFile(dir / n, ""));
-  }
-  const std::string d = dir.path();
-  EXPECT_EQ(Names(Take(SearchDirFileList(d.c_str(), "log"))), ".log a.log b.tar.log ");
-  EXPECT_EQ(Names(Take(SearchDirFileList(d.c_str(), nullptr))), ".log a.log a.logx b.tar.log log sub.d ");
-  ASSERT_TRUE(testutil::WriteFile(empty / "a.txt", ""));
-  for (const std::string& none : {empty.path(), dir / "none"}) {
-    EXPECT_EQ(SearchDirFileList(none.c_str(), "log"), nullptr);
-  }
-  EXPECT_EQ(SearchDirFileList(nullptr, nullptr), nullptr);
 }
 
 }  // namespace

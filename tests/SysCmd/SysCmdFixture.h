@@ -15,6 +15,7 @@
 
 namespace syscmdtest {
 
+using testutil::Matches;
 using testutil::Take;
 
 // Indexes of the table entries the tests use.

@@ -29,7 +29,6 @@ class MenuTest : public ::testing::Test {
     if (pDrvCoreDB == nullptr) pDrvCoreDB = NlsOpenDB("CoreString", 0);
     my_name = const_cast<char*>("prog");
   }
-  void SetUp() override { flExitTextMenu = 0; }
 
   // Runs fn with input as standard input; returns what it printed on standard output.
   // unread_ is the input it left.
@@ -56,14 +55,8 @@ class MenuTest : public ::testing::Test {
     EXPECT_NE(desc_, nullptr) << text;
     return desc_ != nullptr ? desc_->pTop : nullptr;
   }
-  // The values of the last description's entries: "NAME=VALUE" lines, or each followed
-  // by a blank.
+  // The values of the last description's entries, "NAME=VALUE" lines.
   std::vector<std::string> Lines() const { return testutil::Lines(testutil::Take(FormatMenuValues(desc_))); }
-  std::string Values() const {
-    std::string v;
-    for (const std::string& line : Lines()) v += line + " ";
-    return v;
-  }
 
 
   testutil::ScratchDir scratch_;

@@ -1,20 +1,10 @@
-// Model_test.cpp - preparing menus, states of choice entries, dependency rules and
-// submenu conditions.
+// Model_test.cpp - menu descriptions, preparing menus, states of choice entries,
+// dependency rules and submenu conditions.
 #include "MenuFixture.h"
 
 namespace {
 
 using MenuModelTest = MenuTest;
-
-// (Keys, label lengths, values from the defaults and hidden states: the printed menus
-// of Loop_test.) More than 32 states end the program.
-TEST_F(MenuModelTest, RefusesMoreThan32States) {
-  std::string many = "s0";
-  for (int i = 1; i < 33; ++i) many += ",s" + std::to_string(i);
-  TextMenu* m = Desc("multi M\n  states a\n");
-  m->pItems[0].pStates = many.data();
-  EXPECT_EXIT(InitMenu(m, nullptr), ::testing::ExitedWithCode(1), "the entry \"M\" has 33 states");
-}
 
 int gActions = 0;
 
@@ -50,11 +40,10 @@ TEST_F(MenuModelTest, AppliesRules) {
 }
 
 // Entries 1 (value 1, normal) and 2 (value 2, not normal) are tested: 'a' TestState
-// of an atom, 'c' TestStateCondition. Entry 5 opens X when A is 0, else Y when A is 2
-// or B is 1 and not normal, else nothing.
+// of an atom, 'c' TestStateCondition. (Submenus opened by conditions: the sessions of
+// Loop_test.)
 TEST_F(MenuModelTest, EvaluatesConditions) {
-  TextMenu* m = Desc("integer A\ninteger B\n  default 1\ninteger C\n  default 2\n  access fixed\ninteger D\ntext t\n"
-                     "submenu\n  when -5.0 X\n  when A.2|B.1A Y\nmenu X\ntext x\nmenu Y\ntext y\n");
+  TextMenu* m = Desc("integer A\ninteger B\n  default 1\ninteger C\n  default 2\n  access fixed\ninteger D\n");
   InitMenu(m, nullptr);
   const struct { char fn; const char* cond; int base, result; } rows[] = {
       {'a', "1.1", 0, 1}, {'a', "1.2", 0, 0}, {'a', "2.2", 0, 2}, {'a', "+1.2", 1, 2}, {'a', "-2.1", 3, 1},
@@ -67,14 +56,58 @@ TEST_F(MenuModelTest, EvaluatesConditions) {
   };
   for (const auto& r : rows)
     EXPECT_EQ(r.fn == 'a' ? TestState(m, r.cond, r.base) : TestStateCondition(m, r.cond, r.base), r.result) << r.cond;
-  const struct { int a, accessB, accessSub; const char* title; } subs[] = {
-      {0, 0, 0, "X"}, {2, 0, 0, "Y"}, {1, 0, 0, nullptr}, {1, 1, 0, "Y"}, {0, 0, 1, nullptr}};
-  for (const auto& s : subs) {
-    m->pItems[0].Value = s.a, m->pItems[1].Access = s.accessB, m->pItems[5].Access = s.accessSub;
-    TextMenu* sub = ValidateMenu(m, 5);
-    EXPECT_STREQ(sub != nullptr ? sub->pTitle : nullptr, s.title) << s.a << s.accessB << s.accessSub;
-  }
   EXPECT_TRUE(ValidateMenu(m, 0) == nullptr && ValidateMenu(m, 9) == nullptr);
+}
+
+
+
+TEST_F(MenuModelTest, TranslatesNamesAndQuotes) {
+  TextMenu* m = Desc("title \"Main \\\"menu\\\" \\\\\"\nname \"my prog\"\n# a comment\ntext   Intro line  \n"
+                     "choice MODE Mode\n  key M\n  states Off,_On,Auto\n  default On\n"
+                     "  rules H0{LEVEL,NOTE} S2{LEVEL,9} N1{3}\ninteger LEVEL\n  default -3\nstring NOTE\n"
+                     "submenu\n  when MODE.1|(MODE.2&LEVEL.3A) more\n  when !MODE.0|-4.1 more\nmenu more\nfloat F\n");
+  ASSERT_NE(m, nullptr);
+  const TextMenuItem* it = m->pItems;
+  EXPECT_EQ(std::string(m->pTitle) + "|" + desc_->pName + "|" + it[0].pLabel + "|" + it[1].pLabel + "|" + it[1].pRules +
+                "|" + it[4].pRules + "|" + std::to_string(it[1].Default.Int) + std::to_string(it[2].Default.Int),
+            "Main \"menu\" \\|my prog|Intro line|~m Mode|H0{2,3} S2{2,9} N1{3}|1.1|(1.2&2.3A) !1.0|-4.1|1-3");
+  EXPECT_EQ(it[4].Value.ppMenus[1]->pParent, m);
+  EXPECT_EQ(std::string(desc_->pEntries[3].pName) + std::to_string(desc_->EntryCnt), "F4");
+}
+
+// Every fault of a description is reported with its line; nothing is built.
+TEST_F(MenuModelTest, ReportsFaultsWithTheirLines) {
+  std::string many = "s0";
+  for (int i = 1; i < 33; ++i) many += ",s" + std::to_string(i);
+  const struct { std::string text; std::vector<std::string> faults; } rows[] = {  // "<line>: <part of the reason>"
+      {"key x\nchoice 1A Bad name\nchoice C\n  states a,,b\n  default d\ninteger C Twice\n  default 1.5\n"
+       "  key 3\n  states x\nfrobnicate\nsubmenu nowhere\nstyle tilted\nflags help\nstring S \"open\n"
+       "choice E\n  rules H0{NOPE}\n  states a\n",
+       {"1: \"key\"", "2: \"1A\"", "8: a key", "9: only choice", "10: \"frobnicate\"", "12: \"style\"", "13: \"flags\"",
+        "14: quoted", "3: empty state", "5: \"d\"", "6: name C", "7: no integer", "11: \"nowhere\"", "16: \"NOPE\""}},
+      {"flags save-ask\nmulti M\n  states " + many + "\n  key s\nsubmenu\n  when M.1& a\nsubmenu a\nmenu a\n"
+       "save-prompt no\nsubmenu b\nmenu b\nsubmenu a\nmenu a\ntext x\nmenu empty\n",
+       {"13: \"a\" is defined twice", "2: key s", "2: 33 states", "6: \"M.1&\"", "8: \"save-prompt\"",
+        "15: no entries", "12: \"a\" would open"}},
+  };
+  for (const auto& r : rows) {
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(ParseMenuDescription(r.text.c_str(), "t.menu"), nullptr);
+    const std::vector<std::string> got = testutil::Lines(::testing::internal::GetCapturedStderr());
+    ASSERT_EQ(got.size(), r.faults.size()) << ::testing::PrintToString(got);
+    for (size_t i = 0; i < got.size(); ++i) {
+      const size_t colon = r.faults[i].find(':') + 2;
+      EXPECT_TRUE(got[i].rfind("t.menu:" + r.faults[i].substr(0, colon), 0) == 0 &&
+                  got[i].find(r.faults[i].substr(colon)) != std::string::npos) << got[i];
+    }
+  }
+  const std::string zero = scratch_ / "zero.menu";
+  testutil::WriteFile(zero, std::string("text a\0", 7));
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(LoadMenuDescription("/nonexistent/x.menu"), nullptr);
+  EXPECT_EQ(LoadMenuDescription(zero.c_str()), nullptr);
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("/nonexistent/x.menu\n" + zero + ": "), std::string::npos) << err;
 }
 
 }  // namespace

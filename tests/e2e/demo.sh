@@ -18,38 +18,18 @@ demo() {
   e2e_assert_eq "demo $name: status" "$?" "$want"
 }
 
-# The section of the demo's output whose heading begins with TITLE holds each line.
-assert_section() {
-  local text line
-  text=$(awk -v t="==== $1" 'index($0, "==== ") == 1 { on = (index($0, t) == 1); next } on' "$OUT")
-  for line in "${@:2}"; do
-    e2e_check "$1 ... has the line '$line'" grep -qxF -- "$line" <<<"$text"
-  done
-}
-
 # The machine's own paths that the runs install to.
-host_state() {
-  local p
-  for p in /usr/Kandu /opt/Kandu /var/spool/Kandu /etc/tavlo /usr/bin/tvadmin /usr/bin/tavlo; do
-    [ -e "$p" ] || [ -L "$p" ] && echo "$p present"
-  done
-}
+host_state() { ls -d /usr/Kandu /opt/Kandu /var/spool/Kandu /etc/tavlo /usr/bin/tvadmin /usr/bin/tavlo 2>/dev/null; }
 
 e2e_case "the demo installs into /usr, then moves the installation to /opt"
 host_before=$(host_state)
 demo full 0 --build "$E2E_BUILD" --no-build --work "$S/demo"
-assert_section "Run 1: first installation into /usr" "--- exit status: 0 ---" \
-  "  created  dir    0755 root:root  /usr/Kandu/tvnn" "  created  file   4755 root:root  /usr/Kandu/tvnn/qmf" \
-  "  created  dir    0777 root:root  /var/spool/Kandu/tvnn/__tva_download__" "/opt: no change" "  tvqadmin -upgrade"
-# Run 2 starts from run 1's state: the spool tree and /etc/tavlo are already there.
-assert_section "Run 2: update moved to /opt" "y" "--- exit status: 0 ---" "/etc: no change" "/var: no change" \
-  "  created  file   4755 root:root  /opt/Kandu/tvnn/qmf" "  removed  file   4755 root:root  /usr/Kandu/tvnn/qmf" \
-  "  changed  link   0777 root:root  /usr/Kandu/tvnn -> /opt/Kandu/tvnn  (type dir -> link)"
-assert_section "/tmp/setup.log of run 2" "initializing system"
-assert_section "Checks" "ok: run2: /usr/Kandu/tvnn link -> /opt/Kandu/tvnn"
-e2e_assert_file_has "$OUT" "  checks: 24 passed, 0 failed" \
-  "demo: both runs ended with status 0 and left the expected state; the machine itself was not touched"
-e2e_assert_eq "FAIL lines, stderr" "$(grep -c FAIL "$OUT")$(cat "$ERR")" 0
+# Run 1 changes nothing in /opt; run 2 starts from its state (/etc/tavlo is there).
+e2e_assert_file_has "$OUT" "  created  file   4755 root:root  /usr/Kandu/tvnn/qmf" "/opt: no change" "  tvqadmin -upgrade" \
+  "/etc: no change" "  changed  link   0777 root:root  /usr/Kandu/tvnn -> /opt/Kandu/tvnn  (type dir -> link)" \
+  "initializing system" "ok: run2: /usr/Kandu/tvnn link -> /opt/Kandu/tvnn" "  checks: 24 passed, 0 failed"
+e2e_assert_eq "runs that ended with 0; FAIL lines, stderr" \
+  "$(grep -cx -- '--- exit status: 0 ---' "$OUT") $(grep -c FAIL "$OUT")$(cat "$ERR")" "2 0"
 e2e_assert_eq "the machine's own trees" "$(host_state)" "$host_before"
 
 e2e_case "a second demo empties the folder of the first"
@@ -57,7 +37,6 @@ e2e_case "a second demo empties the folder of the first"
 demo again 0 --build "$E2E_BUILD" --no-build --work "$S/demo" --quiet
 e2e_check "the earlier files are gone" test ! -e "$S/demo/leftover"
 e2e_assert_file_has "$OUT" "  run 2  ./setup install /opt    status 0, 76 host change(s)"
-e2e_assert_file_lacks "$OUT" "==== Run 1"
 
 # A fake installer, only ever run by tools/demo in the sandbox (pid 1 is the sandbox):
 # its first run leaves a mark and installs nothing, its second says whether it finds
@@ -74,9 +53,8 @@ exit 1
 FAKE
 chmod 755 "$S/fake/bin/setup"
 demo fake 1 --build "$S/fake" --no-build --quiet
-e2e_assert_file_has "$OUT" "FAIL: run1: /usr/Kandu/tvnn was not made" "FAIL: run1: /var/spool/Kandu was not made" \
-  "FAIL: run2 ended with status 1 (its standard error: ERROR: relocation failed )" "FAIL: run2: /usr/Kandu/tvnn was not made"
-e2e_assert_file_lacks "$OUT" "ok: run1"
+e2e_assert_file_has "$OUT" "FAIL: run1: /usr/Kandu/tvnn was not made" \
+  "FAIL: run2 ended with status 1 (its standard error: ERROR: relocation failed )"
 e2e_assert_file_has "$ERR" "demo: FAILED: 19 check(s) did not hold"
 e2e_assert_eq "run 2 found run 1's mark (the default demo folder is <build>/demo)" "$(cat "$S/fake/demo/run2/stdout")" m
 e2e_check "the machine has no mark" test ! -e /etc/kandu-demo-mark

@@ -115,13 +115,14 @@ e2e_fake_tool() {
 # Runs setup in the sandbox from a distribution folder and captures what it did. Options:
 #   --dist DIR, --name NAME (the capture folder, default run-N), --stdin TEXT (a line
 #   feed is added; without it standard input is empty), --env NAME=VALUE, --invoke PATH
-#   (how setup is called, default ./setup); the other words before -- are preparations
+#   (how setup is called, default ./setup), --status N (asserts the exit status); the
+#   other words before -- are preparations
 #   for the sandbox (--tool FILE [NAME], --copy SRC DEST, --link TARGET LINK, --prepare).
 # The words after -- are setup's arguments. The environment is PATH, HOME=/root,
 # TERM=dumb, KANDU_SANDBOX=1, KANDU_STANDIN_LOG and the --env values. A sandbox that
 # could not run counts as a failed assertion.
 e2e_run_setup() {
-  local dist=${E2E_DIST:-} name="" stdin=/dev/null invoke=./setup envs=() prep=()
+  local dist=${E2E_DIST:-} name="" stdin=/dev/null invoke=./setup envs=() prep=() want=""
   while [ $# -gt 0 ] && [ "$1" != -- ]; do
     case "$1" in
       --dist) dist=$2; shift ;;
@@ -129,6 +130,7 @@ e2e_run_setup() {
       --stdin) stdin=$2$'\n'; shift ;;
       --env) [ -z "$2" ] || envs+=("$2"); shift ;;
       --invoke) invoke=$2; shift ;;
+      --status) want=$2; shift ;;
       *) prep+=("$1") ;;
     esac
     shift
@@ -149,6 +151,7 @@ e2e_run_setup() {
   E2E_LOG=""
   [ -f "$E2E_STATE/tmp/setup.log" ] && E2E_LOG=$E2E_RUN/setup.log && cp "$E2E_STATE/tmp/setup.log" "$E2E_LOG"
   [ "$E2E_STATUS" != 125 ] || e2e_fail "the sandbox could not run setup: $(tail -n 3 "$E2E_STDERR")"
+  [ -z "$want" ] || e2e_assert_status "$want"
 }
 
 # ---------------------------------------------------------------------------------
@@ -181,41 +184,28 @@ e2e_assert_file_lacks() {
 
 # The last run said each text on standard output or standard error.
 e2e_assert_said() {
-  local t
-  for t in "$@"; do
-    [[ "$(cat "$E2E_STDOUT" "$E2E_STDERR")" == *"$t"* ]] && e2e_pass "said '$t'" ||
-      e2e_fail "did not say '$t' (stdout: $(tail -c 300 "$E2E_STDOUT"); stderr: $(tail -c 300 "$E2E_STDERR"))"
-  done
+  cat "$E2E_STDOUT" "$E2E_STDERR" >"$E2E_RUN/said"
+  e2e_assert_file_has "$E2E_RUN/said" "$@"
 }
 
 # The run's /tmp/setup.log holds each text / none of the texts.
 e2e_assert_log_has() { e2e_assert_file_has "${E2E_LOG:-/nonexistent}" "$@"; }
 e2e_assert_log_lacks() { e2e_assert_file_lacks "${E2E_LOG:-/nonexistent}" "$@"; }
 
-# The report line of a path ("" when the run did not change it).
-e2e_report_line() { awk -F'\t' -v p="$1" '$2 == p' "$E2E_REPORT"; }
-
 # CHANGE PATH [TYPE MODE OWNER GROUP TARGET]: the report names the change of PATH and,
 # where given, the fields ("-" skips one; for removals the state before).
 e2e_assert_change() {
-  local f got=$1 want=$1 off=2 i=0 w
-  IFS=$'\x1f' read -r -a f <<<"$(e2e_report_line "$2" | tr '\t' '\037')"
-  [ "$1" = removed ] && off=7
-  [ "${f[0]:-}" = "$1" ] || got="${f[0]:-no change}"
-  for w in "${@:3}"; do
-    want+=" $w"
-    [ "$w" = - ] && got+=" -" || got+=" ${f[off + i]:-}"
-    i=$((i + 1))
-  done
-  e2e_assert_eq "$2" "$got" "$want"
+  e2e_assert_eq "$2" "$(awk -F'\t' -v p="$2" -v off="$([ "$1" = removed ] && echo 7 || echo 2)" -v w="${*:3}" '
+    BEGIN { n = split(w, f, " ") }
+    $2 == p { o = $1; for (i = 1; i <= n; i++) o = o " " (f[i] == "-" ? "-" : $(off + i)); print o }' "$E2E_REPORT")" \
+    "$1${3:+ ${*:3}}"
 }
 
-# Each row "PATH [TYPE MODE OWNER GROUP TARGET]" is reported as created.
-# shellcheck disable=SC2086
-e2e_assert_created() { local row; for row; do e2e_assert_change created $row; done; }
-
 # The report names none of the paths.
-e2e_assert_unchanged() { local p; for p; do e2e_assert_eq "$p unchanged" "$(e2e_report_line "$p")" ""; done; }
+e2e_assert_unchanged() {
+  local p
+  for p; do e2e_assert_eq "$p unchanged" "$(awk -F'	' -v p="$p" '$2 == p' "$E2E_REPORT")" ""; done
+}
 
 # The last run changed nothing but its log.
 e2e_assert_nothing_changed() { e2e_assert_eq "changes" "$(awk -F'\t' '$2 != "/tmp/setup.log"' "$E2E_REPORT")" ""; }
@@ -304,10 +294,10 @@ fault_case() {
 # when given, the message the operator sees (an ERROR or WARNING also in the log).
 # Every run starts its log afresh, whatever ends it.
 fault_try() {
-  e2e_run_setup --dist "$FAULT_DIST" --name "$FAULT_SLUG-first" ${FAULT_BEFORE:+--prepare "$FAULT_BEFORE"} \
-    "${FAULT_PREP[@]}" --invoke /bin/sh -- -c "($FAULT_RUN); s=\$?; [ -e $FAULT_W ] && : >/tmp/fault-work-left; exit \$s"
+  e2e_run_setup --status "$1" --dist "$FAULT_DIST" --name "$FAULT_SLUG-first" \
+    ${FAULT_BEFORE:+--prepare "$FAULT_BEFORE"} "${FAULT_PREP[@]}" --invoke /bin/sh -- \
+    -c "($FAULT_RUN); s=\$?; [ -e $FAULT_W ] && : >/tmp/fault-work-left; exit \$s"
   e2e_assert_eq "the log starts with the run" "$(head -n 1 "${E2E_LOG:-/dev/null}")" "initializing system"
-  e2e_assert_status "$1"
   FAULT_SEES=${2:-}
   [ -z "$FAULT_SEES" ] || e2e_assert_said "$FAULT_SEES"
   case "$FAULT_SEES" in ERROR:*|WARNING:*) e2e_assert_log_has "$FAULT_SEES" ;; esac
@@ -344,6 +334,8 @@ SPOOLER_D=/usr/Kandu/tvnn
 # default log (the print systems start filters with an environment of their own).
 SPOOLER_W=/var/tmp/spooler
 SPOOLER_STANDIN_LOG=/var/tmp/kandu-standins.log
+# The job that every scenario prints, as a file and (its first line) on standard input.
+SPOOLER_JOB=$'job line one\njob line two'
 SPOOLER_PREP_RUN='mount -t tmpfs -o mode=0755 spooler-run /run'
 # The mounts below /dev (pts, shm, ...) are moved aside, covered and moved back.
 SPOOLER_PREP_DEV='set -e
@@ -425,9 +417,11 @@ spooler_finish() {
 
 # Inside: ends the scenario as skipped or failed when the packages did not install,
 # brings the loopback up, makes the stand-ins' log (writable by the print systems' users)
-# and saves the work folder, the log and the stand-ins' log to $SPOOLER_OUT at the end.
+# and the job files, saves the work folder (W), the log and the stand-ins' log to
+# $SPOOLER_OUT at the end, and runs setup ARGUMENTS as the run NAME when given.
 spooler_inside_start() {
   local st
+  W=$SPOOLER_W
   st=$(cat "$SPOOLER_W/packages.status" 2>/dev/null || echo "fail: the package step did not run")
   case "$st" in
     ok) ;;
@@ -438,9 +432,19 @@ spooler_inside_start() {
   ip link set lo up 2>/dev/null
   : >"$SPOOLER_STANDIN_LOG"
   chmod 666 "$SPOOLER_STANDIN_LOG"
-  printf 'job line one\njob line two\n' >"$SPOOLER_W/job.txt"
+  printf '%s\n' "$SPOOLER_JOB" >"$SPOOLER_W/job.txt"
   printf 'stdin line\n' >"$SPOOLER_W/stdin.txt"
   trap '{ cp "$SPOOLER_STANDIN_LOG" "$SPOOLER_W/standins.log"; cp /tmp/setup.log "$SPOOLER_W/"; cp -a "$SPOOLER_W/." "$SPOOLER_OUT/"; } 2>/dev/null' EXIT
+  [ $# = 0 ] || spooler_setup "$@"
+}
+
+# Inside: starts the print daemon COMMAND... (its output in $SPOOLER_W/<name>.out) and
+# waits until the shell CONDITION holds; the scenario ends with status 4 when it never does.
+spooler_daemon() {
+  local cond=$1
+  shift
+  env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin "$@" >"$SPOOLER_W/${1##*/}.out" 2>&1 &
+  spooler_wait 30 "$cond" || exit 4
 }
 
 # Inside: runs setup ARGUMENTS from the distribution folder (the current one); its status

@@ -1,7 +1,8 @@
 #!/bin/bash
 # setup_cmdline.sh - the installer's command line in whole runs: -v, where each form puts
-# the work area and the product, the bases a run makes and removes, unsafe paths of every
-# role refused before any change, and the language chosen from LANG.
+# the work area and the product, the bases a run makes and removes, unsafe names from the
+# command line, the media and the package list refused before any change, and the
+# language chosen from LANG.
 set -uo pipefail
 . "$(dirname "$0")/lib.sh"
 e2e_init_sample "${1:-}"
@@ -20,28 +21,22 @@ form() {
   shift 3
   e2e_case "setup $args"
   # shellcheck disable=SC2086
-  e2e_run_setup -- $args
-  e2e_assert_status 0
+  e2e_run_setup --status 0 -- $args
   e2e_assert_log_has "cp -p $E2E_DIST/disks $work"$'\n' "rm -rf  $work"
   # shellcheck disable=SC2086
   e2e_assert_change created $product
   e2e_assert_unchanged "$work" "$@"
 }
 form install /tmp/KanduInstall "/usr/Kandu/tvnn dir 0755"
-form /var/tmp/ /var/tmp/KanduInstall "/usr/Kandu/tvnn dir 0755"
-form "/var/tmp /opt" /var/tmp/KanduInstall "/opt/Kandu/tvnn dir 0775"
 form "/var/tmp install /opt" /var/tmp/KanduInstall "/usr/Kandu/tvnn link - - - /opt/Kandu/tvnn"
-form "install /opt /var/tmp" /var/tmp/KanduInstall "/usr/Kandu/tvnn link - - - /opt/Kandu/tvnn"
 form "/var/a /opt /var/c" /var/c/KanduInstall "/opt/Kandu/tvnn dir 0775" /var/a /var/c
-form /var/new/dir /var/new/dir/KanduInstall "/usr/Kandu/tvnn dir 0755" /var/new
 form work "$SAMPLE/work/KanduInstall" "/usr/Kandu/tvnn dir 0755"
 e2e_check "the relative base in the distribution folder is removed" test ! -e "$SAMPLE/work"
 form "/var/w_1.a+b,c:d@e-f install /opt/i_1.a+b,c:d@e-f" /var/w_1.a+b,c:d@e-f/KanduInstall \
   "/opt/i_1.a+b,c:d@e-f/Kandu/tvnn dir 0775" /var/w_1.a+b,c:d@e-f
 
 e2e_case "a base that cannot be made"
-e2e_run_setup --prepare 'touch /var/file' -- /var/file/x
-e2e_assert_status 1
+e2e_run_setup --status 1 --prepare 'touch /var/file' -- /var/file/x
 e2e_assert_said "ERROR: "
 e2e_assert_unchanged /var/file
 
@@ -51,42 +46,27 @@ refused() {
   local status=$1 text=$2 unchanged=$3
   shift 3
   e2e_case "refused: $text"
-  e2e_run_setup "$@"
-  e2e_assert_status "$status"
+  e2e_run_setup --status "$status" "$@"
   e2e_check "says or logs it" grep -qF -- "$text" "$E2E_STDOUT" "$E2E_STDERR" ${E2E_LOG:+"$E2E_LOG"}
   if [ -z "$unchanged" ]; then e2e_assert_nothing_changed; else e2e_assert_unchanged "$unchanged"; fi
 }
-cp -a "$SAMPLE" "$E2E_SCRATCH/my dist"
 e2e_spoil_dist unsafe-disks "$SAMPLE" 'printf "disks pkg_tar.aa;touch\${IFS}/var/pwned\nend_of_list\n" >disks' >/dev/null
 e2e_make_dist unsafe-words --product "$(e2e_spoil_dist unsafe-words-product "$E2E_ROOT/sample/pkg" \
   'printf "c tvadmin mode 755 bat ../sbin/evil bat .tvadmin\nnewdir a\"b mode 777\n" >>pkg.list')" >/dev/null
-refused 2 "unsafe work-area base '/var/tmp/a\tb': it contains a tab" "" --dist "$SAMPLE" -- $'/var/tmp/a\tb'
-refused 2 "unsafe installation directory '/opt/x;touch /var/pwned': it contains the character ;" "" \
-  --dist "$SAMPLE" -- /var/new install '/opt/x;touch /var/pwned'
-refused 2 "unsafe installation directory '/opt/\$(touch /var/pwned)'" "" --dist "$SAMPLE" -- install '/opt/$(touch /var/pwned)'
-refused 2 "unsafe installer directory '$E2E_SCRATCH/my dist': it contains a blank" "" --dist "$E2E_SCRATCH/my dist" --
 # The log of a program named "a b" is /tmp/a b.log; no command line may carry that name.
 refused 2 "unsafe program name 'a b': it contains a blank" /tmp/a --dist "$SAMPLE" --prepare 'cp setup "/opt/a b"' \
   --invoke "/opt/a b" --
 e2e_check "no b.log in the folder setup started in" test ! -e "$SAMPLE/b.log"
-refused 2 "unsafe previous installation '/opt/a b/Kandu/tvnn': it contains a blank" "" --dist "$SAMPLE" \
-  --prepare 'mkdir -p "/opt/a b/Kandu/tvnn" /usr/Kandu && ln -s "/opt/a b/Kandu/tvnn" /usr/Kandu/tvnn' --
-refused 1 "unsafe name 'pkg_tar.aa;touch\${IFS}/var/pwned' in the list of $E2E_SCRATCH/dist/unsafe-disks: it contains the character ;" \
-  /var/pwned --dist "$E2E_SCRATCH/dist/unsafe-disks" --
+refused 1 "unsafe name 'pkg_tar.aa;touch\${IFS}/var/pwned' in the list of" /var/pwned --dist "$E2E_SCRATCH/dist/unsafe-disks" --
 e2e_assert_log_lacks "cp -p"
-refused 1 "ERROR: a double quote cannot stand in a command line, not run: mkdir /usr/Kandu/tvnn/a\"b" \
-  /usr/Kandu/tvnn/a --dist "$E2E_SCRATCH/dist/unsafe-words" --
-e2e_assert_log_has "WARNING: pkg.list: launcher name '../sbin/evil' refused, it would not stand in /usr/bin" \
-  "WARNING: pkg.list: launcher name '.tvadmin' refused, it would not stand in /usr/bin"
+refused 1 "not run: mkdir /usr/Kandu/tvnn/a\"b" /usr/Kandu/tvnn/a --dist "$E2E_SCRATCH/dist/unsafe-words" --
+e2e_assert_log_has "launcher name '../sbin/evil' refused" "launcher name '.tvadmin' refused"
 e2e_assert_unchanged /usr/sbin/evil /usr/bin/.tvadmin
 
-# The language: message 65, printed at once when isize is missing, in the table LANG
-# chooses by its code up to the first dot (English for any other).
+# The language: message 65, printed at once when isize is missing, from the table LANG
+# chooses (English for an unknown code).
 e2e_spoil_dist noisize "$SAMPLE" 'rm isize' >/dev/null
-for row in "|Could not determine how much space needed for install, missing isize." \
-  "LANG=C|Could not determine how much space" "LANG=de_DE|Could not determine how much space" \
-  "LANG=fr_FR.ISO-8859-1|isize manquant." "LANG=ge_GE|isize fehlt." "LANG=it_IT|manca isize." \
-  "LANG=es_ES|No se pudo determinar"; do
+for row in "LANG=fr_FR.ISO-8859-1|isize manquant." "LANG=de_DE|Could not determine how much space"; do
   e2e_case "language of ${row%%|*}"
   e2e_run_setup --dist "$E2E_SCRATCH/dist/noisize" --env "${row%%|*}" --
   e2e_assert_said "${row#*|}"

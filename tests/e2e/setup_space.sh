@@ -26,62 +26,47 @@ printf "%s\t%s\n" "${size:-0}" "$p"')
 # Not root: a run that passed the check stops right after it.
 WHOAMI=$(e2e_fake_tool whoami 'echo operator')
 PASSED="operator is logged in"
-HEAD56="There isn't enough space to perform the installation activities. As you are using a working directory, "
-TAIL56=" bytes free. Please re-run the install specifing a different location for a working directory or install directory. Please see the readme if you need help with the syntax."
 
-# space NAME ISIZE TSIZE DF DU ARGS OUTPUT [DF_CALLS]: a run with size records ISIZE and
-# TSIZE ("-": none; "dir": a folder), the fakes' tables and the arguments; its standard
-# output is OUTPUT (or holds it when OUTPUT ends in "..."), df was asked for
-# DF_CALLS when given. Old trees (/tmp/KanduInstall, /usr/Kandu/tvnn) exist when DU
+# Each row: a run with size records ISIZE and TSIZE ("-": none; "dir": a folder), the
+# fakes' tables DF and DU and the arguments ARGS; its standard output holds OUTPUT (and
+# not LACKS), df was asked for CALLS (one a line; "-": not checked) and du for the paths
+# of DU, in order. The old trees (/tmp/KanduInstall, /usr/Kandu/tvnn) exist when DU
 # names them.
-space() {
-  local dist=$E2E_SCRATCH/sizes f
-  e2e_case "$1"
+SAME="on the same partition as the install directory you have selected,"
+INST="to perform the installation activities. The install area should be at least"
+WORK="to perform the installation activities. The temporary work area should be at least"
+MISSING="Could not determine how much space needed for install, missing isize."
+OLD='/tmp/KanduInstall 30\n/usr/Kandu/tvnn 40\n' NEW='/tmp tmpfs 1000\n/ rootfs 1000\n/opt optfs '
+dist=$E2E_SCRATCH/sizes
+while IFS='|' read -r name isize tsize df du args output calls lacks; do
+  e2e_case "$name"
   rm -rf "$dist"
   cp -a "$SAMPLE" "$dist"
-  for f in isize:$2 tsize:$3; do
+  for f in isize:$isize tsize:$tsize; do
     rm -f "$dist/${f%:*}"
     case ${f#*:} in -) ;; dir) mkdir "$dist/${f%:*}" ;; *) echo "${f#*:}" >"$dist/${f%:*}" ;; esac
   done
   # shellcheck disable=SC2086
-  e2e_run_setup --dist "$dist" --tool "$DF" --tool "$DU" --tool "$WHOAMI" \
-    --prepare "printf '$4' >/etc/fake-df; printf '$5' >/etc/fake-du; for p in \$(cut -d' ' -f1 /etc/fake-du); do mkdir -p \$p; done" -- $6
-  e2e_assert_status 0
-  if [[ "$7" == *... ]]; then e2e_assert_said "${7%...}"; else e2e_assert_eq "the output" "$(cat "$E2E_STDOUT")" "$7"; fi
-  [ -z "${8+set}" ] || e2e_assert_eq "df's calls" "$(cat "$E2E_STATE/tmp/df.calls" 2>/dev/null)" "$8"
-}
-
-space "separate file systems: the needs of 90 and 140 are met" 100 50 '/tmp tmpfs 95\n/ rootfs 150\n' '' '' \
-  "$PASSED..." $'/tmp\n/usr\n/usr'
-space "one file system with 200 free: too little for both, 230" 100 50 '/ disk 200\n' '' '' \
-  "$HEAD56/tmp/KanduInstall on the same partition as the install directory you have selected, /usr this install requires 2.300000e+02$TAIL56"
-space "one file system: the old work area (30) and product tree (40) count as free" 50 40 '/ disk 100\n' \
-  '/tmp/KanduInstall 30\n/usr/Kandu/tvnn 40\n' '' "$PASSED..."
-e2e_assert_eq "du's calls" "$(cat "$E2E_STATE/tmp/du.calls")" $'/tmp/KanduInstall\n/usr/Kandu/tvnn'
-space "one file system: one block more than the old trees free" 51 40 '/ disk 100\n' \
-  '/tmp/KanduInstall 30\n/usr/Kandu/tvnn 40\n' '' "$HEAD56/tmp/KanduInstall on the same partition as the install directory you have selected, /usr this install requires 1.710000e+02..."
-space "separate file systems, too little on both: only the work area's message" 100 50 '/tmp tmpfs 30\n/ rootfs 30\n' '' '' \
-  "There isn't enough space in /tmp/KanduInstall to perform the installation activities. The temporary work area should be at least 9.000000e+01 bytes. Restart the installation procedure using a work area that has enough space. 
-ie: 1. Use /new_work_area_path in place of /tmp
-    2. Run \`setup /new_work_area_path\`"
-space "separate file systems, too little for the product" 100 50 '/tmp tmpfs 95\n/ rootfs 139\n' '' '' \
-  "There isn't enough space in /usr to perform the installation activities. The install area should be at least 1.400000e+02 bytes. Restart the installation procedure using an install area that has enough space. 
-ie: 1. Use /new_install_path in place of the default location
-    2. Run 'setup install /new_install_path'"
-NEW='/tmp tmpfs 1000\n/ rootfs 1000\n/opt optfs'
-space "a new installation directory is probed at its nearest existing parent: 17 is a full partition" 10 10 \
-  "$NEW 17\n" '' 'install /opt/new/dir' \
-  "$HEAD56/opt on the same partition as the install directory you have selected, /opt/new/dir this install requires 1.000000e+02$TAIL56" \
-  $'/tmp\n/opt\n/opt'
-space "a new installation directory: 18 is too little for the need of 50" 10 10 "$NEW 18\n" '' 'install /opt/new/dir' \
-  "There isn't enough space in /opt/new/dir to perform the installation activities. The install area should be at least 5.000000e+01 bytes...."
-space "a new installation directory: 50 suffices" 10 10 "$NEW 50\n" '' 'install /opt/new/dir' "$PASSED..."
-space "a df without an available figure for the work area skips the check" 99999 99999 '/tmp tmpfs -\n/ rootfs 10\n' \
-  '' '' "$PASSED..."
-space "a size record without a number counts as 0" dir 10 '/ disk 1000\n' '' '' "$PASSED..."
-space "isize missing: nothing is measured" - 50 '/ disk 1000\n' '' '' \
-  "Could not determine how much space needed for install, missing isize." ""
-space "tsize missing: the message names isize" 100 - '/ disk 1000\n' '' '' \
-  "Could not determine how much space needed for install, missing isize." ""
+  e2e_run_setup --status 0 --dist "$dist" --tool "$DF" --tool "$DU" --tool "$WHOAMI" --prepare "printf '$df' >/etc/fake-df
+    printf '$du' >/etc/fake-du; for p in \$(cut -d' ' -f1 /etc/fake-du); do mkdir -p \$p; done" -- $args
+  e2e_assert_said "$output"
+  [ -z "$lacks" ] || e2e_assert_file_lacks "$E2E_STDOUT" "$lacks"
+  [ "$calls" = - ] || e2e_assert_eq "df's calls" "$(cat "$E2E_STATE/tmp/df.calls" 2>/dev/null)" "$(printf %b "$calls")"
+  e2e_assert_eq "du's calls" "$(cat "$E2E_STATE/tmp/du.calls" 2>/dev/null)" "$(printf '%b' "$du" | cut -d' ' -f1)"
+done <<ROWS
+separate file systems: the needs of 90 and 140 are met|100|50|/tmp tmpfs 95\n/ rootfs 150\n|||$PASSED|/tmp\n/usr\n/usr
+one file system with 200 free: too little for both|100|50|/ disk 200\n|||$SAME /usr this install requires 2.300000e+02|-
+one file system: the old work area and product tree count as free|50|40|/ disk 100\n|$OLD||$PASSED|-
+one file system: one block more than the old trees free|51|40|/ disk 100\n|$OLD||requires 1.710000e+02|-
+separate file systems, too little on both|100|50|/tmp tmpfs 30\n/ rootfs 30\n|||$WORK 9.000000e+01|-|install area
+separate file systems, too little for the product|100|50|/tmp tmpfs 95\n/ rootfs 139\n|||in /usr $INST 1.400000e+02|-
+a new directory is probed at its parent|10|10|${NEW}17\n||install /opt/new/dir|$SAME /opt/new/dir|/tmp\n/opt\n/opt
+a new directory: 18 is too little for 50|10|10|${NEW}18\n||install /opt/new/dir|in /opt/new/dir $INST 5.000000e+01|-
+a new directory: 50 suffices|10|10|${NEW}50\n||install /opt/new/dir|$PASSED|-
+a df without an available figure for the work area skips the check|99999|99999|/tmp tmpfs -\n/ rootfs 10\n|||$PASSED|-
+a size record without a number counts as 0|dir|10|/ disk 1000\n|||$PASSED|-
+isize missing: nothing is measured|-|50|/ disk 1000\n|||$MISSING|
+tsize missing: the message names isize|100|-|/ disk 1000\n|||$MISSING|
+ROWS
 
 e2e_finish

@@ -11,13 +11,11 @@ set -uo pipefail
 # script's job folder lies in the suite's spool tree), lpd, and the jobs, each waited
 # for until its queue is empty.
 if [ "${1:-}" = --inside ]; then
-  spooler_inside_start
-  W=$SPOOLER_W
+  spooler_inside_start bsd
   job() {
     lpr -P"$@" >>"$W/lpr.out" 2>&1
     spooler_wait 60 "lpq -P$1 2>/dev/null | grep -q '^no entries'"
   }
-  spooler_setup bsd
   cat >/etc/printcap <<EOF
 tavlo:lp=/dev/null:sd=/var/spool/lpd/tavlo:lf=/var/spool/lpd/tavlo/log:if=$SPOOLER_D/KanduPrinttvnn:mx#0:sh:
 tvdriver:lp=/dev/null:sd=/var/spool/lpd/tvdriver:lf=/var/spool/lpd/tvdriver/log:if=$SPOOLER_D/v4DriverScript:mx#0:sh:
@@ -26,8 +24,7 @@ lab:lp=/dev/null:sd=/var/spool/lpd/tavlo-lab:lf=/var/spool/lpd/tavlo-lab/log:if=
 EOF
   for q in tavlo tvdriver tvqmf tavlo-lab; do install -d -o lp -g lp -m 2775 "/var/spool/lpd/$q"; done
   install -d -o lp -g lp -m 775 /var/spool/Kandu/tvnn/tvqmf
-  env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin /usr/sbin/lpd -s >"$W/lpd.out" 2>&1
-  spooler_wait 30 '[ -S /dev/printer ]' || exit 4
+  spooler_daemon '[ -S /dev/printer ]' /usr/sbin/lpd -s
   for q in tavlo tvqmf; do
     job $q "$W/job.txt"
     job $q <"$W/stdin.txt"
@@ -42,7 +39,6 @@ fi
 
 SPOOLER_HOST_PATHS=(/dev/printer /run/lpd.pid /run/spooler-dev /etc/printcap /var/spool/lpd /usr/sbin/lpd)
 spooler_suite "${1:-}" lpr
-JOB=$'job line one\njob line two'
 
 # lpd removes a job whose filter ended with 0 (printed) or 2 (discarded) and prints it
 # again after 1: one start of the tool a job and empty queues show success.
@@ -51,17 +47,15 @@ spooler_assert_setup bsd " BSD "
 e2e_assert_eq "lpq of the four queues" "$(cat "$OUT/lpq.txt")" $'no entries\nno entries\nno entries\nno entries'
 
 e2e_case "print queue script as BSD filter: the job on standard input, the queue from the spool folder"
-e2e_assert_start tvrtvnntty 1 arg $'-dtavlo\n-f' cwd /var/spool/lpd/tavlo user lp input - data "$JOB"
+e2e_assert_start tvrtvnntty 1 arg $'-dtavlo\n-f' cwd /var/spool/lpd/tavlo user lp input - data "$SPOOLER_JOB"
 e2e_assert_start tvrtvnntty 2 arg $'-dtavlo\n-f' data 'stdin line'
-e2e_assert_start tvrtvnntty 3 arg $'-dtavlo-lab\n-f' cwd /var/spool/lpd/tavlo-lab data "$JOB"
+e2e_assert_start tvrtvnntty 3 arg $'-dtavlo-lab\n-f' cwd /var/spool/lpd/tavlo-lab data "$SPOOLER_JOB"
 e2e_assert_eq "the print tool's output log" "$(cat "$OUT/tavlotvnn.txt")" "/var/spool/lpd/tavlo/tavlotvnn.log 0 lp"
 
 e2e_case "filter-tool script as BSD filter: the job copied below the suite's spool tree, then removed"
-for n in 1 2; do
-  e2e_check "qmf start $n: a job file of the queue" grep -qxE '/var/spool/Kandu/tvnn/tvqmf/tvqmf\.[0-9]+' \
-    <<<"$(e2e_standin qmf $n arg)"
-done
-e2e_assert_start qmf 1 input "$(e2e_standin qmf 1 arg)" cwd /var/spool/lpd/tvqmf data "$JOB"
+e2e_assert_eq "qmf's starts: job files of the queue" \
+  "$( (e2e_standin qmf 1 arg; e2e_standin qmf 2 arg) | grep -cxE '/var/spool/Kandu/tvnn/tvqmf/tvqmf\.[0-9]+')" 2
+e2e_assert_start qmf 1 input "$(e2e_standin qmf 1 arg)" cwd /var/spool/lpd/tvqmf data "$SPOOLER_JOB"
 e2e_assert_start qmf 2 data 'stdin line'
 e2e_assert_eq "job files left; starts of tvrtvnntty and qmf" \
   "$(cat "$OUT/qmf-jobs.txt") $(e2e_standin_count tvrtvnntty) $(e2e_standin_count qmf)" " 3 2"

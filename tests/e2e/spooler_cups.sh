@@ -47,13 +47,11 @@ cups_job() {
 # setup, the queues and the jobs, numbered from 1 in this order.
 if [ "${1:-}" = --inside ]; then
   spooler_inside_start
-  W=$SPOOLER_W
   sed -i -e '/^Listen /d' -e '/^Port /d' -e 's/^LogLevel .*/LogLevel debug/' /etc/cups/cupsd.conf
   echo 'Listen /run/cups/cups.sock' >>/etc/cups/cupsd.conf
   echo 'FileDevice Yes' >>/etc/cups/cups-files.conf
   mkdir -p /run/cups
-  env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin /usr/sbin/cupsd -f >"$W/cupsd.out" 2>&1 &
-  spooler_wait 30 'lpstat -r 2>/dev/null | grep -q "scheduler is running"' || exit 4
+  spooler_daemon 'lpstat -r 2>/dev/null | grep -q "scheduler is running"' /usr/sbin/cupsd -f
   spooler_setup usr
   cups_queue tavlo KanduPrinttvnn
   cups_queue tvdriver v4DriverScript
@@ -82,47 +80,40 @@ fi
 SPOOLER_HOST_PATHS=(/run/cups /run/spooler-dev /etc/cups /var/spool/cups /usr/sbin/cupsd)
 spooler_suite "${1:-}" cups cups-client
 LOG=$OUT/error_log
-JOB=$'job line one\njob line two'
 
 # Argument $2 (0 is the queue) that CUPS gave the first filter of job $1 (its debug log).
 argv() {
   awk -v pre="[Job $1] argv[$2]=\"" '{ i = index($0, pre) } i { v = substr($0, i + length(pre)); sub(/"$/, "", v); print v; exit }' "$LOG"
 }
 
-# CUPS ran script $2 for job $1, which exited with no errors, and completed the job.
-completed() {
-  e2e_check "job $1: $2 exited with no errors, job completed" \
-    grep -qE "\[Job $1\] PID [0-9]+ \($D/$2\) exited with no errors\.$" "$LOG"
-  e2e_assert_file_has "$LOG" "[Job $1] Job completed."
-}
-
-e2e_case "setup on a host where cupsd runs writes ' CUPS '; every queue attached"
+e2e_case "setup on a host where cupsd runs writes ' CUPS '; every queue attached; every job completed"
 spooler_assert_setup usr " CUPS "
 e2e_check "lpadmin attached every queue" test ! -e "$OUT/lpadmin.failed"
+# CUPS ran the job's script, which exited with no errors, and completed the job.
+for row in 1:KanduPrinttvnn 2:KanduPrinttvnn 3:v4DriverScript 4:v4DriverScript 5:KanduQMF 6:KanduQMF 8:KanduPrinttvnn; do
+  j=${row%%:*}
+  e2e_check "job $j: ${row#*:} exited with no errors" \
+    grep -qE "\[Job $j\] PID [0-9]+ \($D/${row#*:}\) exited with no errors\.$" "$LOG"
+  e2e_assert_file_has "$LOG" "[Job $j] Job completed."
+done
 
 e2e_case "print queue script as a CUPS filter: lp with a file, then with standard input"
-completed 1 KanduPrinttvnn
-completed 2 KanduPrinttvnn
 e2e_assert_start tvrtvnntty 1 arg $'-dtavlo\n-i\n/var/spool/cups/d00001-001' env "TavloPrinter=tavlo" \
   env "PRINTER=tavlo" env "TavloTitle=report ###123" env "TavloCopies=2" env "TavloUser_name=root" \
-  env "TavloRequest_id=1" env "TavloOption_list=$(argv 1 5)" cwd $D user lp data "$JOB"
+  env "TavloRequest_id=1" env "TavloOption_list=$(argv 1 5)" cwd $D user lp data "$SPOOLER_JOB"
 e2e_check "the option list holds sides=two-sided-long-edge" grep -q ' sides=two-sided-long-edge ' <<<" $(argv 1 5) "
 e2e_assert_start tvrtvnntty 2 arg $'-dtavlo\n-i\n/var/spool/cups/d00002-001' env "TavloTitle=$(argv 2 3)" \
   env "TavloCopies=1" data 'stdin line'
 
 e2e_case "driver script as a CUPS filter: -d the queue, -o each option, the job's file"
-completed 3 v4DriverScript
-completed 4 v4DriverScript
 opts=$(argv 3 5)
 e2e_assert_start driver 1 arg "-dtvdriver$(printf '\n-o\n%s' ${opts//\"/})"$'\n/var/spool/cups/d00003-001' \
-  env "DISPLAY=:0.0" env "PRINTER=tvdriver" cwd $D data "$JOB"
+  env "DISPLAY=:0.0" env "PRINTER=tvdriver" cwd $D data "$SPOOLER_JOB"
 e2e_assert_start driver 2 data 'stdin line'
 
 e2e_case "filter-tool script as a CUPS filter: qmf once a job, with the print variables"
-completed 5 KanduQMF
-completed 6 KanduQMF
 e2e_assert_start qmf 1 arg /var/spool/cups/d00005-001 env "TavloPrinter=tvqmf" env "TavloTitle=report ###123" \
-  env "TavloCopies=2" env "TavloRequest_id=5" env "TavloOption_list=$(argv 5 5)" cwd $D data "$JOB"
+  env "TavloCopies=2" env "TavloRequest_id=5" env "TavloOption_list=$(argv 5 5)" cwd $D data "$SPOOLER_JOB"
 e2e_assert_start qmf 2 arg /var/spool/cups/d00006-001 data 'stdin line'
 e2e_assert_eq "qmf starts" "$(e2e_standin_count qmf)" 2
 
@@ -132,8 +123,7 @@ spooler_assert_setup opt " CUPS "
 e2e_assert_file_has "$OUT/lpstat-optq.txt" 'Directory "/usr/Kandu/tvnn" has insecure permissions (040775/uid=0/gid=0).'
 e2e_assert_file_has "$OUT/pending-optq.txt" "optq-7 "
 e2e_assert_file_lacks "$LOG" "[Job 7] Started filter"
-completed 8 KanduPrinttvnn
-e2e_assert_start tvrtvnntty 3 arg $'-doptfix\n-i\n/var/spool/cups/d00008-001' cwd /opt/Kandu/tvnn data "$JOB"
+e2e_assert_start tvrtvnntty 3 arg $'-doptfix\n-i\n/var/spool/cups/d00008-001' cwd /opt/Kandu/tvnn data "$SPOOLER_JOB"
 e2e_assert_eq "tvrtvnntty starts" "$(e2e_standin_count tvrtvnntty)" 3
 
 spooler_finish

@@ -17,16 +17,13 @@ using std::string;
 
 namespace {
 
-class HelpTest : public ::testing::Test {
- protected:
-  void SetUp() override { HtmlResetFiles(); }
-  void TearDown() override { HtmlResetFiles(); }
-};
+// Every test starts without files.
+struct HelpTest : ::testing::Test { void SetUp() override { HtmlResetFiles(); } };
 
 // Loads a body (or a whole file, when it begins with "<html") and gives each page's image
 // followed by its link records as "{kind,target,start,end,drawn length}", every page but
-// the first after "[name]"; a measured table of the first page in *table.
-string Image(const string& html, HtmlTable** table = nullptr) {
+// the first after "[name]".
+string Image(const string& html) {
   HtmlResetFiles();
   const string text = html.rfind("<html", 0) == 0 ? html : "<html><body>" + html + "</body></html>";
   HtmlFile* f = ParseHtmlFile("t.html", text.c_str());
@@ -40,10 +37,6 @@ string Image(const string& html, HtmlTable** table = nullptr) {
       out += "{" + std::to_string(k->Kind) + "," + (k->pTarget != nullptr ? k->pTarget : "") + "," +
              std::to_string(k->Start) + "," + std::to_string(k->End) + "," + std::to_string(k->DrawnLen) + "}";
     }
-  }
-  for (ListLink* l = pCurrentPage->pBody->pFirst; table != nullptr && l != nullptr; l = l->pNext) {
-    const auto* item = static_cast<HtmlItem*>(l->pItem);
-    if (item->pTag != nullptr && string(item->pTag) == "fitab") *table = static_cast<HtmlTable*>(item->pValue);
   }
   return out;
 }
@@ -87,16 +80,9 @@ const char kPages[] =
 // ---- The renderer ----
 
 TEST_F(HelpTest, DrawsPagesAndLinks) {
-  const string a300(300, 'a'), b130(130, 'b'), t200(200, 't'), line(40, '-'), blank(20, ' '), dash(15, '-');
+  const string a300(300, 'a'), b130(130, 'b'), t200(200, 't');
   string headings, rows;
   for (int i = 0; i < 50; ++i) headings += "<h1>h</h1>", rows += "\nh\n\n";
-  const auto nested = [](const string& table) {
-    return "<table border width=300><tr><td width=280>" + table + "<tr><td>ab</td></tr></table></td></tr></table>";
-  };
-  // A 50% table in a 40-column cell is 20 wide: (300 - 2 x border 1) / 7 = 42 columns,
-  // the cell's 280 pixels are 40.
-  const string half = "," + line + ",\n|,--+" + dash + "," + blank + "|\n||ab|" + string(15, ' ') + "|" + blank +
-                      "|\n|'--+" + dash + "'" + blank + "|\n'" + line + "'\n";
   const struct { string html, image; } cases[] = {
       {"a<fitab border width=300>b<fitab>c", "abc\n"},  // a fitab tag written in a page is unknown
       {"caf&eacute; &Eacute;&yuml;&nbsp;&#65;&#66;C say &quot;hi&QUOT;", "caf\xe9 \xc9\xff\xa0" "ABC say \"hi\"\n"},
@@ -105,7 +91,6 @@ TEST_F(HelpTest, DrawsPagesAndLinks) {
       // without its ';' ends after its digits.
       {"&amp; x &lt;", "amp; x &lt;\n"},
       {"a&#0;b&#300;c&#99999999999;d &#65 and; &#66x; y", "a?b?c?d A and; B y\n"},
-      {"<html><body>end &eacute", "end &eacute\n"},
       // Pages: an html tag without a name continues the page, a SkipPage one is left out,
       // and a missing body end loses neither its text nor the next page.
       {"<html><body>I</body></html><html SkipPage page=\"gone\"><body>G</body></html><html><body>more</body></html>"
@@ -124,7 +109,6 @@ TEST_F(HelpTest, DrawsPagesAndLinks) {
       {"<html><head><title>12345678901234567890</title></head><body>ab<br>c<a href=x>d</a>",
        string(30, ' ') + "12345678901234567890\n\nab\nc<d>\n{2,x,56,59,3}"},
       {"<html><head>h<b>x</b><title>" + t200 + "</title></head><body>b</body></html>", t200 + "\n\nb\n"},
-      {"<h1>Title</h1><p>Text</p>three<br>b<div>c</div>d", "\nTitle\n\n\n\nText\nthree\nb\nc\n\nd\n"},
       // An ordered list numbers its items; outside one an item draws nothing of its own.
       {"<li>x<li>y<ol><li>a</li><li>b</li><li>c</li></ol>after", "xy\n   1. a\n   2. b\n   3. c\nafter\n"},
       // Text longer than a grid row runs on whole, a link across rows keeps its offsets,
@@ -135,21 +119,16 @@ TEST_F(HelpTest, DrawsPagesAndLinks) {
       // Unterminated tags and comments keep what precedes them; stray end tags and
       // cells outside tables are ignored.
       {"<html><body><p>text <b", "\n\ntext \n"},
-      {"a<!-- <b>x</b> -> -->b", "ab\n"},
+      {"a<!-- <b>x</b> -> -->bx</a></table></tr><td>y</td>", "abxy\n"},
       {"<html><body>a<!-- b", "a\n"},
-      {"<html><body>open <", "open \n"},
-      {"x</a></table></tr><td>y</td>", "xy\n"},
       // Tables: frames, padding and row separators, blank areas without a border, the
       // tallest cell, widths in pixels and percent, nested tables, missing end tags.
-      {"<table border><tr><td>ab</td><td>xyz</td></tr></table>", ",--+---,\n|ab|xyz|\n'--+---'\n"},
       {"<table border cellpadding=\"7\"><tr><td>ab</td></tr><tr><td>c<br>d</td></tr></table>",
        ",----,\n| ab |\n|----|\n| c  |\n| d  |\n'----'\n"},
       {"<table><tr><td>a<br>b</td><td>c</td></tr></table>x", "     \n a c \n b   \n     \nx\n"},
       // (100 - 3 x border 1) / 7 = 13 columns; a 50% cell is 13 x 50 / 100 - 1 = 5 wide.
       {"<table border width=\"100\"><tr><td width=\"50%\">a</td><td>b</td></tr></table>",
        ",-----+-+---,\n|a    |b|   |\n'-----+-+---'\n"},
-      {nested("<table border width=\"50%\">"), half},
-      {nested("<table width=\"50%\" border cellspacing=\"0\">"), half},
       {"<table border><tr><td>top<table border><tr><td>in</td></tr></table></td></tr></table>",
        ",----,\n|top |\n|,--,|\n||in||\n|'--'|\n'----'\n"},
       // The texts of one cell line are measured together, a line break in them as a blank;
@@ -158,7 +137,6 @@ TEST_F(HelpTest, DrawsPagesAndLinks) {
        ",---------------,\n|Note: two lines|\n'---------------'\n"},
       {"<table border><tr><td><a href=\"x.html\">Go</a></td><td>b</td></tr></table>",
        ",----+-,\n|<Go>|b|\n'----+-'\n{2,x.html,10,14,4}"},
-      {"<table border><tr><td>a<td>b<tr><td>c</table>", ",-+-,\n|a|b|\n|-+-|\n|c| |\n'-+-'\n"},
       {"<html><body><table border><tr><td>x</td></tr>", ",-,\n|x|\n'-'\n"},
       // A table after text keeps the text left of it; in a list it starts on a new line.
       {"ab<table border><tr><td>x</td></tr></table>", "ab,-,\n  |x|\n  '-'\n"},
@@ -174,23 +152,28 @@ TEST_F(HelpTest, BoundsTablesAndSizes) {
   string wide = "<table><tr>", tall = "<table border>", frame = ",-,\n";
   for (int i = 0; i < 1005; ++i) wide += "<td>x</td>", tall += "<tr><td>y</td></tr>";
   for (int i = 0; i < HTML_MAX_TABLE_CELLS; ++i) frame += i == 0 ? "|y|\n" : "|-|\n|y|\n";
-  HtmlTable* t = nullptr;
-  Image(wide + "</tr></table>", &t);
-  ASSERT_NE(t, nullptr);
-  EXPECT_EQ(t->ColCnt, HTML_MAX_TABLE_CELLS);
-  EXPECT_EQ(t->Width, 2 * HTML_MAX_TABLE_CELLS + 1);
-  EXPECT_EQ(Image(tall + "</table>end", &t), frame + "'-'\nend\n");
-  EXPECT_EQ(t->RowCnt, HTML_MAX_TABLE_CELLS);
-  const string huge = Image("<table border width=\"99999999999\" cellpadding=\"-5\"><tr><td>a</td></tr></table>", &t);
-  EXPECT_LE(t->Width, 10000);
-  EXPECT_EQ(t->Padding, 0);
-  EXPECT_EQ(huge.find('\0'), string::npos);
+  // A column or row past the limit is left out; a width and a padding out of range are cut
+  // (to 10000 columns and none).
+  const string cells = Image(wide + "</tr></table>");
+  EXPECT_EQ(std::count(cells.begin(), cells.end(), 'x'), HTML_MAX_TABLE_CELLS);
+  EXPECT_EQ(Image(tall + "</table>end"), frame + "'-'\nend\n");
+  const string huge = Image("<table border width=\"99999999999\" cellpadding=\"-5\"><tr><td>a</td></tr></table>");
+  EXPECT_EQ(huge.size(), 10264u);
+  EXPECT_NE(huge.find("|a|"), string::npos);
 }
 
-TEST_F(HelpTest, LoadsFilesOnceAndRefusesThoseWithoutPages) {
-  EXPECT_EQ(ParseHtmlFile("n.html", "<body>no html tag</body>"), nullptr);
+TEST_F(HelpTest, LoadsFilesOnceAndRefusesOthers) {
+  TtyHelpInstallHook();  // the menu engine's help hook shows nothing that cannot be loaded
+  const string said = testutil::CaptureFd(2, [] {
+    EXPECT_EQ(HtmlHelp("buffer.html", "no pages here"), 0);
+    EXPECT_EQ(HtmlHelp(nullptr, nullptr), 0);
+    pfnMenuHelp(nullptr, "/nonexistent/help.html");
+    pfnMenuHelp(nullptr, nullptr);
+  });
+  pfnMenuHelp = nullptr;
+  EXPECT_NE(said.find("/nonexistent/help.html", said.find("buffer")), string::npos);
+  EXPECT_EQ(flBuildingFile, 0);
   EXPECT_EQ(ParseHtmlFile("http://host/x.html", "<html><body>x</body></html>"), nullptr);
-  EXPECT_EQ(ParseHtmlFile("/nonexistent/help.html", nullptr), nullptr);
   EXPECT_EQ(FileIndex, 0);
   HtmlFile* f = ParseHtmlFile("file://p.html#x", "<html><body>one</body></html><html page=\"b\"><body>B</body></html>");
   ASSERT_NE(f, nullptr);
@@ -201,14 +184,13 @@ TEST_F(HelpTest, LoadsFilesOnceAndRefusesThoseWithoutPages) {
   EXPECT_STREQ(pCurrentPage->pImage, "one\n");
   for (int i = 1; i < HTML_MAX_FILES; ++i) ASSERT_NE(ParseHtmlFile(std::to_string(i).c_str(), "<html>"), nullptr);
   EXPECT_EQ(ParseHtmlFile("one-more", "<html>"), nullptr);
-  EXPECT_EQ(FileIndex, HTML_MAX_FILES);
   EXPECT_NE(ParseHtmlFile("7", nullptr), nullptr);
 }
 
 // ---- The navigator ----
 
 TEST_F(HelpTest, BuildsTheMenuOfAPage) {
-  // The build's English core catalogue gives the fixed entries and the title.
+  // The build's English core catalogue gives the fixed entries.
   unsetenv("LANG");
   pToolPath = const_cast<char*>(KANDU_BINARY_DIR "/share/tvnn");
   pDrvCoreDB = NlsOpenDB("CoreString", 0);
@@ -216,22 +198,17 @@ TEST_F(HelpTest, BuildsTheMenuOfAPage) {
   ParseHtmlFile("m.html", "<html><body><a href=#s1>First</a> <a href=other.html>Second</a> <a href=other.html#top>"
                           "Third</a><a name=s1></a><a>none</a><a name=contents>C</a><a name=o>O</a></body></html>");
   TtyHelpBuildMenuItems();
-  EXPECT_EQ(HelpMenuItems[0].ItemType, ITEM_LINE);
-  EXPECT_EQ(HelpMenuItems[0].pLabel, pCurrentPage->pImage);
   // The links and the anchors not named like the page as numbered entries of type 7, two
   // bars (type 3), then Exit Help (6), Contents and Back keyed by the second character
   // of their catalogue labels.
   const string fixed = "/3/0/-/1 /3/0/-/3 ~e/6/e/-/0 ~c/7/c/c/0 ~b/7/b/b/0 ";
   EXPECT_EQ(Menu(), "First/7/1/g/0 Second/7/2/g/0 Third/7/3/g/0 O/7/4/g/0 " + fixed);
   EXPECT_EQ(TtyHelpBack(&HelpMenu, nullptr) + TtyHelpContents(&HelpMenu, nullptr), 0);  // no history: no change
-  EXPECT_EQ(Menu(), "First/7/1/g/0 Second/7/2/g/0 Third/7/3/g/0 O/7/4/g/0 " + fixed);
-  EXPECT_STREQ(HelpMenu.pTitle, "Kandu Help");
   // A page of 40 links grows the entry array.
   string body = "<html><body>";
   for (int i = 1; i <= 40; ++i) body += "<a href=\"#x\">L" + std::to_string(i) + "</a>";
   ParseHtmlFile("many.html", body.c_str());
   TtyHelpBuildMenuItems();
-  EXPECT_GE(HelpMenuItemCnt, 47);
   EXPECT_EQ(Menu().substr(Menu().find("L40/")), "L40/7/40/g/0 " + fixed);
 }
 
@@ -245,7 +222,6 @@ TEST_F(HelpTest, FollowsTargetsLinksAndHistory) {
   // how often); then the result (-1: none) and where the operator is.
   const struct { char op; const char* arg; int result; const char* where; } steps[] = {
       {'o', "a.html#s2", 1, "a.html:s2@0 h1 f1"},  {'b', "", 1, "a.html:contents@0 h0 f1"},
-      {'c', "", 0, "a.html:contents@0 h0 f1"},     {'b', "", 0, "a.html:contents@0 h0 f1"},
       {'l', "#s1", 0, "a.html:contents@36 h1 f1"},  // an anchor on the page
       {'l', "#s2", 0, "a.html:s2@0 h2 f1"},         // a page's name: its top
       {'g', "nowhere", 0, "a.html:s2@0 h2 f1"},    {'b', "", 1, "a.html:contents@0 h1 f1"},
@@ -279,21 +255,6 @@ TEST_F(HelpTest, FollowsTargetsLinksAndHistory) {
     EXPECT_EQ(result, s.result);
     EXPECT_EQ(Where(), s.where);
   }
-}
-
-TEST_F(HelpTest, SaysWhyHelpCannotBeOpened) {
-  TtyHelpInstallHook();  // the menu engine's help hook shows nothing that cannot be loaded
-  const string said = testutil::CaptureFd(2, [] {
-    EXPECT_EQ(HtmlHelp("buffer.html", "no pages here"), 0);
-    EXPECT_EQ(HtmlHelp(nullptr, nullptr), 0);
-    pfnMenuHelp(nullptr, "/nonexistent/help.html");
-    pfnMenuHelp(nullptr, nullptr);
-  });
-  pfnMenuHelp = nullptr;
-  EXPECT_NE(said.find("buffer"), string::npos);
-  EXPECT_NE(said.find("/nonexistent/help.html"), string::npos);
-  EXPECT_EQ(FileIndex, 0);
-  EXPECT_EQ(flBuildingFile, 0);
 }
 
 TEST_F(HelpTest, ReplacesARedirectByThePrinterHelpRecord) {

@@ -16,42 +16,22 @@ constexpr int kCp = 9, kPs = 55;
 // The work area with the package pkg (@W) and the product directory @D, in the
 // scratch directory @S of the sandbox (the interpreter writes /tmp/setup.log and
 // /tmp/setup.tmp). Each list runs in a child, with @D and the link places emptied
-// first and the operator's answer "2" on standard input.
-class PkgList : public ::testing::Test {
- protected:
-  void SetUp() override {
-    REQUIRE_SANDBOX();
-    InitCommandLayer();
-    ASSERT_EQ(std::system(("mkdir -p " + pkg + "/tree/sub " + bin).c_str()), 0);
-    for (const char* name : {"tool", "the", "x"}) ASSERT_TRUE(WriteFile(pkg + "/" + name, "a c\n"));
-    ASSERT_TRUE(WriteFile(pkg + "/tree/sub/f", "f\n"));
-    ASSERT_TRUE(WriteFile(bin + "/quit", "2\n"));
-    // ps shows tvfake running; cp fails to copy an edited text back.
-    ASSERT_TRUE(testutil::WriteTool(bin + "/ps", "#!/bin/sh\necho '  42 TS 19 ? 00:00:00 tvfake'\n"));
-    ASSERT_TRUE(testutil::WriteTool(bin + "/cp", "#!/bin/sh\n[ $2 = /tmp/setup.tmp ] && exit 1\nexec cp \"$@\"\n"));
-    pKanduInstallDir = SaveStr_((dir / "W").c_str());
-    pAppDir = SaveStr_(d.c_str());
-    pTargetInstallDir = SaveStr_(dir.path().c_str());
-  }
-  // What the list did: the value ProcessPkgList returned or "exit <status>".
-  std::string Run(const std::function<void()>& prep, const std::string& list) {
-    const std::string places = d + " " + dir / "at " + dir / "opt";
-    std::system(("rm -rf /tmp/setup.tmp " + places + " && mkdir " + d + " " + dir / "opt").c_str());
-    unlink(kLog);
-    EXPECT_TRUE(WriteFile(pkg + "/pkg.list", list));
-    const testutil::Child c = testutil::RunChild([&] {
-      std::freopen((bin + "/quit").c_str(), "r", stdin);
-      if (prep) prep();
-      return ProcessPkgList("pkg");
-    });
-    return c.value != -9999 ? std::to_string(c.value) : "exit " + std::to_string(WEXITSTATUS(c.status));
-  }
-
+// first and the operator's answer "2" on standard input; ps shows tvfake running, and
+// the stand-in cp in bin fails to copy an edited text back.
+TEST(PkgList, CarriesOutSkipsOrEndsOnEachLine) {
+  REQUIRE_SANDBOX();
+  InitCommandLayer();
   ScratchDir dir;
   const std::string pkg = dir / "W/pkg", d = dir / "D", bin = dir / "bin", tmp = "/tmp/setup.tmp";
-};
-
-TEST_F(PkgList, CarriesOutEachLineOrSkipsItOrEndsTheRun) {
+  ASSERT_EQ(std::system(("mkdir -p " + pkg + "/tree/sub " + bin).c_str()), 0);
+  for (const char* name : {"tool", "the", "x"}) ASSERT_TRUE(WriteFile(pkg + "/" + name, "a c\n"));
+  ASSERT_TRUE(WriteFile(pkg + "/tree/sub/f", "f\n"));
+  ASSERT_TRUE(WriteFile(bin + "/quit", "2\n"));
+  ASSERT_TRUE(testutil::WriteTool(bin + "/ps", "#!/bin/sh\necho '  42 TS 19 ? 00:00:00 tvfake'\n"));
+  ASSERT_TRUE(testutil::WriteTool(bin + "/cp", "#!/bin/sh\n[ $2 = /tmp/setup.tmp ] && exit 1\nexec cp \"$@\"\n"));
+  pKanduInstallDir = SaveStr_((dir / "W").c_str());
+  pAppDir = SaveStr_(d.c_str());
+  pTargetInstallDir = SaveStr_(dir.path().c_str());
   struct utsname host;
   ASSERT_EQ(uname(&host), 0);
   const std::string r = host.release;
@@ -62,7 +42,6 @@ TEST_F(PkgList, CarriesOutEachLineOrSkipsItOrEndsTheRun) {
   const std::string quote = "ERROR: a double quote cannot stand in a command line, not run: ";
   const std::string planted =
       cp + "removing /tmp/setup.tmp before the edit\n$ rm -rf /tmp/setup.tmp\n$ sed  s/a/b/" + sed;
-  const std::string refused = warn + "launcher name '%s' refused, it would not stand in /usr/bin\n";
   // What a row plants runs in the child, before the list.
   const auto plantLink = [](const std::string& target, const std::string& link) {
     return [=] { std::remove(link.c_str()), symlink(target.c_str(), link.c_str()); };
@@ -70,22 +49,21 @@ TEST_F(PkgList, CarriesOutEachLineOrSkipsItOrEndsTheRun) {
   using Files = std::vector<std::pair<std::string, std::string>>;  // a path and its State (a pattern)
   const struct { const char* what; std::function<void()> prep; std::string list, result, log; Files files = {}; }
       rows[] = {
-      {"comments and empty lines run nothing", {}, "# copy the tools\n\n   \n#\n# c tool\n", "0", "",
-       {{"@D/tool", "-"}}},
-      {"a hash glued to a word copies the next word; a tab joins words", {}, "#copy the tools\nc\ttool x\n", "0",
-       "$ cp -p @W/the @D\n$ cp -p @W/x @D\n", {{"@D/the", "644 a c\n"}}},
+      {"comments and empty lines run nothing; a hash glued to a word copies the next word; a tab joins words", {},
+       "# copy the tools\n\n   \n#\n# c tool\n#copy the tools\nc\ttool x\n", "0",
+       "$ cp -p @W/the @D\n$ cp -p @W/x @D\n", {{"@D/the", "644 a c\n"}, {"@D/tool", "-"}}},
       {"c, owner, group, mode, name", {}, "c tool owner root group root mode 700 name tool2\n", "0",
        cp + "$ chown  -R root @D/tool\n$ chgrp  -R root @D/tool\n$ chmod  700 @D/tool\n$ mv -f @D/tool @D/tool2\n",
        {{"@D/tool2", "700 a c\n"}, {"@D/tool", "-"}}},
       {"dir and dirto; the attributes work on the product copy", {}, "dir tree\ndirto tree @S/opt/x mode 700\n", "0",
        "$ cp -pr @W/tree @D\n$ cp -pr @W/tree @S/opt/x\n$ chmod  700 @D/tree\n",
        {{"@S/opt/x/sub/f", "644 f\n"}, {"@D/tree", "700/"}}},
-      {"t touches", {}, "t new\n", "0", "$ touch  @D/new\n", {{"@D/new", "644 "}}},
       {"m and s work on a file in place, else skip", [&] { WriteFile(d + "/name", "n"); },
        "m other mode 700\ns name mode 750\ns other mode 700\nm name mode 700\n", "0",
        "$ chmod  750 @D/name\n$ chmod  700 @D/name\n", {{"@D/name", "700 n"}, {"@D/other", "-"}}},
-      {"newdir makes the directory once", {}, "newdir etc mode 770\nnewdir etc mode 777\n", "0",
-       "$ mkdir -p @D/etc\n$ chmod  775 @D/etc\n$ chmod  770 @D/etc\n", {{"@D/etc", "770/"}}},
+      {"t touches; newdir makes the directory once", {}, "t new\nnewdir etc mode 770\nnewdir etc mode 777\n", "0",
+       "$ touch  @D/new\n$ mkdir -p @D/etc\n$ chmod  775 @D/etc\n$ chmod  770 @D/etc\n",
+       {{"@D/etc", "770/"}, {"@D/new", "644 "}}},
       {"checkps with nothing running goes on", [&] { WriteFile(d + "/,tvnothing,", ""); },
        "checkps ,tvnothing, mode 700\nc tool\n", "0", "$ chmod  700 @D/,tvnothing,\n" + cp},
       {"quitting at checkps stops the list", [&] { ComList[kPs].pPath = SaveStr_(bin.c_str()); },
@@ -97,19 +75,14 @@ TEST_F(PkgList, CarriesOutEachLineOrSkipsItOrEndsTheRun) {
       {"an attribute without value or unknown runs nothing; a continued line reads as one", {},
        "c tool mode\nc tool color red \\\n  mode 700\n", "0", cp + cp + "$ chmod  700 @D/tool\n"},
       {"a command lacking a word is skipped", {}, "c\ndirto tree\nv\nv >=\ncheckps\nnewdir\nm  \nc tool\n", "0",
-       Expand("@'c' lacks its name, line skipped: c\n@'dirto' lacks its destination, line skipped: dirto tree\n"
-              "@'v' lacks its operator, line skipped: v\n@'v' lacks its release, line skipped: v >=\n"
-              "@'checkps' lacks its list of programs, line skipped: checkps\n"
-              "@'newdir' lacks its name, line skipped: newdir\n@'m' lacks its name, line skipped: m  \n",
-              {{"@", warn}}) + cp},
+       warn + "'c' lacks its name, line skipped: c\n*'dirto' lacks its destination*'v' lacks its operator*"
+              "'v' lacks its release*'checkps' lacks*'newdir' lacks*'m' lacks its name, line skipped: m  \n" + cp},
       {"a line longer than the reader takes is skipped whole", {}, "c tool mode 700 " + n600 + " mode 777\nc tool\n",
        "0",
        warn + "line longer than 510 characters skipped: c tool mode 700 " + n600.substr(0, 44) + "...\n" + cp,
        {{"@D/tool", "644 a c\n"}}},
       {"bytes outside ASCII and controls in a name reach the commands as they are", {}, "c qm\001\377f mode 755\n",
        "exit 1", "$ cp -p @W/qm\001\377f @D\n*\n$ chmod  755 @D/qm\001\377f\n*\n" + failed},
-      {"a failed copy is logged and the list goes on", {}, "c missing\nc tool\n", "0",
-       "$ cp -p @W/missing @D\n*\nWARNING_MSG: command exited with status 1\n" + cp, {{"@D/tool", "644 a c\n"}}},
       {"release conditions compare byte-wise and chain", {},
        "v = @R c tool\nv >= @R c the\nv <= @R c x\nv < @R c no\nv > @R c no\nv ~ @R c no\nv > 10 c tool\nv >= @R\n"
        "v >= @R v <= @R c x mode 700\nv >= @R v < @R c no\n",
@@ -147,9 +120,9 @@ TEST_F(PkgList, CarriesOutEachLineOrSkipsItOrEndsTheRun) {
       {"bat replaces a link, never writes through it, refuses names outside /usr/bin",
        plantLink(dir / "victim", "/usr/bin/tvfake2"), "c tool bat tvfake2 bat ../evil bat .hidden bat a/b mode 700\n",
        "0",
-       cp + "launcher /usr/bin/tvfake2 was a link: replaced\n$ rm -f /usr/bin/tvfake2\n" +
-           Expand(refused, {{"%s", "../evil"}}) + Expand(refused, {{"%s", ".hidden"}}) +
-           Expand(refused, {{"%s", "a/b"}}) + "$ chmod  700 @D/tool\n",
+       cp + "launcher /usr/bin/tvfake2 was a link: replaced\n$ rm -f /usr/bin/tvfake2\n" + warn +
+           "launcher name '../evil' refused*'.hidden' refused*'a/b' refused, it would not stand in /usr/bin\n"
+           "$ chmod  700 @D/tool\n",
        {{"@S/victim", "644 victim\n"}, {"/usr/bin/tvfake2", "755 #!/bin/sh*"}, {"/usr/evil", "-"},
         {"/usr/bin/.hidden", "-"}}},
       {"a fifo at the launcher is replaced", [] { std::remove("/usr/bin/tvfake3"), mkfifo("/usr/bin/tvfake3", 0666); },
@@ -158,7 +131,6 @@ TEST_F(PkgList, CarriesOutEachLineOrSkipsItOrEndsTheRun) {
        {{"/usr/bin/tvfake3", "755 #!/bin/sh*"}}},
       {"a double quote in a command line ends the run with nothing run", {}, "c tool\nc tool sed -e \"s/a/b/\"\n",
        "exit 1", cp + cp + quote + "sed -e \"s/a/b/\"" + sed, {{"@D/tool", "644 a c\n"}, {tmp, "-"}}},
-      {"or made", {}, "newdir a\"b mode 777\n", "exit 1", quote + "mkdir @D/a\"b\n", {{"@D/a", "-"}}},
       {"a command line too long for the runner ends the run with nothing run",
        [&] { pAppDir = SaveStr_((d + "/" + std::string(8300, 'x')).c_str()); }, "c tool\n", "exit 1",
        "ERROR: command line too long, not run: cp @W/tool @D/xxx*\n", {{"@D/tool", "-"}}},
@@ -168,7 +140,17 @@ TEST_F(PkgList, CarriesOutEachLineOrSkipsItOrEndsTheRun) {
   const std::vector<std::pair<std::string, std::string>> names{{"@S", dir.path()}, {"@D", d}, {"@W", pkg}, {"@R", r}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
-    EXPECT_EQ(Run(row.prep, Expand(row.list, names)), row.result);
+    const std::string places = tmp + " " + d + " " + dir / "at " + dir / "opt";
+    std::system(("rm -rf " + places + " && mkdir " + d + " " + dir / "opt").c_str());
+    unlink(kLog);
+    ASSERT_TRUE(WriteFile(pkg + "/pkg.list", Expand(row.list, names)));
+    const testutil::Child c = testutil::RunChild([&] {
+      std::freopen((bin + "/quit").c_str(), "r", stdin);
+      if (row.prep) row.prep();
+      return ProcessPkgList("pkg");
+    });
+    const int exit = WEXITSTATUS(c.status);
+    EXPECT_EQ(c.value != -9999 ? std::to_string(c.value) : "exit " + std::to_string(exit), row.result);
     const std::string log = ReadFile(kLog), expected = Expand(row.log, names);
     EXPECT_TRUE(Matches(expected, log)) << "log:\n" << log << "expected:\n" << expected;
     for (const auto& [path, state] : row.files) {

@@ -9,8 +9,6 @@
 #include "setup/setup.h"
 #include "utils/utils.h"
 
-#include <fnmatch.h>
-
 #include <cstring>
 #include <string>
 #include <utility>
@@ -18,6 +16,7 @@
 
 namespace setuptest {
 
+using testutil::Matches;
 using testutil::ReadFile;
 using testutil::ScratchDir;
 using testutil::WriteFile;
@@ -77,11 +76,6 @@ inline void Parse(std::vector<std::string> words, const char* dist = "/dist") {
   for (std::string& w : words) argv.push_back(w.data());
   argv.push_back(nullptr);
   parseCommandLineOptions(static_cast<int>(argv.size()) - 1, argv.data());
-}
-
-// True when text is pattern, each '*' of which stands for any text.
-inline bool Matches(const std::string& pattern, const std::string& text) {
-  return fnmatch(pattern.c_str(), text.c_str(), 0) == 0;
 }
 
 }  // namespace setuptest
