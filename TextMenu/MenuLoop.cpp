@@ -117,7 +117,9 @@ bool menu_internal::ReadIntValue(const char* text, long* value) {
   char* end = nullptr;
   errno = 0;
   const long v = std::strtol(text, &end, 10);
-  if (end != text && *end == '\0' && errno == 0 && v >= kIntValueMin && v <= kIntValueMax) {
+  const bool number = end != text;
+  while (*end == ' ' || *end == '\t') ++end;
+  if (number && *end == '\0' && errno == 0 && v >= kIntValueMin && v <= kIntValueMax) {
     *value = v;
     return true;
   }

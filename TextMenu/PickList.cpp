@@ -8,11 +8,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include <unistd.h>
-
 using namespace menu_internal;
 
 char CurrentSelection[CUR_SEL_SIZE] = "";
+char flPickListLines = 0;
 
 namespace {
 
@@ -178,7 +177,7 @@ int PrintPickLines(TextMenuItem* item, uint32_t* hidden) {
 int PrintPickOneManyScreen(TextMenuItem* item, uint32_t* hidden, int first) {
   if (item == nullptr) return -1;
   FetchLabels();
-  if (!isatty(STDOUT_FILENO)) return PrintPickLines(item, hidden);
+  if (flPickListLines) return PrintPickLines(item, hidden);
   pScreen = GetTermInfo(pScreen);
   ScreenImage* img = pScreen;
   if (img == nullptr || img->pCells == nullptr) return -1;

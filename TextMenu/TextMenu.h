@@ -123,6 +123,8 @@ extern char flExitTextMenu;    // set by an action to leave every open menu at o
 extern char flLoadedSettings;  // set once a settings file was read
 extern char* pOption;          // the rest of the input line after its first word
 extern char flInputEnded;      // standard input has ended; every later read gives nothing
+extern char flPickListLines;   // the screen is no terminal: a pick list prints its states
+                               // one a line instead of drawing a screen image
 
 // The help hook: "h" under MENU_HELP calls it with the menu and pMenuHelpPage. The
 // program that links the help navigator sets it; while it is null "h" does nothing.
@@ -260,8 +262,8 @@ int GetColumnWidths(ScreenImage* img, TextMenuItem* item, int* widths);
 void WriteScreenFrame(ScreenImage* img, TextMenuItem* item, const char* selection);
 // Draws one page of the entry's states from state first (from 0) into pScreen and
 // prints it; hidden states are recorded in *hidden. Returns the number of states
-// shown, or -1 when the terminal is too small (after a notice and a pause). On
-// an output that is no terminal every state is printed, one a line.
+// shown, or -1 when the terminal is too small (after a notice and a pause). With
+// flPickListLines every state is printed, one a line.
 int PrintPickOneManyScreen(TextMenuItem* item, uint32_t* hidden, int first);
 // Lets the user choose states of entry index (from 0) on the full-screen list.
 void ProcessStateValue(TextMenu* menu, int index, char* option);

@@ -195,6 +195,8 @@ int main(int argc, char** argv) {
     if (readable > 0) load = settings;
   }
   FILE* values = batch ? stdout : SeparateScreen();
+  // On a pipe or a file a screen image would be one long line.
+  flPickListLines = isatty(STDOUT_FILENO) ? 0 : 1;
   if (RunMenu(S.pTop, load, batch ? 0 : 1) != 0) return 2;
   if (!S.Applied || flInputEnded) return 1;
 
