@@ -4,12 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include <unistd.h>
 
 #include "Dbm/Dbm.h"
-#include "MemMgr/MemMgr.h"
 #include "testutil.h"
 
 namespace dbmtest {
@@ -19,20 +20,19 @@ namespace dbmtest {
 class DbmTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_NE(getcwd(oldCwd_, sizeof oldCwd_), nullptr);
     ASSERT_EQ(chdir(dir_.path().c_str()), 0);
-    tool_ = dir_.path();
     pToolPath = tool_.data();
   }
   void TearDown() override {
+    for (DbTHandle* h : handles_) DbTClose(h);
     pToolPath = nullptr;
-    if (chdir(oldCwd_) != 0) ADD_FAILURE() << "cannot return to " << oldCwd_;
+    std::filesystem::current_path(oldCwd_);
   }
+  // A handle, closed when the test ends.
+  DbTHandle* Open(const std::string& name, int flags = 0) { return handles_.emplace_back(DbTOpen(name.c_str(), flags)); }
   testutil::ScratchDir dir_;
-
- private:
-  std::string tool_;
-  char oldCwd_[4096] = {};
+  std::vector<DbTHandle*> handles_;
+  std::string tool_ = dir_.path(), oldCwd_ = std::filesystem::current_path();
 };
 
 // The XOR chain: each byte XOR the byte after it, the last one plain.
@@ -70,14 +70,6 @@ inline std::string WithoutFiller(std::string bytes) {
   const size_t zero = bytes.compare(0, 6, "TXDBAA") == 0 ? bytes.find('\0', 6) : std::string::npos;
   if (zero < DBT_HEADER_SIZE) bytes.replace(zero, DBT_HEADER_SIZE - zero, DBT_HEADER_SIZE - zero, '\0');
   return bytes;
-}
-
-// What fn writes to standard error.
-template <typename F>
-std::string Err(F fn) {
-  testing::internal::CaptureStderr();
-  fn();
-  return testing::internal::GetCapturedStderr();
 }
 
 }  // namespace dbmtest

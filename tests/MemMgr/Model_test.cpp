@@ -8,9 +8,9 @@
 // and AdjustMem takes it as a new request. None of the calls says anything.
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <list>
 #include <map>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -28,7 +28,7 @@ constexpr size_t kNode = 32, kBlock = 65536, kNodes = 2048;
 struct ModelBlock {
   MemBlock* real = nullptr;  // bound once the real chain shows the block
   bool dedicated = false;
-  size_t size = kBlock, used = 0, freeNodes = kNodes;
+  size_t size = kBlock, used = 0;
   std::string mat = std::string(kNodes, ' ');
   std::map<size_t, size_t> starts;  // first node of each allocation -> its node count
 };
@@ -44,7 +44,6 @@ struct Piece {
 class ModelRun {
  public:
   explicit ModelRun(uint32_t seed) : rng_(seed) {}
-  ~ModelRun() { std::free(heap_); }
   size_t mostBlocks = 0;
   int moves = 0;
 
@@ -81,7 +80,8 @@ class ModelRun {
   std::list<ModelBlock> chain_;
   std::vector<Piece> pieces_;
   char* released_ = nullptr;  // the last piece released
-  char* heap_ = static_cast<char*>(std::malloc(64));
+  std::unique_ptr<char[]> heapPiece_ = std::make_unique<char[]>(64);
+  char* heap_ = heapPiece_.get();
 
   size_t Pick(size_t n) { return rng_() % n; }
 
@@ -98,11 +98,6 @@ class ModelRun {
   // ---- the model
 
   static size_t Round(size_t n) { return (n + kNode) / kNode * kNode; }
-  // Sets n map characters from node `from` on, keeping count of the free nodes.
-  static void Mark(ModelBlock& b, size_t from, size_t n, char ch) {
-    b.mat.replace(from, n, n, ch);
-    b.freeNodes = ch == ' ' ? b.freeNodes + n : b.freeNodes - n;
-  }
   static size_t Length(const Piece& x) { return x.b->dedicated ? x.b->used : x.b->starts.at(x.node) * kNode; }
 
   // GetMem: a dedicated block above 64 KB; else the first run of free nodes in the
@@ -110,18 +105,18 @@ class ModelRun {
   void Get(Piece& x, size_t n) {
     const size_t r = Round(n);
     if (r > kBlock) {
-      x.b = &chain_.emplace_back(ModelBlock{nullptr, true, (r + kBlock - 1) / kBlock * kBlock, r, 0, std::string(kNodes, 'U'), {}});
+      x.b = &chain_.emplace_back(ModelBlock{nullptr, true, (r + kBlock - 1) / kBlock * kBlock, r, std::string(kNodes, 'U'), {}});
       x.node = 0;
       return;
     }
     const std::string run(r / kNode, ' ');
     auto it = std::find_if(chain_.begin(), chain_.end(), [&](const ModelBlock& b) {
-      return b.freeNodes >= run.size() && b.mat.find(run) != std::string::npos;
+      return b.mat.find(run) != std::string::npos;
     });
     if (it == chain_.end()) it = chain_.emplace(chain_.end());
     x.b = &*it;
     x.node = it->mat.find(run);
-    Mark(*it, x.node, run.size(), 'U');
+    it->mat.replace(x.node, run.size(), run.size(), 'U');
     it->starts[x.node] = run.size();
   }
 
@@ -129,9 +124,9 @@ class ModelRun {
   void Put(const Piece& x) {
     ModelBlock& b = *x.b;
     const size_t c = b.dedicated ? 0 : b.starts.at(x.node);
-    Mark(b, x.node, c, ' ');
+    b.mat.replace(x.node, c, c, ' ');
     b.starts.erase(x.node);
-    if (b.dedicated || b.freeNodes == kNodes) chain_.remove_if([&](const ModelBlock& m) { return &m == &b; });
+    if (b.dedicated || b.mat.find('U') == std::string::npos) chain_.remove_if([&](const ModelBlock& m) { return &m == &b; });
   }
 
   // AdjustMem to n bytes: shrink in place, grow into the free nodes after, slide back
@@ -142,19 +137,19 @@ class ModelRun {
     if (r <= kBlock && !b.dedicated) {
       const size_t k = r / kNode, i = x.node, c = b.starts.at(i);
       if (k <= c) {
-        Mark(b, i + k, c - k, ' ');
+        b.mat.replace(i + k, c - k, c - k, ' ');
         b.starts[i] = k;
         return r;
       }
       const std::string gap(k - c, ' ');
       if (i + k <= kNodes && b.mat.compare(i + c, gap.size(), gap) == 0) {
-        Mark(b, i + c, gap.size(), 'U');
+        b.mat.replace(i + c, gap.size(), gap.size(), 'U');
         b.starts[i] = k;
         return c * kNode;
       }
       if (i >= gap.size() && b.mat.compare(i - gap.size(), gap.size(), gap) == 0) {
         x.node = i - gap.size();
-        Mark(b, x.node, gap.size(), 'U');
+        b.mat.replace(x.node, gap.size(), gap.size(), 'U');
         b.starts.erase(i);
         b.starts[x.node] = k;
         return c * kNode;
@@ -174,17 +169,6 @@ class ModelRun {
     return kept;
   }
 
-  // True when an allocation starts at p.
-  bool IsStart(const char* p) const {
-    for (const ModelBlock& b : chain_) {
-      if (b.dedicated && p == b.real->pData) return true;
-      for (const auto& start : b.starts) {
-        if (p == b.real->pData + start.first * kNode) return true;
-      }
-    }
-    return false;
-  }
-
   // ---- the calls, each followed by the checks
 
   // The real chain must match the model block for block.
@@ -200,7 +184,7 @@ class ModelRun {
       ASSERT_EQ(b->pPrev, at ? real[at - 1] : nullptr);
       ASSERT_EQ(static_cast<size_t>(b->Size), m->size);
       ASSERT_EQ(static_cast<size_t>(b->Used), m->used);
-      ASSERT_EQ(static_cast<size_t>(b->FreeNodes), m->freeNodes);
+      ASSERT_EQ(b->FreeNodes, std::count(m->mat.begin(), m->mat.end(), ' '));
       ASSERT_EQ(memtest::MapOf(b), m->mat) << "map of block " << at;
       size_t records = 0;
       for (const MemNode& node : b->Nodes) records += node.NodeCnt != 0 || node.pAddr != nullptr;
@@ -270,7 +254,7 @@ class ModelRun {
     char* const candidates[] = {y.p + 1 + Pick(y.shadow.size() - 1), released_, reinterpret_cast<char*>(&local),
                                 heap_, y.b->real->pData + y.b->size, nullptr};
     char* p = candidates[Pick(6)];
-    if (IsStart(p)) return;
+    if (std::any_of(pieces_.begin(), pieces_.end(), [&](const Piece& x) { return x.p == p; })) return;  // a start
     const size_t roll = Pick(3), n = RandomSize();
     if (roll < 2) {
       if (roll == 0) PutMem(p);

@@ -53,6 +53,13 @@ refused() {
 e2e_spoil_dist unsafe-disks "$SAMPLE" 'printf "disks pkg_tar.aa;touch\${IFS}/var/pwned\nend_of_list\n" >disks' >/dev/null
 e2e_make_dist unsafe-words --product "$(e2e_spoil_dist unsafe-words-product "$E2E_ROOT/sample/pkg" \
   'printf "c tvadmin mode 755 bat ../sbin/evil bat .tvadmin\nnewdir a\"b mode 777\n" >>pkg.list')" >/dev/null
+# One unsafe path in each role of the command line and of the host.
+cp -a "$SAMPLE" "$E2E_SCRATCH/my dist"
+refused 2 "unsafe work-area base '/var/tmp/a\tb': it contains a tab" "" --dist "$SAMPLE" -- $'/var/tmp/a\tb'
+refused 2 "unsafe installation directory '/opt/x;touch /var/pwned'" "" --dist "$SAMPLE" -- install '/opt/x;touch /var/pwned'
+refused 2 "unsafe installer directory '$E2E_SCRATCH/my dist': it contains a blank" "" --dist "$E2E_SCRATCH/my dist" --
+refused 2 "unsafe previous installation '/opt/a b/Kandu/tvnn'" "" --dist "$SAMPLE" \
+  --prepare 'mkdir -p "/opt/a b/Kandu/tvnn" /usr/Kandu && ln -s "/opt/a b/Kandu/tvnn" /usr/Kandu/tvnn' --
 # The log of a program named "a b" is /tmp/a b.log; no command line may carry that name.
 refused 2 "unsafe program name 'a b': it contains a blank" /tmp/a --dist "$SAMPLE" --prepare 'cp setup "/opt/a b"' \
   --invoke "/opt/a b" --
