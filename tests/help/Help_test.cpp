@@ -147,6 +147,9 @@ TEST_F(HelpTest, DrawsPagesAndLinks) {
       // A table after text keeps the text left of it; in a list it starts on a new line.
       {"ab<table border><tr><td>x</td></tr></table>", "ab,-,\n  |x|\n  '-'\n"},
       {"<ol><li>a<table border><tr><td>x</td></tr></table></ol>", "   1. a\n,-,\n|x|\n'-'\n"},
+      // Lists in a cell are measured with their marks, one item a line.
+      {"<table border><tr><td><ul><li>a</ul><dl><dt>t<dd>d</dl></td><td>c</td></tr></table>",
+       ",--------+-,\n|   - a  |c|\n|   t    | |\n|       d| |\n'--------+-'\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.html.substr(0, 100));
