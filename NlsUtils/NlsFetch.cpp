@@ -177,6 +177,11 @@ int Nlsfprintf(FILE* stream, DbTHandle* db, int set, int num, ...) {
   if (stream == nullptr) return -1;
   char* text = nullptr;
   if (FetchFormat(db, set, num, &text) != Found::Hit) return std::fputs("Error", stream) < 0 ? -1 : 5;
+  if ((stream == stdout || stream == stderr) && OutputIsUtf8()) {
+    char* converted = SaveOutputText(text);  // the terminal's encoding; files keep Latin-1
+    PutMem(text);
+    text = converted;
+  }
   va_list ap;
   va_start(ap, num);
 #pragma GCC diagnostic push

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -73,7 +74,7 @@ const ComListEntry& LocatedEntry(int index) {
     std::fflush(stdout);
     std::fprintf(stderr, "ERROR: unable to locate system command '%d'\n", index);
   }
-  exit_app(0);
+  EndAfterFatal(0, "unable to locate a system command");
 }
 
 // Words for the wait status of a command run by system(3): empty for success.
@@ -115,8 +116,9 @@ int RunLine(const char* line, char* reason) {
 }
 
 // The failure report of SysCmd: logged in modes 1 and 2 ("WARNING_MSG" or
-// "ERROR"); mode 2 also prints it on standard output and ends with status 1.
-void ReportFailure(int mode, const char* reason) {
+// "ERROR"); mode 2 also prints it on standard output, followed by the failing
+// command line as it ran but without its redirection, and ends with status 1.
+void ReportFailure(int mode, const char* reason, const std::string& shown) {
   if (!Logged(mode)) return;
   const char* level = mode == SYS_FATAL ? "ERROR" : "WARNING_MSG";
   PutLogMsg("%s: %s\n", level, reason);
@@ -124,8 +126,8 @@ void ReportFailure(int mode, const char* reason) {
     ++S.loggedFailures;
     return;
   }
-  std::printf("%s: %s\n", level, reason);
-  exit_app(1);
+  std::printf("%s: %s\n%s\n", level, reason, shown.c_str());
+  EndAfterFatal(1, reason);
 }
 
 // A command line that does not fit its buffer is never run: the refusal goes to
@@ -138,7 +140,7 @@ int RefuseLongLine(int mode, const char* what, size_t size) {
   std::fflush(stdout);
   std::fprintf(stderr, "ERROR: %s\n", reason);
   if (Logged(mode)) PutLogMsg("%s: %s\n", mode == SYS_FATAL ? "ERROR" : "WARNING_MSG", reason);
-  if (mode == SYS_FATAL) exit_app(1);
+  if (mode == SYS_FATAL) EndAfterFatal(1, reason);
   return -1;
 }
 
@@ -254,6 +256,7 @@ int SysCmd(int index, int mode, const char* fmt, ...) {
   } else if (logs && flUseLog) {
     PutLogMsg("%s", "");  // the log is made safe before the shell appends to it
   }
+  const size_t shownLength = cmd.used;  // the line as logged, before its redirection
   cmd.Add("%s%s", redirect, closing != 0 ? "\"" : "");
 
   char reason[kReasonSize];
@@ -267,7 +270,9 @@ int SysCmd(int index, int mode, const char* fmt, ...) {
   } else {
     result = RunLine(line, reason);
   }
-  if (result != 0) ReportFailure(mode, reason);
+  if (result != 0) {
+    ReportFailure(mode, reason, std::string(line, shownLength) + (closing != 0 ? "\"" : ""));
+  }
   if (entry != nullptr) Settle(*entry);
   return result;
 }
@@ -349,7 +354,7 @@ void SysCmdP(int mode, const char* fmt, ...) {
   char reason[kReasonSize];
   if (RunLine(line, reason) != 0 && Logged(mode)) {
     std::fprintf(stderr, "ERROR: %s\n", reason);
-    if (mode == SYS_FATAL) exit_app(1);
+    if (mode == SYS_FATAL) EndAfterFatal(1, reason);
   }
   sleep(1);
 }

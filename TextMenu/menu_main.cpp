@@ -137,6 +137,7 @@ FILE* SeparateScreen() {
 
 int main(int argc, char** argv) {
   OpenClosedStandardStreams();
+  UseOutputEncoding();  // Latin-1 texts reach a UTF-8 terminal as UTF-8
   flUseLog = 0;
   my_name = const_cast<char*>("menu");
   if (argc > 1) {

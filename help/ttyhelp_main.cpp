@@ -148,6 +148,7 @@ int Browse(const char* file) {
 
 int main(int argc, char** argv) {
   OpenClosedStandardStreams();
+  UseOutputEncoding();  // Latin-1 texts reach a UTF-8 terminal as UTF-8
   flUseLog = 0;
   my_name = const_cast<char*>("ttyhelp");
   NlsInitToolPath(argv[0]);

@@ -28,9 +28,31 @@ const char pPathToInstallf[] = "/usr/sbin/installf";
 
 namespace {
 
-constexpr const char* kCommandWords = ",install,-v";
+constexpr const char* kCommandWords = ",install,-v,--version";
 constexpr int kInstallWord = 1;
 constexpr int kVersionWord = 2;
+constexpr int kLongVersionWord = 3;
+constexpr const char* kHelpWords = ",-h,--help";
+constexpr int kUsageErrorStatus = 2;
+
+// The usage: the command-line forms, the answers of the question, the log. Each %s
+// is the program's name (six of them).
+constexpr const char* kUsage =
+    "usage: %s [BASE] [install DIR]\n"
+    "       %s BASE DIR\n"
+    "       %s [BASE] -v | --version\n"
+    "       %s -h | --help\n"
+    "Installs the Tavlo suite from the distribution beside the program. Run it as root.\n"
+    "  BASE          the work area is BASE/KanduInstall (default /tmp/KanduInstall);\n"
+    "                a missing BASE is made\n"
+    "  install DIR   the product goes to DIR/Kandu/tvnn (default: where the previous\n"
+    "                installation is, else /usr); a previous one is moved there\n"
+    "  -v, --version print the name and version on standard error and end\n"
+    "  -h, --help    print this text and end\n"
+    "When a print daemon is installed already, setup asks whether to continue:\n"
+    "y or yes continues, n or no ends the run with nothing installed.\n"
+    "LANG chooses the language of the messages. Every host command and its output\n"
+    "is logged to /tmp/%s.log.\n";
 constexpr int kInstallDirPosition = 2;  // a plain word at argv[2] names the installation directory
 
 // Entries of the system command table run here.
@@ -122,6 +144,7 @@ void WalkWords(int argc, char** argv, Visit visit) {
         }
         break;
       case kVersionWord:
+      case kLongVersionWord:
         visit(Role::Version, word);
         return;
       default:
@@ -179,8 +202,8 @@ void SetWorkAreaBase(const char* word) {
   if (FindFile(dir, nullptr)) return;
   PrintSetupMessage(kMsgCannotOpen, base.c_str());
   std::printf("\n\n");
-  std::fflush(stdout);
-  exit_app(2);
+  const std::string why = "the work-area base " + base + " cannot be made";
+  EndRun(RunOutcome::Refused, 2, why.c_str());
 }
 
 // True when the product directory below target is, on disk, the very directory of
@@ -195,7 +218,42 @@ bool SameProductTree(const char* current, const char* target) {
   return !S_ISLNK(b.st_mode) && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
+// Prints the usage to stream.
+void PrintUsage(FILE* stream) {
+  const char* name = my_name != nullptr && *my_name != '\0' ? my_name : "setup";
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"  // kUsage is the literal above
+  std::fprintf(stream, kUsage, name, name, name, name, name);
+#pragma GCC diagnostic pop
+}
+
 }  // namespace
+
+// Looks at every word of the command line before anything is made or logged:
+// "-h" or "--help" prints the usage on standard output and ends with status 0;
+// any other word beginning with '-' but "-v" and "--version" is refused: a line
+// naming it and the usage on standard error, status 2.
+void checkCommandLineOptions(int argc, char** argv) {
+  bool help = false;
+  for (int i = 1; i < argc; ++i) {
+    const char* word = argv[i] != nullptr ? argv[i] : "";
+    if (word[0] != '-') continue;
+    if (FindToken(word, kHelpWords) != 0) {
+      help = true;
+      continue;
+    }
+    const int command = FindToken(word, kCommandWords);
+    if (command == kVersionWord || command == kLongVersionWord) continue;
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s: unknown option '%s'\n", my_name != nullptr ? my_name : "setup", word);
+    PrintUsage(stderr);
+    exit_app(kUsageErrorStatus);
+  }
+  if (!help) return;
+  PrintUsage(stdout);
+  std::fflush(stdout);
+  exit_app(0);
+}
 
 // Prints message number of the run's language, filled with the arguments, to
 // standard output and flushes it.

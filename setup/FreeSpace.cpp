@@ -26,9 +26,16 @@ constexpr int kMsgMissingSize = 65;         // a size record is missing
 double SizeNeed(const char* name) {
   if (!GetFileContent(pPathToSetup, name)) {
     PrintSetupMessage(kMsgMissingSize);
-    exit_app(0);
+    const std::string why = std::string("the size record ") + name + " is missing";
+    EndRun(RunOutcome::Refused, 0, why.c_str());
   }
   return std::strtod(LineBuf, nullptr) + kMargin;
+}
+
+// Ends the run after a space message.
+[[noreturn]] void NotEnoughSpace(const char* where) {
+  const std::string why = std::string("not enough space in ") + where;
+  EndRun(RunOutcome::NoSpace, 0, why.c_str());
 }
 
 }  // namespace
@@ -66,7 +73,8 @@ void FreeSpaceForInstall(const char* workArea, const char* installDir, const cha
     if (probe.Avail <= kFullPartition) {
       // The probed place, the installation directory, and all the run needs.
       PrintSetupMessage(kMsgSamePartition, installPart, installDir, installNeed + workNeed);
-      exit_app(0);
+      std::fputs("\n", stdout);  // message 56 ends without a line feed
+      NotEnoughSpace(installPart);
     }
   }
 
@@ -78,16 +86,17 @@ void FreeSpaceForInstall(const char* workArea, const char* installDir, const cha
                                  : MaxD(work.Avail, install.Avail);
     if (available < installNeed + workNeed) {
       PrintSetupMessage(kMsgSamePartition, workArea, installDir, installNeed + workNeed);
-      exit_app(0);
+      std::fputs("\n", stdout);  // message 56 ends without a line feed
+      NotEnoughSpace(installDir);
     }
   } else {
     if (work.Avail < workNeed) {
       PrintSetupMessage(kMsgWorkArea, pKanduInstallDir, workNeed);
-      exit_app(0);
+      NotEnoughSpace(pKanduInstallDir);
     }
     if (install.Avail < installNeed) {
       PrintSetupMessage(kMsgInstallArea, installDir, installNeed);
-      exit_app(0);
+      NotEnoughSpace(installDir);
     }
   }
   PutMem(installPart);

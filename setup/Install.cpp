@@ -70,10 +70,11 @@ void createInstallationDirectories(const char* installDir) {
 // After the readiness check: joins, decompresses and unpacks the archive in the
 // work area, then builds a first installation (directories, flags file, queue
 // scripts, spool tree, then the package list) or updates one (package list first),
-// and sets the final modes. 0 at the end or when refused; 1 when the package list
-// stopped early (the operator quit at a running-programs check).
+// and sets the final modes. INSTALL_DONE at the end, INSTALL_NOT_ROOT when refused,
+// INSTALL_STOPPED when the package list stopped early (the operator quit at a
+// running-programs check).
 int Install() {
-  if (!readyForInstallation()) return 0;
+  if (!readyForInstallation()) return INSTALL_NOT_ROOT;
   genZFile();
   Decompress();
   if (chdir(pKanduInstallDir) != 0) PutLogMsg("WARNING_MSG: cannot change to %s\n", pKanduInstallDir);
@@ -89,18 +90,18 @@ int Install() {
     createQueueScripts(spoolBase);
     CreateFile(spoolBase, nullptr, "775", nullptr, nullptr);
     CreateFile(download, nullptr, "777", nullptr, nullptr);
-    if (ProcessPkgList(kPackage) != 0) return 1;
+    if (ProcessPkgList(kPackage) != 0) return INSTALL_STOPPED;
   } else {
     // An update leaves the spool tree as it is. Only a part that is missing, as
     // after an earlier run that stopped between making the product directory and
     // the spool tree, is made, as on a first installation.
     if (GetFileType(spoolBase) == 0) CreateFile(spoolBase, nullptr, "775", nullptr, nullptr);
     if (GetFileType(download) == 0) CreateFile(download, nullptr, "777", nullptr, nullptr);
-    if (ProcessPkgList(kPackage) != 0) return 1;
+    if (ProcessPkgList(kPackage) != 0) return INSTALL_STOPPED;
     createPrintingSubsystemFile(pAppDir);
     createQueueScripts(spoolBase);
   }
   SysCmd(kChmod, SYS_QUIET, "755 %s/%s", pTargetInstallDir, MAKER_NAME);
   for (const char* program : kSetUidPrograms) SysCmd(kChmod, SYS_LOG, "4755 %s/%s", pAppDir, program);
-  return 0;
+  return INSTALL_DONE;
 }

@@ -77,8 +77,11 @@ void UpperCaseList() {
 void RequireSafeName(const char* name, const char* dir) {
   char reason[128];
   if (CheckSafePath(name, reason, sizeof reason)) return;
-  PutLogMsg("ERROR: unsafe name '%s' in the list of %s: %s\n", name, dir, reason);
-  ErrorMsg(2, 1, "unsafe name '%s' in the list of %s: %s", name, dir, reason);
+  const std::string why = std::string("unsafe name '") + name + "' in the list of " + dir + ": " + reason;
+  PutLogMsg("ERROR: %s\n", why.c_str());
+  std::fflush(stdout);
+  std::fprintf(stderr, "ERROR: %s\n", why.c_str());
+  EndRun(RunOutcome::Refused, 1, why.c_str());
 }
 
 // The pieces of text between runs of any of seps, up to the piece end_of_list.
@@ -136,7 +139,7 @@ void GetDisksData(const char* dir) {
 
 // Empties and recreates the work area, copies every file the list names from the
 // installer's directory into it (a failed copy ends the run with status 1), then
-// runs the installation step. Returns 0.
+// runs the installation step. Returns its result.
 int installFromSite(const char* workArea) {
   DeleteFile(workArea, nullptr);
   if (mkdir(workArea, 0777) != 0) PutLogMsg("WARNING_MSG: cannot make %s\n", workArea);
@@ -146,8 +149,7 @@ int installFromSite(const char* workArea) {
   for (const std::string& name : names) {
     SysCmd(kCopy, SYS_FATAL, "%s/%s %s", pPathToSetup, name.c_str(), workArea);
   }
-  Install();
-  return 0;
+  return Install();
 }
 
 // Joins the archive pieces named by the list's copy in the work area, in list

@@ -639,14 +639,24 @@ namespace {
 
 // The language codes LANG may name, in the order of the tables below.
 constexpr const char* kLanguageList = ",en_US,es_ES,it_IT,fr_FR,ge_GE,pr_BR";
+// The language parts of the standard locale names, in the same order ("xx" of
+// "xx_YY", "xx", "xx@mod").
+constexpr const char* kLanguagePartList = ",en,es,it,fr,de,pt";
 
 // The table of each position of kLanguageList (position 1 is the first entry).
 const char* const* const kTables[] = {NLS_ENGLISH, NLS_SPANISH, NLS_ITALIAN,
                                       NLS_FRENCH,  NLS_GERMAN,  NLS_PORTUGUESE};
+constexpr size_t kTableCount = std::size(kTables);
+
+struct {
+  bool utf8 = false;  // the terminal's locale names UTF-8: texts are given converted
+  char* converted[kTableCount][NLS_SETUP_MSG_COUNT] = {};  // made at their first use
+} S;
 
 // The table named by LANG. The part after the first '.' (the code set) is cut off
 // in the environment itself, so the commands the installer starts later see the
-// shortened value; the lookup is exact and case-sensitive, English by default.
+// shortened value. The six codes are looked up exactly and case-sensitively; any
+// other value chooses by its language part (de_CH: German), English by default.
 const char* const* ChooseLanguage() {
   const char* lang = std::getenv("LANG");
   if (lang == nullptr) return NLS_ENGLISH;
@@ -656,15 +666,30 @@ const char* const* ChooseLanguage() {
     // The string getenv returned may be read-only: the variable gets a new value.
     setenv("LANG", code.c_str(), 1);
   }
-  const int pos = FindToken(code.c_str(), kLanguageList);
-  if (pos < 1 || pos > static_cast<int>(std::size(kTables))) return NLS_ENGLISH;
+  int pos = FindToken(code.c_str(), kLanguageList);
+  if (pos == 0) pos = FindToken(code.substr(0, code.find_first_of("_@")).c_str(), kLanguagePartList);
+  if (pos < 1 || pos > static_cast<int>(kTableCount)) return NLS_ENGLISH;
   return kTables[pos - 1];
+}
+
+// Position of the run's table in kTables.
+size_t TableIndex() {
+  for (size_t i = 0; i < kTableCount; ++i) {
+    if (kTables[i] == pCurLang) return i;
+  }
+  return 0;
 }
 
 }  // namespace
 
 const char* nlsSetupStrCvt(int n) {
-  if (pCurLang == nullptr) pCurLang = ChooseLanguage();
+  if (pCurLang == nullptr) {
+    S.utf8 = LocaleIsUtf8() != 0;  // before LANG loses its code set
+    pCurLang = ChooseLanguage();
+  }
   if (n < 0 || n >= NLS_SETUP_MSG_COUNT) return "";
-  return pCurLang[n];
+  if (!S.utf8) return pCurLang[n];
+  char*& text = S.converted[TableIndex()][n];
+  if (text == nullptr) text = SaveUtf8Text(pCurLang[n]);
+  return text;
 }

@@ -21,10 +21,6 @@ constexpr int kAnswerYes = 2;
 constexpr int kAnswerN = 3;
 constexpr int kAnswerNo = 4;
 
-constexpr const char* kRcDir = "/etc/rc2.d";
-constexpr const char* kStopScript = "KKanduPrintD";
-constexpr const char* kStartScript = "SKanduPrintD";
-
 constexpr int kReadingSize = 511;  // one reading: at most 510 characters
 
 constexpr int kMsgNotRoot = 35;
@@ -59,9 +55,10 @@ int AskToContinue() {
 
 // 1 when the installation may go on, 0 when it must not (not run by root: message
 // 35). When the product directory holds TavloD or TavloDStop, warns about the print
-// queues and asks: "y" and "yes" go on; "n" removes the old daemon's start and stop
-// scripts from /etc/rc2.d and goes on; "no" and the end of input end the run with
-// exit status 0, leaving the work area as it is.
+// queues and asks: "y" and "yes" go on; "n", "no" and the end of input end the run
+// with exit status 0, leaving the work area and the old daemon's start and stop
+// scripts in /etc/rc2.d as they are (an update in place keeps the daemon where
+// they point).
 int readyForInstallation() {
   char* user = GetUserName();
   if (user == nullptr || std::strcmp(user, kSuperUser) != 0) {
@@ -79,15 +76,12 @@ int readyForInstallation() {
     case kAnswerYes:
       return 1;
     case kAnswerN:
-      DeleteFile(kRcDir, kStopScript);
-      DeleteFile(kRcDir, kStartScript);
-      return 1;
     case kAnswerNo:
-      exit_app(0);
+      EndRun(RunOutcome::Declined, 0, "declined at the continue question");
     default:
       // End of input: no answer can come, so the run ends as after "no".
       std::fputs("\n", stdout);
       PutLogMsg("end of input at the continue question: installation not done\n");
-      exit_app(0);
+      EndRun(RunOutcome::Declined, 0, "end of input at the continue question");
   }
 }

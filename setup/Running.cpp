@@ -45,7 +45,8 @@ bool StillRunningAfterWait(const char* list) {
 }  // namespace
 
 // 0 when none of the programs of the comma list runs, at once or after waiting;
-// 1 when the operator chose to quit (choice 2, or the end of standard input). While
+// QUIT_CHOSEN (1) when the operator chose to quit (choice 2), QUIT_END_OF_INPUT (2)
+// at the end of standard input, which counts as that choice. While
 // any runs, shows them with the menu: 1 waits up to 30 seconds, 2 quits.
 int QuitForRunningProcesses(const char* list) {
   const char* running = nlsSetupStrCvt(kMsgRunning);
@@ -68,12 +69,12 @@ int QuitForRunningProcesses(const char* list) {
         if (!StillRunningAfterWait(list)) return 0;
         break;
       case '2':
-        return 1;
+        return QUIT_CHOSEN;
       case EOF:
         // Nothing more can be read: waiting could go on for ever, so the run ends
         // as if the operator had chosen to quit.
         PutLogMsg("end of input at the running-programs menu: quitting the installation\n");
-        return 1;
+        return QUIT_END_OF_INPUT;
       default:
         break;
     }

@@ -12,9 +12,10 @@
 
 // One run: language, command line, previous installation, free space, running
 // programs and relocation, the distribution and its installation, the clean-up.
-// Exit status 0 at the end and at every orderly refusal; 1 for a failed fatal
-// command or a missing list; 2 for a work-area base that cannot be made or a path
-// that cannot safely stand in a command line.
+// Every end goes through EndRun. Exit status 0 at the end and at every orderly
+// refusal; 1 for a failed fatal command or a missing list; 2 for a work-area base
+// that cannot be made, a path that cannot safely stand in a command line or a word
+// that is no option.
 int main(int argc, char** argv) {
   OpenClosedStandardStreams();
   flUseLog = 1;
@@ -23,6 +24,8 @@ int main(int argc, char** argv) {
   const char* invocation = argc > 0 && argv[0] != nullptr ? argv[0] : "setup";
   pPathToSetup = GetToolPath(invocation);
   my_name = SaveStr_(StripPath(invocation));
+  EndRunOnFatalReports();
+  checkCommandLineOptions(argc, argv);
   InitSysCmdList();
   nlsSetupStrCvt(0);
   parseCommandLineOptions(argc, argv);
@@ -38,12 +41,24 @@ int main(int argc, char** argv) {
   pAppDir = SaveStr("%s/%s/%s", pTargetInstallDir, MAKER_NAME, PRODUCT_NAME);
 
   FreeSpaceForInstall(pKanduInstallDir, pTargetInstallDir, MAKER_NAME);
+  RunOutcome outcome = pCurrentInstallDir != nullptr ? RunOutcome::Updated : RunOutcome::Installed;
   if (pCurrentInstallDir != nullptr) {
-    if (QuitForRunningProcesses(pBinaryInstanceCheckList) != 0) exit_app(0);
-    if (std::strcmp(pTargetInstallDir, pCurrentInstallDir) != 0) relocatePreviousInstallation();
+    if (const int quit = QuitForRunningProcesses(pBinaryInstanceCheckList); quit != 0) {
+      EndRun(RunOutcome::Busy, 0,
+             quit == QUIT_END_OF_INPUT ? "end of input at the running-programs menu"
+                                       : "quit while suite programs run");
+    }
+    if (std::strcmp(pTargetInstallDir, pCurrentInstallDir) != 0) {
+      relocatePreviousInstallation();
+      outcome = RunOutcome::Relocated;
+    }
   }
-  installFromSite(pKanduInstallDir);
+  const int installed = installFromSite(pKanduInstallDir);
   KanduClean(pKanduInstallDir);
+  if (installed == INSTALL_NOT_ROOT) EndRun(RunOutcome::NotRoot, 0, "not run by root");
+  if (installed == INSTALL_STOPPED) {
+    EndRun(RunOutcome::Incomplete, 0, "quit while suite programs run; the package list stopped part-way");
+  }
   // Commands whose failure the run goes on after (a copy of the package list, the
   // final modes) were only logged: the operator must not take the end for success.
   if (const int failed = SysCmdLoggedFailures(); failed > 0) {
@@ -55,5 +70,5 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     std::fputs(warning, stderr);
   }
-  exit_app(0);
+  EndRun(outcome, 0, nullptr);
 }

@@ -18,9 +18,12 @@ extern const char* const NLS_PORTUGUESE[NLS_SETUP_MSG_COUNT];
 // The table of this run: null until the first nlsSetupStrCvt, then fixed.
 extern const char* const* pCurLang;
 
-// Message n (0 to 70) in the run's language, chosen from LANG at the first call
-// (LANG is cut at its first '.' in the environment, so later commands see the cut
-// value). The text is constant: never modify or release it. "" for n out of range.
+// Message n (0 to 70) in the run's language, chosen from LANG at the first call:
+// one of the six codes, else by the language part of a locale name (de_DE: German),
+// else English. LANG is cut at its first '.' in the environment, so later commands
+// see the cut value. When the terminal's locale names UTF-8 (LocaleIsUtf8, asked
+// before the cut), the text comes as UTF-8. The text is constant: never modify or
+// release it. "" for n out of range.
 const char* nlsSetupStrCvt(int n);
 
 // ===== Run state of the driver =====
@@ -43,8 +46,34 @@ constexpr const char* PRODUCT_NAME = "tvnn";
 constexpr const char* DEFAULT_INSTALL_DIR = "/usr";
 constexpr const char* SETUP_VERSION = "4.10.05";
 
-// Reads the command line: work-area bases, "install" and a directory, "-v".
+// Checks the words that begin with '-' before anything is made or logged: "-h" and
+// "--help" print the usage and end with status 0; a word that is no option ends the
+// run with status 2 (its name and the usage on standard error).
+void checkCommandLineOptions(int argc, char** argv);
+// Reads the command line: work-area bases, "install" and a directory, "-v" (or
+// "--version").
 void parseCommandLineOptions(int argc, char** argv);
+
+// ===== The end of a run =====
+
+// How a run ended: the installation done (a first one, an update in place, an
+// update after moving the previous tree), a fatal failure, or one of the reasons
+// to install nothing: a refusal (an unsafe path or name, a missing size record), not
+// enough space, suite programs running, the operator's "no" (or no answer), not
+// root. Incomplete: stopped part-way through the package list.
+enum class RunOutcome { Installed, Updated, Relocated, Failed, Refused, NoSpace, Busy,
+                        Declined, NotRoot, Incomplete };
+
+// The one way a run ends: logs the outcome, then on standard error, for a run that
+// installed nothing "<program>: nothing installed: <reason>" (Incomplete:
+// "<program>: installation incomplete: <reason>"; Failed: no line, the failure was
+// reported where it was met), and for every run that failed or installed nothing
+// "<program>: see /tmp/<program>.log" as the last line. Ends the process with
+// status. A null reason counts as empty.
+[[noreturn]] void EndRun(RunOutcome outcome, int status, const char* reason);
+// Makes every fatal report of the library (a failed command of the fatal mode,
+// ErrorMsg's mode 2, SysError) end the run through EndRun as Failed.
+void EndRunOnFatalReports();
 
 // ===== Previous installation, relocation and clean-up =====
 
@@ -65,13 +94,15 @@ void FreeSpaceForInstall(const char* workArea, const char* installDir, const cha
 // ===== Running programs =====
 
 // 0 when none of the programs of the comma list runs (at once or after waiting),
-// 1 when the operator chose to quit.
+// 1 when the operator chose to quit, 2 when standard input ended at the menu.
+constexpr int QUIT_CHOSEN = 1;
+constexpr int QUIT_END_OF_INPUT = 2;
 int QuitForRunningProcesses(const char* list);
 
 // ===== Readiness =====
 
-// 1 when the installation may go on, 0 when it must not (not root); may end the
-// program (the answer "no").
+// 1 when the installation may go on, 0 when it must not (not root); ends the run
+// itself at the answers "n" and "no" and at the end of input.
 int readyForInstallation();
 
 // ===== Distribution media, unpacking and the installation tree =====
@@ -79,12 +110,16 @@ int readyForInstallation();
 // Leaves the text of dir/disks (or dir/DISKS, upper-cased up to end_of_list) in
 // LineBuf; ends the program with status 1 when there is neither.
 void GetDisksData(const char* dir);
-// Empties and recreates the work area, copies the listed files, runs Install; 0.
+// Empties and recreates the work area, copies the listed files, runs Install;
+// returns Install's result.
 int installFromSite(const char* workArea);
 // Joins the archive pieces in the work area, which becomes the current directory.
 void genZFile();
-// The installation step: 0 when it ran to its end or was refused, 1 when the
-// package list stopped early.
+// The installation step: INSTALL_DONE when it ran to its end, INSTALL_STOPPED
+// when the package list stopped early, INSTALL_NOT_ROOT when refused (not root).
+constexpr int INSTALL_DONE = 0;
+constexpr int INSTALL_STOPPED = 1;
+constexpr int INSTALL_NOT_ROOT = 2;
 int Install();
 // Makes the product directory and, for another directory than /usr, the link
 // /usr/Kandu/tvnn.

@@ -23,7 +23,9 @@ constexpr int kShell = 31;
 constexpr int kTouch = 35;
 
 struct {
-  bool firstCall = true;  // cleared by the first log line of the process
+  bool firstCall = true;         // cleared by the first log line of the process
+  FatalEndHook fatalEnd = nullptr;  // the program's end after a fatal report
+  bool ending = false;           // the hook runs: a fatal report inside it just exits
 } S;
 
 // The program's name for the log file and the reports; the C library's short
@@ -138,14 +140,16 @@ void PutLogMsg(const char* fmt, ...) {
 // process ends with exit status 1. The error number is the one current at the call.
 void SysError(const char* fmt, ...) {
   const int err = errno;
-  std::fflush(stdout);
-  std::fprintf(stderr, "\n%s: ", ProgramName());
+  char message[kLogPathSize];
   va_list ap;
   va_start(ap, fmt);
-  std::vfprintf(stderr, fmt, ap);
+  std::vsnprintf(message, sizeof message, fmt, ap);
   va_end(ap);
-  std::fprintf(stderr, " : %s\n", std::strerror(err));
-  exit_app(1);
+  std::fflush(stdout);
+  std::fprintf(stderr, "\n%s: %s : %s\n", ProgramName(), message, std::strerror(err));
+  const size_t used = std::strlen(message);
+  std::snprintf(message + used, sizeof message - used, " : %s", std::strerror(err));
+  EndAfterFatal(1, message);
 }
 
 // Formats the message into Line; mode 1 warns on standard error, mode 2 reports
@@ -163,7 +167,7 @@ void ErrorMsg(int mode, int exitStatus, const char* fmt, ...) {
   if (mode == 2) {
     std::fflush(stdout);
     std::fprintf(stderr, "ERROR: %s\n", Line);
-    exit_app(exitStatus);
+    EndAfterFatal(exitStatus, Line);
   }
 }
 
@@ -179,3 +183,15 @@ void errormsg(const char* fmt, ...) {
 
 // Ends the process with the given status; standard streams are flushed.
 void exit_app(int status) { std::exit(status); }
+
+void SetFatalEndHook(FatalEndHook hook) { S.fatalEnd = hook; }
+
+// Through the hook once; a fatal report made while the hook runs ends the process
+// at once, so a failing end cannot loop.
+void EndAfterFatal(int status, const char* reason) {
+  if (S.fatalEnd != nullptr && !S.ending) {
+    S.ending = true;
+    S.fatalEnd(status, reason != nullptr ? reason : "");
+  }
+  exit_app(status);
+}

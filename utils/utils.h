@@ -158,6 +158,16 @@ void ErrorMsg(int mode, int exitStatus, const char* fmt, ...) KANDU_PRINTF(3, 4)
 void errormsg(const char* fmt, ...) KANDU_PRINTF(1, 2);
 [[noreturn]] void exit_app(int status);
 
+// How a program ends after a fatal report of the library (ErrorMsg's mode 2,
+// SysError, a command of the fatal mode that failed, an unresolved command): the
+// report has been printed; hook(status, reason) ends the run the program's own way
+// and must not return. Without a hook (or a null one) the process ends with status.
+using FatalEndHook = void (*)(int status, const char* reason);
+void SetFatalEndHook(FatalEndHook hook);
+// Ends the process after a fatal report whose words are reason: through the
+// program's hook when one is set, otherwise with exit_app(status).
+[[noreturn]] void EndAfterFatal(int status, const char* reason);
+
 // ===== In-place text-file editing =====
 
 constexpr int EDIT_NAME_SIZE = 128;
@@ -190,6 +200,35 @@ char* GetEnv(const char* name);
 char* GetToolPath(const char* invocation);
 char* GetUserName();
 char* GetHostname();
+
+// ===== The terminal's encoding =====
+// The message tables, catalogues and help pages are Latin-1. When the terminal's
+// locale names UTF-8, what the programs print from them is written as UTF-8.
+
+// 1 when the locale name ends in a UTF-8 code set (".UTF-8", ".utf8", any case; a
+// modifier "@..." after it allowed), else 0 (also for null and "").
+int NamesUtf8(const char* locale);
+// 1 when the first of LC_ALL, LC_MESSAGES and LANG that is set and not empty names
+// UTF-8 (NamesUtf8); read from the environment at each call.
+int LocaleIsUtf8();
+// LocaleIsUtf8 as decided at the first call; kept for the rest of the process.
+int OutputIsUtf8();
+// Writes the UTF-8 form of n bytes of Latin-1 text into out (size bytes; always
+// terminated when size is above 0, cut when too small): a byte from 0x80 on
+// becomes its two-byte form, except a sequence that already is well-formed UTF-8,
+// which is kept. Returns the length of the whole form, as snprintf does.
+size_t Latin1ToUtf8(const char* in, size_t n, char* out, size_t size);
+// A new managed text (the caller releases it with PutMem): the UTF-8 form of the
+// Latin-1 text (Latin1ToUtf8); null for null. Running out of memory ends the
+// process through SysError.
+char* SaveUtf8Text(const char* text);
+// As SaveUtf8Text when the output is UTF-8 (OutputIsUtf8), else a plain copy.
+char* SaveOutputText(const char* text);
+// When the output is UTF-8, makes standard output a stream that converts the
+// Latin-1 text written to it on its way to descriptor 1 (line-buffered on a
+// terminal); otherwise nothing changes. Programs call it once, early in main.
+void UseOutputEncoding();
+
 // Opens /dev/null on each of the standard descriptors 0, 1 and 2 that the program was
 // started without, so that the first file it opens cannot take their place (a prompt
 // would read it, a message be written into it). Programs call it first thing in main.

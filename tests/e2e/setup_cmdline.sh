@@ -71,9 +71,10 @@ e2e_assert_log_has "launcher name '../sbin/evil' refused" "launcher name '.tvadm
 e2e_assert_unchanged /usr/sbin/evil /usr/bin/.tvadmin
 
 # The language: message 65, printed at once when isize is missing, from the table LANG
-# chooses (English for an unknown code).
+# chooses by its code or its language part (English for an unknown one).
 e2e_spoil_dist noisize "$SAMPLE" 'rm isize' >/dev/null
-for row in "LANG=fr_FR.ISO-8859-1|isize manquant." "LANG=de_DE|Could not determine how much space"; do
+for row in "LANG=fr_FR.ISO-8859-1|isize manquant." "LANG=de_DE|isize fehlt." \
+  "LANG=nl_NL|Could not determine how much space"; do
   e2e_case "language of ${row%%|*}"
   e2e_run_setup --dist "$E2E_SCRATCH/dist/noisize" --env "${row%%|*}" --
   e2e_assert_said "${row#*|}"

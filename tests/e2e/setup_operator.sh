@@ -57,10 +57,9 @@ ask "TavloD present, answer y" y "$QUESTION" 1 1 --prepare "$FIRST_USR" --prepar
 e2e_assert_said "NOTE: TavloD is located in <install directory>/Kandu/tvnn"
 e2e_assert_unchanged /etc/rc2.d/KKanduPrintD /etc/rc2.d/SKanduPrintD
 ask "TavloD present, unknown answers ask again; yes" $'Y\nYes\noui\n\n   \nyes' "$QUESTION" 6 1 --prepare "$FIRST_USR"
-ask "TavloD present, answer n: the old daemon's rc2.d scripts go, the run goes on" n "$QUESTION" 1 1 \
+ask "TavloD present, answer n: the run ends as after no, the old daemon's rc2.d scripts stay" n "$QUESTION" 1 0 \
   --prepare "$FIRST_USR" --prepare "$RC"
-for f in KKanduPrintD SKanduPrintD; do e2e_assert_change removed /etc/rc2.d/$f; done
-e2e_assert_unchanged /etc/rc2.d/S99other
+e2e_assert_unchanged /etc/rc2.d/KKanduPrintD /etc/rc2.d/SKanduPrintD /etc/rc2.d/S99other
 ask "TavloD present, answer no: the run ends, the work area stays" no "$QUESTION" 1 0 --prepare "$FIRST_USR"
 e2e_check "the work area stays" test -d "$E2E_STATE/tmp/KanduInstall"
 e2e_assert_eq "tvqadmin's starts" "$(e2e_standin_count tvqadmin)" 0

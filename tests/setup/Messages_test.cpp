@@ -61,23 +61,28 @@ TEST_F(Language, TheCodeUpToTheFirstDotChoosesTheTable) {
   const struct { const char* lang; int table; } rows[] = {
       {nullptr, 0}, {"", 0}, {"C", 0}, {"POSIX", 0}, {"en_US", 0}, {"es_ES", 1}, {"it_IT", 2}, {"fr_FR", 3},
       {"ge_GE", 4}, {"pr_BR", 5}, {"fr_FR.ISO-8859-1", 3}, {"ge_GE.UTF-8.x", 4}, {".UTF-8", 0},
-      // The system's codes other than the installer's, other ends than a dot, other case, parts.
-      {"de_DE", 0}, {"pt_BR", 0}, {"fr_CA.ISO-8859-1", 0}, {"es_ES@euro", 0}, {"fr_FR ", 0}, {"EN_US", 0},
-      {"FR_FR", 0}, {"Ge_GE", 0}, {"es_es", 0}, {"fr", 0}, {"pr_BRX", 0}, {"xes_ES", 0}, {longLang.c_str(), 0},
+      // Standard locale names by their language part; other case and other words: English.
+      {"de_DE", 4}, {"pt_BR", 5}, {"fr_CA.ISO-8859-1", 3}, {"es_ES@euro", 1}, {"fr_FR ", 3},
+      {"it", 2}, {"de@euro", 4}, {"EN_US", 0}, {"FR_FR", 0}, {"Ge_GE", 0}, {"es_es", 1}, {"pr_BRX", 0},
+      {"xes_ES", 0}, {"ge_DE", 0}, {longLang.c_str(), 3},
   };
+  unsetenv("LC_ALL"), unsetenv("LC_MESSAGES");
   for (const auto& r : rows) {
     const std::string lang = r.lang ? r.lang : "(unset)";
     SCOPED_TRACE(lang.substr(0, 40));
     pCurLang = nullptr;
     r.lang ? setenv("LANG", r.lang, 1) : unsetenv("LANG");
-    EXPECT_EQ(nlsSetupStrCvt(70), kTables[r.table][70]);
+    EXPECT_STREQ(nlsSetupStrCvt(69), kTables[r.table][69]);
     EXPECT_EQ(pCurLang, kTables[r.table]);
     EXPECT_EQ(std::getenv("LANG") ? std::getenv("LANG") : "(unset)", lang.substr(0, lang.find('.')));
   }
+  pCurLang = nullptr;  // a UTF-8 locale: the texts come converted
+  setenv("LANG", "pt_PT.UTF-8", 1);
+  EXPECT_STREQ(nlsSetupStrCvt(69), "2.  Sair da instala\xc3\xa7\xc3\xa3o\n");
   // The language is fixed at the first message; numbers outside give the empty text.
   setenv("LANG", "es_ES", 1);
   EXPECT_STREQ(nlsSetupStrCvt(NLS_SETUP_MSG_COUNT), "");
-  EXPECT_EQ(pCurLang, NLS_ENGLISH);
+  EXPECT_EQ(pCurLang, NLS_PORTUGUESE);
   EXPECT_STREQ(nlsSetupStrCvt(-1), "");
 }
 
