@@ -60,11 +60,13 @@ e2e_run_setup --dist "$E2E_SCRATCH/dist/noisize" --env LC_MESSAGES=it_IT.UTF-8 -
 e2e_assert_said "Impossible de déterminer l'espace nécessaire à"
 printf '<html><body>caf&eacute; &#233; d\351j\340</body></html>' >"$E2E_SCRATCH/page.html"
 printf 'title Caf\351\nstring NAME Nom \340 mettre\n  default \351t\351\n' >"$E2E_SCRATCH/page.menu"
-# shown LANG: a help page, and a menu's title and entry, as ttyhelp and menu write them.
+# shown LANG: a help page, and a menu's title and entry, as ttyhelp and menu write them
+# (menu draws on standard error when there is no terminal).
 shown() {
   local run=("$E2E_SANDBOX" --timeout 60 -- env -i "LANG=$1" "KANDU_TOOL_PATH=$E2E_BUILD/share/tvnn")
   "${run[@]}" "$E2E_BUILD/bin/ttyhelp" --dump "$E2E_SCRATCH/page.html" </dev/null
-  "${run[@]}" "$E2E_BUILD/bin/menu" "$E2E_SCRATCH/page.menu" </dev/null | LC_ALL=C grep -o -e 'Caf.*' -e 'Nom.*'
+  "${run[@]}" "$E2E_BUILD/bin/menu" "$E2E_SCRATCH/page.menu" </dev/null 2>&1 >/dev/null |
+    LC_ALL=C grep -o -e 'Caf.*' -e 'Nom.*'
 }
 e2e_case "ttyhelp and menu write their Latin-1 texts in the terminal's encoding"
 e2e_assert_eq "LANG=C.UTF-8" "$(shown C.UTF-8)" $'café é déjà\nCafé:\nNom à mettre  [été]'
