@@ -91,7 +91,11 @@ int SaveSettings(const char* path) {
 // Writes the values to the named file, or to out. 1 on success.
 int WriteValues(const char* values, const char* path, FILE* out) {
   if (path == nullptr) {
-    std::fputs(values, out);
+    // Standard output apart from the screen is converted to the terminal's encoding
+    // as the screen's stream is.
+    char* shown = out != stdout ? SaveOutputText(values) : nullptr;
+    std::fputs(shown != nullptr ? shown : values, out);
+    PutMem(shown);
     if (std::fflush(out) == 0 && std::ferror(out) == 0) return 1;
     FileError("menu", "standard output", errno);
     return 0;
