@@ -264,6 +264,7 @@ void UpdateHeader(DbTHandle* h) {
   std::snprintf(digits, sizeof digits, "%li", static_cast<long>(h->Count));
   digits[9] = '\0';
   int n = std::snprintf(h->pImage, DBT_HEADER_SIZE, "%s%s", kMagic, digits);
+  if (h->Flags & DBT_KEEP_FILLER) return;
   for (int i = n + 1; i < DBT_HEADER_SIZE; i++) h->pImage[i] = static_cast<char>(std::rand() & 0xff);
 }
 

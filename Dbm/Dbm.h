@@ -108,6 +108,8 @@ void DbmDelete(const char* name, const char* ext);
 
 constexpr int DBT_NO_REFRESH = 2;    // operations do not reload a changed file first
 constexpr int DBT_NO_WRITEBACK = 4;  // changes stay in memory until DbmTArchiveDb
+constexpr int DBT_KEEP_FILLER = 8;   // the header's filler bytes are kept as they are in the
+                                     // image (a database loaded from a dump), not renewed
 
 constexpr uint8_t DBT_NEW = 0;     // no file yet (or an empty one)
 constexpr uint8_t DBT_LEGACY = 1;  // a file in the record file format
@@ -156,7 +158,8 @@ void DbTClose(DbTHandle* h);
 void DbTUpDate(DbTHandle* h);
 // Sets Type and Swap (typed images are big-endian on every host).
 void DbTSetDbType(DbTHandle* h, int type);
-// Writes the 16-byte header from Count at the start of the image.
+// Writes the 16-byte header from Count at the start of the image, with new filler
+// bytes unless the handle has DBT_KEEP_FILLER.
 void UpdateHeader(DbTHandle* h);
 // Write a field scrambled at Cursor, or read and unscramble one from Cursor; both
 // advance Cursor. 0 (nothing done) when the field lies outside the image.

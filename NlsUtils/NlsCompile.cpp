@@ -10,7 +10,7 @@
 #include <climits>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
+#include <sstream>
 #include <map>
 #include <string>
 #include <string_view>
@@ -130,12 +130,11 @@ struct LineReader {
 };
 
 // Reads the source into messages; reports every error and returns their count.
-int ReadSource(const char* source, size_t maxText, std::vector<Message>* out) {
-  std::ifstream in(source, std::ios::binary);
-  if (!in) {
-    std::fprintf(stderr, "nlscompile: cannot read %s: %s\n", source, std::strerror(errno));
-    return 1;
-  }
+int ReadSource(const char* path, size_t maxText, std::vector<Message>* out) {
+  std::string content;
+  if (!ReadWholeFile("nlscompile", path, &content)) return 1;
+  const char* source = std::strcmp(path, "-") == 0 ? "standard input" : path;
+  std::istringstream in(content);
   std::map<std::string, int> seen;  // key -> line of its first definition
   int errors = 0;
   int lineNo = 0;
@@ -167,10 +166,6 @@ int ReadSource(const char* source, size_t maxText, std::vector<Message>* out) {
       continue;
     }
     out->push_back(std::move(m));
-  }
-  if (in.bad()) {
-    std::fprintf(stderr, "nlscompile: error reading %s\n", source);
-    return errors + 1;
   }
   if (errors == 0 && out->empty()) {
     std::fprintf(stderr, "%s: error: no messages\n", source);
@@ -241,7 +236,7 @@ int NlsCompileCatalog(const char* source, const char* toolDir, const char* lang,
   const fs::path langDir = tool / "db" / lang;
   fs::create_directories(langDir, ec);
   if (ec) {
-    std::fprintf(stderr, "nlscompile: cannot create %s: %s\n", langDir.c_str(), ec.message().c_str());
+    FileError("nlscompile", langDir.c_str(), ec.value());
     return 1;
   }
   // The new catalogue is written under a name of its own and renamed into place,
@@ -257,16 +252,19 @@ int NlsCompileCatalog(const char* source, const char* toolDir, const char* lang,
   // The database layer makes "db" in the working directory when it is missing;
   // working in the tool directory keeps that "db" the catalogue's own.
   if (chdir(tool.c_str()) != 0) {
-    std::fprintf(stderr, "nlscompile: cannot enter %s: %s\n", tool.c_str(), std::strerror(errno));
+    FileError("nlscompile", tool.c_str(), errno);
     return 1;
   }
   pToolPath = SaveStr_(tool.c_str());
+  errno = 0;
   bool ok = WriteCatalogue(messages, tmpName);
   if (ok && chmod(tmpFile.c_str(), 0644) != 0) ok = false;
+  int err = errno != 0 ? errno : EIO;
   ec.clear();
   if (ok) fs::rename(tmpFile, target, ec);
+  if (ec) err = ec.value();
   if (!ok || ec) {
-    std::fprintf(stderr, "nlscompile: cannot write %s\n", target.c_str());
+    FileError("nlscompile", target.c_str(), err);
     fs::remove(tmpFile, ec);
     fs::remove(tmpNew, ec);
     return 1;

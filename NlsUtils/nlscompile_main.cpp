@@ -13,7 +13,9 @@ namespace {
 void Usage(FILE* out) {
   std::fprintf(out,
                "usage: nlscompile [--long] SOURCE TOOLDIR LANGUAGE NAME\n"
-               "  writes TOOLDIR/db/LANGUAGE/NAME.xdb from the catalogue source SOURCE;\n"
+               "       nlscompile --help | --version\n"
+               "  writes TOOLDIR/db/LANGUAGE/NAME.xdb from the catalogue source SOURCE\n"
+               "  (\"-\": standard input);\n"
                "  --long accepts texts of up to %d bytes instead of %d\n",
                NLS_LONG_TEXT_MAX, NLS_REC_SIZE - 1);
 }
@@ -31,9 +33,13 @@ int main(int argc, char** argv) {
     allowLong = true;
     first = 2;
   }
-  if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+  if (argc > 1 && std::strcmp(argv[1], "-h") == 0) {
     Usage(stdout);
     return 0;
+  }
+  if (argc > 1) {
+    const int status = StandardOption(argv[1], "nlscompile", Usage);
+    if (status >= 0) return status;
   }
   if (argc - first != 4) {
     Usage(stderr);

@@ -10,10 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <set>
-#include <sstream>
 
 namespace menu_desc {
 
@@ -183,7 +181,7 @@ void CheckEntry(Description& d, const Entry& e) {
   if (e.Type == ITEM_INT) {
     errno = 0;
     const long v = std::strtol(text, &end, 10);
-    if (*text == '\0' || *end != '\0' || errno != 0 || v < -2147483647L || v > 2147483647L)
+    if (*text == '\0' || *end != '\0' || errno != 0 || v < menu_internal::kIntValueMin || v > menu_internal::kIntValueMax)
       Fault(d, line, "the default of %s is no integer", e.Name.c_str());
   } else if (e.Type == ITEM_FLOAT) {
     std::strtod(text, &end);
@@ -379,19 +377,16 @@ MenuDescription* ParseMenuDescription(const char* text, const char* source) {
 }
 
 MenuDescription* LoadMenuDescription(const char* path) {
-  std::ifstream in(path != nullptr ? path : "", std::ios::binary);
-  if (!in) {
-    std::fprintf(stderr, "ERROR: can't open file, %s\n", path != nullptr ? path : "");
-    return nullptr;
-  }
-  std::ostringstream content;
-  content << in.rdbuf();
-  const std::string text = content.str();
+  if (path == nullptr) return nullptr;
+  const char* program = my_name != nullptr ? my_name : "menu";
+  std::string text;
+  if (!ReadWholeFile(program, path, &text)) return nullptr;
+  const char* source = std::strcmp(path, "-") == 0 ? "standard input" : path;
   if (text.find('\0') != std::string::npos) {
-    std::fprintf(stderr, "%s: the description holds a zero byte\n", path);
+    std::fprintf(stderr, "%s: %s: the description holds a zero byte\n", program, source);
     return nullptr;
   }
-  return ParseMenuDescription(text.c_str(), path);
+  return ParseMenuDescription(text.c_str(), source);
 }
 
 char* FormatMenuValues(const MenuDescription* desc) {
@@ -411,8 +406,10 @@ char* FormatMenuValues(const MenuDescription* desc) {
         break;
       }
       case ITEM_MANY_OF: {
+        // The first state is the entry's "none" (shown so when it is the only one
+        // chosen): the value names only the other states chosen.
         bool first = true;
-        for (int k = 0; k < it.StateCnt && k < MENU_MAX_STATES; ++k) {
+        for (int k = 1; k < it.StateCnt && k < MENU_MAX_STATES; ++k) {
           if (((static_cast<unsigned long>(it.Value.Int) >> k) & 1UL) == 0) continue;
           const char* s = ShownState(&it, k, &len);
           if (!first) out += ',';

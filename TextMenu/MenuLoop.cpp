@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -110,6 +111,28 @@ bool IsNumber(const char* text, long* value) {
   return *end == '\0';
 }
 
+}  // namespace
+
+bool menu_internal::ReadIntValue(const char* text, long* value) {
+  char* end = nullptr;
+  errno = 0;
+  const long v = std::strtol(text, &end, 10);
+  const bool number = end != text;
+  while (*end == ' ' || *end == '\t') ++end;
+  if (number && *end == '\0' && errno == 0 && v >= kIntValueMin && v <= kIntValueMax) {
+    *value = v;
+    return true;
+  }
+  // The range message takes int arguments; the bounds fit them.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+  PostMsg(Msg(25, 1003), static_cast<int>(kIntValueMin), static_cast<int>(kIntValueMax));
+#pragma GCC diagnostic pop
+  return false;
+}
+
+namespace {
+
 // Type 9: the option's state, or the next visible state after the current one.
 bool ChooseState(TextMenu* menu, int index, const char* option) {
   TextMenuItem* it = &menu->pItems[index];
@@ -156,9 +179,12 @@ bool EnterValue(TextMenuItem* it, const char* option) {
       if (it->Value.pText == nullptr) return false;
       CopyValue(it->Value.pText, text);
       return true;
-    case ITEM_INT:
-      it->Value.Int = std::atoi(text);
+    case ITEM_INT: {
+      long v = 0;
+      if (!ReadIntValue(text, &v)) return false;
+      it->Value.Int = v;
       return true;
+    }
     case ITEM_FLOAT:
       it->Value.Float = static_cast<float>(std::atof(text));
       return true;
@@ -198,6 +224,23 @@ bool Leave(TextMenu* menu, bool changed) {
   return false;
 }
 
+// True for the first character of a line that FindSelection acts on without
+// selecting an entry (help, save) and for the empty line.
+bool CommandKey(const TextMenu* menu, char first) {
+  const int c = std::tolower(static_cast<unsigned char>(first));
+  if (c == 0) return true;
+  if (c == 'h' && (menu->MenuFlags & MENU_HELP)) return true;
+  return c == 's' && (menu->MenuFlags & (MENU_SAVE_ASK | MENU_SAVE_EXIT));
+}
+
+void NoSuchChoice(const char* line) {
+  // The notice is a catalogue text used as a format, filled with the line.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+  PostMsg(Msg(25, 1012), line);
+#pragma GCC diagnostic pop
+}
+
 }  // namespace
 
 int RunMenu(TextMenu* menu, const char* settingsFile, int interactive) {
@@ -231,7 +274,10 @@ int RunMenu(TextMenu* menu, const char* settingsFile, int interactive) {
     }
     const int found = FindSelection(menu, LineBuf, count);
     if (flInputEnded) return EndMenu(menu);
-    if (found == 0) continue;
+    if (found == 0) {
+      if ((menu->MenuFlags & MENU_SAY_INVALID) && !CommandKey(menu, LineBuf[0])) NoSuchChoice(LineBuf);
+      continue;
+    }
     const int index = found - 1;
     const int typeBefore = menu->pItems[index].ItemType;
     const int ok = ProcessSelection(menu, index, pOption);

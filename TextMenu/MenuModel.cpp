@@ -69,7 +69,8 @@ int InitItems(TextMenu* menu, bool fromDefaults) {
   const int count = ItemCount(menu);
   for (int i = 0; i < count; ++i) {
     TextMenuItem* it = &menu->pItems[i];
-    it->LabelLen = static_cast<int>(std::strlen(it->pLabel));
+    // The label as shown: a hot key's marker "~k " is drawn as the entry's number is.
+    it->LabelLen = static_cast<int>(std::strlen(ShownLabel(it->pLabel)));
     if (it->LabelLen > longest) longest = it->LabelLen;
     if (fromDefaults) it->Saved = -1;
     switch (it->ItemType) {

@@ -4,6 +4,7 @@
 
 #include "MemMgr/MemMgr.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -134,8 +135,8 @@ void LoadMenu(TextMenu* menu) {
     }
     int index = 0;
     char c = 0;
-    char value[MENU_VALUE_SIZE] = {};
-    if (std::sscanf(LineBuf, "%d%c%255s", &index, &c, value) < 2) continue;
+    int start = 0;
+    if (std::sscanf(LineBuf, "%d%c%n", &index, &c, &start) < 2) continue;
     if (c == '{') {
       TextMenu* sub = ValidateMenu(menu, index);
       if (sub == nullptr || S.Level >= kMaxLevels) {
@@ -147,8 +148,14 @@ void LoadMenu(TextMenu* menu) {
       --S.Level;
       continue;
     }
-    const size_t n = std::strlen(value);
-    if (n > 0 && value[n - 1] == ']') value[n - 1] = '\0';
+    // The value runs to the line's last ']' (the type and access follow it), so a
+    // text with blanks or brackets reads back whole.
+    if (c != '[') continue;
+    const char* close = std::strrchr(LineBuf + start, ']');
+    if (close == nullptr) continue;
+    char value[MENU_VALUE_SIZE] = {};
+    const size_t n = std::min(static_cast<size_t>(close - (LineBuf + start)), sizeof value - 1);
+    std::memcpy(value, LineBuf + start, n);
     LoadLine(menu, index, value);
   }
 }

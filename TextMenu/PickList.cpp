@@ -11,6 +11,7 @@
 using namespace menu_internal;
 
 char CurrentSelection[CUR_SEL_SIZE] = "";
+char flPickListLines = 0;
 
 namespace {
 
@@ -153,9 +154,30 @@ void WriteScreenFrame(ScreenImage* img, TextMenuItem* item, const char* selectio
   WriteString(img, "%.*s", img->Columns - 1, S.pOption);
 }
 
+// The list on a pipe or in a file, where a screen image would be one long line:
+// the label, one state a line, then the frame's texts. Returns the states shown.
+int PrintPickLines(TextMenuItem* item, uint32_t* hidden) {
+  CollectSelection(item);
+  std::printf("\n%s\n", ShownLabel(item->pLabel));
+  const int states = std::min(item->StateCnt, MENU_MAX_STATES);
+  for (int k = 0; k < states; ++k) {
+    const bool off = StateHidden(item, k);
+    if (off && hidden != nullptr) *hidden |= 1U << k;
+    int len = 0;
+    const char* text = ShownState(item, k, &len);
+    char number[16] = "    ";
+    if (!off) std::snprintf(number, sizeof number, "%2d) ", k + 1);
+    std::printf("%s%s%.*s\n", Chosen(item, k) ? " ->" : "   ", number, len, text);
+  }
+  std::printf("%s    %s\n%s%s\n%s", S.pSave, S.pCancel, S.pCurSel, CurrentSelection, S.pOption);
+  std::fflush(stdout);
+  return states;
+}
+
 int PrintPickOneManyScreen(TextMenuItem* item, uint32_t* hidden, int first) {
   if (item == nullptr) return -1;
   FetchLabels();
+  if (flPickListLines) return PrintPickLines(item, hidden);
   pScreen = GetTermInfo(pScreen);
   ScreenImage* img = pScreen;
   if (img == nullptr || img->pCells == nullptr) return -1;

@@ -30,6 +30,8 @@ constexpr uint16_t MENU_SAVE_EXIT = 0x010;       // "s" saves to ".settings" and
 constexpr uint16_t MENU_REINIT = 0x040;          // InitMenu again after a successful type 7
 constexpr uint16_t MENU_END_BY_OLD_TYPE = 0x080; // the type before the selection decides the end
 constexpr uint16_t MENU_SINGLE_SPACED = 0x100;   // no empty line after each entry
+constexpr uint16_t MENU_SAY_INVALID = 0x200;     // a line that selects nothing is answered
+                                                 // with a notice (message 25/1012)
 
 // ===== Entry types (ItemType) =====
 
@@ -121,6 +123,8 @@ extern char flExitTextMenu;    // set by an action to leave every open menu at o
 extern char flLoadedSettings;  // set once a settings file was read
 extern char* pOption;          // the rest of the input line after its first word
 extern char flInputEnded;      // standard input has ended; every later read gives nothing
+extern char flPickListLines;   // the screen is no terminal: a pick list prints its states
+                               // one a line instead of drawing a screen image
 
 // The help hook: "h" under MENU_HELP calls it with the menu and pMenuHelpPage. The
 // program that links the help navigator sets it; while it is null "h" does nothing.
@@ -258,7 +262,8 @@ int GetColumnWidths(ScreenImage* img, TextMenuItem* item, int* widths);
 void WriteScreenFrame(ScreenImage* img, TextMenuItem* item, const char* selection);
 // Draws one page of the entry's states from state first (from 0) into pScreen and
 // prints it; hidden states are recorded in *hidden. Returns the number of states
-// shown, or -1 when the terminal is too small (after a notice and a pause).
+// shown, or -1 when the terminal is too small (after a notice and a pause). With
+// flPickListLines every state is printed, one a line.
 int PrintPickOneManyScreen(TextMenuItem* item, uint32_t* hidden, int first);
 // Lets the user choose states of entry index (from 0) on the full-screen list.
 void ProcessStateValue(TextMenu* menu, int index, char* option);
@@ -292,9 +297,11 @@ struct MenuDescription {
 // Builds the menus of a description text. Null after reporting every fault as
 // "<source>:<line>: <reason>" on standard error. The menus live until the process ends.
 MenuDescription* ParseMenuDescription(const char* text, const char* source);
-// ParseMenuDescription of a file's content; null (reported) when it cannot be read.
+// ParseMenuDescription of a file's content ("-": standard input); null when it
+// cannot be read, reported as "PROGRAM: FILE: reason" (PROGRAM is my_name).
 MenuDescription* LoadMenuDescription(const char* path);
 // The current values as "NAME=VALUE\n" lines in file order: a choice gives its
-// state's text, a several-states entry its chosen texts joined by ',', a float
+// state's text, a several-states entry its chosen texts but the first (its "none")
+// joined by ',', a float
 // "%.3f". A new managed text (the caller releases it).
 char* FormatMenuValues(const MenuDescription* desc);

@@ -6,6 +6,14 @@
 
 namespace menu_internal {
 
+// The values an integer entry holds: a number beyond them is refused, never wrapped.
+constexpr long kIntValueMin = -2147483647L;
+constexpr long kIntValueMax = 2147483647L;
+
+// Reads text as a whole integer entry value into *value. False, with the range
+// message 25/1003 posted, when it is no number or lies outside the values above.
+bool ReadIntValue(const char* text, long* value);
+
 // Opens the core catalogue (pDrvCoreDB) once when the program has not opened it.
 void OpenCore();
 // Message set/num of the core catalogue, fetched once and kept for the process; a

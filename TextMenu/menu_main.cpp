@@ -1,6 +1,6 @@
 // menu_main.cpp - the menu program: runs a menu described in a text file for a
 // shell script and prints the chosen values as NAME=VALUE lines.
-//   menu [-b] [-s SETTINGS] [-o FILE] DESCRIPTION
+//   menu [-b] [-s SETTINGS] [-o FILE] DESCRIPTION|-
 #include "TextMenu/TextMenu.h"
 
 #include "MemMgr/MemMgr.h"
@@ -26,8 +26,11 @@ ProgramState S;
 void Usage(FILE* out) {
   std::fputs(
       "usage: menu [-b] [-s SETTINGS] [-o FILE] DESCRIPTION\n"
-      "  runs the menu described in DESCRIPTION; when it is left with applying, prints\n"
-      "  the chosen values as NAME=VALUE lines and exits with status 0 (1 otherwise)\n"
+      "       menu --help | --version\n"
+      "  runs the menu described in DESCRIPTION (\"-\": standard input); when it is left\n"
+      "  with applying, prints the chosen values as NAME=VALUE lines on standard output\n"
+      "  and exits with status 0 (1 otherwise, 2 on errors); the menu itself is drawn\n"
+      "  on the terminal\n"
       "  -s SETTINGS  loads the settings file when it exists, and writes it on applying\n"
       "  -o FILE      writes the NAME=VALUE lines to FILE instead of standard output\n"
       "  -b           no dialogue: prints the values of the defaults and the settings file\n",
@@ -46,13 +49,30 @@ int Accept(TextMenu* menu, TextMenuItem* /*item*/) {
   return 0;
 }
 
+// 1 when the settings file can be read, 0 when it does not exist, -1 (reported)
+// when it exists but cannot be read.
+int SettingsReadable(const char* path) {
+  FILE* f = std::fopen(path, "r");
+  if (f == nullptr && errno == ENOENT) return 0;
+  if (f != nullptr) {
+    std::fgetc(f);
+    const bool failed = std::ferror(f) != 0;
+    const int err = errno;
+    std::fclose(f);
+    if (!failed) return 1;
+    errno = err;
+  }
+  FileError("menu", path, errno);
+  return -1;
+}
+
 // Writes the settings to path through a new file renamed over it. 1 on success.
 int SaveSettings(const char* path) {
   const std::string tmp = std::string(path) + ".new";
   FILE* saved = pOut;
   pOut = std::fopen(tmp.c_str(), "w");
   if (pOut == nullptr) {
-    std::fprintf(stderr, "ERROR: can't open file, %s: %s\n", tmp.c_str(), std::strerror(errno));
+    FileError("menu", tmp.c_str(), errno);
     pOut = saved;
     return 0;
   }
@@ -61,30 +81,60 @@ int SaveSettings(const char* path) {
   const bool closed = std::fclose(pOut) == 0;
   pOut = saved;
   if (!written || !closed || std::rename(tmp.c_str(), path) != 0) {
-    std::fprintf(stderr, "ERROR: can't write file, %s: %s\n", path, std::strerror(errno));
+    FileError("menu", path, errno);
     std::remove(tmp.c_str());
     return 0;
   }
   return 1;
 }
 
-// Writes the values to the named file, or to standard output. 1 on success.
-int WriteValues(const char* values, const char* path) {
+// Writes the values to the named file, or to out. 1 on success.
+int WriteValues(const char* values, const char* path, FILE* out) {
   if (path == nullptr) {
-    std::fputs(values, stdout);
-    return std::fflush(stdout) == 0 ? 1 : 0;
+    // Standard output apart from the screen is converted to the terminal's encoding
+    // as the screen's stream is.
+    char* shown = out != stdout ? SaveOutputText(values) : nullptr;
+    std::fputs(shown != nullptr ? shown : values, out);
+    PutMem(shown);
+    if (std::fflush(out) == 0 && std::ferror(out) == 0) return 1;
+    FileError("menu", "standard output", errno);
+    return 0;
   }
   FILE* f = std::fopen(path, "w");
   if (f == nullptr) {
-    std::fprintf(stderr, "ERROR: can't open file, %s: %s\n", path, std::strerror(errno));
+    FileError("menu", path, errno);
     return 0;
   }
   std::fputs(values, f);
   if (std::fclose(f) != 0) {
-    std::fprintf(stderr, "ERROR: can't write file, %s: %s\n", path, std::strerror(errno));
+    FileError("menu", path, errno);
     return 0;
   }
   return 1;
+}
+
+// The screen goes to the terminal and only the values to standard output, so that
+// values=$(menu f.menu) works: when standard output is no terminal, the screen is
+// drawn on /dev/tty, or on standard error when there is no terminal. Returns the
+// stream the values are written to (standard output as the caller started it).
+FILE* SeparateScreen() {
+  if (isatty(STDOUT_FILENO)) return stdout;
+  std::fflush(stdout);
+  const int values = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+  if (values < 0) return stdout;
+  FILE* out = fdopen(values, "w");
+  if (out == nullptr) {
+    close(values);
+    return stdout;
+  }
+  int screen = open("/dev/tty", O_WRONLY | O_NOCTTY | O_CLOEXEC);
+  if (screen >= 0) {
+    dup2(screen, STDOUT_FILENO);
+    close(screen);
+  } else {
+    dup2(STDERR_FILENO, STDOUT_FILENO);
+  }
+  return out;
 }
 
 }  // namespace
@@ -94,6 +144,10 @@ int main(int argc, char** argv) {
   UseOutputEncoding();  // Latin-1 texts reach a UTF-8 terminal as UTF-8
   flUseLog = 0;
   my_name = const_cast<char*>("menu");
+  if (argc > 1) {
+    const int status = StandardOption(argv[1], "menu", Usage);
+    if (status >= 0) return status;
+  }
   const char* settings = nullptr;
   const char* output = nullptr;
   bool batch = false;
@@ -124,8 +178,12 @@ int main(int argc, char** argv) {
 
   NlsInitToolPath(argv[0]);
   pDrvCoreDB = NlsOpenDB("CoreString", 0);
-  MenuDescription* desc = LoadMenuDescription(argv[optind]);
+  const char* path = argv[optind];
+  MenuDescription* desc = LoadMenuDescription(path);
   if (desc == nullptr) return 2;
+  // A description read from standard input leaves the answers to the terminal.
+  if (!batch && std::strcmp(path, "-") == 0 && std::freopen("/dev/tty", "r", stdin) == nullptr)
+    std::freopen("/dev/null", "r", stdin);
   if (desc->pName != nullptr) my_name = desc->pName;
   S.pTop = desc->pTop;
   S.pTop->pfnApply = Apply;
@@ -133,24 +191,26 @@ int main(int argc, char** argv) {
   for (TextMenuItem* it = S.pTop->pItems; it->pLabel != nullptr; ++it)
     if (it->ItemType == ITEM_ACCEPT) it->pfnAction = Accept;
 
-  // A settings file that does not exist yet is written when the menu is applied.
+  // A settings file that does not exist yet is written when the menu is applied;
+  // one that exists but cannot be read (a folder, no permission) ends the program.
   const char* load = nullptr;
-  if (settings != nullptr && access(settings, F_OK) == 0) {
-    if (access(settings, R_OK) != 0) {
-      std::fprintf(stderr, "ERROR: can't open file, %s: %s\n", settings, std::strerror(errno));
-      return 2;
-    }
-    load = settings;
+  if (settings != nullptr) {
+    const int readable = SettingsReadable(settings);
+    if (readable < 0) return 2;
+    if (readable > 0) load = settings;
   }
+  FILE* values = batch ? stdout : SeparateScreen();
+  // On a pipe or a file a screen image would be one long line.
+  flPickListLines = isatty(STDOUT_FILENO) ? 0 : 1;
   if (RunMenu(S.pTop, load, batch ? 0 : 1) != 0) return 2;
   if (!S.Applied || flInputEnded) return 1;
 
   int status = 0;
   if (!batch && settings != nullptr && !SaveSettings(settings)) status = 2;
-  // Values that follow the dialogue on standard output begin on a line of their own.
-  if (!batch && output == nullptr) std::fputc('\n', stdout);
-  char* values = FormatMenuValues(desc);
-  if (!WriteValues(values, output)) status = 2;
-  PutMem(values);
+  // Values that follow the dialogue on the terminal begin on a line of their own.
+  if (!batch && output == nullptr && values == stdout) std::fputc('\n', stdout);
+  char* text = FormatMenuValues(desc);
+  if (!WriteValues(text, output, values)) status = 2;
+  PutMem(text);
   return status;
 }

@@ -7,6 +7,7 @@
 #include "NlsUtils/Nls.h"
 #include "utils/utils.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -26,7 +27,7 @@ TextMenu HelpMenu = {
     1,                                  // TitleStyle: centred
     nullptr, nullptr, nullptr, nullptr, nullptr,
     nullptr,                            // pItems: HelpMenuItems
-    MENU_EMPTY_SELECTS | MENU_REINIT | MENU_END_BY_OLD_TYPE | MENU_SINGLE_SPACED,
+    MENU_EMPTY_SELECTS | MENU_REINIT | MENU_END_BY_OLD_TYPE | MENU_SINGLE_SPACED | MENU_SAY_INVALID,
 };
 
 namespace {
@@ -34,6 +35,7 @@ namespace {
 constexpr int kFixedItems = 6;     // HelpCommonItems, the end entry included
 constexpr const char* kMaker = "Kandu";
 constexpr int kHelpMsgExit = 150;  // set 20: the labels of Exit Help, Contents, Back
+constexpr int kHelpMsgNoScheme = 153;  // set 20: a link of a kind the viewer cannot open
 constexpr int kHelpTitleMsg = 22;  // set 30: the help menu's title, with the maker's name
 
 TextMenuItem MakeItem(const char* label, int type, long value, int key, MenuActionFn action) {
@@ -73,6 +75,16 @@ std::string CurrentFolder() {
 const char* BaseName(const char* name) {
   const char* slash = std::strrchr(name, '/');
   return slash != nullptr ? slash + 1 : name;
+}
+
+// True when the link names a scheme ("https:", "mailto:"): letters first, then
+// letters, digits, '+', '-' or '.', then ':'.
+bool HasScheme(const std::string& target) {
+  size_t i = 0;
+  while (i < target.size() && (std::isalnum(static_cast<unsigned char>(target[i])) || target[i] == '+' ||
+                               target[i] == '-' || target[i] == '.'))
+    ++i;
+  return i > 0 && i < target.size() && target[i] == ':' && std::isalpha(static_cast<unsigned char>(target[0]));
 }
 
 // The help hook of the menu engine.
@@ -161,8 +173,20 @@ void ProcessLink(HtmlLink* link) {
     flBuildingFile = 0;
     return;
   }
+  // Only files are opened: a link of another scheme (https:, mailto:) is named.
+  if (file.compare(0, 7, "file://") == 0) {
+    file.erase(0, 7);
+  } else if (HasScheme(file)) {
+    char text[NLS_REC_SIZE] = {0};
+    NlsFetchStringN(pDrvCoreDB, text, sizeof text, NLS_KIND_NUM, NLS_SET_HELP, kHelpMsgNoScheme);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+    PostMsg(text, link->pTarget);
+#pragma GCC diagnostic pop
+    flBuildingFile = 0;
+    return;
+  }
   // A relative name is looked for beside the current file.
-  if (file.compare(0, 7, "file://") == 0) file.erase(0, 7);
   if (!file.empty() && file[0] != '/' && file.compare(0, 7, "http://") != 0) file = CurrentFolder() + file;
   const int fromFile = CurrentFile;
   HtmlPage* const fromPage = pCurrentPage;

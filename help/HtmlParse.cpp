@@ -20,7 +20,7 @@ namespace html_internal {
 
 const char HtmlKeys[] =
     ",p,/p,b,/b,font,/font,a,/a,tr,/tr,br,table,fitab,/table,td,/td,h1,h2,h3,h4,h5,h6,"
-    "/h1,/h2,/h3,/h4,/h5,/h6,ol,/ol,li,/li,div,/div,img,";
+    "/h1,/h2,/h3,/h4,/h5,/h6,ol,/ol,li,/li,div,/div,img,ul,/ul,dl,/dl,dt,/dt,dd,/dd,pre,/pre,";
 
 int TagIndex(const char* tag) {
   if (tag == nullptr || *tag == '\0') return TAG_NONE;
@@ -192,12 +192,22 @@ char* NumericReference(Run& run, char* p) {
   return q;
 }
 
-// A named reference at p ("&quot;" in any case, or an entity): writes its character
-// and returns the position after it; null when p starts no known reference.
+// The references of the markup's own characters, known in any case.
+struct MarkupReference {
+  const char* Name;  // with its ';'
+  char Character;
+};
+constexpr MarkupReference kMarkupReferences[] = {{"quot;", '"'}, {"amp;", '&'}, {"lt;", '<'}, {"gt;", '>'}};
+
+// A named reference at p ("&quot;", "&amp;", "&lt;", "&gt;" in any case, or an
+// entity): writes its character and returns the position after it; null when p
+// starts no known reference.
 char* NamedReference(Run& run, char* p) {
-  if (strncasecmp(p + 1, "quot;", 5) == 0) {
-    run.Put(p, '"');
-    return p + 6;
+  for (const MarkupReference& m : kMarkupReferences) {
+    const size_t len = std::strlen(m.Name);
+    if (strncasecmp(p + 1, m.Name, len) != 0) continue;
+    run.Put(p, m.Character);
+    return p + 1 + len;
   }
   const char* semi = nullptr;
   for (int i = 1; i < kEntityNameReach && p[i] != '\0'; ++i) {
@@ -379,9 +389,17 @@ void ParseHtml(HtmlFile* file, List* list, const char* endTag) {
   if (file == nullptr || list == nullptr || file->pCursor == nullptr || endTag == nullptr) return;
   const bool head = strcasecmp(endTag, "head") == 0;
   Run run{list};
+  bool pre = false;  // inside <pre>: white space is kept as written
   char* r = file->pCursor;
   while (*r != '\0') {
     const char c = *r;
+    if (IsHtmlSpace(c) && pre) {
+      // Preformatted text keeps every blank and line end (CR LF as one line feed).
+      if (c == '\r' && r[1] == '\n') ++r;
+      run.Put(r, c == '\r' ? '\n' : *r);
+      ++r;
+      continue;
+    }
     if (IsHtmlSpace(c)) {
       if (run.start != nullptr) {
         // The first white space of a run stays (a carriage return as a line feed,
@@ -477,6 +495,15 @@ void ParseHtml(HtmlFile* file, List* list, const char* endTag) {
     if (!inlineTag) run.endsBlank = false;
     run.pendingBlank = false;
     r = next;
+    const int index = TagIndex(name);
+    if (index == TAG_PRE) {
+      pre = true;
+      // The line end right after <pre> belongs to the markup, not to the text.
+      if (*r == '\r' && r[1] == '\n') ++r;
+      if (*r == '\n' || *r == '\r') ++r;
+    } else if (index == TAG_PRE_END) {
+      pre = false;
+    }
   }
   // The end of the text ends the list; the text still open is kept.
   run.Close();

@@ -16,6 +16,8 @@ namespace {
 
 // The largest grid: a page that would need more rows is cut there (some 26 MB).
 constexpr long kMaxGridRows = 200000;
+// Lists nested deeper than this are drawn with the indent of the deepest one.
+constexpr int kMaxListDepth = 8;
 
 struct RenderState {
   char* pCells = nullptr;  // rows of HTML_COLUMNS characters, zero-filled
@@ -30,7 +32,10 @@ struct Drawing {
   int row = 0;
   int col = 0;
   bool listMode = false;
-  int counter = 0;
+  // The open lists, innermost last: 'o' numbered, 'u' bulleted, 'd' definitions.
+  char lists[kMaxListDepth] = {};
+  int counters[kMaxListDepth] = {};
+  int listDepth = 0;
   HtmlLink* link = nullptr;  // the <a> being drawn
   // Tables only:
   int cell = -1;        // index of the current cell in its row
@@ -83,6 +88,56 @@ void NextCell(Drawing& d) {
   if (d.cell > 0 && d.cell - 1 < d.table->ColCnt)
     d.cellLeft += 1 + d.table->pColWidths[d.cell - 1] + 2 * d.table->Padding;
   d.col = d.cellLeft;
+}
+
+// Starts a list item, a term or a preformatted block on a line of its own: the
+// line end that the source's text brought along is taken back first, so that the
+// items follow each other one a line.
+void ItemLine(Drawing& d) {
+  const long pos = static_cast<long>(d.row) * HTML_COLUMNS + d.col;
+  if (d.col > d.LineStart() && pos > 0 && pos <= S.Rows * HTML_COLUMNS && S.pCells[pos - 1] == '\n') {
+    S.pCells[pos - 1] = '\0';
+    --d.col;
+  }
+  if (d.col > d.LineStart()) d.NewLine();
+}
+
+void OpenList(Drawing& d, char kind) {
+  if (d.listDepth < kMaxListDepth) {
+    d.lists[d.listDepth] = kind;
+    d.counters[d.listDepth] = 0;
+  }
+  ++d.listDepth;
+  d.listMode = true;
+  ItemLine(d);
+}
+
+void CloseList(Drawing& d) {
+  ItemLine(d);
+  if (d.listDepth > 0) --d.listDepth;
+  d.listMode = d.listDepth > 0;
+}
+
+// An item of the innermost list (li, dt or dd): its line, indent and mark.
+void ListItem(Drawing& d, int tag) {
+  if (d.listDepth == 0) return;
+  const int level = std::min(d.listDepth, kMaxListDepth) - 1;
+  const char kind = d.lists[level];
+  ItemLine(d);
+  char mark[64];
+  int n = 0;
+  const int indent = 3 * (level + 1);
+  if (tag == TAG_DD)
+    n = std::snprintf(mark, sizeof mark, "%*s", indent + 4, "");
+  else if (tag == TAG_DT)
+    n = std::snprintf(mark, sizeof mark, "%*s", indent, "");
+  else if (kind == 'o')
+    n = std::snprintf(mark, sizeof mark, "%*s%i. ", indent, "", ++d.counters[level]);
+  else if (kind == 'u')
+    n = std::snprintf(mark, sizeof mark, "%*s- ", indent, "");
+  else
+    n = std::snprintf(mark, sizeof mark, "%*s", indent, "");
+  d.Print(mark, n);
 }
 
 // A table item (measured or not) met while drawing d.
@@ -172,20 +227,27 @@ bool DrawTag(Drawing& d, HtmlItem* item) {
       d.link = nullptr;
       break;
     case TAG_OL:
-      d.counter = 0;
-      d.listMode = true;
+      OpenList(d, 'o');
+      break;
+    case TAG_UL:
+      OpenList(d, 'u');
+      break;
+    case TAG_DL:
+      OpenList(d, 'd');
       break;
     case TAG_OL_END:
-      d.listMode = false;
-      d.NewLine();
+    case TAG_UL_END:
+    case TAG_DL_END:
+      CloseList(d);
       break;
     case TAG_LI:
-      if (d.listMode) {
-        d.NewLine();
-        char number[32];
-        const int n = std::snprintf(number, sizeof number, "   %i. ", ++d.counter);
-        d.Print(number, n);
-      }
+    case TAG_DT:
+    case TAG_DD:
+      ListItem(d, TagIndex(item->pTag));
+      break;
+    case TAG_PRE:
+    case TAG_PRE_END:
+      ItemLine(d);
       break;
     case TAG_TABLE:
       DrawTable(d, item, false);

@@ -95,7 +95,7 @@ struct Measure {
   int line = 0;        // current line within the cell
   int col = 0;         // column within the current line
   int lines = 0;       // lines holding something
-  bool listMode = false;
+  int listKind = 0;    // TAG_OL, TAG_UL or TAG_DL of the open list; 0 outside lists
   int counter = 0;
   bool inLink = false;
 
@@ -135,7 +135,8 @@ struct Measure {
     if (!rowOpen) OpenRow();
     ++cell;
     line = col = lines = 0;
-    listMode = inLink = false;
+    listKind = 0;
+    inLink = false;
     if (!InCell() || tableWidth <= 0 || given[cell] != 0) return;
     const Width w = ReadWidth(static_cast<const char*>(item->pValue));
     if (!w.given) return;
@@ -286,12 +287,26 @@ HtmlTable* GetTextTable(HtmlFile* file, HtmlItem* item, int avail) {
       case TAG_H6_END: case TAG_DIV_END:
         m.NewLine(2);
         break;
-      case TAG_OL: m.listMode = true; m.counter = 0; break;
-      case TAG_OL_END: m.listMode = false; m.NewLine(1); break;
-      case TAG_LI:
-        if (m.listMode && m.InCell()) {
-          m.NewLine(1);
-          m.col = std::snprintf(text, sizeof text, "   %i. ", ++m.counter);
+      // Lists as the page draws them: each item on a line of its own (a new line only
+      // when the current one holds something), after its mark; nested lists are
+      // measured as first-level ones.
+      case TAG_OL: case TAG_UL: case TAG_DL:
+        m.listKind = TagIndex(it->pTag);
+        m.counter = 0;
+        if (m.col > 0) m.NewLine(1);
+        break;
+      case TAG_OL_END: case TAG_UL_END: case TAG_DL_END:
+        m.listKind = 0;
+        if (m.col > 0) m.NewLine(1);
+        break;
+      case TAG_LI: case TAG_DT: case TAG_DD:
+        if (m.listKind != 0 && m.InCell()) {
+          if (m.col > 0) m.NewLine(1);
+          const int kind = TagIndex(it->pTag);
+          if (kind == TAG_DD) m.col = 7;
+          else if (kind == TAG_DT || m.listKind == TAG_DL) m.col = 3;
+          else if (m.listKind == TAG_UL) m.col = 5;
+          else m.col = std::snprintf(text, sizeof text, "   %i. ", ++m.counter);
           m.Widen(m.col);
           m.Used(m.line + 1);
         }

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include <sys/stat.h>
 
@@ -26,10 +27,13 @@ void Usage(FILE* out) {
       "usage: ttyhelp [FILE[#TARGET]]\n"
       "       ttyhelp --dump FILE [PAGE]\n"
       "       ttyhelp --links FILE [PAGE]\n"
+      "       ttyhelp --help | --version\n"
       "  browses the help pages of FILE (the installer's guide when FILE is absent)\n"
-      "  --dump   writes the rendered text of the page (the first page by default)\n"
-      "  --links  lists the page's links: kind, target, start, end, drawn length\n"
-      "           (tab-separated; kind 1 is an anchor <a name>, 2 a link <a href>)\n",
+      "  --dump   writes the rendered text of the page, or of every page in order\n"
+      "           when PAGE is absent; FILE \"-\" is standard input\n"
+      "  --links  lists the links of the page (of every page when PAGE is absent): kind,\n"
+      "           target, start, end, drawn length, tab-separated; kind 1 is an anchor\n"
+      "           <a name>, 2 a link <a href>; offsets count in the --dump text\n",
       out);
 }
 
@@ -47,16 +51,16 @@ bool Readable(const char* arg) {
   const std::string name = FilePart(arg);
   struct stat st {};
   if (stat(name.c_str(), &st) != 0) {
-    std::fprintf(stderr, "ttyhelp: cannot read %s: %s\n", name.c_str(), std::strerror(errno));
+    FileError("ttyhelp", name.c_str(), errno);
     return false;
   }
   if (S_ISDIR(st.st_mode)) {
-    std::fprintf(stderr, "ttyhelp: cannot read %s: %s\n", name.c_str(), std::strerror(EISDIR));
+    FileError("ttyhelp", name.c_str(), EISDIR);
     return false;
   }
   FILE* f = std::fopen(name.c_str(), "r");
   if (f == nullptr) {
-    std::fprintf(stderr, "ttyhelp: cannot read %s: %s\n", name.c_str(), std::strerror(errno));
+    FileError("ttyhelp", name.c_str(), errno);
     return false;
   }
   std::fclose(f);
@@ -67,39 +71,69 @@ bool Readable(const char* arg) {
   return true;
 }
 
-// Loads FILE for --dump and --links; the page named page (the first when null).
-HtmlPage* LoadPage(const char* file, const char* page) {
-  if (!Readable(file)) return nullptr;
-  HtmlFile* f = ParseHtmlFile(file, nullptr);
-  if (f == nullptr) {
-    std::fprintf(stderr, "ttyhelp: %s: no pages\n", FilePart(file).c_str());
-    return nullptr;
+// Loads FILE ("-": standard input) for --dump and --links; null after a report.
+HtmlFile* LoadFile(const char* file) {
+  HtmlFile* f = nullptr;
+  if (std::strcmp(file, "-") == 0) {
+    std::string text;
+    if (!ReadWholeFile("ttyhelp", file, &text)) return nullptr;
+    f = ParseHtmlFile(file, text.c_str());
+  } else {
+    if (!Readable(file)) return nullptr;
+    f = ParseHtmlFile(file, nullptr);
   }
-  HtmlPage* p = FindHtmlPage(f, page);
-  if (p == nullptr) {
-    std::fprintf(stderr, "ttyhelp: %s: no page named %s\n", FilePart(file).c_str(), page);
-    return nullptr;
+  if (f == nullptr) std::fprintf(stderr, "ttyhelp: %s: no pages\n", FilePart(file).c_str());
+  return f;
+}
+
+// The pages to write: the one named page, or every page in order when page is null.
+// Empty after a report.
+std::vector<HtmlPage*> SelectPages(const char* file, const char* page) {
+  std::vector<HtmlPage*> pages;
+  HtmlFile* f = LoadFile(file);
+  if (f == nullptr) return pages;
+  if (page != nullptr) {
+    HtmlPage* p = FindHtmlPage(f, page);
+    if (p != nullptr) pages.push_back(p);
+    else std::fprintf(stderr, "ttyhelp: %s: no page named %s\n", FilePart(file).c_str(), page);
+    return pages;
   }
-  return p;
+  for (auto* p = static_cast<HtmlPage*>(ListWalk(f->pPages, 0)); p != nullptr;
+       p = static_cast<HtmlPage*>(ListWalk(f->pPages, 1)))
+    pages.push_back(p);
+  return pages;
+}
+
+int Flushed() {
+  if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return 0;
+  FileError("ttyhelp", "standard output", errno);
+  return 1;
 }
 
 int Dump(const char* file, const char* page) {
-  HtmlPage* p = LoadPage(file, page);
-  if (p == nullptr) return 1;
-  const char* image = p->pImage != nullptr ? p->pImage : "";
-  std::fwrite(image, 1, std::strlen(image), stdout);
-  return std::fflush(stdout) == 0 ? 0 : 1;
+  const std::vector<HtmlPage*> pages = SelectPages(file, page);
+  if (pages.empty()) return 1;
+  for (const HtmlPage* p : pages) {
+    const char* image = p->pImage != nullptr ? p->pImage : "";
+    std::fwrite(image, 1, std::strlen(image), stdout);
+  }
+  return Flushed();
 }
 
 int Links(const char* file, const char* page) {
-  HtmlPage* p = LoadPage(file, page);
-  if (p == nullptr) return 1;
-  for (ListLink* l = p->pLinks->pFirst; l != nullptr; l = l->pNext) {
-    const HtmlLink* link = *static_cast<HtmlLink**>(l->pItem);
-    std::printf("%d\t%s\t%d\t%d\t%d\n", link->Kind, link->pTarget != nullptr ? link->pTarget : "",
-                link->Start, link->End, link->DrawnLen);
+  const std::vector<HtmlPage*> pages = SelectPages(file, page);
+  if (pages.empty()) return 1;
+  // Offsets count in the text --dump writes, where the pages follow each other.
+  long base = 0;
+  for (const HtmlPage* p : pages) {
+    for (ListLink* l = p->pLinks->pFirst; l != nullptr; l = l->pNext) {
+      const HtmlLink* link = *static_cast<HtmlLink**>(l->pItem);
+      std::printf("%d\t%s\t%ld\t%ld\t%d\n", link->Kind, link->pTarget != nullptr ? link->pTarget : "",
+                  base + link->Start, base + link->End, link->DrawnLen);
+    }
+    base += p->pImage != nullptr ? static_cast<long>(std::strlen(p->pImage)) : 0;
   }
-  return std::fflush(stdout) == 0 ? 0 : 1;
+  return Flushed();
 }
 
 int Browse(const char* file) {
@@ -119,9 +153,13 @@ int main(int argc, char** argv) {
   my_name = const_cast<char*>("ttyhelp");
   NlsInitToolPath(argv[0]);
 
-  if (argc >= 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
+  if (argc >= 2 && std::strcmp(argv[1], "-h") == 0) {
     Usage(stdout);
     return 0;
+  }
+  if (argc >= 2) {
+    const int status = StandardOption(argv[1], "ttyhelp", Usage);
+    if (status >= 0) return status;
   }
   if (argc >= 2 && (std::strcmp(argv[1], "--dump") == 0 || std::strcmp(argv[1], "--links") == 0)) {
     if (argc < 3 || argc > 4) {

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <ctime>
+#include <string>
 
 // Marks a printf-like function so that the compiler checks its callers.
 #define KANDU_PRINTF(fmt, first) __attribute__((format(printf, fmt, first)))
@@ -232,3 +233,14 @@ void UseOutputEncoding();
 // started without, so that the first file it opens cannot take their place (a prompt
 // would read it, a message be written into it). Programs call it first thing in main.
 void OpenClosedStandardStreams();
+
+// The command-line conventions of the library's programs (menu, ttyhelp, xdb,
+// nlscompile). StandardOption: for "--help" calls usage(stdout), for "--version"
+// prints "NAME VERSION"; returns the exit status (0, 1 when standard output could not
+// be written) or -1 when arg is neither option (or null).
+int StandardOption(const char* arg, const char* name, void (*usage)(FILE*));
+// Reports "NAME: FILE: reason" on standard error, the reason strerror(err).
+void FileError(const char* name, const char* file, int err);
+// Reads the whole file at path ("-": standard input) into *text. False, with
+// FileError reported under name, when it cannot be opened or read.
+bool ReadWholeFile(const char* name, const char* path, std::string* text);

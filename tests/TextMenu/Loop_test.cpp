@@ -27,7 +27,7 @@ TEST_F(MenuLoopTest, PrintsEntriesValuesAndBars) {
       {"string O\n", " 1) O  [" + kLong.substr(0, 255) + "]", [](TextMenu* m) { m->pItems->Default = kLong.c_str(); }},
       // A several-states entry of its first state alone, flags.
       {"flags single-spaced save-ask empty-selects\nchoice P\n  states _x\nmulti F\n  states a,b\nquit Q\n  key q\n",
-       " 1) P ... [ ]\n 2) F ..." + Cat(25, 270) + Cat(25, 271) + "]\n q) Q \n" +
+       " 1) P  [ ]\n 2) F " + Cat(25, 270) + Cat(25, 271) + "]\n q) Q \n" +
            Cat(25, 510, Cat(25, 230).c_str(), Cat(25, 231).c_str(), ""),
        [](TextMenu* m) { HideStateSelection(&m->pItems[0], 0), m->MenuFlags |= MENU_HELP; }},
       // Bars lay their cells in columns; a cell too long for its column ends its line.
@@ -41,7 +41,8 @@ TEST_F(MenuLoopTest, PrintsEntriesValuesAndBars) {
        [](TextMenu* m) { m->pItems[0].ItemType = ITEM_BAR, m->pItems[0].Value = 5; }},
       // Submenus show their titles; one that no condition opens is not shown.
       {"choice C\n  states a,b\nsubmenu s\nsubmenu\n  when C.1 s\nmenu s\ntitle Sub\ntext x\n", " 2) Sub \n\n\n"},
-      {"quit Quit\n  key q\ninteger A\ninteger B\n", " q) Quit \n\n 1) A ...... [0]\n\n 2) B ...... [0]\n"},
+      // Values line up with the longest label as shown: a hot key's marker does not count.
+      {"quit Quit\n  key q\ninteger A\ninteger B\n", " q) Quit \n\n 1) A ... [0]\n\n 2) B ... [0]\n"},
   };
   for (const auto& r : rows) {
     TextMenu* m = Desc(r.text);
@@ -69,14 +70,17 @@ TEST_F(MenuLoopTest, RunsScriptedSessions) {
   const std::string save = "save-prompt Save\n", leave = Cat(25, 1018, "prog") + "? [y/n] ", t300(300, 't');
   const struct { std::string head, extra, input, result, shown; std::function<void(TextMenu*)> prep = {}; } rows[] = {
       // Numbers begin the line; the rest of the line is the value; hot keys ignore case.
-      {"", "", "1 3\n", "MODE=c a0 r1 end|", " 1) Mode ... [1. a]"}, {"", "", "1\n1\n", "MODE=c a0 r1 end|", "[2. b]"},
+      {"", "", "1 3\n", "MODE=c a0 r1 end|", " 1) Mode . [1. a]"}, {"", "", "1\n1\n", "MODE=c a0 r1 end|", "[2. b]"},
       {"", "", " 1\n9\n1 9\nQ\nrest\n", "MODE=b a0 r1|rest\n", ""}, {"", "", "2\n7\n", "N=7 a0 r1 end|", "How many: "},
       {"", "", "2 11\n\n", "a0 r1 end|", Cat(25, 1003, 1, 10) + Cat(25, 1001) + "\f"},
+      // A number that does not fit an integer is refused like one out of range, never wrapped.
+      {"", "integer Z\n", "9 4294967297\n\n9 99999999999999999999\n\n9 -5 \n", "Z=-5 a0 r1 end|",
+       Cat(25, 1003, -2147483647, 2147483647) + Cat(25, 1001) + "\f"},
       {"", "", "3 hello  world\n4 2.5\n", "NOTE=hello  world F=2.500 a0 r1 end|", ""},
       {"", "", "3 " + t300 + "\n", "NOTE=" + t300.substr(0, 255) + " a0 r1 end|", ""},
       // The pick list of a several-states entry: numbers toggle, "s" keeps, "c" takes back;
       // a number hidden or unknown drops the rest of its line.
-      {"", "", "6 2, 3\ns\n", "M=u,v,w a0 r1 end|", "<act Many>"}, {"", "", "6\n1 2\nSave\n", "M=v a0 r1 end|", ""},
+      {"", "", "6 2, 3\ns\n", "M=v,w a0 r1 end|", "<act Many>"}, {"", "", "6\n1 2\nSave\n", "M=v a0 r1 end|", ""},
       {"", "", "6\n2\nc\n", "a0 r1 end|", "<act Many>"},
       {"", "", "6\n\n2 3\n9,3\nx\n-\nS\n", "a0 r1 end|", "       v",
        [](TextMenu* m) { HideStateSelection(&m->pItems[5], 1); }},
@@ -106,6 +110,8 @@ TEST_F(MenuLoopTest, RunsScriptedSessions) {
       {"", "required E\n", "8\n", "a0 r1 end|", Cat(25, 1011) + "$"}, {"", "", "6 2\n", "a0 r1 end|", " -> 2) v"},
       {"", "", "7\n", "a0 r2 end|", "Sub:"}, {"", "", kClosed, "a0 r1 end|", " 1) Mode"},
       {"flags save-ask\n", "", "s\n", "a0 r1 end|", "Enter the settings file name: $"},
+      {"", "", "zz\n\n", "a0 r1 end|", Cat(25, 1012, "zz") + Cat(25, 1001) + "\f",
+       [](TextMenu* m) { m->MenuFlags |= MENU_SAY_INVALID; }},
       // Choosing the current state, a hidden state, an entry that is not normal; "h" under
       // the help flag calls the help hook; the values are released without the keep flag.
       {"", "", "1 1\n1 2\nh\n3 v\nq\n", "MODE=c NOTE= R= a0 r1 end|", "<help Main>", [](TextMenu* m) {
@@ -146,7 +152,7 @@ TEST_F(MenuLoopTest, StartsFromDefaultsAndSavesToAFullPath) {
   Run("1 3\n7\n1 42\n\ny\ns\n" + file + "\n\n", [&] { RunMenu(m, nullptr, 1); });
   EXPECT_EQ(testutil::ReadFile(file), "0[2] 9 0\n1[0] 13 0\n2[x] 12 0\n3[0.000] 14 0\n4[r] 11 0\n6{\n0[42] 13 0\n}\n");
   EXPECT_EQ(Run("", [&] { RunMenu(m, nullptr, 1); }).find("[42]"), std::string::npos);
-  EXPECT_EQ(testutil::Take(FormatMenuValues(desc_)), "MODE=a\nN=0\nNOTE=x\nF=0.000\nR=r\nM=u\nK=5\n");
+  EXPECT_EQ(testutil::Take(FormatMenuValues(desc_)), "MODE=a\nN=0\nNOTE=x\nF=0.000\nR=r\nM=\nK=5\n");
   EXPECT_EQ(ProcessSelection(m, 99, nullptr) + FindSelection(m, nullptr, 9), 0);
 }
 
@@ -168,9 +174,9 @@ TEST_F(MenuLoopTest, LoadsAndStoresLines) {
       // Indexes outside the menu, blocks of submenus that do not apply, bad access values.
       {"9[1] 13 0\n-1[1] 13 0\n0[0] 9 0\n6{\n0[5] 13 0\n2{\n}\n}\n3[8] 13 0\n0[1] 9 7\n0[x 9 0\nx\n",
        "0[1] 9 0 1[Report] 11 0 2[] 12 0 3[8] 13 0 4[1.500] 14 0 6{ 0[600] 13 0 } 0"},
-      // A state outside the list is the first; a text is read up to its first blank.
-      {"0[7] 9 0\n1[two words] 11 1\n3[12abc] 13 2\n4[x] 14 0\n",
-       "0[0] 9 0 1[two] 11 1 2[] 12 0 3[12] 13 2 4[0.000] 14 0 0"},
+      // A state outside the list is the first; a text runs to the line's last ']'.
+      {"0[7] 9 0\n1[two words] 11 1\n2[a]b] 12 0\n3[12abc] 13 2\n4[x] 14 0\n",
+       "0[0] 9 0 1[two words] 11 1 2[a]b] 12 0 3[12] 13 2 4[0.000] 14 0 0"},
       // A stored type changes an entry only within its kind of value.
       {"2[x] 11 0\n3[5] 9 0\n0[1] 11 0\n1[3] 13 0\n",
        "0[1] 9 0 1[3] 11 0 2[x] 11 0 3[5] 9 0 4[1.500] 14 0 6{ 0[600] 13 0 } 0"},

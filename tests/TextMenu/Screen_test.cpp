@@ -54,6 +54,11 @@ TEST_F(ScreenTest, PagesThePickList) {
   EXPECT_EQ(rows + std::to_string(shown) + CurrentSelection + std::to_string(hidden),
             "    1) none  | -> 2) Staple|       Punch | -> 4) Fold  |4Staple, Fold4");
   EXPECT_EQ(out, std::string(pScreen->pCells, 80 * 24 - 1));
+  flPickListLines = 1;  // the screen is no terminal: one state a line
+  const std::string lines = Run("", [&] { shown = PrintPickOneManyScreen(it, &hidden, 0); });
+  flPickListLines = 0;
+  EXPECT_EQ(lines.substr(0, lines.find("Fold\n") + 5) + std::to_string(shown),
+            "\nFinishing\n    1) none\n -> 2) Staple\n       Punch\n -> 4) Fold\n4");
   it->ItemType = ITEM_ONE_OF, it->Value = 1;  // a choice entry takes one state; a hidden one is not taken
   Run("4\n3\ns\n", [&] { ProcessStateValue(m, 0, nullptr); });
   EXPECT_EQ(std::string(it->pCurState) + std::to_string(it->Value.Int), "Fold3");

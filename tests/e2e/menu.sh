@@ -73,9 +73,11 @@ m_ends 1
 e2e_assert_eq "Ctrl-D in the pick list ends the program; nothing is written" "$(ls values 2>/dev/null)" ""
 
 e2e_case "fed by a pipe, a closed input, batch mode and settings files"
-out=$(printf '3 4\n1 1\n\ny\n' | "$MENU" "$EXAMPLE" 2>&1)
-e2e_assert_eq "a piped dialogue applies; the values follow the menu" "$?:$(sed -n '/^PAPER=/,/^TITLE/p' <<<"$out" |
-  tr '\n' ' ')" "0:PAPER=Letter TRAY=Automatic COPIES=4 DUPLEX=Off BINDING=None FINISH=None TITLE=Report "
+# Without a terminal the menu goes to standard error and standard output holds the values
+# alone; the finishing entry's "None" state is not a value.
+out=$(printf '3 4\n1 1\n\ny\n' | "$MENU" "$EXAMPLE" 2>/dev/null)
+e2e_assert_eq "a piped dialogue applies; only the values on standard output" "$?:$(head -7 <<<"$out" |
+  tr '\n' ' ')" "0:PAPER=Letter TRAY=Automatic COPIES=4 DUPLEX=Off BINDING=None FINISH= TITLE=Report "
 printf '3 4\n' | "$MENU" "$EXAMPLE" >/dev/null 2>&1
 e2e_assert_eq "the end of piped input: status 1" "$?" 1
 timeout 20 "$MENU" "$EXAMPLE" <&- >/dev/null 2>&1

@@ -60,14 +60,18 @@ e2e_run_setup --dist "$E2E_SCRATCH/dist/noisize" --env LC_MESSAGES=it_IT.UTF-8 -
 e2e_assert_said "Impossible de déterminer l'espace nécessaire à"
 printf '<html><body>caf&eacute; &#233; d\351j\340</body></html>' >"$E2E_SCRATCH/page.html"
 printf 'title Caf\351\nstring NAME Nom \340 mettre\n  default \351t\351\n' >"$E2E_SCRATCH/page.menu"
-# shown LANG: a help page, and a menu's title and entry, as ttyhelp and menu write them.
+# shown LANG: a help page, a menu's title and entry, and its value, as ttyhelp and menu
+# write them (menu draws on standard error when there is no terminal, and writes the
+# values on standard output).
 shown() {
   local run=("$E2E_SANDBOX" --timeout 60 -- env -i "LANG=$1" "KANDU_TOOL_PATH=$E2E_BUILD/share/tvnn")
   "${run[@]}" "$E2E_BUILD/bin/ttyhelp" --dump "$E2E_SCRATCH/page.html" </dev/null
-  "${run[@]}" "$E2E_BUILD/bin/menu" "$E2E_SCRATCH/page.menu" </dev/null | LC_ALL=C grep -o -e 'Caf.*' -e 'Nom.*'
+  printf '\ny\n' | "${run[@]}" "$E2E_BUILD/bin/menu" "$E2E_SCRATCH/page.menu" 2>"$E2E_SCRATCH/screen" >"$E2E_SCRATCH/values"
+  LC_ALL=C grep -o -e 'Caf.*' -e 'Nom.*' "$E2E_SCRATCH/screen"
+  cat "$E2E_SCRATCH/values"
 }
 e2e_case "ttyhelp and menu write their Latin-1 texts in the terminal's encoding"
-e2e_assert_eq "LANG=C.UTF-8" "$(shown C.UTF-8)" $'café é déjà\nCafé:\nNom à mettre  [été]'
-e2e_assert_eq "LANG=C" "$(shown C)" $'caf\351 \351 d\351j\340\nCaf\351:\nNom \340 mettre  [\351t\351]'
+e2e_assert_eq "LANG=C.UTF-8" "$(shown C.UTF-8)" $'café é déjà\nCafé:\nNom à mettre  [été]\nNAME=été'
+e2e_assert_eq "LANG=C" "$(shown C)" $'caf\351 \351 d\351j\340\nCaf\351:\nNom \340 mettre  [\351t\351]\nNAME=\351t\351'
 
 e2e_finish

@@ -18,18 +18,24 @@ while IFS='|' read -r want out args; do
   e2e_assert_eq "ttyhelp $args: status" "$?" "$want"
   e2e_assert_file_has "$s/out" "$(printf '%b' "$out")"
 done <<EOF
-0|x<y>|--dump $s/a.html
+0|x<y>\nP|--dump $s/a.html
 0|2\t#p\t1\t4\t3|--links $s/a.html
 0|P|--dump file://$s/a.html#q p
 0|usage: ttyhelp|--help
-1|cannot read $s/gone.html: No such file|$s/gone.html
-1|cannot read $s: Is a directory|--links $s
+1|ttyhelp: $s/gone.html: No such file|$s/gone.html
+1|ttyhelp: $s: Is a directory|--links $s
 1|/dev/null: no pages|--dump /dev/null
 1|$s/none.html: no pages|--links $s/none.html
 1|$s/a.html: no page named q|--dump $s/a.html q
 2|usage: ttyhelp|--dump
 2|usage: ttyhelp|$s/a.html more
 EOF
+
+e2e_case "the viewer names a choice that selects nothing and a link it cannot open"
+printf '<html><body>See <a href="https://example.org/">the site</a></body></html>' >"$s/web.html"
+printf 'zz\n\n1\n\ne\n' | "$TOOL" "$s/web.html" >"$s/out" 2>&1
+e2e_assert_eq "status" "$?" 0
+e2e_assert_file_has "$s/out" '"zz" is not a choice' "https://example.org/: cannot open links of this kind"
 
 e2e_case "the guide: every page renders and every link leads to one of its pages"
 todo=contents seen=""

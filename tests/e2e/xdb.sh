@@ -32,7 +32,7 @@ x 2 "" "usage: xdb COMMAND DB"
 x 0 "*" "" --help
 e2e_assert_file_has "$s/out" "xdb delete-prefix DB PREFIX"
 x 2 "" "xdb: unknown command: frobnicate" frobnicate x.xdb
-x 2 "" "usage: xdb get DB KEY" get x.xdb
+x 2 "" "usage: xdb get [--escaped] DB KEY" get x.xdb
 x 2 "" "usage: xdb list DB" list a.xdb b.xdb
 x 2 "" "xdb: the prefix must not be empty" delete-prefix x.xdb ""
 
@@ -79,6 +79,28 @@ x 0 "empty.xdb: empty (no record yet); 0 bytes; 0 records" "" dump empty.xdb
 x 0 "" "" put plain a xyz
 e2e_assert_eq "files" "$(ls | tr '\n' ' ')" "empty.xdb legacy.xdb new.xdb plain "
 
+# list and get --escaped escape line feeds and bytes outside printable ASCII; count counts.
+# What dump writes, load writes back into a new file byte for byte, in either format; an
+# existing file, a text that is no dump and a dump of a damaged file are refused.
+x 0 "" "" put new.xdb $'two\nlines' $'v\001\\'
+x 0 $'a\ntwo\\nlines' "" list new.xdb
+x 0 'v\x01\\' "" get --escaped new.xdb $'two\nlines'
+x 0 "2" "" count new.xdb
+for f in new legacy empty; do
+  "$TOOL" dump $f.xdb >"$s/$f.dump"
+  IN=$s/$f.dump x 0 "" "" load re-$f.xdb
+  e2e_check "$f.xdb loaded back byte for byte" cmp -s $f.xdb re-$f.xdb
+done
+x 1 "" "xdb: re-new.xdb: exists" load re-new.xdb "$s/new.dump"
+printf 'not a dump\n' >text
+x 1 "" "xdb: text:1: the first line names no format" load x.xdb text
+sed 's/ value "Q"/ value Q/' "$s/new.dump" >"$s/odd.dump"
+x 1 "" "odd.dump:3: a malformed record" load x.xdb "$s/odd.dump"
+keep text
+x 1 "" "xdb: text: not a record database" count text
+x 1 "" "xdb: text: not a record database" put text k v
+unchanged text
+
 # A damaged file (record a, one whose length runs past the end, record c): read up to
 # the damage, status 1 past it, never changed.
 printf 'TXDBAA3\000\000\000\000\000\000\000\000\000' >bad.xdb
@@ -93,6 +115,9 @@ for cmd in "put bad.xdb n v" "delete bad.xdb a" "delete-prefix bad.xdb a"; do
 done
 x 1 "*" "$damage" dump bad.xdb
 e2e_assert_file_has "$s/out" "25: corrupt record; 14 bytes from here on cannot be read"
+cp "$s/out" "$s/bad.dump"
+x 1 "" "bad.dump:4: the dump is of a damaged file" load x.xdb "$s/bad.dump"
+e2e_check "nothing loaded" test ! -e x.xdb
 unchanged bad.xdb
 
 # Refused values, unreadable input, failed writes.
@@ -100,7 +125,7 @@ head -c 65524 /dev/zero | tr '\0' v >"$s/big"
 IN=$s/big x 1 "" "xdb: empty.xdb: record too large: key and value take 65526 bytes, at most 65525 fit" put empty.xdb k
 x 1 "" "xdb: empty.xdb: an empty value cannot be stored" put empty.xdb k ""
 mkdir adir
-x 1 "" "xdb: adir: not a regular file" put adir k v
+x 1 "" "xdb: adir: Is a directory" put adir k v
 IN=adir x 1 "" "xdb: cannot read standard input" put x.xdb k
 x 1 "" "xdb: nodir/x.xdb: could not be written; the file is unchanged" put nodir/x.xdb a b
 OUTF=/dev/full x 1 "*" "xdb: cannot write to standard output" list new.xdb

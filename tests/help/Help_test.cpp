@@ -89,7 +89,8 @@ TEST_F(HelpTest, DrawsPagesAndLinks) {
       // An unknown reference loses its '&' only at the start of a text run; codes outside
       // 1 to 255 show as '?', never as a zero byte that would cut the page; a reference
       // without its ';' ends after its digits.
-      {"&amp; x &lt;", "amp; x &lt;\n"},
+      {"&ampx; x &lt", "ampx; x &lt\n"},
+      {"a&amp;b &LT;x&gt;", "a&b <x>\n"},  // the markup's own characters
       {"a&#0;b&#300;c&#99999999999;d &#65 and; &#66x; y", "a?b?c?d A and; B y\n"},
       // Pages: an html tag without a name continues the page, a SkipPage one is left out,
       // and a missing body end loses neither its text nor the next page.
@@ -109,8 +110,13 @@ TEST_F(HelpTest, DrawsPagesAndLinks) {
       {"<html><head><title>12345678901234567890</title></head><body>ab<br>c<a href=x>d</a>",
        string(30, ' ') + "12345678901234567890\n\nab\nc<d>\n{2,x,56,59,3}"},
       {"<html><head>h<b>x</b><title>" + t200 + "</title></head><body>b</body></html>", t200 + "\n\nb\n"},
-      // An ordered list numbers its items; outside one an item draws nothing of its own.
+      // An ordered list numbers its items, a bulleted list marks them, a definition list
+      // indents the definitions, one item a line (nested lists one step deeper); outside
+      // a list an item draws nothing of its own. Preformatted text keeps its lines and blanks.
       {"<li>x<li>y<ol><li>a</li><li>b</li><li>c</li></ol>after", "xy\n   1. a\n   2. b\n   3. c\nafter\n"},
+      {"<ol>\n<li>a\n<ul><li>in\n</ul><li>b\n</ol><dl>\n<dt>t\n<dd>d\n</dl>x",
+       "   1. a\n      - in\n   2. b\n   t\n       d\nx\n"},
+      {"p<pre>\n  a  b\n\nc\n</pre>d", "p\n  a  b\n\nc\nd\n"},
       // Text longer than a grid row runs on whole, a link across rows keeps its offsets,
       // and a page that needs more rows than it has items grows its grid.
       {"<p>" + a300 + "</p>end", "\n\n" + a300 + "\nend\n"},
@@ -140,7 +146,10 @@ TEST_F(HelpTest, DrawsPagesAndLinks) {
       {"<html><body><table border><tr><td>x</td></tr>", ",-,\n|x|\n'-'\n"},
       // A table after text keeps the text left of it; in a list it starts on a new line.
       {"ab<table border><tr><td>x</td></tr></table>", "ab,-,\n  |x|\n  '-'\n"},
-      {"<ol><li>a<table border><tr><td>x</td></tr></table></ol>", "\n   1. a\n,-,\n|x|\n'-'\n\n"},
+      {"<ol><li>a<table border><tr><td>x</td></tr></table></ol>", "   1. a\n,-,\n|x|\n'-'\n"},
+      // Lists in a cell are measured with their marks, one item a line.
+      {"<table border><tr><td><ul><li>a</ul><dl><dt>t<dd>d</dl></td><td>c</td></tr></table>",
+       ",--------+-,\n|   - a  |c|\n|   t    | |\n|       d| |\n'--------+-'\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.html.substr(0, 100));
