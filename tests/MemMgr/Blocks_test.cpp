@@ -27,6 +27,12 @@ TEST_F(BlocksTest, TestMATFindBlockAndMapBlock) {
   EXPECT_TRUE(AllZero(a, 65536 + static_cast<size_t>(getpagesize())));
   PutMem(a);
   PutMem(d);
+  // The only block unlinked empties the chain; unlinked again, or freed after, nothing changes twice.
+  MemBlock* b = GetNewBlock(0);
+  PopBlock(b);
+  PopBlock(b);
+  EXPECT_TRUE(pMemB == nullptr && b->pPrev == nullptr && b->pNext == nullptr && FindBlock(b->pData) == nullptr);
+  FreeBlock(b);
 }
 
 std::string Address(const void* p) { return std::to_string(reinterpret_cast<intptr_t>(p)); }
