@@ -12,10 +12,6 @@
 
 namespace {
 
-constexpr int kChmod = 5;   // chmod, run quietly on every script written
-constexpr int kLn = 17;     // ln, the printconf link
-constexpr int kLpd = 43;    // lpd, asked for its version
-
 constexpr size_t kBannerSize = 1024;  // the launcher's banner is formatted first
 
 constexpr char kPrintconfUtil[] = "/usr/share/printconf/util";
@@ -44,7 +40,7 @@ bool FinishScript(FILE* f, const char* path) {
     std::fprintf(stderr, "ERROR: couldn't write %s\n", path);
     return false;
   }
-  SysCmd(kChmod, SYS_QUIET, "755 %s", path);
+  SysCmd(CMD_CHMOD, SYS_QUIET, "755 %s", path);
   return true;
 }
 
@@ -113,8 +109,8 @@ void GenSimpleScript(const char* path, const char* shell, const char* templ, con
 // True when the host's lpd says LPRng in its version text (error output included).
 // A host without lpd runs nothing and gives false.
 bool SniffLprng() {
-  if (!TestCmd(kLpd)) return false;
-  CmdResponse* lines = GetCmdResponse(kLpd, "LPRng", " -V 2>&1");
+  if (!TestCmd(CMD_LPD)) return false;
+  CmdResponse* lines = GetCmdResponse(CMD_LPD, "LPRng", " -V 2>&1");
   const bool lprng = lines != nullptr;
   FreeResponseList(lines);
   return lprng;
@@ -157,7 +153,7 @@ void createQueueScripts(const char* spoolBase) {
 
   if (SniffLprng() && FindFile(kPrintconfUtil, nullptr) &&
       !FindFile(kPrintconfUtil, kPrintScriptName)) {
-    SysCmd(kLn, SYS_LOG, "-s %s/%s/%s/%s %s/%s", Text(pTargetInstallDir), MAKER_NAME,
+    SysCmd(CMD_LN, SYS_LOG, "-s %s/%s/%s/%s %s/%s", Text(pTargetInstallDir), MAKER_NAME,
            PRODUCT_NAME, kPrintScriptName, kPrintconfUtil, kPrintScriptName);
   }
   PutMem(filterScript);

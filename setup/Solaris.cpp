@@ -14,10 +14,6 @@
 
 namespace {
 
-constexpr int kMove = 25;    // mv -f
-constexpr int kMakeDir = 26; // mkdir -p
-constexpr int kRemove = 29;  // rm -f
-
 constexpr size_t kCommandSize = 512;  // the command lines run with system(3)
 constexpr int kMapWords = 7;          // part, type, class, path, mode, owner, group
 
@@ -82,7 +78,7 @@ void MakeLibraryTree(const char* app) {
   // The directory formats are the constant table above, each with one %s.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
-  for (const char* dir : kLibraryDirs) SysCmd(kMakeDir, SYS_FATAL, dir, app);
+  for (const char* dir : kLibraryDirs) SysCmd(CMD_MKDIR, SYS_FATAL, dir, app);
 #pragma GCC diagnostic pop
 }
 
@@ -133,11 +129,11 @@ void RewriteVersion(const char* pkg) {
     Refuse(pkg);
     return;
   }
-  SysCmd(kRemove, SYS_LOG, "/var/sadm/pkg/%s/pkginfo.tmp", pkg);
+  SysCmd(CMD_RM_F, SYS_LOG, "/var/sadm/pkg/%s/pkginfo.tmp", pkg);
   Execute(edit);
   std::fputs(".", stdout);
   std::fflush(stdout);
-  SysCmd(kMove, SYS_LOG, "/var/sadm/pkg/%s/pkginfo.tmp /var/sadm/pkg/%s/pkginfo", pkg, pkg);
+  SysCmd(CMD_MV, SYS_LOG, "/var/sadm/pkg/%s/pkginfo.tmp /var/sadm/pkg/%s/pkginfo", pkg, pkg);
 }
 
 }  // namespace

@@ -11,8 +11,6 @@ namespace {
 
 using namespace setuptest;
 
-constexpr int kCp = 9, kPs = 55;
-
 // The work area with the package pkg (@W) and the product directory @D, in the
 // scratch directory @S of the sandbox (the interpreter writes /tmp/setup.log and
 // /tmp/setup.tmp). Each list runs in a child, with @D and the link places emptied
@@ -66,10 +64,10 @@ TEST(PkgList, CarriesOutSkipsOrEndsOnEachLine) {
        {{"@D/etc", "770/"}, {"@D/new", "644 "}}},
       {"checkps with nothing running goes on", [&] { WriteFile(d + "/,tvnothing,", ""); },
        "checkps ,tvnothing, mode 700\nc tool\n", "0", "$ chmod  700 @D/,tvnothing,\n" + cp},
-      {"quitting at checkps stops the list", [&] { ComList[kPs].pPath = SaveStr_(bin.c_str()); },
+      {"quitting at checkps stops the list", [&] { ComList[CMD_PS].pPath = SaveStr_(bin.c_str()); },
        "c tool\ncheckps ,tvfake,\nc tool mode 700\n", "1", cp},
       {"so does the end of input there",
-       [&] { ComList[kPs].pPath = SaveStr_(bin.c_str()), std::freopen("/dev/null", "r", stdin); },
+       [&] { ComList[CMD_PS].pPath = SaveStr_(bin.c_str()), std::freopen("/dev/null", "r", stdin); },
        "c tool\ncheckps ,tvfake,\nc tool mode 700\n", "1",
        cp + "end of input at the running-programs menu: quitting the installation\n"},
       {"an attribute without value or unknown runs nothing; a continued line reads as one", {},
@@ -97,7 +95,7 @@ TEST(PkgList, CarriesOutSkipsOrEndsOnEachLine) {
        {{"@D/tool", "644 b c\n"}, {tmp, "-"}}},
       {"sed errors end the run with the file unchanged", {}, "c tool sed -e s/a/b\n", "exit 1",
        cp + "$ sed  -e s/a/b" + sed + "*unterminated `s' command\n" + failed, {{"@D/tool", "644 a c\n"}}},
-      {"an edit not copied back ends the run and stays in /tmp", [&] { ComList[kCp].pPath = SaveStr_(bin.c_str()); },
+      {"an edit not copied back ends the run and stays in /tmp", [&] { ComList[CMD_CP_P].pPath = SaveStr_(bin.c_str()); },
        "c tool sed s/a/b/\n", "exit 1",
        "*\n$ sed  s/a/b/" + sed +
            "ERROR: the edited text of @D/tool could not be copied back; it is kept in /tmp/setup.tmp\n",
