@@ -89,7 +89,7 @@ void StoreTo(TextMenu* menu, const char* name) {
   pOut = OpenFile(nullptr, name, "w", 1);
   if (pOut != nullptr) {
     StoreMenu(menu);
-    if (std::fclose(pOut) != 0) ErrorMsg(1, 0, "can't write file, %s", name);
+    if (std::fclose(pOut) != 0) ErrorMsg(ERR_WARNING, 0, "can't write file, %s", name);
   }
   pOut = saved;
 }

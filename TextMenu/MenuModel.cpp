@@ -39,7 +39,7 @@ void MarkState(TextMenuItem* item, int n, char c) {
 void InitStates(TextMenuItem* it, bool fromDefaults) {
   it->StateCnt = CountStates(it->pStates);
   if (it->StateCnt > MENU_MAX_STATES)
-    ErrorMsg(2, 1, "the entry \"%s\" has %d states; an entry holds at most %d", it->pLabel,
+    ErrorMsg(ERR_FATAL, 1, "the entry \"%s\" has %d states; an entry holds at most %d", it->pLabel,
              it->StateCnt, MENU_MAX_STATES);
   if (it->ItemType == ITEM_ONE_OF) {
     if (fromDefaults) it->Value.Int = it->Default.Int;

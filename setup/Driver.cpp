@@ -243,7 +243,7 @@ void relocatePreviousInstallation() {
   char makerDir[kCommandPathSize];
   const int n = std::snprintf(makerDir, sizeof makerDir, "%s/%s", target, MAKER_NAME);
   if (n < 0 || static_cast<size_t>(n) >= sizeof makerDir) {
-    ErrorMsg(2, 1, "path too long, %s/%s", target, MAKER_NAME);
+    ErrorMsg(ERR_FATAL, 1, "path too long, %s/%s", target, MAKER_NAME);
   }
   CreateFile(makerDir, nullptr, "755", nullptr, nullptr);
   SysCmd(CMD_MV, SYS_FATAL, "-f %s/%s/%s %s/%s", current, MAKER_NAME, PRODUCT_NAME, target, MAKER_NAME);

@@ -75,7 +75,7 @@ void RequireSafeName(const char* name, const char* dir) {
   char reason[128];
   if (CheckSafePath(name, reason, sizeof reason)) return;
   PutLogMsg("ERROR: unsafe name '%s' in the list of %s: %s\n", name, dir, reason);
-  ErrorMsg(2, 1, "unsafe name '%s' in the list of %s: %s", name, dir, reason);
+  ErrorMsg(ERR_FATAL, 1, "unsafe name '%s' in the list of %s: %s", name, dir, reason);
 }
 
 // The pieces of text between runs of any of seps, up to the piece end_of_list.
@@ -124,7 +124,7 @@ void GetDisksData(const char* dir) {
   if (!GetFileContent(dir, "DISKS")) {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"  // message 21 is the table's format
-    ErrorMsg(2, 1, nlsSetupStrCvt(kMsgNoList), MAKER_NAME);
+    ErrorMsg(ERR_FATAL, 1, nlsSetupStrCvt(kMsgNoList), MAKER_NAME);
 #pragma GCC diagnostic pop
   }
   DropCutWord(dir, "DISKS");

@@ -82,5 +82,5 @@ void RequireSafePath(const char* what, const char* path) {
   if (CheckSafePath(path, reason, sizeof reason)) return;
   const std::string shown = Visible(path != nullptr ? path : "");
   PutLogMsg("ERROR: unsafe %s '%s': %s\n", what, shown.c_str(), reason);
-  ErrorMsg(2, 2, "unsafe %s '%s': %s; %s", what, shown.c_str(), reason, kRuleText);
+  ErrorMsg(ERR_FATAL, 2, "unsafe %s '%s': %s; %s", what, shown.c_str(), reason, kRuleText);
 }

@@ -81,7 +81,7 @@ std::string Format(const char* fmt, ...) {
 // logged and reported, and nothing of it is run.
 [[noreturn]] void Refuse(const char* what, const std::string& text) {
   PutLogMsg("ERROR: %s, not run: %.200s\n", what, text.c_str());
-  ErrorMsg(2, 1, "%s, not run: %.200s", what, text.c_str());
+  ErrorMsg(ERR_FATAL, 1, "%s, not run: %.200s", what, text.c_str());
   exit_app(1);  // not reached: ErrorMsg ends the process in mode 2
 }
 
@@ -249,7 +249,7 @@ void AttrSed(const Run& run, const std::string& n, const std::string& v) {
         Format("the edited text of %s/%s could not be copied back; it is kept in /tmp/%s.tmp",
                run.app, n.c_str(), run.name);
     PutLogMsg("ERROR: %s\n", what.c_str());
-    ErrorMsg(2, 1, "%s", what.c_str());
+    ErrorMsg(ERR_FATAL, 1, "%s", what.c_str());
   }
   RunCmd(CMD_RM_F, SYS_QUIET, "/tmp/%s.tmp", run.name);
 }
@@ -422,7 +422,7 @@ int ProcessPkgList(const char* pkg) {
   if (!OpenInputFile(list.c_str(), 0)) {
     // The run ends here (status 0, as the file layer ends it): the log says why.
     PutLogMsg("ERROR: can't open file, %s\n", list.c_str());
-    ErrorMsg(2, 0, "can't open file, %s", list.c_str());
+    ErrorMsg(ERR_FATAL, 0, "can't open file, %s", list.c_str());
   }
 
   char text[LINE_BUF_SIZE + 1];

@@ -70,7 +70,7 @@ void MakeLibraryTree(const char* app) {
   char lib[kCommandSize];
   const int n = std::snprintf(lib, sizeof lib, "%s/lib", app);
   if (n < 0 || static_cast<size_t>(n) >= sizeof lib) {
-    ErrorMsg(2, 1, "path too long, %s/lib", app);
+    ErrorMsg(ERR_FATAL, 1, "path too long, %s/lib", app);
     return;
   }
   if (FindFile(lib, "")) return;

@@ -114,7 +114,7 @@ void CreateFile(const char* dir, const char* name, const char* mode, const char*
   char target[TARGET_SIZE];
   int length = snprintf(target, sizeof(target), "%s%s%s", dir, name ? "/" : "", name ? name : "");
   if (length < 0 || static_cast<size_t>(length) >= sizeof(target)) {
-    ErrorMsg(2, 1, "path too long, %s%s%s", dir, name ? "/" : "", name ? name : "");
+    ErrorMsg(ERR_FATAL, 1, "path too long, %s%s%s", dir, name ? "/" : "", name ? name : "");
     return;
   }
   if (!FindFile(dir, nullptr)) SysCmd(CMD_MKDIR, SYS_FATAL, "%s", dir);

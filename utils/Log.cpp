@@ -153,11 +153,11 @@ void ErrorMsg(int mode, int exitStatus, const char* fmt, ...) {
   va_start(ap, fmt);
   std::vsnprintf(Line, sizeof Line, fmt, ap);
   va_end(ap);
-  if (mode == 1) {
+  if (mode == ERR_WARNING) {
     std::fprintf(stderr, "WARNING: %s\n", Line);
     return;
   }
-  if (mode == 2) {
+  if (mode == ERR_FATAL) {
     std::fflush(stdout);
     std::fprintf(stderr, "ERROR: %s\n", Line);
     exit_app(exitStatus);

@@ -72,16 +72,16 @@ TEST(ErrorReporters, ReportByModeAndEndWithTheStatusGiven) {
   const std::string huge(LINE_SIZE + 100, 'h');
   std::string quiet;
   const std::string err = testutil::CaptureFd(2, [&] {
-    ErrorMsg(0, 1, "quiet %d", 1);
+    ErrorMsg(ERR_QUIET, 1, "quiet %d", 1);
     quiet = Line;  // the message stays in Line
-    ErrorMsg(1, 5, "careful %s", "now");
+    ErrorMsg(ERR_WARNING, 5, "careful %s", "now");
     errormsg("plain %d", 7);
-    ErrorMsg(0, 0, "%s", huge.c_str());
+    ErrorMsg(ERR_QUIET, 0, "%s", huge.c_str());
   });
   EXPECT_EQ(quiet + " " + std::to_string(std::strlen(Line)), "quiet 1 " + std::to_string(LINE_SIZE - 1));
   EXPECT_EQ(err, "WARNING: careful now\n" + std::string(program_invocation_short_name) + ": plain 7\n");
   EXPECT_EXIT((my_name = Mut("setup"), errno = ENOENT, SysError("can't open %s", "/x")), ::testing::ExitedWithCode(1),
               "setup: can't open /x : No such file or directory");
-  EXPECT_EXIT(ErrorMsg(2, 3, "stop %c", 'x'), ::testing::ExitedWithCode(3), "ERROR: stop x");
+  EXPECT_EXIT(ErrorMsg(ERR_FATAL, 3, "stop %c", 'x'), ::testing::ExitedWithCode(3), "ERROR: stop x");
   EXPECT_EXIT(exit_app(5), ::testing::ExitedWithCode(5), "");
 }
