@@ -157,7 +157,7 @@ int TestNames(TextMenu* menu) {
     const TextMenuItem& it = menu->pItems[i];
     if (it.ItemType != ITEM_REQUIRED || it.Access == ACCESS_HIDDEN) continue;
     if (it.Value.pText != nullptr && it.Value.pText[0] != '\0') continue;
-    std::fputs(Msg(25, 1011), stdout);
+    std::fputs(Msg(NLS_SET_MENU, MSG_REQUIRED), stdout);
     char pause[MENU_LINE_SIZE];
     ReadLine(pause, sizeof pause);
     return 0;

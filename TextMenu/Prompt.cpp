@@ -148,7 +148,7 @@ void PostMsg(const char* fmt, ...) {
     std::vprintf(fmt, ap);
     va_end(ap);
   }
-  std::fputs(Msg(25, 1001), stdout);
+  std::fputs(Msg(NLS_SET_MENU, MSG_PRESS_ENTER), stdout);
   char pause[MENU_LINE_SIZE];
   ReadLine(pause, sizeof pause);
 }
