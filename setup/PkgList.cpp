@@ -6,6 +6,7 @@
 // cursor in it, so the helpers it calls may tokenize and use the shared line
 // buffer freely.
 #include "setup/setup.h"
+#include "setup/SetupPrivate.h"
 
 #include "MemMgr/MemMgr.h"
 #include "SysCmd/SysCmd.h"
@@ -21,6 +22,8 @@
 #include <sys/stat.h>
 #include <sys/utsname.h>
 #include <unistd.h>
+
+using setup_internal::Text;
 
 namespace {
 
@@ -50,9 +53,6 @@ struct Run {
   const char* name;
   std::string line;  // for the log's warnings, without its line end
 };
-
-// A text for a %s conversion: "" for a null pointer.
-const char* Text(const char* s) { return s != nullptr ? s : ""; }
 
 // The text formatted like printf.
 std::string VFormat(const char* fmt, va_list ap) KANDU_PRINTF(1, 0);

@@ -1,6 +1,7 @@
 // QueueScripts.cpp - the print-system flags file .tv_cfg, the three queue interface
 // scripts of the product directory, the launchers of /usr/bin and the printconf link.
 #include "setup/setup.h"
+#include "setup/SetupPrivate.h"
 
 #include "MemMgr/MemMgr.h"
 #include "SysCmd/SysCmd.h"
@@ -10,6 +11,8 @@
 #include <cstring>
 #include <ctime>
 
+using setup_internal::Text;
+
 namespace {
 
 constexpr size_t kBannerSize = 1024;  // the launcher's banner is formatted first
@@ -17,9 +20,6 @@ constexpr size_t kBannerSize = 1024;  // the launcher's banner is formatted firs
 constexpr char kPrintconfUtil[] = "/usr/share/printconf/util";
 constexpr char kPrintScriptName[] = "KanduPrinttvnn";
 constexpr char kDriverScriptName[] = "v4DriverScript";
-
-// A text for a %s conversion: "" for a null pointer.
-const char* Text(const char* s) { return s != nullptr ? s : ""; }
 
 // The current year in local time, for the banner.
 int CurrentYear() {

@@ -2,6 +2,7 @@
 // distribution: library directories, registration of the map's files, the copies
 // and the new VERSION in the package's pkginfo.
 #include "setup/setup.h"
+#include "setup/SetupPrivate.h"
 
 #include "SysCmd/SysCmd.h"
 #include "utils/utils.h"
@@ -11,6 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+
+using setup_internal::Text;
 
 namespace {
 
@@ -35,9 +38,6 @@ constexpr const char* kLibraryDirs[] = {
     "%s/lib/gtk/modules/pango/1.2.0",
     "%s/lib/gtk/modules/pango/1.2.0/modules",
 };
-
-// A text for a %s conversion: "" for a null pointer.
-const char* Text(const char* s) { return s != nullptr ? s : ""; }
 
 // Formats a command line into the 512-byte buffer line; false when it does not fit.
 bool FormatLine(char (&line)[kCommandSize], const char* fmt, ...) KANDU_PRINTF(2, 3);
