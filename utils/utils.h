@@ -67,6 +67,8 @@ char* SaveStr(const char* fmt, ...) KANDU_PRINTF(1, 2);
 char* SaveStr__(const char* fmt, ...) KANDU_PRINTF(1, 2);
 // New managed copy of text (no formatting); text must not be null.
 char* SaveStr_(const char* text);
+// As SaveStr_, but running out of memory gives null instead of ending the process.
+char* CopyText(const char* text);
 
 // Path splitters: each returns its own static buffer, valid until its next call.
 char* StripFn(const char* path);       // directory part (256 bytes); "." when none
