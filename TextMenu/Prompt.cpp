@@ -1,6 +1,7 @@
 // Prompt.cpp - terminal prompts: messages confirmed with Enter, typed answers, and
 // secrets read without echo.
 #include "TextMenu/TextMenuPrivate.h"
+#include "TextMenu/TextMenuTesting.h"
 
 #include "MemMgr/MemMgr.h"
 

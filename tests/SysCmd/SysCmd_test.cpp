@@ -3,6 +3,7 @@
 // which lines start without the shell, and that they end as through the shell.
 #include "SysCmdFixture.h"
 
+#include "MemMgr/MemMgrTesting.h"
 #include "SysCmd/Launch.h"
 
 #include <functional>
