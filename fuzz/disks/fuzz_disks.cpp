@@ -2,6 +2,7 @@
 // disks (or, with the first byte 'U', of DISKS), read for the copy into the work area
 // and again for the joining of the archive pieces, on the fake host. Every name that
 // reaches a command line must be one the installer's path rule accepts.
+#include "SysCmd/SysCmd.h"
 #include "fuzz/support/FuzzSupport.h"
 #include "setup/setup.h"
 

@@ -1,6 +1,7 @@
 // fuzz_pkglist.cpp - fuzz target of the package-list interpreter: the input is a
 // pkg.list, carried out on the fake host (nothing is run), with a product directory that
 // holds a few files and a ps that shows two suite programs running.
+#include "SysCmd/SysCmd.h"
 #include "fuzz/support/FuzzSupport.h"
 #include "setup/setup.h"
 
