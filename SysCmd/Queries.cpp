@@ -259,7 +259,8 @@ char* SearchDirFileList(const char* dir, const char* ext) {
   return SaveStr_(names.c_str());
 }
 
-// Kept for callers of the library; has no behaviour in this system.
+// Does nothing: the installer needs no network settings. Kept so that the interface
+// stays whole.
 void SysGetSubnetMask(const char* iface, char* mask, int size) {
   (void)iface;
   (void)mask;

@@ -185,5 +185,6 @@ double DUPath(const char* path);
 // New managed " n1 n2 ... " of the names with extension ext (all but "." and ".."
 // for a null ext), or null.
 char* SearchDirFileList(const char* dir, const char* ext);
-// Has no behaviour in this system.
+// Does nothing (the installer needs no network settings); kept so that the interface
+// stays whole.
 void SysGetSubnetMask(const char* iface, char* mask, int size);
