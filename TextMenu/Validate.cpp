@@ -60,7 +60,7 @@ Element ReadElement(const char** p) {
   return e;
 }
 
-// Reports a wrong length with set 30 message 44 (exact) or 42 (range).
+// Reports a wrong length: one length that fits, or the range.
 void ReportLength(int min, int max) {
   // Catalogue texts are the formats of these reports.
 #pragma GCC diagnostic push
@@ -327,9 +327,9 @@ char* ValidateEntryLen(const char* text, const char* range) {
   const int len = text != nullptr ? static_cast<int>(std::strlen(text)) : 0;
   if (len >= min && len <= max) return nullptr;
   if (min == max)
-    Nlssnprintf(StrBuf, sizeof StrBuf, pDrvCoreDB, 30, 44, min);
+    Nlssnprintf(StrBuf, sizeof StrBuf, pDrvCoreDB, NLS_SET_ENTRY, MSG_LENGTH_EXACT, min);
   else
-    Nlssnprintf(StrBuf, sizeof StrBuf, pDrvCoreDB, 30, 42, min, max);
+    Nlssnprintf(StrBuf, sizeof StrBuf, pDrvCoreDB, NLS_SET_ENTRY, MSG_LENGTH_RANGE, min, max);
   return StrBuf;
 }
 
