@@ -12,6 +12,7 @@
 #include "Dbm/Dbm.h"
 #include "Dbm/DbmPrivate.h"
 #include "MemMgr/MemMgr.h"
+#include "utils/utils.h"
 
 namespace {
 
@@ -25,13 +26,6 @@ struct State {
   char Decode[DBT_DECODE_BUF_SIZE + 1];  // unscrambled payload of a legacy record
   char Key[DBM_REC_BUF_SIZE];            // a key being compared, scrambled or plain
 } S;
-
-char* CopyText(const char* text) {
-  size_t n = std::strlen(text) + 1;
-  char* copy = static_cast<char*>(GetMem(n));
-  if (copy) std::memcpy(copy, text, n);
-  return copy;
-}
 
 int FirstRecord(const DbTHandle* h) { return h->Type == DBT_LEGACY ? 0 : DBT_HEADER_SIZE; }
 

@@ -100,7 +100,8 @@ char* DbmGetDbList(int blank);
 // Prints every record of "<name>.db" as "%i %i ==>{" of L and k, the payload after
 // k with unprintable bytes as ".", and "}\n".
 void DumpDbm(const char* name);
-// Have no behaviour in this system.
+// Do nothing: a record file comes into being with its first record and needs no
+// creating or deleting step. Kept so that the interface stays whole.
 void DbmCreate(const char* name, const char* ext);
 void DbmDelete(const char* name, const char* ext);
 
@@ -115,9 +116,9 @@ constexpr uint8_t DBT_NEW = 0;     // no file yet (or an empty one)
 constexpr uint8_t DBT_LEGACY = 1;  // a file in the record file format
 constexpr uint8_t DBT_TYPED = 2;   // a file in the typed format
 
-// A database held in memory. The fields after Type are additions of this
-// implementation: the file a path-opened handle writes back to, the file identity
-// that tells a rewritten file apart, and where a damaged file stopped being readable.
+// A database held in memory. The fields after Type keep what safe rewriting needs:
+// the file a path-opened handle writes back to, the identity that tells a file
+// rewritten by another process apart, and where a damaged file stopped being readable.
 struct DbTHandle {
   char* pName;       // database name or path (managed copy)
   uint8_t Swap;      // 1 when the image's 16-bit numbers are byte-swapped on this host

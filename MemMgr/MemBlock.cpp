@@ -2,6 +2,7 @@
 #include "MemMgr/MemMgr.h"
 
 #include "MemMgr/MemChain.h"
+#include "MemMgr/MemMgrTesting.h"
 #include "MemMgr/MemPoison.h"
 
 #include <algorithm>

@@ -104,11 +104,3 @@ void FreeBlock(MemBlock* b);
 // 1 when the count map characters at pos all equal ch (count 0 included), else 0.
 // Stops at the first mismatch, so the map's terminator ends any run.
 int TestMAT(const char* pos, char ch, int count);
-
-// Test hooks.
-
-// Let the next count calls of MapBlock succeed and make every later one fail, as
-// when the system has no memory left; a negative count (the default) lifts the limit.
-void MemSetMapLimit(long count);
-// Pieces obtained by MapBlock and not yet given back by FreeBlock (two per block).
-long MemMappedPieces();

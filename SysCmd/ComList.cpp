@@ -101,8 +101,6 @@ char flSysCmdLog = 0;
 
 namespace {
 
-constexpr int kShell = 31;          // sh: runs every table command
-constexpr int kLastCommand = 81;    // the last entry with a name
 constexpr size_t kDirSize = 4096;   // one element of the search path
 
 struct {
@@ -138,7 +136,7 @@ int ScanDirectories(char* list, int pending) {
 }
 
 // True for an index of a named entry (2 to 81).
-bool IsCommandIndex(int index) { return index > 1 && index <= kLastCommand; }
+bool IsCommandIndex(int index) { return index > 1 && index <= CMD_LAST; }
 
 // The lookup that precedes every use of an index while entries still resolve
 // lazily (before InitSysCmdList).
@@ -161,7 +159,7 @@ void InitSysCmdList() {
     // neither is ever released.
     int pending = ScanDirectories(SearchPaths, 1);
     if (pending && path != nullptr) ScanDirectories(path, pending);
-    const ComListEntry& sh = ComList[kShell];
+    const ComListEntry& sh = ComList[CMD_SH];
     if (sh.pPath != nullptr) putenv(SaveStr("SHELL=%s/%s ", sh.pPath, sh.pName));
   }
   if (flUseLog) {
@@ -177,7 +175,7 @@ int FillCmdPaths(char* dir) {
   char* list = GetDirFileList(dir);
   if (list == nullptr) return 1;
   int pending = 0;
-  for (int i = 2; i <= kLastCommand; ++i) {
+  for (int i = 2; i <= CMD_LAST; ++i) {
     ComListEntry& e = ComList[i];
     if (e.pPath == nullptr && FindToken(e.pName, list) > 0) e.pPath = dir;
     if (e.pPath == nullptr) pending = 1;

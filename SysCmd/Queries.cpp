@@ -18,10 +18,6 @@
 
 namespace {
 
-constexpr int DU_INDEX = 41;  // du -s
-constexpr int PS_INDEX = 55;  // ps -ace
-constexpr int DF_INDEX = 57;  // df
-
 constexpr size_t EXEC_LIST_SIZE = 512;    // copy of the program-name list
 constexpr size_t EXEC_REPORT_SIZE = 1024; // report of running programs
 constexpr size_t DU_PATH_SIZE = 4096;     // "<dir>/<file>" measured by du
@@ -117,7 +113,7 @@ bool AppendRunning(std::string& report, std::string_view name, std::string_view 
 char* GetSysPsIdList(const char* name) {
   Line[0] = '\0';
   if (!name || !*name) return nullptr;
-  ResponseList list(GetCmdResponse(PS_INDEX, name, "%s", ""));
+  ResponseList list(GetCmdResponse(CMD_PS, name, "%s", ""));
   size_t used = 0;
   for (const CmdResponse* r = list.get(); r; r = r->pNext) {
     std::string_view text = r->pLine;
@@ -198,7 +194,7 @@ int GetDiskSpace(const char* path, DiskSpaceInfo* info) {
   if (!info) return 0;
   info->Avail = 0;
   info->Text[0] = '\0';
-  ResponseList list(GetCmdResponse(DF_INDEX, "", "%s", path ? path : ""));
+  ResponseList list(GetCmdResponse(CMD_DF, "", "%s", path ? path : ""));
   if (!list) return 0;
   int column = AvailColumn(list->pLine);
   if (column == 0) return 0;
@@ -221,7 +217,7 @@ int AvailSpace(const char* dir, const char* file, double need) {
     char path[DU_PATH_SIZE];
     if (file && *file && FindFile(current.c_str(), file) &&
         snprintf(path, sizeof(path), "%s/%s", current.c_str(), file) < static_cast<int>(sizeof(path))) {
-      ResponseList du(GetCmdResponse(DU_INDEX, "", "%s", path));
+      ResponseList du(GetCmdResponse(CMD_DU, "", "%s", path));
       GetDiskSpace(current.c_str(), &info);
       info.Avail += LeadingFigure(du.get());
       return info.Avail >= need;
@@ -236,7 +232,7 @@ int AvailSpace(const char* dir, const char* file, double need) {
 
 // The first figure "du -s" prints for path; 0 when it prints nothing.
 double DUPath(const char* path) {
-  ResponseList du(GetCmdResponse(DU_INDEX, "", "%s", path ? path : ""));
+  ResponseList du(GetCmdResponse(CMD_DU, "", "%s", path ? path : ""));
   return LeadingFigure(du.get());
 }
 
@@ -263,7 +259,8 @@ char* SearchDirFileList(const char* dir, const char* ext) {
   return SaveStr_(names.c_str());
 }
 
-// Kept for callers of the library; has no behaviour in this system.
+// Does nothing: the installer needs no network settings. Kept so that the interface
+// stays whole.
 void SysGetSubnetMask(const char* iface, char* mask, int size) {
   (void)iface;
   (void)mask;

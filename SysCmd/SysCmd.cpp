@@ -15,8 +15,6 @@
 
 namespace {
 
-constexpr int kShell = 31;             // sh: every table command runs through it
-constexpr int kLastCommand = 81;       // the last entry with a name
 constexpr int kSettleRetries = 10;     // pauses while waiting for a process to show
 constexpr size_t kReasonSize = 256;    // the words of a failure report
 constexpr size_t kShellSize = 4096;    // the path of the table's shell
@@ -64,7 +62,7 @@ bool Logged(int mode) { return mode == SYS_LOG || mode == SYS_FATAL; }
 // The table entry of index after the lazy lookup; an index outside the named
 // entries or an unresolved one ends the program with exit status 0.
 const ComListEntry& LocatedEntry(int index) {
-  if (index > 1 && index <= kLastCommand) {
+  if (index > 1 && index <= CMD_LAST) {
     TestCmd(index);
     const ComListEntry& e = ComList[index];
     if (e.pPath != nullptr) return e;
@@ -208,7 +206,7 @@ int SysCmd(int index, int mode, const char* fmt, ...) {
   bool logging = true;
   if (index < 0) {
     logging = false;
-    index = index < -kLastCommand ? kLastCommand + 1 : -index;  // beyond the table either way
+    index = index < -CMD_LAST ? CMD_LAST + 1 : -index;  // beyond the table either way
   }
   if (index == 0) logging = false;
 
@@ -220,7 +218,7 @@ int SysCmd(int index, int mode, const char* fmt, ...) {
   size_t quoted = 0;       // where the quoted command begins in the line
   if (index > 1) {
     entry = &LocatedEntry(index);
-    const ComListEntry& sh = LocatedEntry(kShell);
+    const ComListEntry& sh = LocatedEntry(CMD_SH);
     LineBuilder path(shell, sizeof shell);
     path.Add("%s/%s", sh.pPath, sh.pName);
     shellFits = path.fits;

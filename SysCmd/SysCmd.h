@@ -15,7 +15,95 @@ struct ComListEntry {
   int32_t Wait;        // after running: 0 nothing, >0 pause seconds, -1 wait for the process
 };
 
-constexpr int COM_LIST_SIZE = 83;  // indexes 0 to 82; 82 ends the table
+// Indexes of the table: callers name a command by its place, so the places never
+// change. A command listed twice differs in its default arguments.
+enum ComIndex : int {
+  CMD_LINE_UNLOGGED = 0,  // the caller's text is the whole line; no logging, no redirection
+  CMD_LINE = 1,           // the caller's text is the whole line
+  CMD_CANCEL = 2,
+  CMD_CAT = 3,
+  CMD_CHGRP = 4,
+  CMD_CHMOD = 5,
+  CMD_CHOWN = 6,
+  CMD_CLEAR = 7,
+  CMD_COMPRESS = 8,
+  CMD_CP_P = 9,           // cp -p
+  CMD_CP_PR = 10,         // cp -pr
+  CMD_CUPSD = 11,
+  CMD_ID = 12,
+  CMD_ECHO = 13,
+  CMD_EJECT_F = 14,       // eject -f
+  CMD_EJECT_Q = 15,       // eject -q
+  CMD_FILE = 16,
+  CMD_LN = 17,
+  CMD_LP = 18,
+  CMD_LPC = 19,
+  CMD_LPR = 20,
+  CMD_LPRM = 21,
+  CMD_LPSTAT = 22,
+  CMD_LS = 23,
+  CMD_KILL = 24,          // kill -KILL
+  CMD_MV = 25,            // mv -f
+  CMD_MKDIR = 26,         // mkdir -p
+  CMD_MORE = 27,
+  CMD_PING = 28,
+  CMD_RM_F = 29,          // rm -f
+  CMD_RM_RF = 30,         // rm -rf
+  CMD_SH = 31,
+  CMD_SLEEP = 32,
+  CMD_TAR_C = 33,         // tar cvfp
+  CMD_TAR_X = 34,         // tar xvfp
+  CMD_TOUCH = 35,
+  CMD_UNCOMPRESS = 36,
+  CMD_WHOAMI = 37,
+  CMD_ZCAT = 38,
+  CMD_UNAME = 39,
+  CMD_SED = 40,
+  CMD_DU = 41,            // du -s
+  CMD_CHECKPC = 42,
+  CMD_LPD = 43,
+  CMD_PKGADD = 44,
+  CMD_PKGINFO = 45,
+  CMD_PKGRM = 46,
+  CMD_ACCEPT = 47,
+  CMD_DISABLE = 48,
+  CMD_ENABLE = 49,
+  CMD_LPADMIN = 50,
+  CMD_LPFILTER = 51,
+  CMD_LPSCHED = 52,
+  CMD_LPSHUT = 53,
+  CMD_LPSYSTEM = 54,
+  CMD_PS = 55,            // ps -ace
+  CMD_BAR = 56,
+  CMD_DF = 57,
+  CMD_LPQ = 58,           // lpq -P
+  CMD_YPCAT = 59,
+  CMD_REJECT = 60,
+  CMD_PMADM = 61,
+  CMD_SACADM = 62,
+  CMD_VOLCHECK = 63,
+  CMD_CAPTURE = 64,
+  CMD_LPSET = 65,
+  CMD_INSTNETPR = 66,
+  CMD_PIOMKPQ = 67,
+  CMD_PIOMISC_EXT = 68,
+  CMD_PIOMISC_BASE = 69,
+  CMD_LSALLQ = 70,
+  CMD_MKQUE = 71,
+  CMD_MKQUEDEV = 72,
+  CMD_RMQUE = 73,
+  CMD_RMQUEDEV = 74,
+  CMD_PIOCHDFQ = 75,
+  CMD_ENQ = 76,
+  CMD_LSQUEDEV = 77,
+  CMD_LSQUE = 78,
+  CMD_STARTSRC = 79,
+  CMD_STOPSRC = 80,
+  CMD_LSSRC = 81,
+  CMD_END = 82,           // no name: ends the table
+};
+constexpr int CMD_LAST = CMD_LSSRC;  // the last entry with a name
+constexpr int COM_LIST_SIZE = CMD_END + 1;
 extern ComListEntry ComList[COM_LIST_SIZE];
 extern char SearchPaths[];          // "/usr/sbin:/usr/bin:/bin:/sbin:/etc:/usr/etc"
 extern char* FullSearchPath;        // SearchPaths ":" PATH, built once
@@ -97,5 +185,6 @@ double DUPath(const char* path);
 // New managed " n1 n2 ... " of the names with extension ext (all but "." and ".."
 // for a null ext), or null.
 char* SearchDirFileList(const char* dir, const char* ext);
-// Has no behaviour in this system.
+// Does nothing (the installer needs no network settings); kept so that the interface
+// stays whole.
 void SysGetSubnetMask(const char* iface, char* mask, int size);

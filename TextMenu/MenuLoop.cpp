@@ -90,7 +90,7 @@ void StoreTo(TextMenu* menu, const char* name) {
   pOut = OpenFile(nullptr, name, "w", 1);
   if (pOut != nullptr) {
     StoreMenu(menu);
-    if (std::fclose(pOut) != 0) ErrorMsg(1, 0, "can't write file, %s", name);
+    if (std::fclose(pOut) != 0) ErrorMsg(ERR_WARNING, 0, "can't write file, %s", name);
   }
   pOut = saved;
 }
@@ -211,9 +211,9 @@ bool Leave(TextMenu* menu, bool changed) {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
   if (menu->pParent != nullptr)
-    yes = PromptYN(Msg(25, 1017), menu->pParent->pTitle != nullptr ? menu->pParent->pTitle : "");
+    yes = PromptYN(Msg(NLS_SET_MENU, MSG_RETURN_TO), menu->pParent->pTitle != nullptr ? menu->pParent->pTitle : "");
   else
-    yes = PromptYN(Msg(25, 1018), my_name != nullptr ? my_name : "");
+    yes = PromptYN(Msg(NLS_SET_MENU, MSG_LEAVE), my_name != nullptr ? my_name : "");
 #pragma GCC diagnostic pop
   if (yes) {
     if (menu->pParent == nullptr) std::fputc('\n', stdout);

@@ -39,7 +39,7 @@ void MarkState(TextMenuItem* item, int n, char c) {
 void InitStates(TextMenuItem* it, bool fromDefaults) {
   it->StateCnt = CountStates(it->pStates);
   if (it->StateCnt > MENU_MAX_STATES)
-    ErrorMsg(2, 1, "the entry \"%s\" has %d states; an entry holds at most %d", it->pLabel,
+    ErrorMsg(ERR_FATAL, 1, "the entry \"%s\" has %d states; an entry holds at most %d", it->pLabel,
              it->StateCnt, MENU_MAX_STATES);
   if (it->ItemType == ITEM_ONE_OF) {
     if (fromDefaults) it->Value.Int = it->Default.Int;
@@ -158,7 +158,7 @@ int TestNames(TextMenu* menu) {
     const TextMenuItem& it = menu->pItems[i];
     if (it.ItemType != ITEM_REQUIRED || it.Access == ACCESS_HIDDEN) continue;
     if (it.Value.pText != nullptr && it.Value.pText[0] != '\0') continue;
-    std::fputs(Msg(25, 1011), stdout);
+    std::fputs(Msg(NLS_SET_MENU, MSG_REQUIRED), stdout);
     char pause[MENU_LINE_SIZE];
     ReadLine(pause, sizeof pause);
     return 0;

@@ -47,10 +47,10 @@ void PrintValue(const TextMenuItem& it) {
       break;
     }
     case ITEM_MANY_OF: {
-      std::fputs(Msg(25, 270), stdout);
+      std::fputs(Msg(NLS_SET_MENU, MSG_STATES_OPEN), stdout);
       const unsigned long bits = static_cast<unsigned long>(it.Value.Int) & 0xFFFFFFFFUL;
       if (bits == 1) {
-        std::fputs(Msg(25, 271), stdout);
+        std::fputs(Msg(NLS_SET_MENU, MSG_STATES_NONE), stdout);
       } else {
         const char* sep = "";
         for (int b = 0; b < MENU_MAX_STATES; ++b) {
@@ -177,13 +177,13 @@ int PrintMenu(TextMenu* menu, int maxLabelLen, int titleWidth) {
     ++i;
   }
   const uint16_t f = menu->MenuFlags;
-  const char* save = (f & (MENU_SAVE_ASK | MENU_SAVE_EXIT)) ? Msg(25, 230) : "";
-  const char* help = (f & MENU_HELP) ? Msg(25, 231) : "";
-  const char* leave = (f & MENU_EMPTY_SELECTS) ? "" : Msg(25, 232);
+  const char* save = (f & (MENU_SAVE_ASK | MENU_SAVE_EXIT)) ? Msg(NLS_SET_MENU, MSG_KEY_SAVE) : "";
+  const char* help = (f & MENU_HELP) ? Msg(NLS_SET_MENU, MSG_KEY_HELP) : "";
+  const char* leave = (f & MENU_EMPTY_SELECTS) ? "" : Msg(NLS_SET_MENU, MSG_KEY_LEAVE);
   // The hint line's format is a catalogue text filled with the three hints.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
-  std::printf(Msg(25, 510), save, help, leave);
+  std::printf(Msg(NLS_SET_MENU, MSG_SELECTION), save, help, leave);
 #pragma GCC diagnostic pop
   std::fflush(stdout);
   return count;

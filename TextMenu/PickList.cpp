@@ -62,12 +62,12 @@ void CollectSelection(const TextMenuItem* item) {
 
 // The notice of a screen too small for the list, confirmed with Enter.
 void TooSmall(const ScreenImage* img, int needed) {
-  std::fputs(Msg(25, 206), stdout);
+  std::fputs(Msg(NLS_SET_MENU, MSG_SCREEN_TOO_SMALL), stdout);
   // Catalogue texts are the formats of the notice.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
-  std::printf(Msg(25, 207), img->Columns, img->Rows);
-  std::printf(Msg(25, 208), needed, kFrameRows + 1);
+  std::printf(Msg(NLS_SET_MENU, MSG_SCREEN_HAS), img->Columns, img->Rows);
+  std::printf(Msg(NLS_SET_MENU, MSG_LIST_NEEDS), needed, kFrameRows + 1);
 #pragma GCC diagnostic pop
   char line[MENU_LINE_SIZE];
   ReadLine(line, sizeof line);

@@ -1,6 +1,7 @@
 // Prompt.cpp - terminal prompts: messages confirmed with Enter, typed answers, and
 // secrets read without echo.
 #include "TextMenu/TextMenuPrivate.h"
+#include "TextMenu/TextMenuTesting.h"
 
 #include "MemMgr/MemMgr.h"
 
@@ -148,7 +149,7 @@ void PostMsg(const char* fmt, ...) {
     std::vprintf(fmt, ap);
     va_end(ap);
   }
-  std::fputs(Msg(25, 1001), stdout);
+  std::fputs(Msg(NLS_SET_MENU, MSG_PRESS_ENTER), stdout);
   char pause[MENU_LINE_SIZE];
   ReadLine(pause, sizeof pause);
 }

@@ -217,9 +217,6 @@ char* PromptUser(const char* prompt, char* buf);
 // characters, 60 seconds per character. Returns a new managed text (the caller
 // releases it). Terminal settings and signal handlers are restored on every path.
 char* GetPassPhrase(const char* prompt);
-// Test hook: the terminal GetPassPhrase opens (null: "/dev/tty"; the text is kept,
-// not copied) and its wait per character in seconds (0: 60).
-void SetPassPhraseSource(const char* tty, int timeoutSeconds);
 
 // ===== Screen image and full-screen pick lists =====
 

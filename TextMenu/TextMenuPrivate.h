@@ -2,6 +2,7 @@
 // texts, terminal input, labels and states of entries.
 #pragma once
 
+#include "NlsUtils/Nls.h"
 #include "TextMenu/TextMenu.h"
 
 namespace menu_internal {
@@ -13,6 +14,37 @@ constexpr long kIntValueMax = 2147483647L;
 // Reads text as a whole integer entry value into *value. False, with the range
 // message 25/1003 posted, when it is no number or lies outside the values above.
 bool ReadIntValue(const char* text, long* value);
+// Messages of the core catalogue that the engine shows, in set NLS_SET_MENU.
+enum MenuMsgNum : int {
+  MSG_SCREEN_TOO_SMALL = 206,  // the screen is too small for a list
+  MSG_SCREEN_HAS = 207,        // its columns and rows
+  MSG_LIST_NEEDS = 208,        // the columns and rows a list needs
+  MSG_KEY_SAVE = 230,          // "s = save settings" of the selection line
+  MSG_KEY_HELP = 231,          // "h = help"
+  MSG_KEY_LEAVE = 232,         // "Enter = leave"
+  MSG_STATES_OPEN = 270,       // " [" before the states of an entry
+  MSG_STATES_NONE = 271,       // no state chosen
+  MSG_SELECTION = 510,         // the selection line
+  MSG_NAME_CHARS = 1000,       // what a name may contain
+  MSG_PRESS_ENTER = 1001,
+  MSG_NAME_CHAR = 1002,        // a character not allowed in a name
+  MSG_INT_RANGE = 1003,
+  MSG_HEX_RANGE = 1004,
+  MSG_NUMBER_CHAR = 1006,      // a character not allowed in a number
+  MSG_CHAR = 1007,             // a character not allowed here
+  MSG_CHAR_USE = 1008,         // a character not allowed, with the ones that are
+  MSG_RESERVED = 1009,         // a reserved word
+  MSG_REQUIRED = 1011,         // a required entry is empty
+  MSG_RETURN_TO = 1017,        // leaving a submenu for its parent
+  MSG_LEAVE = 1018,            // leaving the program's top menu
+  MSG_ONE_POINT = 1020,        // a number with two '.'
+  MSG_LONG_RANGE = 1024,       // a number out of range
+};
+// Messages of the entry validation, in set NLS_SET_ENTRY.
+enum EntryMsgNum : int {
+  MSG_LENGTH_RANGE = 42,  // a text of the wrong length
+  MSG_LENGTH_EXACT = 44,  // a text of the wrong length where one length fits
+};
 
 // Opens the core catalogue (pDrvCoreDB) once when the program has not opened it.
 void OpenCore();

@@ -25,9 +25,9 @@ ValidateState S;
 
 void FetchRangeMessages() {
   if (S.pIntRange != nullptr) return;
-  S.pIntRange = Msg(25, 1003);
-  S.pHexRange = Msg(25, 1004);
-  S.pLongRange = Msg(25, 1024);
+  S.pIntRange = Msg(NLS_SET_MENU, MSG_INT_RANGE);
+  S.pHexRange = Msg(NLS_SET_MENU, MSG_HEX_RANGE);
+  S.pLongRange = Msg(NLS_SET_MENU, MSG_LONG_RANGE);
 }
 
 bool IsDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
@@ -60,15 +60,15 @@ Element ReadElement(const char** p) {
   return e;
 }
 
-// Reports a wrong length with set 30 message 44 (exact) or 42 (range).
+// Reports a wrong length: one length that fits, or the range.
 void ReportLength(int min, int max) {
   // Catalogue texts are the formats of these reports.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
   if (min == max)
-    PostMsg(Msg(30, 44), min);
+    PostMsg(Msg(NLS_SET_ENTRY, MSG_LENGTH_EXACT), min);
   else
-    PostMsg(Msg(30, 42), min, max);
+    PostMsg(Msg(NLS_SET_ENTRY, MSG_LENGTH_RANGE), min, max);
 #pragma GCC diagnostic pop
 }
 
@@ -100,7 +100,7 @@ Outcome CheckClass(const Element& e, const char* text, size_t* pos, bool quiet) 
     if (ok) continue;
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
-    if (!quiet) PostMsg(Msg(25, e.Kind == 'a' ? 1008 : 1007), c, e.Added);
+    if (!quiet) PostMsg(Msg(NLS_SET_MENU, e.Kind == 'a' ? MSG_CHAR_USE : MSG_CHAR), c, e.Added);
 #pragma GCC diagnostic pop
     return {3, !quiet};
   }
@@ -182,14 +182,14 @@ int CheckFloat(const Element& e, const char* text, size_t* pos) {
     if (IsDigit(*p)) continue;
     if (*p == '.') {
       if (++dots > 1) {
-        PostMsg("%s", Msg(25, 1020));
+        PostMsg("%s", Msg(NLS_SET_MENU, MSG_ONE_POINT));
         return 1;
       }
       continue;
     }
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
-    PostMsg(Msg(25, 1006), *p);
+    PostMsg(Msg(NLS_SET_MENU, MSG_NUMBER_CHAR), *p);
 #pragma GCC diagnostic pop
     return 3;
   }
@@ -243,7 +243,7 @@ int ValidateEntry(const char* text, const char* pattern) {
       if (std::strlen(text) == n && std::strncmp(text, word, n) == 0) {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
-        PostMsg(Msg(25, 1009), text);
+        PostMsg(Msg(NLS_SET_MENU, MSG_RESERVED), text);
 #pragma GCC diagnostic pop
         return 4;
       }
@@ -297,7 +297,7 @@ int ValidateEntry(const char* text, const char* pattern) {
       std::snprintf(matched, sizeof matched, "%.*s", static_cast<int>(pos), text);
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
-      PostMsg(Msg(25, 1007), got, c, matched);
+      PostMsg(Msg(NLS_SET_MENU, MSG_CHAR), got, c, matched);
 #pragma GCC diagnostic pop
     }
     return 3;
@@ -327,9 +327,9 @@ char* ValidateEntryLen(const char* text, const char* range) {
   const int len = text != nullptr ? static_cast<int>(std::strlen(text)) : 0;
   if (len >= min && len <= max) return nullptr;
   if (min == max)
-    Nlssnprintf(StrBuf, sizeof StrBuf, pDrvCoreDB, 30, 44, min);
+    Nlssnprintf(StrBuf, sizeof StrBuf, pDrvCoreDB, NLS_SET_ENTRY, MSG_LENGTH_EXACT, min);
   else
-    Nlssnprintf(StrBuf, sizeof StrBuf, pDrvCoreDB, 30, 42, min, max);
+    Nlssnprintf(StrBuf, sizeof StrBuf, pDrvCoreDB, NLS_SET_ENTRY, MSG_LENGTH_RANGE, min, max);
   return StrBuf;
 }
 
@@ -360,9 +360,9 @@ int TestName(const char* text) {
     if (std::isalnum(u) || *p == '_' || *p == '-') continue;
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
-    std::printf(Msg(25, 1002), *p);
+    std::printf(Msg(NLS_SET_MENU, MSG_NAME_CHAR), *p);
 #pragma GCC diagnostic pop
-    PostMsg("%s", Msg(25, 1000));
+    PostMsg("%s", Msg(NLS_SET_MENU, MSG_NAME_CHARS));
     return 0;
   }
   return 1;

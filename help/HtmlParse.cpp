@@ -1,6 +1,7 @@
 // HtmlParse.cpp - loads help files: pages, head and body items, character references
 // and the link records of <a> tags.
 #include "help/HtmlPrivate.h"
+#include "help/HelpTesting.h"
 
 #include "MemMgr/MemMgr.h"
 #include "utils/utils.h"

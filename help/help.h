@@ -183,9 +183,6 @@ char* FindRedirect(char* text);
 // When buf (NLS_REC_SIZE bytes) holds a redirect, replaces it with the record of that
 // name from pPrtHelpDB and returns TmpKey holding the name; otherwise null, buf kept.
 char* CheckForRedirect(char* buf);
-// Test hook: forgets every loaded file, the current page and the history, and
-// releases what they held.
-void HtmlResetFiles();
 // Installs the menu engine's help hook: "h" in a menu with MENU_HELP opens the
 // navigator on pMenuHelpPage.
 void TtyHelpInstallHook();

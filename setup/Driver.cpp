@@ -55,12 +55,6 @@ constexpr const char* kUsage =
     "is logged to /tmp/%s.log.\n";
 constexpr int kInstallDirPosition = 2;  // a plain word at argv[2] names the installation directory
 
-// Entries of the system command table run here.
-constexpr int kLn = 17;
-constexpr int kMv = 25;     // mv -f
-constexpr int kRmF = 29;    // rm -f
-constexpr int kRmRf = 30;   // rm -rf
-
 constexpr int kMsgCannotOpen = 3;  // "ERROR: couldn't open %s"
 
 constexpr size_t kCommandPathSize = 512;  // the maker directory of the relocation
@@ -303,19 +297,19 @@ void relocatePreviousInstallation() {
               MAKER_NAME, PRODUCT_NAME);
     return;
   }
-  SysCmd(kRmRf, SYS_LOG, " %s", pAppDir);
+  SysCmd(CMD_RM_RF, SYS_LOG, " %s", pAppDir);
   char makerDir[kCommandPathSize];
   const int n = std::snprintf(makerDir, sizeof makerDir, "%s/%s", target, MAKER_NAME);
   if (n < 0 || static_cast<size_t>(n) >= sizeof makerDir) {
-    ErrorMsg(2, 1, "path too long, %s/%s", target, MAKER_NAME);
+    ErrorMsg(ERR_FATAL, 1, "path too long, %s/%s", target, MAKER_NAME);
   }
   CreateFile(makerDir, nullptr, "755", nullptr, nullptr);
-  SysCmd(kMv, SYS_FATAL, "-f %s/%s/%s %s/%s", current, MAKER_NAME, PRODUCT_NAME, target, MAKER_NAME);
+  SysCmd(CMD_MV, SYS_FATAL, "-f %s/%s/%s %s/%s", current, MAKER_NAME, PRODUCT_NAME, target, MAKER_NAME);
   char fixed[kCommandPathSize];
   std::snprintf(fixed, sizeof fixed, "%s/%s/%s", DEFAULT_INSTALL_DIR, MAKER_NAME, PRODUCT_NAME);
   if (std::strcmp(pAppDir, fixed) == 0) return;
-  SysCmd(kRmF, SYS_LOG, "%s/%s/%s", DEFAULT_INSTALL_DIR, MAKER_NAME, PRODUCT_NAME);
-  SysCmd(kLn, SYS_FATAL, "-s %s/%s/%s %s/%s/%s", target, MAKER_NAME, PRODUCT_NAME,
+  SysCmd(CMD_RM_F, SYS_LOG, "%s/%s/%s", DEFAULT_INSTALL_DIR, MAKER_NAME, PRODUCT_NAME);
+  SysCmd(CMD_LN, SYS_FATAL, "-s %s/%s/%s %s/%s/%s", target, MAKER_NAME, PRODUCT_NAME,
          DEFAULT_INSTALL_DIR, MAKER_NAME, PRODUCT_NAME);
 }
 

@@ -14,10 +14,6 @@
 
 namespace {
 
-constexpr int kChmod = 5;
-constexpr int kLn = 17;
-constexpr int kUntar = 34;  // tar xvfp
-
 constexpr const char* kArchive = "LinuxppcTvnn";
 constexpr const char* kPackage = "pkg";
 constexpr const char* kDownloadDir = "__tva_download__";
@@ -63,7 +59,7 @@ void createInstallationDirectories(const char* installDir) {
   CreateFile(product.c_str(), nullptr, "775", nullptr, nullptr);
   const std::string usrMaker = std::string(DEFAULT_INSTALL_DIR) + "/" + MAKER_NAME;
   if (GetFileType(usrMaker.c_str()) == 0) CreateFile(usrMaker.c_str(), nullptr, "775", nullptr, nullptr);
-  SysCmd(kLn, SYS_FATAL, "-s %s/%s/%s %s/%s/%s", installDir, MAKER_NAME, PRODUCT_NAME,
+  SysCmd(CMD_LN, SYS_FATAL, "-s %s/%s/%s %s/%s/%s", installDir, MAKER_NAME, PRODUCT_NAME,
          DEFAULT_INSTALL_DIR, MAKER_NAME, PRODUCT_NAME);
 }
 
@@ -78,7 +74,7 @@ int Install() {
   genZFile();
   Decompress();
   if (chdir(pKanduInstallDir) != 0) PutLogMsg("WARNING_MSG: cannot change to %s\n", pKanduInstallDir);
-  SysCmd(kUntar, SYS_FATAL, "%s/%s.tar", pKanduInstallDir, kArchive);
+  SysCmd(CMD_TAR_X, SYS_FATAL, "%s/%s.tar", pKanduInstallDir, kArchive);
   const std::string tarName = std::string(kArchive) + ".tar";
   DeleteFile(pKanduInstallDir, tarName.c_str());
 
@@ -101,7 +97,7 @@ int Install() {
     createPrintingSubsystemFile(pAppDir);
     createQueueScripts(spoolBase);
   }
-  SysCmd(kChmod, SYS_QUIET, "755 %s/%s", pTargetInstallDir, MAKER_NAME);
-  for (const char* program : kSetUidPrograms) SysCmd(kChmod, SYS_LOG, "4755 %s/%s", pAppDir, program);
+  SysCmd(CMD_CHMOD, SYS_QUIET, "755 %s/%s", pTargetInstallDir, MAKER_NAME);
+  for (const char* program : kSetUidPrograms) SysCmd(CMD_CHMOD, SYS_LOG, "4755 %s/%s", pAppDir, program);
   return INSTALL_DONE;
 }

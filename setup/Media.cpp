@@ -17,9 +17,6 @@
 
 namespace {
 
-constexpr int kCat = 3;     // cat, run unlogged so that its own ">>" holds
-constexpr int kCopy = 9;    // cp -p
-
 constexpr const char* kEndOfList = "end_of_list";
 constexpr size_t kEndOfListLength = 11;
 constexpr const char* kPiecePrefix = "pkg_tar.";
@@ -130,7 +127,7 @@ void GetDisksData(const char* dir) {
   if (!GetFileContent(dir, "DISKS")) {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"  // message 21 is the table's format
-    ErrorMsg(2, 1, nlsSetupStrCvt(kMsgNoList), MAKER_NAME);
+    ErrorMsg(ERR_FATAL, 1, nlsSetupStrCvt(kMsgNoList), MAKER_NAME);
 #pragma GCC diagnostic pop
   }
   DropCutWord(dir, "DISKS");
@@ -147,7 +144,7 @@ int installFromSite(const char* workArea) {
   const std::vector<std::string> names = NamesToCopy(LineBuf);
   for (const std::string& name : names) RequireSafeName(name.c_str(), pPathToSetup);
   for (const std::string& name : names) {
-    SysCmd(kCopy, SYS_FATAL, "%s/%s %s", pPathToSetup, name.c_str(), workArea);
+    SysCmd(CMD_CP_P, SYS_FATAL, "%s/%s %s", pPathToSetup, name.c_str(), workArea);
   }
   return Install();
 }
@@ -166,7 +163,8 @@ void genZFile() {
     }
     if (!FindFile(pKanduInstallDir, word.c_str())) continue;
     RequireSafeName(word.c_str(), pKanduInstallDir);
-    SysCmd(-kCat, SYS_FATAL, "%s/%s >> %s/%s.tar.Z", pKanduInstallDir, word.c_str(), pKanduInstallDir,
+    // Unlogged: a logged command's output is redirected to the log, which would take the ">>".
+    SysCmd(-CMD_CAT, SYS_FATAL, "%s/%s >> %s/%s.tar.Z", pKanduInstallDir, word.c_str(), pKanduInstallDir,
            kArchive);
   }
 }

@@ -6,6 +6,7 @@
 // cursor in it, so the helpers it calls may tokenize and use the shared line
 // buffer freely.
 #include "setup/setup.h"
+#include "setup/SetupPrivate.h"
 
 #include "MemMgr/MemMgr.h"
 #include "SysCmd/SysCmd.h"
@@ -22,22 +23,9 @@
 #include <sys/utsname.h>
 #include <unistd.h>
 
-namespace {
+using setup_internal::Text;
 
-// Entries of the system command table.
-constexpr int kChgrp = 4;
-constexpr int kChmod = 5;
-constexpr int kChown = 6;
-constexpr int kCopyFile = 9;   // cp -p
-constexpr int kCopyTree = 10;  // cp -pr
-constexpr int kLn = 17;
-constexpr int kMove = 25;      // mv -f
-constexpr int kMakeDir = 26;   // mkdir -p
-constexpr int kRemove = 29;    // rm -f
-constexpr int kRemoveAll = 30; // rm -rf
-constexpr int kShell = 31;
-constexpr int kTouch = 35;
-constexpr int kSed = 40;
+namespace {
 
 constexpr char kCommands[] = ",dir,dirto,t,c,m,#,v,s,newdir,checkps";
 enum Command { kDir = 1, kDirTo, kTouchCmd, kCopy, kModify, kComment, kRelease, kSame, kNewDir,
@@ -66,9 +54,6 @@ struct Run {
   std::string line;  // for the log's warnings, without its line end
 };
 
-// A text for a %s conversion: "" for a null pointer.
-const char* Text(const char* s) { return s != nullptr ? s : ""; }
-
 // The text formatted like printf.
 std::string VFormat(const char* fmt, va_list ap) KANDU_PRINTF(1, 0);
 std::string VFormat(const char* fmt, va_list ap) {
@@ -96,7 +81,7 @@ std::string Format(const char* fmt, ...) {
 // logged and reported, and nothing of it is run.
 [[noreturn]] void Refuse(const char* what, const std::string& text) {
   PutLogMsg("ERROR: %s, not run: %.200s\n", what, text.c_str());
-  ErrorMsg(2, 1, "%s, not run: %.200s", what, text.c_str());
+  ErrorMsg(ERR_FATAL, 1, "%s, not run: %.200s", what, text.c_str());
   exit_app(1);  // not reached: ErrorMsg ends the process in mode 2
 }
 
@@ -117,8 +102,8 @@ void CheckCommandLine(int index, const std::string& args) {
     Refuse("a double quote cannot stand in a command line",
            Format("%s %s", ComList[index].pName, args.c_str()));
   }
-  if (!TestCmd(index) || !TestCmd(kShell)) return;  // the runner reports a missing command
-  const size_t need = EntryLength(kShell) + std::strlen(" -c \"") + EntryLength(index) + 1 +
+  if (!TestCmd(index) || !TestCmd(CMD_SH)) return;  // the runner reports a missing command
+  const size_t need = EntryLength(CMD_SH) + std::strlen(" -c \"") + EntryLength(index) + 1 +
                       args.size() + SYS_CMD_REDIRECT_SIZE + 1;
   if (need >= SYS_CMD_LINE_SIZE) {
     Refuse("command line too long", Format("%s %s", ComList[index].pName, args.c_str()));
@@ -195,9 +180,9 @@ void AttrLink(const Run& run, const std::string& n, const std::string& v) {
       return;
     }
     PutLogMsg("link %s points elsewhere: replaced\n", place.c_str());
-    RunCmd(kRemove, SYS_FATAL, "%s", place.c_str());
+    RunCmd(CMD_RM_F, SYS_FATAL, "%s", place.c_str());
   }
-  RunCmd(kLn, SYS_FATAL, "-s %s/%s %s", run.app, n.c_str(), v.c_str());
+  RunCmd(CMD_LN, SYS_FATAL, "-s %s/%s %s", run.app, n.c_str(), v.c_str());
 }
 
 // bat: the launcher /usr/bin/V that starts D/N from D. A V that would leave
@@ -216,7 +201,7 @@ void AttrBat(const Run& run, const std::string& n, const std::string& v) {
   if (lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
     PutLogMsg("launcher %s was %s: replaced\n", path.c_str(),
               S_ISLNK(st.st_mode) ? "a link" : "not a regular file");
-    RunCmd(kRemove, SYS_FATAL, "%s", path.c_str());
+    RunCmd(CMD_RM_F, SYS_FATAL, "%s", path.c_str());
   }
   GenSimpleScript(path.c_str(), ScriptShShell, SimpleScript, run.app, run.app, n.c_str());
 }
@@ -236,7 +221,7 @@ void PrepareEditFile(const Run& run, const std::string& n) {
   const std::string tmp = Format("/tmp/%s.tmp", run.name);
   if (GetFileType(tmp.c_str()) != 0) {
     PutLogMsg("removing %s before the edit\n", tmp.c_str());
-    RunCmd(kRemoveAll, SYS_FATAL, "%s", tmp.c_str());
+    RunCmd(CMD_RM_RF, SYS_FATAL, "%s", tmp.c_str());
   }
   mode_t perm = 0600;
   struct stat st;
@@ -254,19 +239,19 @@ void PrepareEditFile(const Run& run, const std::string& n) {
 void AttrSed(const Run& run, const std::string& n, const std::string& v) {
   const std::string args = Format("%s %s/%s > /tmp/%s.tmp 2>>%s #", v.c_str(), run.app,
                                   n.c_str(), run.name, LogTarget().c_str());
-  CheckCommandLine(kSed, args);
+  CheckCommandLine(CMD_SED, args);
   PrepareEditFile(run, n);
-  RunCmd(kSed, SYS_FATAL, "%s", args.c_str());
+  RunCmd(CMD_SED, SYS_FATAL, "%s", args.c_str());
   // The quiet copy back is what applies the edit: when it fails, the file would stay
   // unedited without a word, so the run ends and the edited text stays in /tmp.
-  if (RunCmd(kCopyFile, SYS_QUIET, "/tmp/%s.tmp %s/%s", run.name, run.app, n.c_str()) != 0) {
+  if (RunCmd(CMD_CP_P, SYS_QUIET, "/tmp/%s.tmp %s/%s", run.name, run.app, n.c_str()) != 0) {
     const std::string what =
         Format("the edited text of %s/%s could not be copied back; it is kept in /tmp/%s.tmp",
                run.app, n.c_str(), run.name);
     PutLogMsg("ERROR: %s\n", what.c_str());
-    ErrorMsg(2, 1, "%s", what.c_str());
+    ErrorMsg(ERR_FATAL, 1, "%s", what.c_str());
   }
-  RunCmd(kRemove, SYS_QUIET, "/tmp/%s.tmp", run.name);
+  RunCmd(CMD_RM_F, SYS_QUIET, "/tmp/%s.tmp", run.name);
 }
 
 // Carries out one attribute pair on D/N; a word that names no attribute is skipped.
@@ -275,22 +260,22 @@ void DoAttribute(const Run& run, const std::string& n, const std::string& attr,
   const char* app = run.app;
   switch (FindToken(attr.c_str(), kAttributes)) {
     case kMode:
-      RunCmd(kChmod, SYS_FATAL, "%s %s/%s", v.c_str(), app, n.c_str());
+      RunCmd(CMD_CHMOD, SYS_FATAL, "%s %s/%s", v.c_str(), app, n.c_str());
       break;
     case kBat:
       AttrBat(run, n, v);
       break;
     case kOwner:
-      RunCmd(kChown, SYS_FATAL, "-R %s %s/%s", v.c_str(), app, n.c_str());
+      RunCmd(CMD_CHOWN, SYS_FATAL, "-R %s %s/%s", v.c_str(), app, n.c_str());
       break;
     case kGroup:
-      RunCmd(kChgrp, SYS_FATAL, "-R %s %s/%s", v.c_str(), app, n.c_str());
+      RunCmd(CMD_CHGRP, SYS_FATAL, "-R %s %s/%s", v.c_str(), app, n.c_str());
       break;
     case kLink:
       AttrLink(run, n, v);
       break;
     case kName:
-      RunCmd(kMove, SYS_FATAL, "%s/%s %s/%s", app, n.c_str(), app, v.c_str());
+      RunCmd(CMD_MV, SYS_FATAL, "%s/%s %s/%s", app, n.c_str(), app, v.c_str());
       break;
     case kEdit:
       AttrSed(run, n, v);
@@ -377,7 +362,7 @@ bool DoLine(const Run& run, char** cursor, std::string command) {
   const char* app = run.app;
   switch (cmd) {
     case kDir:
-      RunCmd(kCopyTree, SYS_LOG, "%s/%s/%s %s", run.work, run.pkg, n.c_str(), app);
+      RunCmd(CMD_CP_PR, SYS_LOG, "%s/%s/%s %s", run.work, run.pkg, n.c_str(), app);
       break;
     case kDirTo: {
       std::string dest;
@@ -385,11 +370,11 @@ bool DoLine(const Run& run, char** cursor, std::string command) {
         SkipLine(run, "dirto", "its destination");
         return false;
       }
-      RunCmd(kCopyTree, SYS_LOG, "%s/%s/%s %s", run.work, run.pkg, n.c_str(), dest.c_str());
+      RunCmd(CMD_CP_PR, SYS_LOG, "%s/%s/%s %s", run.work, run.pkg, n.c_str(), dest.c_str());
       break;
     }
     case kTouchCmd:
-      RunCmd(kTouch, SYS_LOG, "%s/%s", app, n.c_str());
+      RunCmd(CMD_TOUCH, SYS_LOG, "%s/%s", app, n.c_str());
       break;
     case kModify:
     case kSame: {
@@ -403,7 +388,7 @@ bool DoLine(const Run& run, char** cursor, std::string command) {
       CheckPath(path);
       if (FindFile(path.c_str(), nullptr)) return false;
       // The directory is made by mkdir and chmod command lines: the same rules hold.
-      CheckCommandLine(kMakeDir, path);
+      CheckCommandLine(CMD_MKDIR, path);
       CreateFile(path.c_str(), nullptr, "775", nullptr, nullptr);
       break;
     }
@@ -411,7 +396,7 @@ bool DoLine(const Run& run, char** cursor, std::string command) {
       if (QuitForRunningProcesses(n.c_str()) != 0) return true;
       break;
     default:  // c, and any word that is no command
-      RunCmd(kCopyFile, SYS_LOG, "%s/%s/%s %s", run.work, run.pkg, n.c_str(), app);
+      RunCmd(CMD_CP_P, SYS_LOG, "%s/%s/%s %s", run.work, run.pkg, n.c_str(), app);
       break;
   }
   DoAttributes(run, cursor, n);
@@ -437,7 +422,7 @@ int ProcessPkgList(const char* pkg) {
   if (!OpenInputFile(list.c_str(), 0)) {
     // The run ends here (status 0, as the file layer ends it): the log says why.
     PutLogMsg("ERROR: can't open file, %s\n", list.c_str());
-    ErrorMsg(2, 0, "can't open file, %s", list.c_str());
+    ErrorMsg(ERR_FATAL, 0, "can't open file, %s", list.c_str());
   }
 
   char text[LINE_BUF_SIZE + 1];

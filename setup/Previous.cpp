@@ -16,9 +16,6 @@
 
 namespace {
 
-constexpr int kRmF = 29;   // rm -f
-constexpr int kRmRf = 30;  // rm -rf
-
 constexpr size_t kLinkSize = 256;     // the link text, at most 255 bytes
 constexpr size_t kCommandSize = 512;  // the tvqadmin command lines
 
@@ -60,7 +57,7 @@ char* locatePreviousInstallation() {
   // The link is followed from where it stands, so a relative target counts from
   // /usr/Kandu whatever the installer's own current directory is.
   if (stat(fixed, &st) != 0 || !S_ISDIR(st.st_mode)) {
-    SysCmd(kRmF, SYS_LOG, "%s/%s/%s", DEFAULT_INSTALL_DIR, MAKER_NAME, PRODUCT_NAME);
+    SysCmd(CMD_RM_F, SYS_LOG, "%s/%s/%s", DEFAULT_INSTALL_DIR, MAKER_NAME, PRODUCT_NAME);
     return nullptr;
   }
   char* copy = nullptr;
@@ -99,10 +96,10 @@ char* StripToBaseName(char* path) {
 // printing a dot after each and a line feed at the end. Failures are logged only.
 void KanduClean(const char* workArea) {
   if (chdir("/") != 0) PutLogMsg("WARNING_MSG: cannot change to /\n");
-  SysCmd(kRmRf, SYS_LOG, " %s", workArea);
+  SysCmd(CMD_RM_RF, SYS_LOG, " %s", workArea);
   if (flCreatedTmpDir) {
     if (chdir(DEFAULT_INSTALL_DIR) != 0) PutLogMsg("WARNING_MSG: cannot change to /usr\n");
-    SysCmd(kRmRf, SYS_LOG, " %s", pKanduInstallDir);
+    SysCmd(CMD_RM_RF, SYS_LOG, " %s", pKanduInstallDir);
     removeCreatedWorkAreaBases();
   }
   RunQueueAdmin("-upgrade");

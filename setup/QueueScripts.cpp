@@ -1,6 +1,7 @@
 // QueueScripts.cpp - the print-system flags file .tv_cfg, the three queue interface
 // scripts of the product directory, the launchers of /usr/bin and the printconf link.
 #include "setup/setup.h"
+#include "setup/SetupPrivate.h"
 
 #include "MemMgr/MemMgr.h"
 #include "SysCmd/SysCmd.h"
@@ -10,20 +11,15 @@
 #include <cstring>
 #include <ctime>
 
-namespace {
+using setup_internal::Text;
 
-constexpr int kChmod = 5;   // chmod, run quietly on every script written
-constexpr int kLn = 17;     // ln, the printconf link
-constexpr int kLpd = 43;    // lpd, asked for its version
+namespace {
 
 constexpr size_t kBannerSize = 1024;  // the launcher's banner is formatted first
 
 constexpr char kPrintconfUtil[] = "/usr/share/printconf/util";
 constexpr char kPrintScriptName[] = "KanduPrinttvnn";
 constexpr char kDriverScriptName[] = "v4DriverScript";
-
-// A text for a %s conversion: "" for a null pointer.
-const char* Text(const char* s) { return s != nullptr ? s : ""; }
 
 // The current year in local time, for the banner.
 int CurrentYear() {
@@ -44,7 +40,7 @@ bool FinishScript(FILE* f, const char* path) {
     std::fprintf(stderr, "ERROR: couldn't write %s\n", path);
     return false;
   }
-  SysCmd(kChmod, SYS_QUIET, "755 %s", path);
+  SysCmd(CMD_CHMOD, SYS_QUIET, "755 %s", path);
   return true;
 }
 
@@ -113,8 +109,8 @@ void GenSimpleScript(const char* path, const char* shell, const char* templ, con
 // True when the host's lpd says LPRng in its version text (error output included).
 // A host without lpd runs nothing and gives false.
 bool SniffLprng() {
-  if (!TestCmd(kLpd)) return false;
-  CmdResponse* lines = GetCmdResponse(kLpd, "LPRng", " -V 2>&1");
+  if (!TestCmd(CMD_LPD)) return false;
+  CmdResponse* lines = GetCmdResponse(CMD_LPD, "LPRng", " -V 2>&1");
   const bool lprng = lines != nullptr;
   FreeResponseList(lines);
   return lprng;
@@ -157,7 +153,7 @@ void createQueueScripts(const char* spoolBase) {
 
   if (SniffLprng() && FindFile(kPrintconfUtil, nullptr) &&
       !FindFile(kPrintconfUtil, kPrintScriptName)) {
-    SysCmd(kLn, SYS_LOG, "-s %s/%s/%s/%s %s/%s", Text(pTargetInstallDir), MAKER_NAME,
+    SysCmd(CMD_LN, SYS_LOG, "-s %s/%s/%s/%s %s/%s", Text(pTargetInstallDir), MAKER_NAME,
            PRODUCT_NAME, kPrintScriptName, kPrintconfUtil, kPrintScriptName);
   }
   PutMem(filterScript);

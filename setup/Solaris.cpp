@@ -2,6 +2,7 @@
 // distribution: library directories, registration of the map's files, the copies
 // and the new VERSION in the package's pkginfo.
 #include "setup/setup.h"
+#include "setup/SetupPrivate.h"
 
 #include "SysCmd/SysCmd.h"
 #include "utils/utils.h"
@@ -12,11 +13,9 @@
 #include <cstring>
 #include <string>
 
-namespace {
+using setup_internal::Text;
 
-constexpr int kMove = 25;    // mv -f
-constexpr int kMakeDir = 26; // mkdir -p
-constexpr int kRemove = 29;  // rm -f
+namespace {
 
 constexpr size_t kCommandSize = 512;  // the command lines run with system(3)
 constexpr int kMapWords = 7;          // part, type, class, path, mode, owner, group
@@ -39,9 +38,6 @@ constexpr const char* kLibraryDirs[] = {
     "%s/lib/gtk/modules/pango/1.2.0",
     "%s/lib/gtk/modules/pango/1.2.0/modules",
 };
-
-// A text for a %s conversion: "" for a null pointer.
-const char* Text(const char* s) { return s != nullptr ? s : ""; }
 
 // Formats a command line into the 512-byte buffer line; false when it does not fit.
 bool FormatLine(char (&line)[kCommandSize], const char* fmt, ...) KANDU_PRINTF(2, 3);
@@ -74,7 +70,7 @@ void MakeLibraryTree(const char* app) {
   char lib[kCommandSize];
   const int n = std::snprintf(lib, sizeof lib, "%s/lib", app);
   if (n < 0 || static_cast<size_t>(n) >= sizeof lib) {
-    ErrorMsg(2, 1, "path too long, %s/lib", app);
+    ErrorMsg(ERR_FATAL, 1, "path too long, %s/lib", app);
     return;
   }
   if (FindFile(lib, "")) return;
@@ -82,7 +78,7 @@ void MakeLibraryTree(const char* app) {
   // The directory formats are the constant table above, each with one %s.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
-  for (const char* dir : kLibraryDirs) SysCmd(kMakeDir, SYS_FATAL, dir, app);
+  for (const char* dir : kLibraryDirs) SysCmd(CMD_MKDIR, SYS_FATAL, dir, app);
 #pragma GCC diagnostic pop
 }
 
@@ -133,11 +129,11 @@ void RewriteVersion(const char* pkg) {
     Refuse(pkg);
     return;
   }
-  SysCmd(kRemove, SYS_LOG, "/var/sadm/pkg/%s/pkginfo.tmp", pkg);
+  SysCmd(CMD_RM_F, SYS_LOG, "/var/sadm/pkg/%s/pkginfo.tmp", pkg);
   Execute(edit);
   std::fputs(".", stdout);
   std::fflush(stdout);
-  SysCmd(kMove, SYS_LOG, "/var/sadm/pkg/%s/pkginfo.tmp /var/sadm/pkg/%s/pkginfo", pkg, pkg);
+  SysCmd(CMD_MV, SYS_LOG, "/var/sadm/pkg/%s/pkginfo.tmp /var/sadm/pkg/%s/pkginfo", pkg, pkg);
 }
 
 }  // namespace

@@ -164,7 +164,7 @@ void GenSimpleScript(const char* path, const char* shell, const char* templ, con
 int upgradeSolarisPackage(const char* pkg, const char* pkgDir);
 
 // ===== Driver helpers: path safety, relocation, created work-area bases =====
-// (added by the driver: paths that reach shell command lines are checked first)
+// (a path reaches shell command lines, so it is checked before it is used)
 
 // Prints message n of the run's language (nlsSetupStrCvt) filled with the
 // arguments that its English text asks for, to standard output, and flushes it.

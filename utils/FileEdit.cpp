@@ -65,7 +65,7 @@ int ReplaceByOutput(const char* file, const char* out) {
   if (stat(file, &st) == 0) chmod(out, st.st_mode & 07777);
   if (rename(out, file) == 0) return 0;
   int err = errno ? errno : EIO;
-  ErrorMsg(1, 0, "can't replace %s by %s: %s", file, out, strerror(err));
+  ErrorMsg(ERR_WARNING, 0, "can't replace %s by %s: %s", file, out, strerror(err));
   return err;
 }
 
@@ -77,7 +77,7 @@ int FinishOutput(FILE* out, const char* file, const char* outName) {
   if (fclose(out) != 0) failed = true;
   if (failed) {
     int err = errno ? errno : EIO;
-    ErrorMsg(1, 0, "can't write %s: %s", outName, strerror(err));
+    ErrorMsg(ERR_WARNING, 0, "can't write %s: %s", outName, strerror(err));
     unlink(outName);
     return err;
   }
@@ -318,7 +318,7 @@ FILE* OpenIOFiles(const char* base, const char* ext) {
   if (out.size() >= EDIT_NAME_SIZE) {
     Fn[0] = '\0';
     FnOut[0] = '\0';
-    ErrorMsg(1, 0, "file name too long, %s", out.c_str());
+    ErrorMsg(ERR_WARNING, 0, "file name too long, %s", out.c_str());
     return nullptr;
   }
   snprintf(Fn, sizeof(Fn), "%s", file.c_str());

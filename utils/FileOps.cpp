@@ -20,16 +20,6 @@
 
 namespace {
 
-// Entries of the system command table run here.
-constexpr int CHGRP_INDEX = 4;
-constexpr int CHMOD_INDEX = 5;
-constexpr int CHOWN_INDEX = 6;
-constexpr int MV_INDEX = 25;      // mv -f, run with logging off
-constexpr int MKDIR_INDEX = 26;   // mkdir -p
-constexpr int RM_RF_INDEX = 30;   // rm -rf
-constexpr int TOUCH_INDEX = 35;
-constexpr int WHOAMI_INDEX = 37;
-
 constexpr size_t TARGET_SIZE = 512;     // CreateFile's "<dir>/<name>"
 constexpr size_t CWD_SIZE = 512;        // the current directory of GetToolPath
 constexpr size_t USER_LINE_SIZE = 256;  // one line of whoami
@@ -124,14 +114,14 @@ void CreateFile(const char* dir, const char* name, const char* mode, const char*
   char target[TARGET_SIZE];
   int length = snprintf(target, sizeof(target), "%s%s%s", dir, name ? "/" : "", name ? name : "");
   if (length < 0 || static_cast<size_t>(length) >= sizeof(target)) {
-    ErrorMsg(2, 1, "path too long, %s%s%s", dir, name ? "/" : "", name ? name : "");
+    ErrorMsg(ERR_FATAL, 1, "path too long, %s%s%s", dir, name ? "/" : "", name ? name : "");
     return;
   }
-  if (!FindFile(dir, nullptr)) SysCmd(MKDIR_INDEX, SYS_FATAL, "%s", dir);
-  if (name) SysCmd(TOUCH_INDEX, SYS_FATAL, "%s", target);
-  if (mode) SysCmd(CHMOD_INDEX, SYS_FATAL, "%s %s", mode, target);
-  if (owner) SysCmd(CHOWN_INDEX, SYS_FATAL, "%s %s", owner, target);
-  if (group) SysCmd(CHGRP_INDEX, SYS_FATAL, "%s %s", group, target);
+  if (!FindFile(dir, nullptr)) SysCmd(CMD_MKDIR, SYS_FATAL, "%s", dir);
+  if (name) SysCmd(CMD_TOUCH, SYS_FATAL, "%s", target);
+  if (mode) SysCmd(CMD_CHMOD, SYS_FATAL, "%s %s", mode, target);
+  if (owner) SysCmd(CMD_CHOWN, SYS_FATAL, "%s %s", owner, target);
+  if (group) SysCmd(CMD_CHGRP, SYS_FATAL, "%s %s", group, target);
 }
 
 // Removes dir/name, or the path dir (or name, when dir is null), with "rm -rf" when it
@@ -142,7 +132,7 @@ void DeleteFile(const char* dir, const char* name) {
     name = nullptr;
   }
   if (!dir || !FindFile(dir, name)) return;
-  SysCmd(RM_RF_INDEX, SYS_LOG, "%s%s%s", dir, name ? "/" : "", name ? name : "");
+  SysCmd(CMD_RM_RF, SYS_LOG, "%s%s%s", dir, name ? "/" : "", name ? name : "");
 }
 
 // As DeleteFile, except that a null path does nothing.
@@ -154,7 +144,7 @@ void DeleteFile_(const char* path, const char* name) {
     std::string last = StripPath(path);
     if (!FindFile(DirPart(path).c_str(), last.c_str())) return;
   }
-  SysCmd(RM_RF_INDEX, SYS_LOG, "%s%s%s", path, name ? "/" : "", name ? name : "");
+  SysCmd(CMD_RM_RF, SYS_LOG, "%s%s%s", path, name ? "/" : "", name ? name : "");
 }
 
 // Moves oldName to newName (both in dir when dir is given) with "mv -f", unlogged,
@@ -162,10 +152,10 @@ void DeleteFile_(const char* path, const char* name) {
 void RenameFile(const char* dir, const char* oldName, const char* newName) {
   if (!oldName || !newName) return;
   if (dir) {
-    if (FindFile(dir, oldName)) SysCmd(-MV_INDEX, SYS_LOG, "%s/%s %s/%s", dir, oldName, dir, newName);
+    if (FindFile(dir, oldName)) SysCmd(-CMD_MV, SYS_LOG, "%s/%s %s/%s", dir, oldName, dir, newName);
     return;
   }
-  if (FindFile(oldName, nullptr)) SysCmd(-MV_INDEX, SYS_LOG, "%s %s", oldName, newName);
+  if (FindFile(oldName, nullptr)) SysCmd(-CMD_MV, SYS_LOG, "%s %s", oldName, newName);
 }
 
 // A new managed copy of the variable's value ("" when set empty); null when unset.
@@ -197,7 +187,7 @@ char* GetToolPath(const char* invocation) {
 // whoami, "root" for user id 0 and "User ID:  <id>" otherwise. Null when the
 // command cannot be started.
 char* GetUserName() {
-  char* command = GetCmd(WHOAMI_INDEX);
+  char* command = GetCmd(CMD_WHOAMI);
   if (!command) return UserIdName();
   FILE* pipe = popen(command, "r");
   PutMem(command);

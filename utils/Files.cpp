@@ -373,7 +373,7 @@ char* GetSavedFileContent(const char* dir, const char* name) {
   const size_t size = static_cast<size_t>(SavedFileSize);
   char* text = static_cast<char*>(GetMem(size + 1));
   if (text == nullptr) {
-    ErrorMsg(1, 0, "Unable to allocate memory");
+    ErrorMsg(ERR_WARNING, 0, "Unable to allocate memory");
     return nullptr;
   }
   FileCloser f{std::fopen(path, "r")};

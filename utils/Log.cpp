@@ -18,9 +18,6 @@ const char* pLogPath = "/tmp";
 namespace {
 
 constexpr size_t kLogPathSize = 4096;
-constexpr int kChmod = 5;   // table entries that make a new log world-writable
-constexpr int kShell = 31;
-constexpr int kTouch = 35;
 
 struct {
   bool firstCall = true;         // cleared by the first log line of the process
@@ -82,9 +79,9 @@ bool IsPlainWord(const char* name) {
 // or run other commands.
 void TouchNewLog(const char* dir, const char* file) {
   if (!IsPlainWord(file)) return;
-  if (!TestCmd(kTouch) || !TestCmd(kChmod) || !TestCmd(kShell)) return;
-  SysCmd(kTouch, SYS_QUIET, "%s/%s", dir, file);
-  SysCmd(kChmod, SYS_QUIET, "666 %s/%s", dir, file);
+  if (!TestCmd(CMD_TOUCH) || !TestCmd(CMD_CHMOD) || !TestCmd(CMD_SH)) return;
+  SysCmd(CMD_TOUCH, SYS_QUIET, "%s/%s", dir, file);
+  SysCmd(CMD_CHMOD, SYS_QUIET, "666 %s/%s", dir, file);
 }
 
 // Opens the log for one line: never through a link, never anything but a safe
@@ -160,11 +157,11 @@ void ErrorMsg(int mode, int exitStatus, const char* fmt, ...) {
   va_start(ap, fmt);
   std::vsnprintf(Line, sizeof Line, fmt, ap);
   va_end(ap);
-  if (mode == 1) {
+  if (mode == ERR_WARNING) {
     std::fprintf(stderr, "WARNING: %s\n", Line);
     return;
   }
-  if (mode == 2) {
+  if (mode == ERR_FATAL) {
     std::fflush(stdout);
     std::fprintf(stderr, "ERROR: %s\n", Line);
     EndAfterFatal(exitStatus, Line);

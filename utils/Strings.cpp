@@ -96,9 +96,17 @@ char* SaveStr__(const char* fmt, ...) {
 // of memory ends the process (SysError).
 char* SaveStr_(const char* text) {
   if (text == nullptr) return nullptr;
-  const size_t n = std::strlen(text);
-  char* t = NewText(n);
-  std::memcpy(t, text, n + 1);
+  char* t = CopyText(text);
+  if (t == nullptr) SysError("Unable to allocate memory");
+  return t;
+}
+
+// New managed copy of text; null for a null text or when memory runs out.
+char* CopyText(const char* text) {
+  if (text == nullptr) return nullptr;
+  const size_t n = std::strlen(text) + 1;
+  char* t = static_cast<char*>(GetMem(n));
+  if (t != nullptr) std::memcpy(t, text, n);
   return t;
 }
 

@@ -68,6 +68,8 @@ char* SaveStr(const char* fmt, ...) KANDU_PRINTF(1, 2);
 char* SaveStr__(const char* fmt, ...) KANDU_PRINTF(1, 2);
 // New managed copy of text (no formatting); text must not be null.
 char* SaveStr_(const char* text);
+// As SaveStr_, but running out of memory gives null instead of ending the process.
+char* CopyText(const char* text);
 
 // Path splitters: each returns its own static buffer, valid until its next call.
 char* StripFn(const char* path);       // directory part (256 bytes); "." when none
@@ -151,8 +153,11 @@ extern const char* pLogPath; // the log directory, "/tmp"
 void PutLogMsg(const char* fmt, ...) KANDU_PRINTF(1, 2);
 // "\n<my_name>: <message> : <strerror(errno)>\n" on standard error, exit status 1.
 [[noreturn]] void SysError(const char* fmt, ...) KANDU_PRINTF(1, 2);
-// Mode 1 "WARNING: %s\n", mode 2 "ERROR: %s\n" and exit, other modes silent; the
-// message stays in Line.
+// Modes of ErrorMsg.
+constexpr int ERR_QUIET = 0;    // nothing shown; the message is only kept in Line
+constexpr int ERR_WARNING = 1;  // "WARNING: %s\n" on standard error; the caller goes on
+constexpr int ERR_FATAL = 2;    // "ERROR: %s\n" on standard error, then exit with exitStatus
+// Formats the message into Line and reports it as mode says (other modes are silent).
 void ErrorMsg(int mode, int exitStatus, const char* fmt, ...) KANDU_PRINTF(3, 4);
 // "<my_name>: <message>\n" on standard error.
 void errormsg(const char* fmt, ...) KANDU_PRINTF(1, 2);

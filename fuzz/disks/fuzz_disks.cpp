@@ -2,10 +2,9 @@
 // disks (or, with the first byte 'U', of DISKS), read for the copy into the work area
 // and again for the joining of the archive pieces, on the fake host. Every name that
 // reaches a command line must be one the installer's path rule accepts.
+#include "SysCmd/SysCmd.h"
 #include "fuzz/support/FuzzSupport.h"
 #include "setup/setup.h"
-
-constexpr int kCat = 3, kCopy = 9;
 
 // The installation step after the copy: only the joining of the pieces.
 int Install() {
@@ -30,7 +29,7 @@ void fuzz::Run(std::string_view input) {
   Check(status == -1 || status == 1, "the list ends the run only with status 1");
   for (const auto& [index, args] : host.commands) {
     // The name between the folder and the rest of a copy or join command must be safe.
-    const std::string end = index == kCopy ? " " + dist : index == -kCat ? " >> " + dist + "/LinuxppcTvnn.tar.Z" : "";
+    const std::string end = index == CMD_CP_P ? " " + dist : index == -CMD_CAT ? " >> " + dist + "/LinuxppcTvnn.tar.Z" : "";
     if (end.empty()) continue;
     const bool form = args.size() > dist.size() + end.size() && args.starts_with(dist + "/") && args.ends_with(end);
     Check(form, "a list command has the expected form", args);

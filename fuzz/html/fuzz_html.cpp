@@ -4,6 +4,7 @@
 // input, gives back all it held.
 #include "fuzz/support/FuzzSupport.h"
 #include "help/help.h"
+#include "help/HelpTesting.h"
 
 void fuzz::Run(std::string_view input) {
   const std::string text(input);

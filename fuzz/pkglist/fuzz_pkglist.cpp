@@ -1,10 +1,10 @@
 // fuzz_pkglist.cpp - fuzz target of the package-list interpreter: the input is a
 // pkg.list, carried out on the fake host (nothing is run), with a product directory that
 // holds a few files and a ps that shows two suite programs running.
+#include "SysCmd/SysCmd.h"
 #include "fuzz/support/FuzzSupport.h"
 #include "setup/setup.h"
 
-constexpr int kPs = 55;
 constexpr const char* kName = "fuzzsetup";  // my_name: the sed scratch file is /tmp/fuzzsetup.tmp
 constexpr const char* kPsOutput = "  PID TTY      STAT   TIME COMMAND\n  471 ?        S      0:00 TavloD\n"
                                   "  472 pts/0    S      0:00 tvadmin\n";
@@ -34,7 +34,7 @@ void fuzz::Setup() {
 
 void fuzz::Run(std::string_view input) {
   static const std::string list = InScratch("work/pkg/pkg.list"), edit = std::string("/tmp/") + kName + ".tmp";
-  host = {{}, {{kPs, kPsOutput}}, edit};
+  host = {{}, {{CMD_PS, kPsOutput}}, edit};
   unlink(edit.c_str());
   WriteFile(list, input);
   const int status = Guard([] { ProcessPkgList("pkg"); });

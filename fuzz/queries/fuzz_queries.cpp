@@ -6,19 +6,17 @@
 #include "fuzz/support/FuzzSupport.h"
 #include "setup/setup.h"
 
-constexpr int kDu = 41, kPs = 55, kDf = 57;
-
 void fuzz::Setup() {
   my_name = SaveStr_("setup");
   pPathToSetup = SaveStr_(InScratch("dist").c_str());
   pKanduInstallDir = SaveStr_(InScratch("dist/KanduInstall").c_str());
-  for (int index : {kDu, kPs, kDf}) TestCmd(index);  // resolved on first use, and kept
+  for (int index : {CMD_DU, CMD_PS, CMD_DF}) TestCmd(index);  // resolved on first use, and kept
 }
 
 void fuzz::Run(std::string_view input) {
   static const std::string dist = InScratch("dist"), deep = dist + "/no/such/dir";
   const std::vector<std::string> parts = Split(input, 7);
-  host = {{}, {{kDf, parts[1]}, {kDu, parts[2]}, {kPs, parts[3]}}, {}};
+  host = {{}, {{CMD_DF, parts[1]}, {CMD_DU, parts[2]}, {CMD_PS, parts[3]}}, {}};
   WriteFile(dist + "/isize", parts[5]);
   WriteFile(dist + "/tsize", parts[6]);
   CheckReleased("the queries release what they take", [&] {

@@ -14,7 +14,6 @@ extern "C" unsigned __real_sleep(unsigned seconds);
 
 namespace {
 
-constexpr int kRmF = 29, kRmRf = 30, kShell = 31;
 std::string piped;  // the output of the open pipe
 
 }  // namespace
@@ -31,13 +30,13 @@ int FakeSysCmd(int index, int mode, const char* fmt, ...) {
   const int result = RealSysCmd(index, mode, "%s", args);
   // The fake rm removes a path the target allowed, when the command names it alone.
   const char* path = args + std::strspn(args, " ");
-  if ((index == kRmF || index == kRmRf) && !fuzz::host.removable.empty() && fuzz::host.removable == path) unlink(path);
+  if ((index == CMD_RM_F || index == CMD_RM_RF) && !fuzz::host.removable.empty() && fuzz::host.removable == path) unlink(path);
   return result;
 }
 
 extern "C" int __wrap_system(const char* command) {
   const std::string line = command != nullptr ? command : "";
-  const ComListEntry& sh = ComList[kShell];
+  const ComListEntry& sh = ComList[CMD_SH];
   const std::string quoted = sh.pPath != nullptr ? std::string(sh.pPath) + "/" + sh.pName + " -c \"" : "";
   if (quoted.empty() || line.rfind(quoted, 0) != 0) return 0;
   // A table command is one double-quoted word of "sh -c": a double quote inside it, or a

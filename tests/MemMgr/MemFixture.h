@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "MemMgr/MemMgr.h"
+#include "MemMgr/MemMgrTesting.h"
 
 namespace memtest {
 

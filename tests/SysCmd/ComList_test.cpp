@@ -25,8 +25,8 @@ TEST(ComList, ResolvesInBulkFromTheSystemDirectoriesThenPathInOrder) {
               my_name = const_cast<char*>("sctinit");
               InitSysCmdList();
               testutil::WriteFile(second / "lsallq", "");  // too late: the lazy phase has ended
-              std::printf("%s|%s|%s|%s|%s|%d%d|%s", ComList[3].pPath, getenv("SHELL"), ComList[LSQUE].pPath,
-                          ComList[MKQUE].pPath, Take(GetCmd(LSALLQ)).c_str(), flSysCmdLog, flInitSysCmd,
+              std::printf("%s|%s|%s|%s|%s|%d%d|%s", ComList[CMD_CAT].pPath, getenv("SHELL"), ComList[CMD_LSQUE].pPath,
+                          ComList[CMD_MKQUE].pPath, Take(GetCmd(CMD_LSALLQ)).c_str(), flSysCmdLog, flInitSysCmd,
                           FullSearchPath);
             }).out,
             "/usr/bin|/usr/bin/sh |" + first.path() + "|" + second.path() + "|(null)|10|" + SearchPaths + ":" + path);
@@ -35,9 +35,9 @@ TEST(ComList, ResolvesInBulkFromTheSystemDirectoriesThenPathInOrder) {
   EXPECT_EQ(RunChild([] {
               unsetenv("PATH");
               setenv("SHELL", "/kept", 1);
-              ComList[SH].pName = "sh-nowhere";
+              ComList[CMD_SH].pName = "sh-nowhere";
               InitSysCmdList();
-              std::printf("%s|%s|%s|%d", FullSearchPath, Text(ComList[SH].pPath), getenv("SHELL"), flSysCmdLog);
+              std::printf("%s|%s|%s|%d", FullSearchPath, Text(ComList[CMD_SH].pPath), getenv("SHELL"), flSysCmdLog);
             }).out,
             std::string(SearchPaths) + ":|(null)|/kept|0");
 }
@@ -48,22 +48,22 @@ TEST(ComList, ResolvesLazilyOnFirstUseAndFormatsTheCommands) {
   const std::string path = "::" + dir.path() + ":";
   EXPECT_EQ(RunChild([&] {
               setenv("PATH", path.c_str(), 1);
-              std::printf("%s|", Text(ComList[LSALLQ].pPath));  // one printf a call: arguments go in any order
-              std::printf("%d|", TestCmd(LSALLQ));
-              std::printf("%s|%s|", ComList[LSALLQ].pPath, FullSearchPath);
-              std::printf("%s|%d|%d|", Take(GetCmd(LS)).c_str(), FillCmdPath(MKQUE), FillCmdPath(1));
+              std::printf("%s|", Text(ComList[CMD_LSALLQ].pPath));  // one printf a call: arguments go in any order
+              std::printf("%d|", TestCmd(CMD_LSALLQ));
+              std::printf("%s|%s|", ComList[CMD_LSALLQ].pPath, FullSearchPath);
+              std::printf("%s|%d|%d|", Take(GetCmd(CMD_LS)).c_str(), FillCmdPath(CMD_MKQUE), FillCmdPath(CMD_LINE));
               static char bin[] = "/bin";
-              ComList[RM_RF].pPath = bin;
-              std::printf("%s|%s|", Take(GetCmd(RM_RF)).c_str(), Take(GetCmdNoFlags(RM_RF)).c_str());
+              ComList[CMD_RM_RF].pPath = bin;
+              std::printf("%s|%s|", Take(GetCmd(CMD_RM_RF)).c_str(), Take(GetCmdNoFlags(CMD_RM_RF)).c_str());
               flInitSysCmd = 0;  // no more lookups: lsque stays unresolved
-              for (int i : {LSQUE, 0, 1, 82})
+              for (int i : {CMD_LSQUE, CMD_LINE_UNLOGGED, CMD_LINE, CMD_END})
                 std::printf("%s%s", Take(GetCmd(i)).c_str(), Take(GetCmdNoFlags(i)).c_str());
-              for (int i : {-3, 0, 1, 82, 500, LSQUE}) std::printf("%d", TestCmd(i));
+              for (int i : {-3, 0, 1, 82, 500, int{CMD_LSQUE}}) std::printf("%d", TestCmd(i));
               // FillCmdPaths keeps the directory it is given; 0 once every entry is resolved.
-              for (int i = 2; i <= LSSRC; ++i) ComList[i].pPath = i == LSALLQ ? nullptr : bin;
+              for (int i = 2; i <= CMD_LSSRC; ++i) ComList[i].pPath = i == CMD_LSALLQ ? nullptr : bin;
               std::string d = dir.path();
               std::printf("|%d", FillCmdPaths(d.data()));
-              std::printf("%d", ComList[LSALLQ].pPath == d.data());
+              std::printf("%d", ComList[CMD_LSALLQ].pPath == d.data());
             }).out,
             "(null)|1|" + dir.path() + "|" + SearchPaths + ":" + path +
                 "|/usr/bin/ls |0|0|/bin/rm -rf|/bin/rm|(null)(null)(null)(null)(null)(null)(null)(null)000000|01");

@@ -42,7 +42,7 @@ TEST_F(Queries, FindsAndKillsTheProcessesOfAName) {
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
     EXPECT_EQ(WTERMSIG(status), pid == other ? SIGTERM : SIGKILL);
   }
-  Fake(PS);
+  Fake(CMD_PS);
   Set("ps.out", "    PID CLS PRI TTY          TIME CMD\n" + Ps(120, "TavloD") + Ps(400, "TavloDStop") +
                     Ps(377, "TavloD") + Ps(500, "/opt/TavloD") + "  600 TS   19 TavloD   00:00:00 sh\n");
   EXPECT_EQ(Take(GetSysPsIdList("TavloD")), " 120 377 ");
@@ -53,7 +53,7 @@ TEST_F(Queries, FindsAndKillsTheProcessesOfAName) {
 }
 
 TEST_F(Queries, RunningProgramsAreReportedInListOrderWithinBothLimits) {
-  Fake(PS);
+  Fake(CMD_PS);
   std::string many, alpha = "alpha (", beta = "beta (";
   for (int pid = 1000; pid < 1150; ++pid) many += Ps(pid, "alpha"), alpha += " " + std::to_string(pid);
   for (int pid = 2000; pid < 2300; ++pid) many += Ps(pid, "beta"), beta += pid < 2202 ? " " + std::to_string(pid) : "";
@@ -82,8 +82,8 @@ TEST_F(Queries, DiskSpaceIsTheFigureUnderTheAvailHeadingUpToAMeasurableAncestor)
   DiskSpaceInfo info;
   EXPECT_EQ(GetDiskSpace("/", &info), 1);  // the real df
   EXPECT_GT(info.Avail, 0);
-  Fake(DF);
-  Fake(DU);
+  Fake(CMD_DF);
+  Fake(CMD_DU);
   // df prints only for a path that exists, as the real one does.
   ASSERT_TRUE(testutil::WriteTool(dir_ / "df", "#!/bin/sh\necho \"$*\" >>\"$0.args\"\n[ -e \"$1\" ] && cat $0.out\n"));
   const std::string heading = "Filesystem     1K-blocks  Used Available Use% Mounted on\n";

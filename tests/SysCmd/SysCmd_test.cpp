@@ -3,6 +3,7 @@
 // which lines start without the shell, and that they end as through the shell.
 #include "SysCmdFixture.h"
 
+#include "MemMgr/MemMgrTesting.h"
 #include "SysCmd/Launch.h"
 
 #include <functional>
@@ -20,8 +21,8 @@ class Runner : public Fakes {
  protected:
   void SetUp() override {
     REQUIRE_SANDBOX();
-    ASSERT_TRUE(TestCmd(SH));
-    for (int i : {CANCEL, MV, RM, LPD, PS}) Fake(i);
+    ASSERT_TRUE(TestCmd(CMD_SH));
+    for (int i : {CMD_CANCEL, CMD_MV, CMD_RM_F, CMD_LPD, CMD_PS}) Fake(i);
     for (const std::string name : {"mv", "rm"}) Set(name + ".out", "out\n"), Set(name + ".err", "err\n");
     Set("rm.status", "3");
   }
@@ -53,7 +54,7 @@ TEST_F(Runner, RunsShowsLogsAndReportsAsTheModeSays) {
   const std::string canary = dir_ / "canary", q(5000, 'q'), qs = q.substr(0, 4095) + "|" + q.substr(4095) + "\n|";
   ASSERT_TRUE(testutil::WriteFile(canary, "canary\n"));
   Set("lpd.out", "lprng 3.8\nLPRng-3.8.28\n" + q + "\nLPRng b");
-  const std::string mv = Take(GetCmdNoFlags(SH)) + " -c \"" + path_ + "/mv -f ";
+  const std::string mv = Take(GetCmdNoFlags(CMD_SH)) + " -c \"" + path_ + "/mv -f ";
   const std::string rm = mv.substr(0, mv.size() - 6) + "rm -f ";
   const std::string fits = "true #" + std::string(SYS_CMD_LINE_SIZE - 7, 'x');  // fills the buffer exactly
   const std::string touch = "touch " + dir_ / "ran" + " #" + std::string(SYS_CMD_LINE_SIZE, 'x');
@@ -63,36 +64,36 @@ TEST_F(Runner, RunsShowsLogsAndReportsAsTheModeSays) {
       // output; quiet discards it; index 1 logs the text alone, index 0 does not log.
       {"modes", [] {
          PutLogMsg("<\n");
-         SysCmd(MV, SYS_LOG, " %s", "a");
-         SysCmd(-MV, SYS_LOG, " a");
-         SysCmd(MV, SYS_QUIET, " a");
-         SysCmd(1, SYS_LOG, "%s", "echo one");
-         return SysCmd(0, SYS_LOG, "%s", "echo zero");
+         SysCmd(CMD_MV, SYS_LOG, " %s", "a");
+         SysCmd(-CMD_MV, SYS_LOG, " a");
+         SysCmd(CMD_MV, SYS_QUIET, " a");
+         SysCmd(CMD_LINE, SYS_LOG, "%s", "echo one");
+         return SysCmd(CMD_LINE_UNLOGGED, SYS_LOG, "%s", "echo zero");
        }, "0|.out\n.zero\n|err\n|<\n" + mv + " a\nout\nerr\necho one\none\n"},
       {"the dot goes with command logging, also without a log file", [] {
          flUseLog = 0;
-         SysCmd(MV, SYS_FATAL, " a");
+         SysCmd(CMD_MV, SYS_FATAL, " a");
          flSysCmdLog = 0;
-         return SysCmd(MV, SYS_FATAL, " a");
+         return SysCmd(CMD_MV, SYS_FATAL, " a");
        }, "0|.||"},
       {"a log planted as a link is made safe before the output is appended", [&] {
          flSysCmdLog = symlink(canary.c_str(), kLog);
-         return SysCmd(MV, SYS_LOG, " a");
+         return SysCmd(CMD_MV, SYS_LOG, " a");
        }, "0|||out\nerr\n"},
       {"a failure of the logged mode is logged and counted, of the quiet mode neither", [] {
-         const int quiet = SysCmd(RM, SYS_QUIET, " a"), status = SysCmd(RM, SYS_LOG, " a");
-         const int signal = SysCmd(1, SYS_LOG, "%s", "kill -9 $$");
+         const int quiet = SysCmd(CMD_RM_F, SYS_QUIET, " a"), status = SysCmd(CMD_RM_F, SYS_LOG, " a");
+         const int signal = SysCmd(CMD_LINE, SYS_LOG, "%s", "kill -9 $$");
          std::printf("|%d %d %d %d", quiet, status, signal, SysCmdLoggedFailures());
          return 0;
        }, "0|..|3 3 137 2||" + rm + " a\nout\nerr\nWARNING_MSG: *status 3\nkill -9 $$\nWARNING_MSG: *signal 9 (*)\n"},
       // A fatal failure: the report and the failing line, then the program's end (its hook).
       {"status, fatal", [] {
          SetFatalEndHook([](int status, const char* why) { std::printf("hook %d %s\n", status, why), exit_app(5); });
-         return SysCmd(-RM, SYS_FATAL, " a");
+         return SysCmd(-CMD_RM_F, SYS_FATAL, " a");
        }, "exit 5|out\nERROR: *status 3\n" + rm + " a\"\nhook 1 *status 3\n|err\n|ERROR: *status 3\n"},
-      {"command unresolved", [] { ComList[LSSRC].pPath = nullptr; return SysCmd(LSSRC, SYS_LOG, " x"); },
+      {"command unresolved", [] { ComList[CMD_LSSRC].pPath = nullptr; return SysCmd(CMD_LSSRC, SYS_LOG, " x"); },
        "exit 0||ERROR: unable to locate system command 'lssrc'\n|"},
-      {"shell unresolved", [] { ComList[SH].pPath = nullptr; return SysCmd(MV, SYS_QUIET, " x"); },
+      {"shell unresolved", [] { ComList[CMD_SH].pPath = nullptr; return SysCmd(CMD_MV, SYS_QUIET, " x"); },
        "exit 0||*command 'sh'\n|"},
       {"SysCmdP shows the line in the logged modes and reports a failure", [] {
          SysCmdP(SYS_LOG, "echo %s", "hi");
@@ -104,24 +105,24 @@ TEST_F(Runner, RunsShowsLogsAndReportsAsTheModeSays) {
       // A line that does not fit is refused whole, in every mode and without a dot.
       {"long lines", [&] {
          flUseLog = 0;
-         const int fit = SysCmd(0, SYS_LOG, "%s", fits.c_str()), over = SysCmd(0, SYS_QUIET, "%s", touch.c_str());
-         const int redirect = SysCmd(MV, SYS_QUIET, "%s", arg.c_str());
+         const int fit = SysCmd(CMD_LINE_UNLOGGED, SYS_LOG, "%s", fits.c_str()), over = SysCmd(CMD_LINE_UNLOGGED, SYS_QUIET, "%s", touch.c_str());
+         const int redirect = SysCmd(CMD_MV, SYS_QUIET, "%s", arg.c_str());
          SysCmdP(SYS_LOG, "%s", touch.c_str());
-         const bool none = GetCmdResponseStr(LPD, nullptr, "%s", fits.c_str()) == nullptr &&
-                           GetCmdResponse(LPD, nullptr, "%s", fits.c_str()) == nullptr;
+         const bool none = GetCmdResponseStr(CMD_LPD, nullptr, "%s", fits.c_str()) == nullptr &&
+                           GetCmdResponse(CMD_LPD, nullptr, "%s", fits.c_str()) == nullptr;
          std::printf("%d %d %d %d", fit, over, redirect, none);
-         return SysCmd(MV, SYS_FATAL, "%s", arg.c_str());
+         return SysCmd(CMD_MV, SYS_FATAL, "%s", arg.c_str());
        }, "exit 1|0 -1 -1 1|ERROR: command line of 'touch /tmp/*' longer than 8271 characters, not run\n*'mv' * 8271 *"
           "'touch /tmp/*' * 511 *'lpd' * 4095 *'lpd' * 4095 *'mv' longer than 8271 characters, not run\n|"},
       // Captured output: the lines holding the filter (case-sensitive), or all; a long one in pieces.
       {"captured", [] {
-         const std::string all = Joined(GetCmdResponse(LPD, nullptr, "%s", " -V"));
-         std::printf("%s#%d#", all.c_str(), all == Joined(GetCmdResponse(LPD, "", "%s", "")));
-         std::printf("%s#", Joined(GetCmdResponse(LPD, "LPRng", "%s", "")).c_str());
-         std::printf("%s#", Joined(GetCmdResponse(LPD, "absent", "%s", "")).c_str());
-         std::printf("%s#", Joined(GetCmdResponse(1, nullptr, "%s", "printf 'x\\ny\\n'")).c_str());
-         std::printf("%s#", Take(GetCmdResponseStr(LPD, "LPRng", "%s", "")).c_str());
-         std::printf("%s", Take(GetCmdResponseStr(LPD, "absent", "%s", "")).c_str());
+         const std::string all = Joined(GetCmdResponse(CMD_LPD, nullptr, "%s", " -V"));
+         std::printf("%s#%d#", all.c_str(), all == Joined(GetCmdResponse(CMD_LPD, "", "%s", "")));
+         std::printf("%s#", Joined(GetCmdResponse(CMD_LPD, "LPRng", "%s", "")).c_str());
+         std::printf("%s#", Joined(GetCmdResponse(CMD_LPD, "absent", "%s", "")).c_str());
+         std::printf("%s#", Joined(GetCmdResponse(CMD_LINE, nullptr, "%s", "printf 'x\\ny\\n'")).c_str());
+         std::printf("%s#", Take(GetCmdResponseStr(CMD_LPD, "LPRng", "%s", "")).c_str());
+         std::printf("%s", Take(GetCmdResponseStr(CMD_LPD, "absent", "%s", "")).c_str());
          return 0;
        }, "0|lprng 3.8\n|LPRng-3.8.28\n|" + qs + "LPRng b|#1#LPRng-3.8.28\n|LPRng b|#(null)#x\n|y\n|#"
           "LPRng-3.8.28\nLPRng b\n#(null)||"},
@@ -129,11 +130,11 @@ TEST_F(Runner, RunsShowsLogsAndReportsAsTheModeSays) {
       // times (10 pauses) and logs the time-out; cancel pauses two seconds.
       {"settling", [&] {
          testutil::WriteFile(dir_ / "ps.out", "  42 TS   19 ?        00:00:00 mv\n");
-         ComList[MV].Wait = -1;
-         SysCmd(MV, SYS_QUIET, " a");
+         ComList[CMD_MV].Wait = -1;
+         SysCmd(CMD_MV, SYS_QUIET, " a");
          testutil::WriteFile(dir_ / "ps.out", "");
-         SysCmd(CANCEL, SYS_QUIET, " q");
-         return SysCmd(MV, SYS_QUIET, " a");
+         SysCmd(CMD_CANCEL, SYS_QUIET, " q");
+         return SysCmd(CMD_MV, SYS_QUIET, " a");
        }, "0|||ERROR: Time out for command mv\n"},
   };
   for (const auto& r : rows) {
@@ -156,7 +157,7 @@ TEST_F(Runner, CapturedTextStopsWhereMemoryRunsOut) {
   const std::string kept = Run([] {
     GetMem(32);  // a standard block exists; no further one may be had
     MemSetMapLimit(0);
-    std::fputs(Take(GetCmdResponseStr(LPD, "line", "%s", "")).c_str(), stdout);
+    std::fputs(Take(GetCmdResponseStr(CMD_LPD, "line", "%s", "")).c_str(), stdout);
     return 0;
   }).substr(2);
   const std::string text = kept.substr(0, kept.find('|'));
@@ -235,12 +236,12 @@ TEST(SysCmdStart, DirectAndShellLinesEndAlike) {
       const std::string tools = std::string(r.does) == "missing" ? "/no/such" : D;
       const std::string shell = direct ? "/bin" : D;
       testutil::Child c = testutil::RunChild([&] {
-        ComList[MV].pPath = const_cast<char*>(tools.c_str());
-        ComList[SH].pPath = const_cast<char*>(shell.c_str());
+        ComList[CMD_MV].pPath = const_cast<char*>(tools.c_str());
+        ComList[CMD_SH].pPath = const_cast<char*>(shell.c_str());
         flInitSysCmd = 0;
         flUseLog = flSysCmdLog = 1;
         my_name = const_cast<char*>("sctstart");
-        return SysCmd(MV, r.mode, " %s %s", "a", "b");
+        return SysCmd(CMD_MV, r.mode, " %s %s", "a", "b");
       });
       EXPECT_TRUE(WIFEXITED(c.status) && WEXITSTATUS(c.status) == r.exit);
       EXPECT_EQ(std::to_string(c.value), r.value);

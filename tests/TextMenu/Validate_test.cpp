@@ -2,6 +2,7 @@
 // checks, the prompts that show reasons and wait for Enter, and secrets read without
 // echo.
 #include "MenuFixture.h"
+#include "TextMenu/TextMenuTesting.h"
 
 #include <csignal>
 #include <thread>

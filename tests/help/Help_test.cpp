@@ -1,6 +1,7 @@
 // Help_test.cpp - the terminal help: files parsed into pages and drawn as text images with
 // their link records, and the navigator's menu, targets, history, files and redirects.
 #include "help/help.h"
+#include "help/HelpTesting.h"
 
 #include "Dbm/Dbm.h"
 #include "NlsUtils/Nls.h"

@@ -12,8 +12,6 @@ namespace {
 using namespace setuptest;
 using testutil::Child;
 
-constexpr int kLpd = 43, kPs = 55;
-
 // Runs the words (the environment's settings, then the command) through env -i in the
 // directory cwd, with standard input from the file in and the output discarded; the
 // exit status.
@@ -68,8 +66,8 @@ TEST_F(QueueScripts, TheHostDecidesTheFlagsFileAndThePrintconfLink) {
     const Child c = testutil::RunChild([&] {
       testutil::WriteTool(bin + "/lpd", "#!/bin/sh\necho '" + r.lpd + "' >&2\n");
       testutil::WriteTool(bin + "/ps", r.cupsd ? "#!/bin/sh\necho '  7 TS 19 ? 00:00:00 cupsd'\n" : "#!/bin/sh\n");
-      ComList[kLpd].pPath = r.lpd.empty() ? nullptr : SaveStr_(bin.c_str());
-      ComList[kPs].pPath = SaveStr_(bin.c_str());
+      ComList[CMD_LPD].pPath = r.lpd.empty() ? nullptr : SaveStr_(bin.c_str());
+      ComList[CMD_PS].pPath = SaveStr_(bin.c_str());
       if (r.prep) r.prep();
       createPrintingSubsystemFile(app.c_str());
       createQueueScripts(spool.c_str());

@@ -45,7 +45,7 @@ inline std::string Expand(std::string text, const std::vector<std::pair<std::str
     for (int i = 2; line.rfind("$ ", 0) == 0 && i < COM_LIST_SIZE - 1; ++i) {
       const std::string name = ComList[i].pName + std::string(" ");
       if (ComList[i].pPath != nullptr && line.compare(2, name.size(), name) == 0)
-        line = std::string(ComList[31].pPath) + "/sh -c \"" + ComList[i].pPath + "/" + line.substr(2);
+        line = std::string(ComList[CMD_SH].pPath) + "/sh -c \"" + ComList[i].pPath + "/" + line.substr(2);
     }
   }
   return text.empty() || text.back() == '\n' ? out : out.substr(0, out.size() - 1);

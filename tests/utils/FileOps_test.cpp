@@ -8,12 +8,10 @@
 
 namespace {
 
-constexpr int kWhoami = 37;  // the command table's whoami
-
 // The line SysCmd logs for a table command: shell, -c, a quote, the command with its
 // default arguments, a blank and the caller's text.
 std::string Logged(int index, const std::string& args) {
-  return Take(GetCmdNoFlags(31)) + " -c \"" + Take(GetCmd(index)) + " " + args + "\n";
+  return Take(GetCmdNoFlags(CMD_SH)) + " -c \"" + Take(GetCmd(index)) + " " + args + "\n";
 }
 
 // The commands logged (to /tmp/kandu_fileops.log) since the last call.
@@ -35,10 +33,10 @@ struct FileOps : cases::InScratch {
   void TearDown() override {
     InScratch::TearDown();
     flSysCmdLog = 0;
-    ComList[kWhoami].pPath = whoami_;
+    ComList[CMD_WHOAMI].pPath = whoami_;
     flInitSysCmd = init_;
   }
-  char* whoami_ = ComList[kWhoami].pPath;
+  char* whoami_ = ComList[CMD_WHOAMI].pPath;
   char init_ = flInitSysCmd;
 };
 
@@ -110,12 +108,12 @@ TEST_F(FileOps, ToolPathEnvironmentAndNames) {
 
 TEST_F(FileOps, UserNameIsWhoamisFirstLineElseRootOrTheUserId) {
   ASSERT_TRUE(testutil::WriteTool("whoami", "#!/bin/sh\nprintf 'lp\\r\\nsecond\\n'\n"));
-  ComList[kWhoami].pPath = Mut(d_);
+  ComList[CMD_WHOAMI].pPath = Mut(d_);
   EXPECT_EQ(Take(GetUserName()), "lp");
   if (getuid() != 0) GTEST_SKIP() << "needs user id 0 (and to become user 500)";
   ASSERT_TRUE(testutil::WriteTool("whoami", "#!/bin/sh\nexit 0\n"));  // prints nothing
   EXPECT_EQ(Take(GetUserName()), "root");
-  ComList[kWhoami].pPath = nullptr;
+  ComList[CMD_WHOAMI].pPath = nullptr;
   flInitSysCmd = 0;  // no whoami, and no lookup on first use
   EXPECT_EQ(Take(GetUserName()), "root");
   EXPECT_EXIT(exit(setuid(500) == 0 && Take(GetUserName()) == "User ID:  500" ? 0 : 1),

@@ -72,11 +72,11 @@ TEST(ErrorReporters, ReportByModeAndEndWithTheStatusGiven) {
   const std::string huge(LINE_SIZE + 100, 'h');
   std::string quiet;
   const std::string err = testutil::CaptureFd(2, [&] {
-    ErrorMsg(0, 1, "quiet %d", 1);
+    ErrorMsg(ERR_QUIET, 1, "quiet %d", 1);
     quiet = Line;  // the message stays in Line
-    ErrorMsg(1, 5, "careful %s", "now");
+    ErrorMsg(ERR_WARNING, 5, "careful %s", "now");
     errormsg("plain %d", 7);
-    ErrorMsg(0, 0, "%s", huge.c_str());
+    ErrorMsg(ERR_QUIET, 0, "%s", huge.c_str());
   });
   EXPECT_EQ(quiet + " " + std::to_string(std::strlen(Line)), "quiet 1 " + std::to_string(LINE_SIZE - 1));
   EXPECT_EQ(err, "WARNING: careful now\n" + std::string(program_invocation_short_name) + ": plain 7\n");
@@ -84,9 +84,9 @@ TEST(ErrorReporters, ReportByModeAndEndWithTheStatusGiven) {
               "setup: can't open /x : No such file or directory");
   // A program's end hook gets the status and the words; a fatal report inside it just ends.
   SetFatalEndHook([](int status, const char* reason) {
-    std::fprintf(stderr, "hook %d <%s>\n", status, reason), ErrorMsg(2, status + 1, "again");
+    std::fprintf(stderr, "hook %d <%s>\n", status, reason), ErrorMsg(ERR_FATAL, status + 1, "again");
   });
-  EXPECT_EXIT(ErrorMsg(2, 3, "stop %c", 'x'), ::testing::ExitedWithCode(4),
+  EXPECT_EXIT(ErrorMsg(ERR_FATAL, 3, "stop %c", 'x'), ::testing::ExitedWithCode(4),
               "ERROR: stop x\nhook 3 <stop x>\nERROR: again\n$");
   EXPECT_EXIT((errno = ENOENT, SysError("gone")), ::testing::ExitedWithCode(2),
               "hook 1 <gone : No such file or directory>");

@@ -16,15 +16,16 @@ TEST(SaveStr, FormatsIntoANewManagedTextNeverCut) {
 #ifndef KANDU_SANITIZED
 // Running out of memory ends the process: address space for what it holds and little more.
 TEST(SaveStrDeathTest, EndsTheProcessWhenMemoryRunsOut) {
-  const auto starve = [] {
+  const auto starve = [](bool formatted) {
+    const std::string copied = formatted ? "" : std::string(128 << 20, 'c');
     long pages = 0;
     std::ifstream("/proc/self/statm") >> pages;
     const rlim_t limit = static_cast<rlim_t>(pages) * 4096 + (64 << 20);
     const struct rlimit rl = {limit, limit};
     setrlimit(RLIMIT_AS, &rl);
-    SaveStr("%*s", 256 << 20, "");
+    formatted ? SaveStr("%*s", 256 << 20, "") : SaveStr_(copied.c_str());
   };
-  EXPECT_EXIT(starve(), ::testing::ExitedWithCode(1), "Unable to allocate memory");
+  for (bool formatted : {true, false}) EXPECT_EXIT(starve(formatted), ::testing::ExitedWithCode(1), "Unable to allocate");
 }
 #endif
 
