@@ -16,7 +16,7 @@
 namespace {
 
 constexpr int kShell = 31;             // sh: every table command runs through it
-constexpr int kLastCommand = 81;       // the last entry with a name
+constexpr int kLastCommand = 82;       // the last entry with a name
 constexpr int kSettleRetries = 10;     // pauses while waiting for a process to show
 constexpr size_t kReasonSize = 256;    // the words of a failure report
 constexpr size_t kShellSize = 4096;    // the path of the table's shell

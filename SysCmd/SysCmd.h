@@ -15,7 +15,7 @@ struct ComListEntry {
   int32_t Wait;        // after running: 0 nothing, >0 pause seconds, -1 wait for the process
 };
 
-constexpr int COM_LIST_SIZE = 83;  // indexes 0 to 82; 82 ends the table
+constexpr int COM_LIST_SIZE = 84;  // indexes 0 to 83; 83 ends the table
 extern ComListEntry ComList[COM_LIST_SIZE];
 extern char SearchPaths[];          // "/usr/sbin:/usr/bin:/bin:/sbin:/etc:/usr/etc"
 extern char* FullSearchPath;        // SearchPaths ":" PATH, built once
@@ -40,7 +40,7 @@ int FillCmdPath(int index);
 int TestCmd(int index);
 // New managed "<dir>/<name> <flags>", or null when unresolved.
 char* GetCmd(int index);
-// New managed "<dir>/<name>" for indexes up to 81; null otherwise or when unresolved.
+// New managed "<dir>/<name>" for indexes up to 82; null otherwise or when unresolved.
 char* GetCmdNoFlags(int index);
 // Name of the stream's next entry, or null at the end.
 char* ReadDir(DIR* dir);

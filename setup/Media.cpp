@@ -99,6 +99,8 @@ std::vector<std::string> Split(std::string_view text, const char* seps) {
   return pieces;
 }
 
+}  // namespace
+
 // The names of the copy step: each line is split into words at blanks and tabs
 // (backslash escapes apply); end_of_list ends its line, a line that is exactly
 // end_of_list ends the list.
@@ -115,8 +117,6 @@ std::vector<std::string> NamesToCopy(const std::string& list) {
   }
   return names;
 }
-
-}  // namespace
 
 // Leaves the text of dir/disks in LineBuf, or that of dir/DISKS turned into
 // capitals up to end_of_list. Neither file: "ERROR: can't open file,

@@ -29,6 +29,7 @@ int main(int argc, char** argv) {
   InitSysCmdList();
   nlsSetupStrCvt(0);
   parseCommandLineOptions(argc, argv);
+  verifyDistribution(pPathToSetup);
 
   pCurrentInstallDir = locatePreviousInstallation();
   if (pCmdLineInstallDir != nullptr) {

@@ -1,6 +1,10 @@
 // setup.h - the installer's shared declarations: its messages, run state and stages.
 #pragma once
 
+#include <cstddef>
+#include <string>
+#include <vector>
+
 // ===== Messages and language selection =====
 
 // Number of texts in each message table (numbers 0 to 70).
@@ -110,6 +114,10 @@ int readyForInstallation();
 // Leaves the text of dir/disks (or dir/DISKS, upper-cased up to end_of_list) in
 // LineBuf; ends the program with status 1 when there is neither.
 void GetDisksData(const char* dir);
+// The names a list text (as GetDisksData leaves it) gives the copy step: each line
+// split into words at blanks and tabs (backslash escapes apply); end_of_list ends its
+// line, a line that is exactly end_of_list ends the list.
+std::vector<std::string> NamesToCopy(const std::string& list);
 // Empties and recreates the work area, copies the listed files, runs Install;
 // returns Install's result.
 int installFromSite(const char* workArea);
@@ -186,3 +194,22 @@ void relocatePreviousInstallation();
 // Removes, with rmdir (never recursively), the work-area bases this run created and
 // the parents it created for them, as far as they are empty.
 void removeCreatedWorkAreaBases();
+
+// ===== Trust: checksums, signature, the work area and one run at a time =====
+
+// Size of a SHA-256 digest as lowercase hex with its terminator.
+constexpr int SHA256_HEX_SIZE = 65;
+// The SHA-256 digest of size bytes at data, as 64 lowercase hex digits in hex.
+void Sha256Hex(const void* data, size_t size, char hex[SHA256_HEX_SIZE]);
+// The digest of the file at path into hex; 1 when read to its end, 0 when it cannot
+// be opened or read (hex is then untouched).
+int Sha256File(const char* path, char hex[SHA256_HEX_SIZE]);
+// The keyring of the keys the host trusts; when it exists, a distribution must be signed.
+constexpr const char* TRUSTED_KEYRING = "/etc/Kandu/tvnn-trusted.gpg";
+// Checks the distribution in dir before anything on the host changes: with the
+// trusted keyring, SHA256SUMS.sig must be a good signature of SHA256SUMS by one of its
+// keys (gpgv); with SHA256SUMS, every file it lists must be present and match, and
+// every name the list of files gives must be listed. Logs "verified N files"; without
+// SHA256SUMS and keyring logs that nothing was verified. Any failure ends the run:
+// "ERROR: the distribution is damaged: <file>: <reason>" on standard output, status 1.
+void verifyDistribution(const char* dir);

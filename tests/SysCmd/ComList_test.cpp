@@ -56,11 +56,11 @@ TEST(ComList, ResolvesLazilyOnFirstUseAndFormatsTheCommands) {
               ComList[RM_RF].pPath = bin;
               std::printf("%s|%s|", Take(GetCmd(RM_RF)).c_str(), Take(GetCmdNoFlags(RM_RF)).c_str());
               flInitSysCmd = 0;  // no more lookups: lsque stays unresolved
-              for (int i : {LSQUE, 0, 1, 82})
+              for (int i : {LSQUE, 0, 1, 83})
                 std::printf("%s%s", Take(GetCmd(i)).c_str(), Take(GetCmdNoFlags(i)).c_str());
-              for (int i : {-3, 0, 1, 82, 500, LSQUE}) std::printf("%d", TestCmd(i));
+              for (int i : {-3, 0, 1, 83, 500, LSQUE}) std::printf("%d", TestCmd(i));
               // FillCmdPaths keeps the directory it is given; 0 once every entry is resolved.
-              for (int i = 2; i <= LSSRC; ++i) ComList[i].pPath = i == LSALLQ ? nullptr : bin;
+              for (int i = 2; i <= GPGV; ++i) ComList[i].pPath = i == LSALLQ ? nullptr : bin;
               std::string d = dir.path();
               std::printf("|%d", FillCmdPaths(d.data()));
               std::printf("%d", ComList[LSALLQ].pPath == d.data());

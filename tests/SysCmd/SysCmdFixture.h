@@ -20,7 +20,7 @@ using testutil::Take;
 
 // Indexes of the table entries the tests use.
 constexpr int CANCEL = 2, LS = 23, MV = 25, RM = 29, RM_RF = 30, SH = 31, DU = 41, LPD = 43, PS = 55, DF = 57,
-              LSALLQ = 70, MKQUE = 71, LSQUE = 78, LSSRC = 81;
+              LSALLQ = 70, MKQUE = 71, LSQUE = 78, LSSRC = 81, GPGV = 82;
 
 // A stand-in command: appends its arguments to <name>.args, prints <name>.out on
 // standard output and <name>.err on standard error, and exits with <name>.status.

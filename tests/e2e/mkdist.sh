@@ -26,7 +26,9 @@ e2e_assert_eq "sizes but the last; the archive is LZW (compress)" "$(cd "$S/d1" 
   sort -u) $(head -c 2 "$S/whole.Z" | od -An -tx1 | tr -d ' ')" "1024 1f9d"
 e2e_assert_eq "disks" "$(cat "$S/d1/disks")" "disks ${pieces[*]}"$'\nend_of_list'
 e2e_assert_eq "setup copied, mode 755" "$(cat "$S/d1/setup"; stat -c %a "$S/d1/setup")" $'#!/bin/sh\necho the installer\n755'
-e2e_assert_eq "nothing else in the distribution" "$(ls "$S/d1" | tr '\n' ' ')" "disks isize ${pieces[*]} setup tsize "
+e2e_assert_eq "nothing else in the distribution" "$(LC_ALL=C ls "$S/d1" | tr '\n' ' ')" "SHA256SUMS disks isize ${pieces[*]} setup tsize "
+e2e_assert_eq "SHA256SUMS: the list, the size records, the pieces; all match" \
+  "$(cd "$S/d1" && sha256sum -c --quiet SHA256SUMS && cut -c67- SHA256SUMS | xargs)" "disks isize tsize ${pieces[*]}"
 
 e2e_case "the archive unpacks to pkg/ with the product's files and modes, owned by root"
 mkdir -p "$S/unz"
@@ -66,6 +68,6 @@ e2e_assert_eq "no pieces left behind, d1 as it was" "$(ls -A "$S/d6"; cat "$S/d1
   "disks ${pieces[*]}"$'\nend_of_list'
 echo keep >"$S/d1/notes"
 "$MK" --force --setup "$S/setup-standin" "$SAMPLE" "$S/d1" >/dev/null 2>&1
-e2e_assert_eq "--force keeps other files" "$(ls "$S/d1" | tr '\n' ' ')" "disks isize notes pkg_tar.aa setup tsize "
+e2e_assert_eq "--force keeps other files" "$(LC_ALL=C ls "$S/d1" | tr '\n' ' ')" "SHA256SUMS disks isize notes pkg_tar.aa setup tsize "
 
 e2e_finish

@@ -1,0 +1,130 @@
+// Verify.cpp - checks a distribution before anything on the host changes: the
+// signature of its SHA256SUMS when the host trusts a key, then every checksum.
+#include "setup/setup.h"
+
+#include "SysCmd/SysCmd.h"
+#include "utils/utils.h"
+
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <sys/stat.h>
+
+namespace {
+
+constexpr const char* kSums = "SHA256SUMS";
+constexpr const char* kSignature = "SHA256SUMS.sig";
+constexpr int kGpgv = 82;                  // gpgv, the signature checker of the command table
+constexpr long kSumsLimit = 1L << 20;      // a longer SHA256SUMS is no distribution's
+constexpr const char* kSizeRecords[] = {"isize", "tsize"};
+
+// Ends the run: file of the distribution is damaged for reason.
+[[noreturn]] void Damaged(const std::string& file, const std::string& reason) {
+  const std::string why = "the distribution is damaged: " + file + ": " + reason;
+  PutLogMsg("ERROR: %s\n", why.c_str());
+  std::printf("ERROR: %s\n", why.c_str());
+  EndRun(RunOutcome::Incomplete, 1, why.c_str());
+}
+
+bool IsRegularFile(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0;
+}
+
+// The entries of dir/SHA256SUMS (name and digest, in file order), in sha256sum's
+// format: 64 lowercase hex digits, two blanks (or a blank and '*'), a plain name of
+// the distribution folder. A line of another form ends the run.
+std::vector<std::pair<std::string, std::string>> ReadSums(const std::string& dir) {
+  const std::string path = dir + "/" + kSums;
+  const long size = GetFileSize(path.c_str());
+  if (size > kSumsLimit) Damaged(kSums, "longer than " + std::to_string(kSumsLimit) + " bytes");
+  std::string text;
+  if (FILE* f = std::fopen(path.c_str(), "rb")) {
+    char buffer[4096];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0 && text.size() <= static_cast<size_t>(kSumsLimit)) {
+      text.append(buffer, got);
+    }
+    std::fclose(f);
+  } else {
+    Damaged(kSums, "unreadable");
+  }
+  std::vector<std::pair<std::string, std::string>> entries;
+  std::set<std::string> seen;
+  size_t pos = 0;
+  for (int number = 1; pos < text.size(); ++number) {
+    size_t end = text.find('\n', pos);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(pos, end - pos);
+    pos = end + 1;
+    if (line.empty()) continue;
+    const std::string bad = "line " + std::to_string(number) + " is not a digest and a file name";
+    if (line.size() < 67 || line[64] != ' ' || (line[65] != ' ' && line[65] != '*')) Damaged(kSums, bad);
+    const std::string digest = line.substr(0, 64);
+    const std::string name = line.substr(66);
+    if (digest.find_first_not_of("0123456789abcdef") != std::string::npos) Damaged(kSums, bad);
+    if (!CheckSafePath(name.c_str(), nullptr, 0) || name.find('/') != std::string::npos || name == "." ||
+        name == "..") {
+      Damaged(kSums, bad);
+    }
+    if (!seen.insert(name).second) Damaged(kSums, "line " + std::to_string(number) + " names " + name + " again");
+    entries.emplace_back(name, digest);
+  }
+  return entries;
+}
+
+// Ends the run unless dir/SHA256SUMS.sig is a good signature of dir/SHA256SUMS by a
+// key of the trusted keyring.
+void RequireSignature(const std::string& dir) {
+  if (!Exists(dir + "/" + kSums)) Damaged(kSums, "missing");
+  if (!Exists(dir + "/" + kSignature)) Damaged(kSignature, "signature missing");
+  if (!TestCmd(kGpgv)) Damaged(kSignature, "cannot be checked: gpgv is missing on this host");
+  if (SysCmd(kGpgv, SYS_LOG, "--keyring %s %s/%s %s/%s", TRUSTED_KEYRING, dir.c_str(), kSignature, dir.c_str(),
+             kSums) != 0) {
+    Damaged(kSignature, "bad signature");
+  }
+  PutLogMsg("%s/%s: good signature by a key of %s\n", dir.c_str(), kSums, TRUSTED_KEYRING);
+}
+
+}  // namespace
+
+void verifyDistribution(const char* dir) {
+  const std::string folder = dir;
+  const bool keyring = Exists(TRUSTED_KEYRING);
+  if (keyring) RequireSignature(folder);
+  if (!Exists(folder + "/" + kSums)) {
+    PutLogMsg("no %s in %s: the distribution is not verified\n", kSums, dir);
+    return;
+  }
+  const auto entries = ReadSums(folder);
+  std::set<std::string> listed;
+  for (const auto& [name, digest] : entries) {
+    const std::string path = folder + "/" + name;
+    char actual[SHA256_HEX_SIZE];
+    if (!IsRegularFile(path)) Damaged(name, "missing");
+    if (!Sha256File(path.c_str(), actual)) Damaged(name, "unreadable");
+    if (digest != actual) Damaged(name, "checksum mismatch");
+    listed.insert(name);
+  }
+  // What the run will read must be covered: the list itself and every name it gives
+  // the copy step (the pieces), and the size records.
+  GetDisksData(dir);
+  std::vector<std::string> needed = NamesToCopy(LineBuf);
+  needed.emplace_back(IsRegularFile(folder + "/disks") ? "disks" : "DISKS");
+  for (const char* record : kSizeRecords) {
+    if (Exists(folder + "/" + record)) needed.emplace_back(record);
+  }
+  for (const std::string& name : needed) {
+    if (listed.count(name) == 0) Damaged(name, "not listed");
+  }
+  PutLogMsg("%s: verified %zu files\n", kSums, entries.size());
+}
