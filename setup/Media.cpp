@@ -141,8 +141,7 @@ void GetDisksData(const char* dir) {
 // installer's directory into it (a failed copy ends the run with status 1), then
 // runs the installation step. Returns its result.
 int installFromSite(const char* workArea) {
-  DeleteFile(workArea, nullptr);
-  if (mkdir(workArea, 0777) != 0) PutLogMsg("WARNING_MSG: cannot make %s\n", workArea);
+  makeWorkArea(workArea);
   GetDisksData(pPathToSetup);
   const std::vector<std::string> names = NamesToCopy(LineBuf);
   for (const std::string& name : names) RequireSafeName(name.c_str(), pPathToSetup);

@@ -19,7 +19,7 @@
 int main(int argc, char** argv) {
   OpenClosedStandardStreams();
   flUseLog = 1;
-  pKanduInstallDir = SaveStr("/tmp/%sInstall", MAKER_NAME);
+  pKanduInstallDir = SaveStr("%s/%sInstall", DEFAULT_WORK_AREA_BASE, MAKER_NAME);
   LineBuf[0] = '\0';
   const char* invocation = argc > 0 && argv[0] != nullptr ? argv[0] : "setup";
   pPathToSetup = GetToolPath(invocation);
@@ -29,6 +29,7 @@ int main(int argc, char** argv) {
   InitSysCmdList();
   nlsSetupStrCvt(0);
   parseCommandLineOptions(argc, argv);
+  lockRun();
   verifyDistribution(pPathToSetup);
 
   pCurrentInstallDir = locatePreviousInstallation();

@@ -48,6 +48,7 @@ extern const char pPathToInstallf[];           // "/usr/sbin/installf"
 constexpr const char* MAKER_NAME = "Kandu";
 constexpr const char* PRODUCT_NAME = "tvnn";
 constexpr const char* DEFAULT_INSTALL_DIR = "/usr";
+constexpr const char* DEFAULT_WORK_AREA_BASE = "/tmp";
 constexpr const char* SETUP_VERSION = "4.10.05";
 
 // Checks the words that begin with '-' before anything is made or logged: "-h" and
@@ -213,3 +214,24 @@ constexpr const char* TRUSTED_KEYRING = "/etc/Kandu/tvnn-trusted.gpg";
 // SHA256SUMS and keyring logs that nothing was verified. Any failure ends the run:
 // "ERROR: the distribution is damaged: <file>: <reason>" on standard output, status 1.
 void verifyDistribution(const char* dir);
+// 1 when no user but root and the running one can change what path names: every
+// existing part from "/" on (a link and its target) is owned by one of them, and a
+// part that others may write to has the sticky bit (as /tmp). Otherwise 0 with the
+// reason ("/x is writable by other users and has no sticky bit") in reason (size bytes).
+int CheckTrustedFolder(const char* path, char* reason, int size);
+// Ends the run with status 2 ("ERROR: unsafe work-area base ...") unless
+// CheckTrustedFolder accepts base.
+void RequireTrustedBase(const char* base);
+// Makes the work area afresh: removes what stands there, then makes it with mode
+// 0700 (it must not exist by then) and checks with lstat that it is a real folder
+// owned by the running user and closed to others. Otherwise ends the run before
+// anything is copied: "ERROR: the work area <path> is not safe: <reason>; choose
+// another work-area base", status 1.
+void makeWorkArea(const char* workArea);
+// The lock that keeps two runs apart: /run/tvnn-setup.lock (/var/lock without /run).
+extern const char* pRunLockPath;
+// Takes the run lock (flock, held until the process ends) and writes the process id
+// into it. When another run holds it, ends this run at once with status 0, naming
+// that run's process id. A lock file that cannot be opened (not root) is logged and
+// the run goes on unlocked.
+void lockRun();
