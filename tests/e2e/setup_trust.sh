@@ -1,11 +1,36 @@
 #!/bin/bash
-# setup_trust.sh - what keeps other users out of an installation: a work area that was
-# planted, a work-area base that others may change, and a second run while one runs.
+# setup_trust.sh - what keeps other users out of an installation: a signature by a key
+# the host trusts, a work area that was planted, a work-area base that others may
+# change, and a second run while one runs.
 set -uo pipefail
 . "$(dirname "$0")/lib.sh"
 e2e_init_sample "${1:-}"
 # An rm that leaves the work area alone, as if its planter made it again at once.
 KEEP_RM=$(e2e_fake_tool rm-keeps-work-area 'case "$*" in *KanduInstall*) exit 0 ;; esac; exec /bin/rm "$@"')
+
+e2e_case "with a trusted keyring, only a good signature by its key installs"
+export GNUPGHOME=$E2E_SCRATCH/gnupg
+mkdir -m 700 "$GNUPGHOME"
+for who in release other; do
+  gpg --batch --quiet --passphrase '' --quick-generate-key "$who <$who@example.org>" ed25519 sign never 2>/dev/null ||
+    { echo "FAIL: gpg cannot make a key"; exit 1; }
+done
+gpg --batch --export release@example.org >"$E2E_SCRATCH/trusted.gpg"
+TRUST=(--prepare 'mkdir -p /etc/Kandu' --copy "$E2E_SCRATCH/trusted.gpg" /etc/Kandu/tvnn-trusted.gpg)
+e2e_make_dist signed --sign release@example.org >/dev/null || { echo "FAIL: mkdist --sign"; exit 1; }
+SIGNED=$E2E_DIST
+e2e_make_dist other --sign other@example.org >/dev/null || { echo "FAIL: mkdist --sign"; exit 1; }
+e2e_run_setup --status 0 --dist "$SIGNED" "${TRUST[@]}" --
+e2e_assert_log_has "SHA256SUMS: good signature by a key of /etc/Kandu/tvnn-trusted.gpg" "gpgv"
+for row in "$E2E_DIST#:#SHA256SUMS.sig: bad signature" \
+  "$SIGNED#echo >>SHA256SUMS#SHA256SUMS.sig: bad signature" \
+  "$SIGNED#rm SHA256SUMS.sig#SHA256SUMS.sig: signature missing" \
+  "$SAMPLE#:#SHA256SUMS.sig: signature missing"; do
+  IFS='#' read -r dist spoil said <<<"$row"
+  e2e_run_setup --status 1 --dist "$(e2e_spoil_dist spoilt "$dist" "$spoil")" "${TRUST[@]}" --
+  e2e_assert_said "ERROR: the distribution is damaged: $said"
+  e2e_assert_nothing_changed
+done
 
 e2e_case "a planted work area that outlives the removal is refused before any copy"
 for row in "folder of uid 1000#mkdir /tmp/KanduInstall && echo mine >/tmp/KanduInstall/note && chown -R 1000:1000 /tmp/KanduInstall#it still exists after its removal" \
