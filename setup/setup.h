@@ -140,6 +140,16 @@ void createInstallationDirectories(const char* installDir);
 // quit at a checkps line.
 int ProcessPkgList(const char* pkg);
 
+// Checks DIR/pkg.list (DIR holding the product's files, as pkg/ of the archive) with
+// the interpreter's own reader, running nothing: an unknown command, attribute or
+// operator, a name that is not in DIR where the command copies it, a word that cannot
+// stand in a command line, a launcher outside /usr/bin, a line too long for the
+// reader, a sed on a file that is not in DIR. Each problem is added to problems as
+// "pkg.list:LINE: reason"; a missing tvqadmin, tvrtvnntty or qmf to warnings. Returns
+// the number of problems, -1 (with the reason in problems) when the list cannot be
+// opened.
+int CheckPkgList(const char* dir, std::vector<std::string>* problems, std::vector<std::string>* warnings);
+
 // ===== Queue interface scripts and the flags file =====
 
 extern const char ScriptShShell[];         // "#!/bin/sh"
