@@ -27,6 +27,7 @@ constexpr const char* kSizeRecords[] = {"isize", "tsize"};
   const std::string why = "the distribution is damaged: " + file + ": " + reason;
   PutLogMsg("ERROR: %s\n", why.c_str());
   std::printf("ERROR: %s\n", why.c_str());
+  removeCreatedWorkAreaBases();  // the command line's new bases: nothing else was made
   EndRun(RunOutcome::Incomplete, 1, why.c_str());
 }
 

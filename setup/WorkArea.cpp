@@ -75,6 +75,7 @@ void lockRun() {
       const std::string why = "another run of setup (process id " + std::to_string(holder) + ") is installing";
       PutLogMsg("%s\n", why.c_str());
       std::printf("%s; try again when it has ended\n", why.c_str());
+      removeCreatedWorkAreaBases();  // the other run may be using them: rmdir leaves a full one
       EndRun(RunOutcome::Busy, 0, why.c_str());
     }
     char pid[32];
