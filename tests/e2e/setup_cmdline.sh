@@ -52,7 +52,7 @@ refused() {
 }
 e2e_spoil_dist unsafe-disks "$SAMPLE" 'rm SHA256SUMS; printf "disks pkg_tar.aa;touch\${IFS}/var/pwned\nend_of_list\n" >disks' >/dev/null
 e2e_make_dist unsafe-words --product "$(e2e_spoil_dist unsafe-words-product "$E2E_ROOT/sample/pkg" \
-  'printf "c tvadmin mode 755 bat ../sbin/evil bat .tvadmin\nnewdir a\"b mode 777\n" >>pkg.list')" >/dev/null
+  'printf "c tvadmin mode 755 bat ../sbin/evil bat .tvadmin\nnewdir a\"b mode 777\n" >>pkg.list')" --no-check >/dev/null
 # One unsafe path in each role of the command line and of the host.
 cp -a "$SAMPLE" "$E2E_SCRATCH/my dist"
 refused 2 "unsafe work-area base '/var/tmp/a\tb': it contains a tab" "" --dist "$SAMPLE" -- $'/var/tmp/a\tb'
