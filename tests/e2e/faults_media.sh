@@ -1,6 +1,7 @@
 #!/bin/bash
-# faults_media.sh - whole installations from spoilt distributions: a piece missing or
-# corrupt, an archive without pkg.list, and a package list whose line cannot
+# faults_media.sh - whole installations from spoilt distributions: a piece missing,
+# corrupt or not listed in SHA256SUMS (and missing from media without one), a
+# malformed SHA256SUMS, an archive without pkg.list, and a package list whose line cannot
 # stand in a command line. The faulty run starts the spoilt distribution's setup; the
 # second run takes the sound one.
 set -uo pipefail
@@ -22,7 +23,7 @@ spoilt() {
 for row in "a piece named in disks is missing#rm pkg_tar.ab#pkg_tar.ab: missing" \
   "a piece is corrupt (its bytes overwritten)#printf %01000d 0 | dd of=pkg_tar.aa bs=1 seek=500 conv=notrunc status=none#pkg_tar.aa: checksum mismatch" \
   "a piece is not listed in SHA256SUMS#sed -i /pkg_tar.ab/d SHA256SUMS#pkg_tar.ab: not listed" \
-  "SHA256SUMS has a line of another form#echo junk >>SHA256SUMS#SHA256SUMS: line"; do
+  "SHA256SUMS has a line of another form#echo junk >>SHA256SUMS#SHA256SUMS: line $(($(wc -l <"$PIECES/SHA256SUMS") + 1)) is not a digest and a file name"; do
   IFS='#' read -r name code said <<<"$row"
   spoilt "$name" "$code"
   fault_try 1 "ERROR: the distribution is damaged: $said"
