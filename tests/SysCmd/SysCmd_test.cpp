@@ -87,9 +87,9 @@ TEST_F(Runner, RunsShowsLogsAndReportsAsTheModeSays) {
        }, "0|..|3 3 137 2||" + rm + " a\nout\nerr\nWARNING_MSG: *status 3\nkill -9 $$\nWARNING_MSG: *signal 9 (*)\n"},
       // A fatal failure: the report and the failing line, then the program's end (its hook).
       {"status, fatal", [] {
-         SetFatalEndHook([](int status, const char* reason) { std::printf("hook %d %s\n", status, reason), exit_app(5); });
+         SetFatalEndHook([](int status, const char* why) { std::printf("hook %d %s\n", status, why), exit_app(5); });
          return SysCmd(-RM, SYS_FATAL, " a");
-       }, "exit 5|out\nERROR: *status 3\n" + rm + " a\"\nhook 1 command exited with status 3\n|err\n|ERROR: *status 3\n"},
+       }, "exit 5|out\nERROR: *status 3\n" + rm + " a\"\nhook 1 *status 3\n|err\n|ERROR: *status 3\n"},
       {"signal, fatal", [] { return SysCmd(1, SYS_FATAL, "%s", "kill -9 $$"); },
        "exit 1|.ERROR: *signal 9 (*)\nkill -9 $$\n||kill -9 $$\nERROR: *signal 9 (*)\n"},
       {"command unresolved", [] { ComList[LSSRC].pPath = nullptr; return SysCmd(LSSRC, SYS_LOG, " x"); },

@@ -16,8 +16,8 @@ option() {
     "$status|$out|$err"
   e2e_assert_eq "changes" "$(cut -f2 "$E2E_REPORT" | tr '\n' ' ')" "$changes"
 }
-option "--help prints the usage, touches nothing" 0 "usage: setup [BASE] [install DIR]" "" "" -- /var/w --help
-option "-h anywhere" 0 "usage: setup [BASE] [install DIR]" "" "" -- install /opt -h
+option "--help anywhere prints the usage, touches nothing" 0 "usage: setup [BASE] [install DIR]" "" "" \
+  -- /var/w --help -v
 option "--version is -v" 0 "." "setup 4.10.05" "/tmp/setup.log /var/w " -- /var/w --version
 option "an unknown option is refused before a base is made" 2 "" "setup: unknown option '--bogus'" "" \
   -- /var/w --bogus -v
@@ -53,35 +53,21 @@ e2e_run_setup --
 e2e_assert_eq "status, stderr" "$E2E_STATUS|$(cat "$E2E_STDERR")" "0|"
 
 # The terminal's encoding: the first of LC_ALL, LC_MESSAGES and LANG that is set names
-# the code set; the language comes from LANG (its six codes, else its language part).
+# the code set; the language comes from LANG.
+e2e_case "setup's messages in the terminal's encoding"
 e2e_spoil_dist noisize "$SAMPLE" 'rm isize SHA256SUMS' >/dev/null
-for row in "LANG=fr_FR.UTF-8|Impossible de déterminer l'espace nécessaire à" \
-  "LANG=pt_BR.utf8|Não foi possível" "LC_MESSAGES=it_IT.UTF-8 LANG=fr_FR|de déterminer" \
-  "LC_ALL=C LANG=fr_FR.UTF-8|"$'de d\351terminer l\'espace n\351cessaire \340'; do
-  e2e_case "setup's messages with ${row%%|*}"
-  envs=()
-  for assignment in ${row%%|*}; do envs+=(--env "$assignment"); done
-  e2e_run_setup --dist "$E2E_SCRATCH/dist/noisize" "${envs[@]}" --
-  e2e_assert_said "${row#*|}"
-done
+e2e_run_setup --dist "$E2E_SCRATCH/dist/noisize" --env LC_MESSAGES=it_IT.UTF-8 --env LANG=fr_FR --
+e2e_assert_said "Impossible de déterminer l'espace nécessaire à"
 printf '<html><body>caf&eacute; &#233; d\351j\340</body></html>' >"$E2E_SCRATCH/page.html"
 printf 'title Caf\351\nstring NAME Nom \340 mettre\n  default \351t\351\n' >"$E2E_SCRATCH/page.menu"
-# in_sandbox ENV... -- COMMAND: the command with only the environment given, standard
-# input empty.
-in_sandbox() {
-  local envs=()
-  while [ "$1" != -- ]; do envs+=("$1"); shift; done
-  shift
-  "$E2E_SANDBOX" --timeout 60 -- env -i "KANDU_TOOL_PATH=$E2E_BUILD/share/tvnn" "${envs[@]}" "$@" </dev/null
+# shown LANG: a help page, and a menu's title and entry, as ttyhelp and menu write them.
+shown() {
+  local run=("$E2E_SANDBOX" --timeout 60 -- env -i "LANG=$1" "KANDU_TOOL_PATH=$E2E_BUILD/share/tvnn")
+  "${run[@]}" "$E2E_BUILD/bin/ttyhelp" --dump "$E2E_SCRATCH/page.html" </dev/null
+  "${run[@]}" "$E2E_BUILD/bin/menu" "$E2E_SCRATCH/page.menu" </dev/null | LC_ALL=C grep -o -e 'Caf.*' -e 'Nom.*'
 }
-for lang in C.UTF-8 C; do
-  e2e_case "ttyhelp and menu with LANG=$lang"
-  want=("café é déjà" "Café:" "Nom à mettre  [été]")
-  [ $lang = C ] && want=($'caf\351 \351 d\351j\340' $'Caf\351:' $'Nom \340 mettre  [\351t\351]')
-  e2e_assert_eq "a help page" "$(in_sandbox LANG=$lang -- "$E2E_BUILD/bin/ttyhelp" --dump "$E2E_SCRATCH/page.html")" \
-    "${want[0]}"
-  menu=$(in_sandbox LANG=$lang -- "$E2E_BUILD/bin/menu" "$E2E_SCRATCH/page.menu")
-  e2e_check "a menu: its title and entry" eval '[[ $menu == *"${want[1]}"* && $menu == *"${want[2]}"* ]]'
-done
+e2e_case "ttyhelp and menu write their Latin-1 texts in the terminal's encoding"
+e2e_assert_eq "LANG=C.UTF-8" "$(shown C.UTF-8)" $'café é déjà\nCafé:\nNom à mettre  [été]'
+e2e_assert_eq "LANG=C" "$(shown C)" $'caf\351 \351 d\351j\340\nCaf\351:\nNom \340 mettre  [\351t\351]'
 
 e2e_finish

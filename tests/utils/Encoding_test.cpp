@@ -15,14 +15,12 @@ std::string Convert(const std::string& in, size_t size = 64) {
   return std::to_string(n) + "|" + (size > 0 ? std::string(out.c_str()) : "");
 }
 
-// LocaleIsUtf8 with exactly these variables set (null: unset).
+// LocaleIsUtf8 with exactly these values of LC_ALL, LC_MESSAGES and LANG (null: unset).
 int WithLocale(const char* all, const char* messages, const char* lang) {
-  const char* names[] = {"LC_ALL", "LC_MESSAGES", "LANG"};
-  const char* values[] = {all, messages, lang};
-  for (int i = 0; i < 3; ++i) values[i] ? setenv(names[i], values[i], 1) : unsetenv(names[i]);
-  const int utf8 = LocaleIsUtf8();
-  for (const char* name : names) unsetenv(name);
-  return utf8;
+  all ? setenv("LC_ALL", all, 1) : unsetenv("LC_ALL");
+  messages ? setenv("LC_MESSAGES", messages, 1) : unsetenv("LC_MESSAGES");
+  lang ? setenv("LANG", lang, 1) : unsetenv("LANG");
+  return LocaleIsUtf8();
 }
 
 }  // namespace
@@ -35,6 +33,7 @@ TEST(Encoding, LocaleNamesUtf8ByItsCodeSetInTheUsualPrecedence) {
          CASE(WithLocale(nullptr, nullptr, "C.UTF-8"), 1), CASE(WithLocale(nullptr, nullptr, nullptr), 0),
          CASE(WithLocale("C", "de_DE.UTF-8", "C.UTF-8"), 0), CASE(WithLocale("", "de_DE.UTF-8", "C"), 1),
          CASE(WithLocale(nullptr, "", "C.UTF-8"), 1), CASE(WithLocale(nullptr, "fr_FR", "C.UTF-8"), 0)});
+  WithLocale(nullptr, nullptr, nullptr);
 }
 
 TEST(Encoding, Latin1BecomesUtf8ButUtf8StaysAndTheBufferIsNeverOverrun) {

@@ -85,15 +85,12 @@ TEST(ErrorReporters, ReportByModeAndEndWithTheStatusGiven) {
   EXPECT_EXIT(ErrorMsg(2, 3, "stop %c", 'x'), ::testing::ExitedWithCode(3), "ERROR: stop x");
   EXPECT_EXIT(exit_app(5), ::testing::ExitedWithCode(5), "");
   // A program's end hook gets the status and the words; a fatal report inside it just ends.
-  const auto hooked = [](auto report) {
-    SetFatalEndHook([](int status, const char* reason) {
-      std::fprintf(stderr, "hook %d <%s>\n", status, reason);
-      ErrorMsg(2, status + 1, "again");
-    });
-    report();
-  };
-  EXPECT_EXIT(hooked([] { ErrorMsg(2, 3, "stop %c", 'x'); }), ::testing::ExitedWithCode(4),
+  SetFatalEndHook([](int status, const char* reason) {
+    std::fprintf(stderr, "hook %d <%s>\n", status, reason), ErrorMsg(2, status + 1, "again");
+  });
+  EXPECT_EXIT(ErrorMsg(2, 3, "stop %c", 'x'), ::testing::ExitedWithCode(4),
               "ERROR: stop x\nhook 3 <stop x>\nERROR: again\n$");
-  EXPECT_EXIT(hooked([] { errno = ENOENT, SysError("gone"); }), ::testing::ExitedWithCode(2),
+  EXPECT_EXIT((errno = ENOENT, SysError("gone")), ::testing::ExitedWithCode(2),
               "hook 1 <gone : No such file or directory>");
+  SetFatalEndHook(nullptr);
 }
