@@ -148,6 +148,7 @@ int installFromSite(const char* workArea) {
   for (const std::string& name : names) {
     SysCmd(kCopy, SYS_FATAL, "%s/%s %s", pPathToSetup, name.c_str(), workArea);
   }
+  verifyCopies(workArea, names);
   return Install();
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <set>
 #include <string>
 #include <utility>
@@ -21,6 +22,10 @@ constexpr const char* kSignature = "SHA256SUMS.sig";
 constexpr int kGpgv = 82;                  // gpgv, the signature checker of the command table
 constexpr long kSumsLimit = 1L << 20;      // a longer SHA256SUMS is no distribution's
 constexpr const char* kSizeRecords[] = {"isize", "tsize"};
+
+struct {
+  std::map<std::string, std::string> digests;  // of the verified SHA256SUMS, by file name
+} S;
 
 // Ends the run: file of the distribution is damaged for reason.
 [[noreturn]] void Damaged(const std::string& file, const std::string& reason) {
@@ -115,6 +120,7 @@ void verifyDistribution(const char* dir) {
     if (!Sha256File(path.c_str(), actual)) Damaged(name, "unreadable");
     if (digest != actual) Damaged(name, "checksum mismatch");
     listed.insert(name);
+    S.digests[name] = digest;
   }
   // What the run will read must be covered: the list itself and every name it gives
   // the copy step (the pieces), and the size records.
@@ -128,4 +134,19 @@ void verifyDistribution(const char* dir) {
     if (listed.count(name) == 0) Damaged(name, "not listed");
   }
   PutLogMsg("%s: verified %zu files\n", kSums, entries.size());
+}
+
+void verifyCopies(const char* workArea, const std::vector<std::string>& names) {
+  if (S.digests.empty()) return;
+  for (const std::string& name : names) {
+    const auto found = S.digests.find(name);
+    if (found == S.digests.end()) continue;  // not listed: refused before the copy
+    char actual[SHA256_HEX_SIZE];
+    const std::string copy = std::string(workArea) + "/" + name;
+    if (!Sha256File(copy.c_str(), actual) || found->second != actual) {
+      DeleteFile(workArea, nullptr);  // nothing of a changed copy stays behind
+      Damaged(name, "checksum mismatch of its copy in " + std::string(workArea));
+    }
+  }
+  PutLogMsg("%s: the %zu copies in %s verified\n", kSums, names.size(), workArea);
 }

@@ -224,6 +224,10 @@ constexpr const char* TRUSTED_KEYRING = "/etc/Kandu/tvnn-trusted.gpg";
 // SHA256SUMS and keyring logs that nothing was verified. Any failure ends the run:
 // "ERROR: the distribution is damaged: <file>: <reason>" on standard output, status 1.
 void verifyDistribution(const char* dir);
+// Checks the copies of names in the work area against the digests verifyDistribution
+// accepted (nothing without SHA256SUMS), so that a file changed on the medium between
+// the verification and the copy is not installed. A mismatch ends the run as above.
+void verifyCopies(const char* workArea, const std::vector<std::string>& names);
 // 1 when no user but root and the running one can change what path names: every
 // existing part from "/" on (a link and its target) is owned by one of them, and a
 // part that others may write to has the sticky bit (as /tmp). Otherwise 0 with the

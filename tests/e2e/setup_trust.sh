@@ -16,6 +16,7 @@ for who in release other; do
     e2e_make_dist "$who" --sign "$who@example.org" >/dev/null || { echo "FAIL: a key or a signed distribution"; exit 1; }
 done
 gpg --batch --export release@example.org >"$E2E_SCRATCH/trusted.gpg"
+gpgconf --kill gpg-agent  # the keys' agent is not left running
 TRUST=(--prepare 'mkdir -p /etc/Kandu' --copy "$E2E_SCRATCH/trusted.gpg" /etc/Kandu/tvnn-trusted.gpg)
 SIGNED=$E2E_SCRATCH/dist/release
 e2e_run_setup --status 0 --dist "$SIGNED" "${TRUST[@]}" --
@@ -30,6 +31,12 @@ for row in "$E2E_DIST#:#SHA256SUMS.sig: bad signature" \
   e2e_assert_said "ERROR: the distribution is damaged: $said"
   e2e_assert_nothing_changed
 done
+
+e2e_case "a piece changed on the medium after its verification is found in its copy"
+e2e_run_setup --status 1 --tool "$(e2e_fake_tool cp-then-change '/usr/bin/cp "$@" || exit
+case "$*" in *pkg_tar.aa*) echo x >>/tmp/KanduInstall/pkg_tar.aa ;; esac')" cp --
+e2e_assert_said "ERROR: the distribution is damaged: pkg_tar.aa: checksum mismatch of its copy in /tmp/KanduInstall"
+e2e_assert_nothing_changed
 
 e2e_case "a planted work area that outlives the removal is refused before any copy"
 for plant in 'mkdir /tmp/KanduInstall && echo mine >/tmp/KanduInstall/note && chown -R 1000:1000 /tmp/KanduInstall' \
