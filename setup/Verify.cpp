@@ -5,7 +5,9 @@
 #include "SysCmd/SysCmd.h"
 #include "utils/utils.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <set>
@@ -13,7 +15,9 @@
 #include <utility>
 #include <vector>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -46,24 +50,36 @@ bool Exists(const std::string& path) {
   return lstat(path.c_str(), &st) == 0;
 }
 
-// The entries of dir/SHA256SUMS (name and digest, in file order), in sha256sum's
+// The bytes of dir/name, read once: what is checked is what is used. A file that
+// cannot be read or is longer than kSumsLimit ends the run.
+std::string ReadWhole(const std::string& dir, const char* name) {
+  std::string text;
+  FILE* f = std::fopen((dir + "/" + name).c_str(), "rb");
+  if (f == nullptr) Damaged(name, "unreadable");
+  char buffer[4096];
+  size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0 && text.size() <= static_cast<size_t>(kSumsLimit)) {
+    text.append(buffer, got);
+  }
+  std::fclose(f);
+  if (text.size() > static_cast<size_t>(kSumsLimit)) {
+    Damaged(name, "longer than " + std::to_string(kSumsLimit) + " bytes");
+  }
+  return text;
+}
+
+// Writes text to the new file path (mode 0600); false when it cannot.
+bool WritePrivate(const std::string& path, const std::string& text) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  const bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+  return close(fd) == 0 && written;
+}
+
+// The entries of a SHA256SUMS text (name and digest, in file order), in sha256sum's
 // format: 64 lowercase hex digits, two blanks (or a blank and '*'), a plain name of
 // the distribution folder. A line of another form ends the run.
-std::vector<std::pair<std::string, std::string>> ReadSums(const std::string& dir) {
-  const std::string path = dir + "/" + kSums;
-  const long size = GetFileSize(path.c_str());
-  if (size > kSumsLimit) Damaged(kSums, "longer than " + std::to_string(kSumsLimit) + " bytes");
-  std::string text;
-  if (FILE* f = std::fopen(path.c_str(), "rb")) {
-    char buffer[4096];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0 && text.size() <= static_cast<size_t>(kSumsLimit)) {
-      text.append(buffer, got);
-    }
-    std::fclose(f);
-  } else {
-    Damaged(kSums, "unreadable");
-  }
+std::vector<std::pair<std::string, std::string>> ParseSums(const std::string& text) {
   std::vector<std::pair<std::string, std::string>> entries;
   std::set<std::string> seen;
   size_t pos = 0;
@@ -88,16 +104,22 @@ std::vector<std::pair<std::string, std::string>> ReadSums(const std::string& dir
   return entries;
 }
 
-// Ends the run unless dir/SHA256SUMS.sig is a good signature of dir/SHA256SUMS by a
-// key of the trusted keyring.
-void RequireSignature(const std::string& dir) {
-  if (!Exists(dir + "/" + kSums)) Damaged(kSums, "missing");
+// Ends the run unless dir/SHA256SUMS.sig is a good signature, by a key of the trusted
+// keyring, of sums (the text of dir/SHA256SUMS as read). gpgv checks copies of the two
+// files in a private folder, so that the list it accepts is the very text used after.
+void RequireSignature(const std::string& dir, const std::string& sums) {
   if (!Exists(dir + "/" + kSignature)) Damaged(kSignature, "signature missing");
   if (!TestCmd(kGpgv)) Damaged(kSignature, "cannot be checked: gpgv is missing on this host");
-  if (SysCmd(kGpgv, SYS_LOG, "--keyring %s %s/%s %s/%s", TRUSTED_KEYRING, dir.c_str(), kSignature, dir.c_str(),
-             kSums) != 0) {
-    Damaged(kSignature, "bad signature");
-  }
+  const std::string signature = ReadWhole(dir, kSignature);
+  char folder[] = "/tmp/tvnn-verify.XXXXXX";
+  if (mkdtemp(folder) == nullptr) Damaged(kSignature, std::string("cannot be checked: ") + std::strerror(errno));
+  const std::string copy = std::string(folder) + "/" + kSums;
+  const bool good = WritePrivate(copy, sums) && WritePrivate(copy + ".sig", signature) &&
+                    SysCmd(kGpgv, SYS_LOG, "--keyring %s %s.sig %s", TRUSTED_KEYRING, copy.c_str(), copy.c_str()) == 0;
+  unlink(copy.c_str());
+  unlink((copy + ".sig").c_str());
+  rmdir(folder);
+  if (!good) Damaged(kSignature, "bad signature");
   PutLogMsg("%s/%s: good signature by a key of %s\n", dir.c_str(), kSums, TRUSTED_KEYRING);
 }
 
@@ -106,12 +128,14 @@ void RequireSignature(const std::string& dir) {
 void verifyDistribution(const char* dir) {
   const std::string folder = dir;
   const bool keyring = Exists(TRUSTED_KEYRING);
-  if (keyring) RequireSignature(folder);
   if (!Exists(folder + "/" + kSums)) {
+    if (keyring) Damaged(kSums, "missing");
     PutLogMsg("no %s in %s: the distribution is not verified\n", kSums, dir);
     return;
   }
-  const auto entries = ReadSums(folder);
+  const std::string sums = ReadWhole(folder, kSums);
+  if (keyring) RequireSignature(folder, sums);
+  const auto entries = ParseSums(sums);
   std::set<std::string> listed;
   for (const auto& [name, digest] : entries) {
     const std::string path = folder + "/" + name;

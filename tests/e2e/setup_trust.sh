@@ -24,7 +24,7 @@ e2e_assert_log_has "SHA256SUMS: good signature by a key of /etc/Kandu/tvnn-trust
 for row in "$E2E_DIST#:#SHA256SUMS.sig: bad signature" \
   "$SIGNED#echo >>SHA256SUMS#SHA256SUMS.sig: bad signature" \
   "$SIGNED#rm SHA256SUMS.sig#SHA256SUMS.sig: signature missing" \
-  "$SAMPLE#:#SHA256SUMS.sig: signature missing"; do
+  "$SAMPLE#:#SHA256SUMS.sig: signature missing" "$SAMPLE#rm SHA256SUMS#SHA256SUMS: missing"; do
   IFS='#' read -r dist spoil said <<<"$row"
   # (a work-area base that the run made is removed again)
   e2e_run_setup --status 1 --dist "$(e2e_spoil_dist spoilt "$dist" "$spoil")" "${TRUST[@]}" -- /var/tmp/new/base
