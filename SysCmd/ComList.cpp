@@ -91,7 +91,8 @@ ComListEntry ComList[COM_LIST_SIZE] = {
     {"startsrc", "", nullptr, 1},           // 79
     {"stopsrc", "", nullptr, 0},            // 80
     {"lssrc", "", nullptr, 0},              // 81
-    {nullptr, nullptr, nullptr, 0},         // 82: end of the table
+    {"gpgv", "", nullptr, 0},               // 82: checks a distribution's signature
+    {nullptr, nullptr, nullptr, 0},         // 83: end of the table
 };
 
 char SearchPaths[] = "/usr/sbin:/usr/bin:/bin:/sbin:/etc:/usr/etc";
@@ -135,7 +136,7 @@ int ScanDirectories(char* list, int pending) {
   return pending;
 }
 
-// True for an index of a named entry (2 to 81).
+// True for an index of a named entry (2 to 82).
 bool IsCommandIndex(int index) { return index > 1 && index <= CMD_LAST; }
 
 // The lookup that precedes every use of an index while entries still resolve
@@ -226,7 +227,7 @@ char* GetCmd(int index) {
   return SaveStr("%s/%s %s", e.pPath, e.pName, e.pFlags);
 }
 
-// New managed "<dir>/<name>" for a resolved entry up to index 81, else null; the
+// New managed "<dir>/<name>" for a resolved entry up to index 82, else null; the
 // caller releases it with PutMem.
 char* GetCmdNoFlags(int index) {
   if (!IsCommandIndex(index)) return nullptr;

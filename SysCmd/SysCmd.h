@@ -100,9 +100,10 @@ enum ComIndex : int {
   CMD_STARTSRC = 79,
   CMD_STOPSRC = 80,
   CMD_LSSRC = 81,
-  CMD_END = 82,           // no name: ends the table
+  CMD_GPGV = 82,          // checks the signature of a distribution's checksum list
+  CMD_END = 83,           // no name: ends the table
 };
-constexpr int CMD_LAST = CMD_LSSRC;  // the last entry with a name
+constexpr int CMD_LAST = CMD_GPGV;  // the last entry with a name
 constexpr int COM_LIST_SIZE = CMD_END + 1;
 extern ComListEntry ComList[COM_LIST_SIZE];
 extern char SearchPaths[];          // "/usr/sbin:/usr/bin:/bin:/sbin:/etc:/usr/etc"
@@ -128,7 +129,7 @@ int FillCmdPath(int index);
 int TestCmd(int index);
 // New managed "<dir>/<name> <flags>", or null when unresolved.
 char* GetCmd(int index);
-// New managed "<dir>/<name>" for indexes up to 81; null otherwise or when unresolved.
+// New managed "<dir>/<name>" for indexes up to 82; null otherwise or when unresolved.
 char* GetCmdNoFlags(int index);
 // Name of the stream's next entry, or null at the end.
 char* ReadDir(DIR* dir);

@@ -154,17 +154,20 @@ void WalkWords(int argc, char** argv, Visit visit) {
 // installer's own directory and name. An unsafe one ends the run with status 2.
 void RefuseUnsafeWords(int argc, char** argv) {
   bool version = false;
-  WalkWords(argc, argv, [&version](Role role, const char* word) {
+  bool based = false;
+  WalkWords(argc, argv, [&version, &based](Role role, const char* word) {
     switch (role) {
       case Role::Version:
         version = true;
         return;
-      case Role::Base:
+      case Role::Base: {
         RequireSafePath("work-area base", word);
-        if (const std::string base = BaseOf(word); !base.empty()) {
-          RequireSafePath("work-area base", base.c_str());
-        }
+        const std::string base = BaseOf(word);
+        if (!base.empty()) RequireSafePath("work-area base", base.c_str());
+        RequireTrustedBase(base.empty() ? "/" : base.c_str());
+        based = true;
         return;
+      }
       case Role::InstallDir:
         RequireSafePath("installation directory", word);
         RequireSafePath("installation directory", InstallDirOf(word).c_str());
@@ -172,6 +175,7 @@ void RefuseUnsafeWords(int argc, char** argv) {
     }
   });
   if (version) return;
+  if (!based) RequireTrustedBase(DEFAULT_WORK_AREA_BASE);
   RequireSafePath("installer directory", pPathToSetup);
   RequireSafePath("program name", my_name);
 }

@@ -96,6 +96,8 @@ std::vector<std::string> Split(std::string_view text, const char* seps) {
   return pieces;
 }
 
+}  // namespace
+
 // The names of the copy step: each line is split into words at blanks and tabs
 // (backslash escapes apply); end_of_list ends its line, a line that is exactly
 // end_of_list ends the list.
@@ -112,8 +114,6 @@ std::vector<std::string> NamesToCopy(const std::string& list) {
   }
   return names;
 }
-
-}  // namespace
 
 // Leaves the text of dir/disks in LineBuf, or that of dir/DISKS turned into
 // capitals up to end_of_list. Neither file: "ERROR: can't open file,
@@ -138,14 +138,14 @@ void GetDisksData(const char* dir) {
 // installer's directory into it (a failed copy ends the run with status 1), then
 // runs the installation step. Returns its result.
 int installFromSite(const char* workArea) {
-  DeleteFile(workArea, nullptr);
-  if (mkdir(workArea, 0777) != 0) PutLogMsg("WARNING_MSG: cannot make %s\n", workArea);
+  makeWorkArea(workArea);
   GetDisksData(pPathToSetup);
   const std::vector<std::string> names = NamesToCopy(LineBuf);
   for (const std::string& name : names) RequireSafeName(name.c_str(), pPathToSetup);
   for (const std::string& name : names) {
     SysCmd(CMD_CP_P, SYS_FATAL, "%s/%s %s", pPathToSetup, name.c_str(), workArea);
   }
+  verifyCopies(workArea, names);
   return Install();
 }
 

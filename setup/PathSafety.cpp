@@ -9,9 +9,14 @@
 
 #include "utils/utils.h"
 
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -85,5 +90,73 @@ void RequireSafePath(const char* what, const char* path) {
   std::fflush(stdout);
   std::fprintf(stderr, "ERROR: unsafe %s '%s': %s; %s\n", what, shown.c_str(), reason, kRuleText);
   const std::string why = std::string("unsafe ") + what + " '" + shown + "'";
+  EndRun(RunOutcome::Refused, 2, why.c_str());
+}
+
+namespace {
+
+// Why the folder at path (lstat result st) could be changed by a user other than
+// root and the one running the installer, or "" when it cannot.
+std::string UntrustedReason(const std::string& path, const struct stat& st, uid_t self) {
+  if (st.st_uid != 0 && st.st_uid != self) {
+    return path + (S_ISLNK(st.st_mode) ? " is a link" : " is") + " owned by another user (uid " +
+           std::to_string(st.st_uid) + ")";
+  }
+  if (S_ISLNK(st.st_mode)) return "";
+  if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (st.st_mode & S_ISVTX) == 0) {
+    return path + " is writable by other users and has no sticky bit";
+  }
+  return "";
+}
+
+}  // namespace
+
+// 1 when no other user can change what path names: every existing part of it, from
+// "/" on, is owned by root or the running user, and one that others may write to has
+// the sticky bit; a link must be so owned and its target is checked too. A missing
+// part ends the walk (the installer makes it). Otherwise 0 with the reason in reason.
+int CheckTrustedFolder(const char* path, char* reason, int size) {
+  const uid_t self = geteuid();
+  std::string why;
+  std::string walked;
+  const std::string full = path != nullptr ? path : "";
+  size_t pos = 0;
+  for (int links = 0; why.empty();) {
+    struct stat st;
+    const std::string at = walked.empty() ? "/" : walked;
+    if (lstat(at.c_str(), &st) != 0) break;
+    why = UntrustedReason(at, st, self);
+    if (why.empty() && S_ISLNK(st.st_mode)) {
+      struct stat target;
+      if (++links > 40 || stat(at.c_str(), &target) != 0) break;
+      char resolved[PATH_MAX];
+      if (realpath(at.c_str(), resolved) == nullptr) break;
+      // The target's own parts are checked from "/" on; the walk then goes on there.
+      char inner[256];
+      if (!CheckTrustedFolder(resolved, inner, sizeof inner)) why = inner;
+      walked = resolved;
+      if (walked == "/") walked.clear();
+    }
+    if (!why.empty()) break;
+    while (pos < full.size() && full[pos] == '/') ++pos;
+    if (pos >= full.size()) break;
+    size_t end = full.find('/', pos);
+    if (end == std::string::npos) end = full.size();
+    walked += "/" + full.substr(pos, end - pos);
+    pos = end;
+  }
+  if (reason != nullptr && size > 0) std::snprintf(reason, static_cast<size_t>(size), "%s", why.c_str());
+  return why.empty() ? 1 : 0;
+}
+
+// Ends the run with status 2 unless CheckTrustedFolder accepts the work-area base.
+void RequireTrustedBase(const char* base) {
+  char reason[512];
+  if (CheckTrustedFolder(base, reason, sizeof reason)) return;
+  PutLogMsg("ERROR: unsafe work-area base '%s': %s\n", base, reason);
+  std::fflush(stdout);
+  std::fprintf(stderr, "ERROR: unsafe work-area base '%s': %s; other users could change the work area\n", base,
+               reason);
+  const std::string why = std::string("unsafe work-area base '") + base + "'";
   EndRun(RunOutcome::Refused, 2, why.c_str());
 }

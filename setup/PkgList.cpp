@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -52,6 +53,12 @@ struct Run {
   const char* app;
   const char* name;
   std::string line;  // for the log's warnings, without its line end
+  // A check reads the list as the interpreter does but runs nothing: what would go
+  // wrong or be skipped is noted instead, with the line's number.
+  bool check = false;
+  std::string pkgDir;                      // the folder holding pkg.list and the product's files
+  int number = 0;                          // of the line being read
+  std::vector<std::string>* problems = nullptr;
 };
 
 // The text formatted like printf.
@@ -127,8 +134,17 @@ void CheckPath(const std::string& path) {
   if (path.size() >= kPathMax) Refuse("path too long", path);
 }
 
+// Notes a problem of the line being checked: "pkg.list:LINE: reason".
+void Problem(const Run& run, const std::string& reason) {
+  run.problems->push_back(Format("pkg.list:%d: %s", run.number, reason.c_str()));
+}
+
 // Logs that a line is skipped because its command lacks a word.
 void SkipLine(const Run& run, const char* command, const char* missing) {
+  if (run.check) {
+    Problem(run, Format("'%s' lacks %s", command, missing));
+    return;
+  }
   PutLogMsg("WARNING: pkg.list: '%s' lacks %s, line skipped: %s\n", command, missing,
             run.line.c_str());
 }
@@ -254,9 +270,66 @@ void AttrSed(const Run& run, const std::string& n, const std::string& v) {
   RunCmd(CMD_RM_F, SYS_QUIET, "/tmp/%s.tmp", run.name);
 }
 
+// ----- the check -----
+
+// True when pkg/N exists in the product being checked.
+bool InProduct(const Run& run, const std::string& n) {
+  struct stat st;
+  return lstat((run.pkgDir + "/" + n).c_str(), &st) == 0;
+}
+
+// Notes a path word that cannot stand in a command line.
+void CheckWord(const Run& run, const char* what, const std::string& word) {
+  char reason[128];
+  if (!CheckSafePath(word.c_str(), reason, sizeof reason)) {
+    Problem(run, Format("unsafe %s '%s': %s", what, word.c_str(), reason));
+  }
+}
+
+// What the interpreter would refuse or skip in one attribute pair on D/N.
+void CheckAttribute(const Run& run, const std::string& n, const std::string& attr, const std::string& v) {
+  if (v.find('"') != std::string::npos) Problem(run, "a double quote cannot stand in a command line");
+  switch (FindToken(attr.c_str(), kAttributes)) {
+    case kBat:
+      if (v.find('/') != std::string::npos || v[0] == '.') {
+        Problem(run, Format("launcher name '%s' would not stand in /usr/bin", v.c_str()));
+      }
+      CheckWord(run, "launcher name", v);
+      break;
+    case kLink:
+    case kName:
+      CheckWord(run, attr == "link" ? "link" : "new name", v);
+      break;
+    case kEdit:
+      if (!InProduct(run, n)) Problem(run, Format("sed edits %s, which is not in pkg/", n.c_str()));
+      break;
+    case kMode:
+    case kOwner:
+    case kGroup:
+      break;
+    default:
+      Problem(run, Format("unknown attribute '%s'", attr.c_str()));
+      break;
+  }
+}
+
+// What the interpreter would refuse or skip in a command cmd (its word command) on N.
+void CheckCommand(const Run& run, int cmd, const std::string& command, const std::string& n) {
+  if (cmd == kCheckPs) return;
+  if (cmd == 0) Problem(run, Format("unknown command '%s'", command.c_str()));
+  CheckWord(run, "name", n);
+  if (n.find('"') != std::string::npos) Problem(run, "a double quote cannot stand in a command line");
+  const bool fromProduct = cmd == kDir || cmd == kDirTo || cmd == kCopy || cmd == 0;
+  if (fromProduct && !InProduct(run, n)) Problem(run, Format("%s is not in pkg/", n.c_str()));
+}
+
 // Carries out one attribute pair on D/N; a word that names no attribute is skipped.
 void DoAttribute(const Run& run, const std::string& n, const std::string& attr,
                  const std::string& v) {
+  if (run.check) {
+    CheckAttribute(run, n, attr, v);
+    return;
+  }
   const char* app = run.app;
   switch (FindToken(attr.c_str(), kAttributes)) {
     case kMode:
@@ -337,7 +410,7 @@ bool DoLine(const Run& run, char** cursor, std::string command) {
       return false;
     }
     struct utsname host;
-    if (uname(&host) != 0) {
+    if (!run.check && uname(&host) != 0) {
       const int err = errno;
       std::fflush(stdout);
       std::fprintf(stderr, "%s: %s\n", nlsSetupStrCvt(kReleaseMsg), std::strerror(err));
@@ -349,7 +422,12 @@ bool DoLine(const Run& run, char** cursor, std::string command) {
       SkipLine(run, "v", "its release");
       return false;
     }
-    if (!ReleaseHolds(op, host.release, release)) return false;
+    if (run.check) {
+      // Every release is checked: the rest of the line as if it held here.
+      if (FindToken(op.c_str(), kOperators) == 0) Problem(run, Format("unknown operator '%s'", op.c_str()));
+    } else if (!ReleaseHolds(op, host.release, release)) {
+      return false;
+    }
     if (!NextWord(cursor, kWordDelims, &command)) return false;
   }
 
@@ -357,6 +435,19 @@ bool DoLine(const Run& run, char** cursor, std::string command) {
   std::string n;
   if (!NextWord(cursor, kWordDelims, &n)) {
     SkipLine(run, command.c_str(), cmd == kCheckPs ? "its list of programs" : "its name");
+    return false;
+  }
+  if (run.check) {
+    if (cmd == kDirTo) {
+      std::string dest;
+      if (!NextWord(cursor, kWordDelims, &dest)) {
+        SkipLine(run, "dirto", "its destination");
+        return false;
+      }
+      CheckWord(run, "destination", dest);
+    }
+    CheckCommand(run, cmd, command, n);
+    DoAttributes(run, cursor, n);
     return false;
   }
   const char* app = run.app;
@@ -410,29 +501,25 @@ std::string Shown(const char* text) {
   return s;
 }
 
-}  // namespace
 
-// Interprets W/pkg/pkg.list line by line, carrying out each line at once. Returns
-// 0 at the end of the list and 1 when the operator chose to quit at a checkps
-// line (nothing after it is read). A list that can't be opened ends the program
-// (status 0); a failed mode-2 command or a command line too long ends it (status 1).
-int ProcessPkgList(const char* pkg) {
-  Run run{Text(pKanduInstallDir), Text(pkg), Text(pAppDir), Text(my_name), std::string()};
-  const std::string list = Format("%s/%s/pkg.list", run.work, run.pkg);
-  if (!OpenInputFile(list.c_str(), 0)) {
-    // The run ends here (status 0, as the file layer ends it): the log says why.
-    PutLogMsg("ERROR: can't open file, %s\n", list.c_str());
-    ErrorMsg(ERR_FATAL, 0, "can't open file, %s", list.c_str());
-  }
-
+// Reads the open list line by line as the interpreter does (a line too long for the
+// reader is skipped whole, a line continued with a backslash reads as one) and hands
+// each line with its command word to DoLine. True when DoLine asked to stop.
+bool ReadList(Run& run) {
   char text[LINE_BUF_SIZE + 1];
   bool inLongLine = false;  // the pieces of a line too long for the reader
+  int lines = 0;            // line ends read so far
   while (GetFileLine()) {
+    run.number = lines + 1;
+    for (const char* p = LineBuf; *p != '\0'; ++p) lines += *p == '\n';
     const bool cut = GetFileLineCut();
     if (inLongLine || cut) {
       if (!inLongLine) {
-        PutLogMsg("WARNING: pkg.list: line longer than 510 characters skipped: %.60s...\n",
-                  LineBuf);
+        if (run.check) {
+          Problem(run, "line longer than 510 characters: setup skips it");
+        } else {
+          PutLogMsg("WARNING: pkg.list: line longer than 510 characters skipped: %.60s...\n", LineBuf);
+        }
       }
       inLongLine = cut;
       continue;
@@ -449,10 +536,50 @@ int ProcessPkgList(const char* pkg) {
     char* cursor = text;
     std::string command;
     if (!NextWord(&cursor, kWordDelims, &command)) continue;
-    if (DoLine(run, &cursor, command)) {
-      CloseInputFile();
-      return 1;
-    }
+    if (DoLine(run, &cursor, command)) return true;
+  }
+  return false;
+}
+
+// The programs of the product that the installer itself starts or sets up.
+constexpr const char* kCalledPrograms[] = {"tvqadmin", "tvrtvnntty", "qmf"};
+
+}  // namespace
+
+// Interprets W/pkg/pkg.list line by line, carrying out each line at once. Returns
+// 0 at the end of the list and 1 when the operator chose to quit at a checkps
+// line (nothing after it is read). A list that can't be opened ends the program
+// (status 0); a failed mode-2 command or a command line too long ends it (status 1).
+int ProcessPkgList(const char* pkg) {
+  Run run{Text(pKanduInstallDir), Text(pkg), Text(pAppDir), Text(my_name), std::string(), false, std::string(),
+          0, nullptr};
+  const std::string list = Format("%s/%s/pkg.list", run.work, run.pkg);
+  if (!OpenInputFile(list.c_str(), 0)) {
+    // The run ends here (status 0, as the file layer ends it): the log says why.
+    PutLogMsg("ERROR: can't open file, %s\n", list.c_str());
+    ErrorMsg(ERR_FATAL, 0, "can't open file, %s", list.c_str());
+  }
+  if (ReadList(run)) {
+    CloseInputFile();
+    return 1;
   }
   return 0;
+}
+
+int CheckPkgList(const char* dir, std::vector<std::string>* problems, std::vector<std::string>* warnings) {
+  Run run{"", "", "", "", std::string(), true, Text(dir), 0, problems};
+  const std::string list = run.pkgDir + "/pkg.list";
+  if (!OpenInputFile(list.c_str(), 0)) {
+    problems->push_back(list + ": " + std::strerror(errno));
+    return -1;
+  }
+  const size_t before = problems->size();
+  ReadList(run);
+  CloseInputFile();
+  for (const char* program : kCalledPrograms) {
+    if (!InProduct(run, program)) {
+      warnings->push_back(Format("pkg/ has no %s, which setup calls after the list", program));
+    }
+  }
+  return static_cast<int>(problems->size() - before);
 }

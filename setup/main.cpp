@@ -10,16 +10,18 @@
 
 #include <unistd.h>
 
-// One run: language, command line, previous installation, free space, running
-// programs and relocation, the distribution and its installation, the clean-up.
-// Every end goes through EndRun. Exit status 0 at the end and at every orderly
-// refusal; 1 for a failed fatal command or a missing list; 2 for a work-area base
-// that cannot be made, a path that cannot safely stand in a command line or a word
-// that is no option.
+// One run: language, command line, the run lock and the distribution's checksums,
+// previous installation, free space, running programs and relocation, the
+// distribution and its installation, the clean-up. Every end goes through EndRun.
+// Exit status 0 at the end and at every orderly refusal (another run holding the
+// lock among them); 1 for a failed fatal command, a missing list, a damaged
+// distribution or a work area that is not safe; 2 for a work-area base that cannot
+// be made or that other users could change, a path that cannot safely stand in a
+// command line or a word that is no option.
 int main(int argc, char** argv) {
   OpenClosedStandardStreams();
   flUseLog = 1;
-  pKanduInstallDir = SaveStr("/tmp/%sInstall", MAKER_NAME);
+  pKanduInstallDir = SaveStr("%s/%sInstall", DEFAULT_WORK_AREA_BASE, MAKER_NAME);
   LineBuf[0] = '\0';
   const char* invocation = argc > 0 && argv[0] != nullptr ? argv[0] : "setup";
   pPathToSetup = GetToolPath(invocation);
@@ -29,6 +31,8 @@ int main(int argc, char** argv) {
   InitSysCmdList();
   nlsSetupStrCvt(0);
   parseCommandLineOptions(argc, argv);
+  lockRun();
+  verifyDistribution(pPathToSetup);
 
   pCurrentInstallDir = locatePreviousInstallation();
   if (pCmdLineInstallDir != nullptr) {

@@ -1,6 +1,10 @@
 // setup.h - the installer's shared declarations: its messages, run state and stages.
 #pragma once
 
+#include <cstddef>
+#include <string>
+#include <vector>
+
 // ===== Messages and language selection =====
 
 // Number of texts in each message table (numbers 0 to 70).
@@ -44,6 +48,7 @@ extern const char pPathToInstallf[];           // "/usr/sbin/installf"
 constexpr const char* MAKER_NAME = "Kandu";
 constexpr const char* PRODUCT_NAME = "tvnn";
 constexpr const char* DEFAULT_INSTALL_DIR = "/usr";
+constexpr const char* DEFAULT_WORK_AREA_BASE = "/tmp";
 constexpr const char* SETUP_VERSION = "4.10.05";
 
 // Checks the words that begin with '-' before anything is made or logged: "-h" and
@@ -110,6 +115,10 @@ int readyForInstallation();
 // Leaves the text of dir/disks (or dir/DISKS, upper-cased up to end_of_list) in
 // LineBuf; ends the program with status 1 when there is neither.
 void GetDisksData(const char* dir);
+// The names a list text (as GetDisksData leaves it) gives the copy step: each line
+// split into words at blanks and tabs (backslash escapes apply); end_of_list ends its
+// line, a line that is exactly end_of_list ends the list.
+std::vector<std::string> NamesToCopy(const std::string& list);
 // Empties and recreates the work area, copies the listed files, runs Install;
 // returns Install's result.
 int installFromSite(const char* workArea);
@@ -130,6 +139,16 @@ void createInstallationDirectories(const char* installDir);
 // Interprets <work area>/<pkg>/pkg.list: 0 at its end, 1 when the operator chose to
 // quit at a checkps line.
 int ProcessPkgList(const char* pkg);
+
+// Checks DIR/pkg.list (DIR holding the product's files, as pkg/ of the archive) with
+// the interpreter's own reader, running nothing: an unknown command, attribute or
+// operator, a name that is not in DIR where the command copies it, a word that cannot
+// stand in a command line, a launcher outside /usr/bin, a line too long for the
+// reader, a sed on a file that is not in DIR. Each problem is added to problems as
+// "pkg.list:LINE: reason"; a missing tvqadmin, tvrtvnntty or qmf to warnings. Returns
+// the number of problems, -1 (with the reason in problems) when the list cannot be
+// opened.
+int CheckPkgList(const char* dir, std::vector<std::string>* problems, std::vector<std::string>* warnings);
 
 // ===== Queue interface scripts and the flags file =====
 
@@ -186,3 +205,47 @@ void relocatePreviousInstallation();
 // Removes, with rmdir (never recursively), the work-area bases this run created and
 // the parents it created for them, as far as they are empty.
 void removeCreatedWorkAreaBases();
+
+// ===== Trust: checksums, signature, the work area and one run at a time =====
+
+// Size of a SHA-256 digest as lowercase hex with its terminator.
+constexpr int SHA256_HEX_SIZE = 65;
+// The SHA-256 digest of size bytes at data, as 64 lowercase hex digits in hex.
+void Sha256Hex(const void* data, size_t size, char hex[SHA256_HEX_SIZE]);
+// The digest of the file at path into hex; 1 when read to its end, 0 when it cannot
+// be opened or read (hex is then untouched).
+int Sha256File(const char* path, char hex[SHA256_HEX_SIZE]);
+// The keyring of the keys the host trusts; when it exists, a distribution must be signed.
+constexpr const char* TRUSTED_KEYRING = "/etc/Kandu/tvnn-trusted.gpg";
+// Checks the distribution in dir before anything on the host changes: with the
+// trusted keyring, SHA256SUMS.sig must be a good signature of SHA256SUMS by one of its
+// keys (gpgv); with SHA256SUMS, every file it lists must be present and match, and
+// every name the list of files gives must be listed. Logs "verified N files"; without
+// SHA256SUMS and keyring logs that nothing was verified. Any failure ends the run:
+// "ERROR: the distribution is damaged: <file>: <reason>" on standard output, status 1.
+void verifyDistribution(const char* dir);
+// Checks the copies of names in the work area against the digests verifyDistribution
+// accepted (nothing without SHA256SUMS), so that a file changed on the medium between
+// the verification and the copy is not installed. A mismatch ends the run as above.
+void verifyCopies(const char* workArea, const std::vector<std::string>& names);
+// 1 when no user but root and the running one can change what path names: every
+// existing part from "/" on (a link and its target) is owned by one of them, and a
+// part that others may write to has the sticky bit (as /tmp). Otherwise 0 with the
+// reason ("/x is writable by other users and has no sticky bit") in reason (size bytes).
+int CheckTrustedFolder(const char* path, char* reason, int size);
+// Ends the run with status 2 ("ERROR: unsafe work-area base ...") unless
+// CheckTrustedFolder accepts base.
+void RequireTrustedBase(const char* base);
+// Makes the work area afresh: removes what stands there, then makes it with mode
+// 0700 (it must not exist by then) and checks with lstat that it is a real folder
+// owned by the running user and closed to others. Otherwise ends the run before
+// anything is copied: "ERROR: the work area <path> is not safe: <reason>; choose
+// another work-area base", status 1.
+void makeWorkArea(const char* workArea);
+// The lock that keeps two runs apart: /run/tvnn-setup.lock (/var/lock without /run).
+extern const char* pRunLockPath;
+// Takes the run lock (flock, held until the process ends) and writes the process id
+// into it. When another run holds it, ends this run at once with status 0, naming
+// that run's process id. A lock file that cannot be opened (not root) is logged and
+// the run goes on unlocked.
+void lockRun();

@@ -58,9 +58,9 @@ TEST(ComList, ResolvesLazilyOnFirstUseAndFormatsTheCommands) {
               flInitSysCmd = 0;  // no more lookups: lsque stays unresolved
               for (int i : {CMD_LSQUE, CMD_LINE_UNLOGGED, CMD_LINE, CMD_END})
                 std::printf("%s%s", Take(GetCmd(i)).c_str(), Take(GetCmdNoFlags(i)).c_str());
-              for (int i : {-3, 0, 1, 82, 500, int{CMD_LSQUE}}) std::printf("%d", TestCmd(i));
+              for (int i : {-3, 0, 1, 83, 500, int{CMD_LSQUE}}) std::printf("%d", TestCmd(i));
               // FillCmdPaths keeps the directory it is given; 0 once every entry is resolved.
-              for (int i = 2; i <= CMD_LSSRC; ++i) ComList[i].pPath = i == CMD_LSALLQ ? nullptr : bin;
+              for (int i = 2; i <= CMD_GPGV; ++i) ComList[i].pPath = i == CMD_LSALLQ ? nullptr : bin;
               std::string d = dir.path();
               std::printf("|%d", FillCmdPaths(d.data()));
               std::printf("%d", ComList[CMD_LSALLQ].pPath == d.data());

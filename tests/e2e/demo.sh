@@ -52,6 +52,7 @@ echo "ERROR: relocation failed" >&2
 exit 1
 FAKE
 chmod 755 "$S/fake/bin/setup"
+ln -sf "$E2E_BUILD/bin/pkgcheck" "$S/fake/bin/pkgcheck"  # mkdist's check of the sample's list
 demo fake 1 --build "$S/fake" --no-build --quiet
 e2e_assert_file_has "$OUT" "FAIL: run1: /usr/Kandu/tvnn was not made" \
   "FAIL: run2 ended with status 1 (its standard error: ERROR: relocation failed )"

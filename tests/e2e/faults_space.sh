@@ -6,7 +6,7 @@
 set -uo pipefail
 . "$(dirname "$0")/lib.sh"
 fault_init "${1:-}" "The work area's or the installation directory's file system is full"
-SMALL=$(e2e_spoil_dist small-sizes "$E2E_DIST" 'echo 1 >isize; echo 1 >tsize')
+SMALL=$(e2e_spoil_dist small-sizes "$E2E_DIST" 'rm SHA256SUMS; echo 1 >isize; echo 1 >tsize')
 
 # small NAME SIZE ARGS [VAR=VALUE...]: a case whose runs are "setup ARGS" from a copy of
 # the distribution whose size records both say 1 (block), with a file system of SIZE on

@@ -55,7 +55,7 @@ e2e_assert_eq "status, stderr" "$E2E_STATUS|$(cat "$E2E_STDERR")" "0|"
 # The terminal's encoding: the first of LC_ALL, LC_MESSAGES and LANG that is set names
 # the code set; the language comes from LANG.
 e2e_case "setup's messages in the terminal's encoding"
-e2e_spoil_dist noisize "$SAMPLE" 'rm isize' >/dev/null
+e2e_spoil_dist noisize "$SAMPLE" 'rm isize SHA256SUMS' >/dev/null
 e2e_run_setup --dist "$E2E_SCRATCH/dist/noisize" --env LC_MESSAGES=it_IT.UTF-8 --env LANG=fr_FR --
 e2e_assert_said "Impossible de déterminer l'espace nécessaire à"
 printf '<html><body>caf&eacute; &#233; d\351j\340</body></html>' >"$E2E_SCRATCH/page.html"

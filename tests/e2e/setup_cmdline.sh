@@ -50,9 +50,9 @@ refused() {
   e2e_check "says or logs it" grep -qF -- "$text" "$E2E_STDOUT" "$E2E_STDERR" ${E2E_LOG:+"$E2E_LOG"}
   if [ -z "$unchanged" ]; then e2e_assert_nothing_changed; else e2e_assert_unchanged "$unchanged"; fi
 }
-e2e_spoil_dist unsafe-disks "$SAMPLE" 'printf "disks pkg_tar.aa;touch\${IFS}/var/pwned\nend_of_list\n" >disks' >/dev/null
+e2e_spoil_dist unsafe-disks "$SAMPLE" 'rm SHA256SUMS; printf "disks pkg_tar.aa;touch\${IFS}/var/pwned\nend_of_list\n" >disks' >/dev/null
 e2e_make_dist unsafe-words --product "$(e2e_spoil_dist unsafe-words-product "$E2E_ROOT/sample/pkg" \
-  'printf "c tvadmin mode 755 bat ../sbin/evil bat .tvadmin\nnewdir a\"b mode 777\n" >>pkg.list')" >/dev/null
+  'printf "c tvadmin mode 755 bat ../sbin/evil bat .tvadmin\nnewdir a\"b mode 777\n" >>pkg.list')" --no-check >/dev/null
 # One unsafe path in each role of the command line and of the host.
 cp -a "$SAMPLE" "$E2E_SCRATCH/my dist"
 refused 2 "unsafe work-area base '/var/tmp/a\tb': it contains a tab" "" --dist "$SAMPLE" -- $'/var/tmp/a\tb'
@@ -72,7 +72,7 @@ e2e_assert_unchanged /usr/sbin/evil /usr/bin/.tvadmin
 
 # The language: message 65, printed at once when isize is missing, from the table LANG
 # chooses by its code or its language part (English for an unknown one).
-e2e_spoil_dist noisize "$SAMPLE" 'rm isize' >/dev/null
+e2e_spoil_dist noisize "$SAMPLE" 'rm isize SHA256SUMS' >/dev/null
 for row in "LANG=fr_FR.ISO-8859-1|isize manquant." "LANG=de_DE|isize fehlt." \
   "LANG=nl_NL|Could not determine how much space"; do
   e2e_case "language of ${row%%|*}"

@@ -42,6 +42,7 @@ while IFS='|' read -r name isize tsize df du args output calls lacks; do
   e2e_case "$name"
   rm -rf "$dist"
   cp -a "$SAMPLE" "$dist"
+  rm "$dist/SHA256SUMS"  # size records of the row's own: unverified media
   for f in isize:$isize tsize:$tsize; do
     rm -f "$dist/${f%:*}"
     case ${f#*:} in -) ;; dir) mkdir "$dist/${f%:*}" ;; *) echo "${f#*:}" >"$dist/${f%:*}" ;; esac
