@@ -24,6 +24,11 @@ host_state() { ls -d /usr/Kandu /opt/Kandu /var/spool/Kandu /etc/tavlo /usr/bin/
 e2e_case "the demo installs into /usr, then moves the installation to /opt"
 host_before=$(host_state)
 demo full 0 --build "$E2E_BUILD" --no-build --work "$S/demo"
+# What happened comes first, before the full listings.
+e2e_assert_eq "the first lines after the distribution" "$(sed -n '3,7p' "$OUT" | sed -e 's/^.*: //' -e 's/^ *//')" \
+  "$(printf '%s\n' "what happened" "installed into /usr/Kandu/tvnn (36 entries)" \
+    "47 host change(s) (47 created, 0 changed, 0 removed)" "moved /usr/Kandu/tvnn to /opt/Kandu/tvnn (/usr/Kandu/tvnn is now a link to it)" \
+    "76 host change(s) (37 created, 4 changed, 35 removed)")"
 # Run 1 changes nothing in /opt; run 2 starts from its state (/etc/tavlo is there).
 e2e_assert_file_has "$OUT" "  created  file   4755 root:root  /usr/Kandu/tvnn/qmf" "/opt: no change" "  tvqadmin -upgrade" \
   "/etc: no change" "  changed  link   0777 root:root  /usr/Kandu/tvnn -> /opt/Kandu/tvnn  (type dir -> link)" \
@@ -36,7 +41,7 @@ e2e_case "a second demo empties the folder of the first"
 : >"$S/demo/leftover"
 demo again 0 --build "$E2E_BUILD" --no-build --work "$S/demo" --quiet
 e2e_check "the earlier files are gone" test ! -e "$S/demo/leftover"
-e2e_assert_file_has "$OUT" "  run 2  ./setup install /opt    status 0, 76 host change(s)"
+e2e_assert_file_has "$OUT" "  run 2  ./setup install /opt    status 0: moved"
 
 # A fake installer, only ever run by tools/demo in the sandbox (pid 1 is the sandbox):
 # its first run leaves a mark and installs nothing, its second says whether it finds
