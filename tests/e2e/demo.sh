@@ -69,7 +69,7 @@ mkdir -p "$S/foreign"
 : >"$S/foreign/precious"
 for row in "2|demo: unknown argument --bogus|--bogus" \
   "3|demo: $S/foreign is not empty and was not made by tools/demo: choose another with --work|--work $S/foreign" \
-  "3|lies in /tmp, which the sandbox replaces|--work /tmp/kandu-demo-e2e" \
+  "3|lies in /usr, which the sandbox replaces|--work /usr/kandu-demo-e2e" \
   "3|demo: no installer at $S/nothing-built/bin/setup|--build $S/nothing-built --work $S/nosetup"; do
   IFS='|' read -r status text args <<<"$row"
   # shellcheck disable=SC2086
