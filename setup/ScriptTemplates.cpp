@@ -37,14 +37,15 @@ const char ScriptCopyRight[] =
     "###############################################################\n"
     "\n";
 
-// The launcher of a bat attribute: D, D, N.
+// The launcher of a bat attribute: D, D, N. Here and in the queue scripts the
+// arguments are passed on with "$@", so a blank or a * in them arrives unchanged.
 const char SimpleScript[] =
     "\n"
     "TavloFileSourceDir=`pwd`\n"
     "export TavloFileSourceDir\n"
     "\n"
     "cd %s\n"
-    "exec %s/%s $*\n";
+    "exec %s/%s \"$@\"\n";
 
 // The print queue script: D; then "tvnn", "tavlotvnn", "tavlotvnn" (BSD), "tvnn"
 // (LPRng), "tvnn" (V5). The CUPS branch names the print tool itself.
@@ -59,7 +60,7 @@ const char KanduPrinttvnnScript[] =
     "AIX)\n"
     "\t## AIX print subsystem\n"
     "\tcd ${ToolPath}\n"
-    "\t${ToolPath}/AixInterface $*\n"
+    "\t${ToolPath}/AixInterface \"$@\"\n"
     "\t;;\n"
     "BSD)\n"
     "\t## SunOS, DEC-UX, and native Linux lpd subsystems\n"
@@ -93,7 +94,7 @@ const char KanduPrinttvnnScript[] =
     "\texport PATH TavloPrinter TavloRequest_id TavloUser_name TavloTitle TavloCopies TavloOption_list\n"
     "\tif [ $# -gt 5 ]; then shift 5; else shift $#; fi\n"
     "\tcd ${ToolPath}\n"
-    "\t${ToolPath}/tvr%stty -d$TavloPrinter -i $*\n"
+    "\t${ToolPath}/tvr%stty -d$TavloPrinter -i \"$@\"\n"
     "\t;;\n"
     "CUPS)\n"
     "\t## CUPS print subsystem\n"
@@ -107,7 +108,7 @@ const char KanduPrinttvnnScript[] =
     "\texport PATH TavloPrinter TavloRequest_id TavloUser_name TavloTitle TavloCopies TavloOption_list\n"
     "\tif [ $# -gt 5 ]; then shift 5; else shift $#; fi\n"
     "\tcd ${ToolPath}\n"
-    "\t${ToolPath}/tvrtvnntty -d$TavloPrinter -i $*\n"
+    "\t${ToolPath}/tvrtvnntty -d$TavloPrinter -i \"$@\"\n"
     "\t;;\n"
     "esac";
 
@@ -127,7 +128,7 @@ const char pv4DriverScript[] =
     "\tGTK_IM_MODULE_FILE=${ToolPath}/lib/gtk/modules/etc/gtk-2.0/gtk.immodules\n"
     "\tGDK_PIXBUF_MODULE_FILE=${ToolPath}/lib/gtk/modules/etc/gtk-2.0/gdk-pixbuf.loaders\n"
     "\texport PANGO_RC_FILE GTK_IM_MODULE_FILE GDK_PIXBUF_MODULE_FILE\n"
-    "\t${ToolPath}/driver -f AIX $* >>/dev/null 2>>/dev/null\n"
+    "\t${ToolPath}/driver -f AIX \"$@\" >>/dev/null 2>>/dev/null\n"
     "\texit 0\n"
     "\t;;\n"
     "LPRng | BSD)\n"
@@ -172,7 +173,7 @@ const char pv4DriverScript[] =
     "\tif [ -z \"$DISPLAY\" ]; then DISPLAY=\":0.0\"; fi\n"
     "\texport DISPLAY\n"
     "\tcd ${ToolPath}\n"
-    "\t${ToolPath}/driver -d${PRINTER} $UserName $Title $OptionList $* >>/dev/null 2>>/dev/null\n"
+    "\t${ToolPath}/driver -d${PRINTER} $UserName $Title $OptionList \"$@\" >>/dev/null 2>>/dev/null\n"
     "\texit 0\n"
     "\t;;\n"
     "CUPS)\n"
@@ -183,7 +184,7 @@ const char pv4DriverScript[] =
     "\tcd ${ToolPath}\n"
     "\tDISPLAY=\":0.0\"\n"
     "\texport DISPLAY\n"
-    "\t${ToolPath}/driver -d${PRINTER} $OptionList $* >>/dev/null 2>>/dev/null\n"
+    "\t${ToolPath}/driver -d${PRINTER} $OptionList \"$@\" >>/dev/null 2>>/dev/null\n"
     "\texit 0\n"
     "\t;;\n"
     "esac";
@@ -205,7 +206,7 @@ const char KanduQMFScript[] =
     "\tcd ${ToolPath}\n"
     "\twhile [ $_exitVal -ne 0 ]\n"
     "\tdo\n"
-    "\t\t${ToolPath}/qmf $*\n"
+    "\t\t${ToolPath}/qmf \"$@\"\n"
     "\t\t_exitVal=$?\n"
     "\tdone\n"
     "\t;;\n"
@@ -270,7 +271,7 @@ const char KanduQMFScript[] =
     "\tcd ${ToolPath}\n"
     "\twhile [ $_exitVal -ne 0 ]\n"
     "\tdo\n"
-    "\t\t${ToolPath}/qmf $*\n"
+    "\t\t${ToolPath}/qmf \"$@\"\n"
     "\t\t_exitVal=$?\n"
     "\tdone\n"
     "\t;;\n"
@@ -288,7 +289,7 @@ const char KanduQMFScript[] =
     "\tcd ${ToolPath}\n"
     "\twhile [ $_exitVal -ne 0 ]\n"
     "\tdo\n"
-    "\t\t${ToolPath}/qmf $*\n"
+    "\t\t${ToolPath}/qmf \"$@\"\n"
     "\t\t_exitVal=$?\n"
     "\tdone\n"
     "\t;;\n"

@@ -24,6 +24,11 @@ host_state() { ls -d /usr/Kandu /opt/Kandu /var/spool/Kandu /etc/tavlo /usr/bin/
 e2e_case "the demo installs into /usr, then moves the installation to /opt"
 host_before=$(host_state)
 demo full 0 --build "$E2E_BUILD" --no-build --work "$S/demo"
+# What happened comes first, before the full listings.
+e2e_assert_eq "the first lines after the distribution" "$(sed -n '3,7p' "$OUT" | sed -e 's/^.*: //' -e 's/^ *//')" \
+  "$(printf '%s\n' "what happened" "installed into /usr/Kandu/tvnn (36 entries)" \
+    "47 host change(s) (47 created, 0 changed, 0 removed)" "moved /usr/Kandu/tvnn to /opt/Kandu/tvnn (/usr/Kandu/tvnn is now a link to it)" \
+    "76 host change(s) (37 created, 4 changed, 35 removed)")"
 # Run 1 changes nothing in /opt; run 2 starts from its state (/etc/tavlo is there).
 e2e_assert_file_has "$OUT" "  created  file   4755 root:root  /usr/Kandu/tvnn/qmf" "/opt: no change" "  tvqadmin -upgrade" \
   "/etc: no change" "  changed  link   0777 root:root  /usr/Kandu/tvnn -> /opt/Kandu/tvnn  (type dir -> link)" \
@@ -36,7 +41,7 @@ e2e_case "a second demo empties the folder of the first"
 : >"$S/demo/leftover"
 demo again 0 --build "$E2E_BUILD" --no-build --work "$S/demo" --quiet
 e2e_check "the earlier files are gone" test ! -e "$S/demo/leftover"
-e2e_assert_file_has "$OUT" "  run 2  ./setup install /opt    status 0, 76 host change(s)"
+e2e_assert_file_has "$OUT" "  run 2  ./setup install /opt    status 0: moved"
 
 # A fake installer, only ever run by tools/demo in the sandbox (pid 1 is the sandbox):
 # its first run leaves a mark and installs nothing, its second says whether it finds
@@ -65,7 +70,7 @@ mkdir -p "$S/foreign"
 : >"$S/foreign/precious"
 for row in "2|demo: unknown argument --bogus|--bogus" \
   "3|demo: $S/foreign is not empty and was not made by tools/demo: choose another with --work|--work $S/foreign" \
-  "3|lies in /tmp, which the sandbox replaces|--work /tmp/kandu-demo-e2e" \
+  "3|lies in /usr, which the sandbox replaces|--work /usr/kandu-demo-e2e" \
   "3|demo: no installer at $S/nothing-built/bin/setup|--build $S/nothing-built --work $S/nosetup"; do
   IFS='|' read -r status text args <<<"$row"
   # shellcheck disable=SC2086

@@ -389,13 +389,15 @@ spooler_suite() {
   [ "$(id -u)" = 0 ] || e2e_skip "the spooler suites install packages and start print daemons in the sandbox, which needs root"
   cache=${KANDU_DEB_CACHE:-$E2E_ROOT/.cache/debs}
   case "$cache/" in
-    /usr/* | /etc/* | /var/* | /opt/* | /tmp/*) echo "FAIL: the package cache $cache lies in a tree that the sandbox replaces"; exit 1 ;;
+    /usr/* | /etc/* | /var/* | /opt/*) echo "FAIL: the package cache $cache lies in a tree that the sandbox replaces"; exit 1 ;;
   esac
+  # The cache is bound into the sandbox, so that downloads are kept.
+  mkdir -p "$cache" || { echo "FAIL: cannot make the package cache $cache"; exit 1; }
   suite=$(cd "$(dirname "$0")" && pwd)/$(basename "$0")
   SPOOLER_HOST_BEFORE=$(spooler_host_paths)
   OUT=$E2E_SCRATCH/session/out D=$SPOOLER_D E2E_STANDINS=$E2E_SCRATCH/session/out/standins.log
   mkdir -p "$OUT"
-  (cd "$E2E_DIST" && "$E2E_SANDBOX" --timeout 900 --prepare "$SPOOLER_PREP_RUN" --prepare "$SPOOLER_PREP_DEV" \
+  (cd "$E2E_DIST" && "$E2E_SANDBOX" --timeout 900 --bind "$cache" --prepare "$SPOOLER_PREP_RUN" --prepare "$SPOOLER_PREP_DEV" \
     --prepare "/bin/bash '$E2E_ROOT/tests/e2e/lib.sh' --packages '$cache' $*" \
     -- env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root TERM=dumb "SPOOLER_OUT=$OUT" \
     unshare --net /bin/bash "$suite" --inside) </dev/null >"$OUT/../stdout" 2>"$OUT/../stderr" || status=$?

@@ -63,6 +63,22 @@ e2e_assert_eq "kept: a created file, a whiteout, the preparation's layer, the fi
   ls "$k/tmp/$token-base")" \
   $'new\ncharacter special file\nregular file\nbase\nmore\nchg\nmod'
 
+e2e_case "every write stays in the sandbox, wherever it goes; the checkout is bound in and named"
+# Each row: a path written from the home folder (relative: the current folder), its
+# lines in the report.
+cmd=true expected="" paths=()
+for row in "$HOME/$token-home|$HOME/$token-home" "/srv/$token-srv|/srv/$token-srv" \
+  "/$token-top/f|/$token-top /$token-top/f" "$token-cwd/f|$HOME/$token-cwd $HOME/$token-cwd/f"; do
+  cmd+=" && mkdir -p \$(dirname ${row%%|*}) && echo x >${row%%|*}"
+  paths+=("${row%%|*}")
+  expected+=$(printf 'created\t%s\n' ${row#*|})$'\n'
+done
+(cd "$HOME" && "$SB" --report "$S/every.tsv" --report-text "$S/every.txt" -- /bin/sh -c "$cmd && echo b >$S/$token-bound")
+e2e_assert_eq "the report; the host's paths" "$(cut -f1,2 "$S/every.tsv")
+$(cd "$HOME" && ls -d "${paths[@]}" 2>/dev/null)" "$(LC_ALL=C sort <<<"${expected%$'\n'}")"$'\n'
+e2e_assert_file_has "$S/every.txt" "/srv: 1 change(s)" "bound in, written through: $(cd "$E2E_ROOT" && pwd -P)"
+e2e_assert_file_has "$S/$token-bound" b
+
 # Runs the sandbox (as the user SB_AS) with the arguments in the current folder; R is
 # "STATUS|STDOUT|STDERR".
 SB_AS=()
@@ -75,7 +91,9 @@ KANDU_E2E_VALUE='a b' sb -- /bin/sh -c 'cat; echo "$KANDU_E2E_VALUE|$KANDU_SANDB
 e2e_assert_eq "status, stdin, environment, directory, stderr" "$R" $'7|line one\na b|1|'"$S|to-stderr"
 sb -- /bin/sh -c 'kill -TERM $$'
 e2e_assert_eq "a command ended by a signal: 128+15, quietly" "$R" "143||"
-sb --timeout 0 -- /bin/sh -c 'ls -A /tmp | wc -l; ps -e -o pid=,comm='
+# (A checkout in /tmp has its place there.)
+top=/ && case "$E2E_ROOT/" in /tmp/*) top=${E2E_ROOT#/tmp/} top=${top%%/*} ;; esac
+sb --timeout 0 -- /bin/sh -c "ls -A /tmp | grep -cvxF '$top'; ps -e -o pid=,comm="
 e2e_assert_eq "the private /tmp empty at the start, and the processes seen" \
   "$(awk 'NR == 1 { print; next } { print ($1 == 1 ? "1 " : "") $2 | "sort" }' "$S/sb.out")" $'0\n1 sandbox\nps\nsh'
 

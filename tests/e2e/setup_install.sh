@@ -24,7 +24,7 @@ for row in "$D dir 0755 root root" "$D/tvrtvnntty file 4755 root lp" "$D/qmf fil
 done
 e2e_assert_unchanged $D/README.txt $D/tvpp.old /tmp/setup.tmp /tmp/KanduInstall
 e2e_assert_file_has "$E2E_STATE$D/tavlo.conf" $'\nspool       /var/spool/Kandu/tvnn\nserver      localhost\n'
-e2e_assert_file_has "$E2E_STATE/usr/bin/tvadmin" $'\ncd /usr/Kandu/tvnn\nexec /usr/Kandu/tvnn/tvadmin $*'
+e2e_assert_file_has "$E2E_STATE/usr/bin/tvadmin" $'\ncd /usr/Kandu/tvnn\nexec /usr/Kandu/tvnn/tvadmin "$@"'
 assert_log_order "SHA256SUMS: verified $(($(ls "$E2E_DIST" | grep -c pkg_tar) + 3)) files" \
   "cp -p $E2E_DIST/pkg_tar.ab /tmp/KanduInstall" 'tar xvfp' 'mkdir -p /usr/Kandu/tvnn' \
   'mkdir -p /var/spool/Kandu/tvnn/__tva_download__' 'chmod  4755 /usr/Kandu/tvnn/qmf' 'rm -rf  /tmp/KanduInstall'

@@ -43,6 +43,8 @@ cups_job() {
   spooler_wait 60 "[ -z \"\$(lpstat -o $1 2>/dev/null)\" ]"
 }
 
+RQ='/var/spool/cups/my jobs'
+
 # Inside: cupsd (local socket, debug log of each filter's arguments, file: devices),
 # setup, the queues and the jobs, numbered from 1 in this order.
 if [ "${1:-}" = --inside ]; then
@@ -50,6 +52,7 @@ if [ "${1:-}" = --inside ]; then
   sed -i -e '/^Listen /d' -e '/^Port /d' -e 's/^LogLevel .*/LogLevel debug/' /etc/cups/cupsd.conf
   echo 'Listen /run/cups/cups.sock' >>/etc/cups/cupsd.conf
   echo 'FileDevice Yes' >>/etc/cups/cups-files.conf
+  echo "RequestRoot $RQ" >>/etc/cups/cups-files.conf  # each job's file has a blank in its name
   mkdir -p /run/cups
   spooler_daemon 'lpstat -r 2>/dev/null | grep -q "scheduler is running"' /usr/sbin/cupsd -f
   spooler_setup usr
@@ -97,24 +100,25 @@ for row in 1:KanduPrinttvnn 2:KanduPrinttvnn 3:v4DriverScript 4:v4DriverScript 5
   e2e_assert_file_has "$LOG" "[Job $j] Job completed."
 done
 
+# The spool folder has a blank in its name: each job file reaches the tools as one argument.
 e2e_case "print queue script as a CUPS filter: lp with a file, then with standard input"
-e2e_assert_start tvrtvnntty 1 arg $'-dtavlo\n-i\n/var/spool/cups/d00001-001' env "TavloPrinter=tavlo" \
+e2e_assert_start tvrtvnntty 1 arg "-dtavlo"$'\n-i\n'"$RQ/d00001-001" env "TavloPrinter=tavlo" \
   env "PRINTER=tavlo" env "TavloTitle=report ###123" env "TavloCopies=2" env "TavloUser_name=root" \
   env "TavloRequest_id=1" env "TavloOption_list=$(argv 1 5)" cwd $D user lp data "$SPOOLER_JOB"
 e2e_check "the option list holds sides=two-sided-long-edge" grep -q ' sides=two-sided-long-edge ' <<<" $(argv 1 5) "
-e2e_assert_start tvrtvnntty 2 arg $'-dtavlo\n-i\n/var/spool/cups/d00002-001' env "TavloTitle=$(argv 2 3)" \
+e2e_assert_start tvrtvnntty 2 arg "-dtavlo"$'\n-i\n'"$RQ/d00002-001" env "TavloTitle=$(argv 2 3)" \
   env "TavloCopies=1" data 'stdin line'
 
 e2e_case "driver script as a CUPS filter: -d the queue, -o each option, the job's file"
 opts=$(argv 3 5)
-e2e_assert_start driver 1 arg "-dtvdriver$(printf '\n-o\n%s' ${opts//\"/})"$'\n/var/spool/cups/d00003-001' \
+e2e_assert_start driver 1 arg "-dtvdriver$(printf '\n-o\n%s' ${opts//\"/})"$'\n'"$RQ/d00003-001" \
   env "DISPLAY=:0.0" env "PRINTER=tvdriver" cwd $D data "$SPOOLER_JOB"
 e2e_assert_start driver 2 data 'stdin line'
 
 e2e_case "filter-tool script as a CUPS filter: qmf once a job, with the print variables"
-e2e_assert_start qmf 1 arg /var/spool/cups/d00005-001 env "TavloPrinter=tvqmf" env "TavloTitle=report ###123" \
+e2e_assert_start qmf 1 arg "$RQ/d00005-001" env "TavloPrinter=tvqmf" env "TavloTitle=report ###123" \
   env "TavloCopies=2" env "TavloRequest_id=5" env "TavloOption_list=$(argv 5 5)" cwd $D data "$SPOOLER_JOB"
-e2e_assert_start qmf 2 arg /var/spool/cups/d00006-001 data 'stdin line'
+e2e_assert_start qmf 2 arg "$RQ/d00006-001" data 'stdin line'
 e2e_assert_eq "qmf starts" "$(e2e_standin_count qmf)" 2
 
 # Documented mismatch: CUPS runs no filter from a folder its group may write.
@@ -123,7 +127,7 @@ spooler_assert_setup opt " CUPS "
 e2e_assert_file_has "$OUT/lpstat-optq.txt" 'Directory "/usr/Kandu/tvnn" has insecure permissions (040775/uid=0/gid=0).'
 e2e_assert_file_has "$OUT/pending-optq.txt" "optq-7 "
 e2e_assert_file_lacks "$LOG" "[Job 7] Started filter"
-e2e_assert_start tvrtvnntty 3 arg $'-doptfix\n-i\n/var/spool/cups/d00008-001' cwd /opt/Kandu/tvnn data "$SPOOLER_JOB"
+e2e_assert_start tvrtvnntty 3 arg "-doptfix"$'\n-i\n'"$RQ/d00008-001" cwd /opt/Kandu/tvnn data "$SPOOLER_JOB"
 e2e_assert_eq "tvrtvnntty starts" "$(e2e_standin_count tvrtvnntty)" 3
 
 spooler_finish

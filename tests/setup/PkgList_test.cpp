@@ -98,7 +98,7 @@ TEST(PkgList, CarriesOutSkipsOrEndsOnEachLine) {
       {"a link over anything but a link ends the run", [&] { WriteFile(dir / "at", "mine\n"); }, "c tool link @S/at\n",
        "exit 1", cp + "$ ln  -s @D/tool @S/at\n*" + failed, {{"@S/at", "644 mine\n"}}},
       {"bat writes the launcher", {}, "c tool bat tvfake\n", "0", cp,
-       {{"/usr/bin/tvfake", "755 #!/bin/sh\n*\ncd @D\nexec @D/tool $*\n"}}},
+       {{"/usr/bin/tvfake", "755 #!/bin/sh\n*\ncd @D\nexec @D/tool \"$@\"\n"}}},
       {"bat replaces a link, never writes through it, refuses names outside /usr/bin",
        plantLink(dir / "victim", "/usr/bin/tvfake2"), "c tool bat tvfake2 bat ../evil bat .hidden bat a/b mode 700\n",
        "0",

@@ -87,7 +87,7 @@ TEST_F(QueueScripts, TheHostDecidesTheFlagsFileAndThePrintconfLink) {
 
 INSTANTIATE_TEST_SUITE_P(Shells, QueueScripts, ::testing::Values("/bin/dash", "/bin/bash"));
 
-// Each row: the flags, the script run by its name or as the queue lp1 (a System V
+// Arguments pass through as they came (a blank kept). Each row: the flags, the script run by its name or as the queue lp1 (a System V
 // spooler starts it under the printer's name), its directory, arguments, environment
 // and input, its exit status and the call its tool recorded (three calls for qmf,
 // which succeeds at its third).
@@ -125,13 +125,13 @@ TEST_P(QueueScripts, EachScriptDrivesItsToolForEverySpooler) {
   const struct { const char *flags, *script; bool asQueue; std::string cwd; std::vector<std::string> args, env;
                  std::string in; int status; const char* tool; std::string call; } rows[] = {  // in "": nothing
       {" AIX ", "KanduPrinttvnn", false, "@H", {"-Pq", "two words", "x"}, {}, "", 4, "AixInterface",
-       "@A\n-Pq|two|words|x|\n@P\n\n"},
+        "@A\n-Pq|two words|x|\n@P\n\n"},
       // LPRng: options and full paths of the job's files; the tool's failure is not passed on.
       {" LPRng ", "KanduPrinttvnn", false, "@H", lprng, {}, "", 0, "tvrtvnntty",
        "@A\n-dlp1|-f|-oduplex|-oa4|/sp/lp1/dfA1|/sp/lp1/dfB2|\n@PTavloFileSourceDir=@H;\n\n"},
       // V5 cuts the title at "###" and takes the files from the sixth argument.
-      {" V5 ", "KanduPrinttvnn", true, "@H", {"lp1-12", "joe", "report ###123", "2", "nobanner duplex", "@J", "f2"}, {},
-       "", 3, "tvrtvnntty", "@A\n-dlp1|-i|@J|f2|\n@STavloCopies=2;TavloOption_list=nobanner duplex;TavloPrinter=lp1;"
+      {" V5 ", "KanduPrinttvnn", true, "@H", {"lp1-12", "joe", "report ###123", "2", "nobanner duplex", "@J", "my job"}, {},
+       "", 3, "tvrtvnntty", "@A\n-dlp1|-i|@J|my job|\n@STavloCopies=2;TavloOption_list=nobanner duplex;TavloPrinter=lp1;"
        "TavloRequest_id=lp1-12;TavloTitle=report ;TavloUser_name=joe;\n\n"},
       // CUPS (the last recognised word) takes the printer from the environment and keeps the title.
       {" BSD  CUPS ", "KanduPrinttvnn", true, "@H", {"7", "ann", "report ###123", "1", "media=A4", "@J"},
@@ -156,11 +156,12 @@ TEST_P(QueueScripts, EachScriptDrivesItsToolForEverySpooler) {
       {" LPRng ", "KanduQMF", false, "@Q", {"-Plp1", "-f", "@J", "-Jtitle", "-f", "/x/b"}, {}, "", 0, "qmf",
        "@Q\n@J|/x/b|\n@P\n\n"},
       // V5 passes the job in the environment.
-      {" V5 ", "KanduQMF", true, "@H", {"9", "joe", "t ###1", "1", "o", "f1"}, {}, "", 0, "qmf",
-       "@A\nf1|\n@STavloCopies=1;TavloOption_list=o;TavloPrinter=lp1;TavloRequest_id=9;TavloTitle=t ###1;"
+      {" V5 ", "KanduQMF", true, "@H", {"9", "joe", "t ###1", "1", "o", "f 1"}, {}, "", 0, "qmf",
+       "@A\nf 1|\n@STavloCopies=1;TavloOption_list=o;TavloPrinter=lp1;TavloRequest_id=9;TavloTitle=t ###1;"
        "TavloUser_name=joe;\n\n"},
-      // The launcher records where it was started and runs the tool from D with its arguments.
-      {" V5 ", "tvadmin", false, "@H", {"a", "b"}, {}, "", 5, "driver", "@A\na|b|\n@PTavloFileSourceDir=@H;\n\n"},
+      // The launcher records where it was started and runs the tool from D with its arguments
+      // as they were given (a blank kept, a * not expanded).
+      {" V5 ", "tvadmin", false, "@H", {"my report.txt", "*"}, {}, "", 5, "driver", "@A\nmy report.txt|[*]|\n@PTavloFileSourceDir=@H;\n\n"},
   };
   for (const auto& r : rows) {
     SCOPED_TRACE(std::string(r.script) + " with" + r.flags);
