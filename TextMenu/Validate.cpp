@@ -214,6 +214,75 @@ const char* NextAlternative(const char* p) {
 
 bool IsElement(const char* p) { return std::strchr("AapLtdxDf", *p) != nullptr && *p != '\0' && p[1] == '('; }
 
+constexpr int kGoOn = -1;  // a step's result when the pattern's check goes on
+
+// "!(word)" at *p: the whole text may not be word. 4, reported, when it is; else kGoOn
+// with *p past the element.
+int CheckReserved(const char* text, const char** p) {
+  const char* word = *p + 2;
+  const char* end = std::strchr(word, ')');
+  const size_t n = end != nullptr ? static_cast<size_t>(end - word) : std::strlen(word);
+  *p = end != nullptr ? end + 1 : word + n;
+  if (std::strlen(text) != n || std::strncmp(text, word, n) != 0) return kGoOn;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+  PostMsg(Msg(NLS_SET_MENU, MSG_RESERVED), text);
+#pragma GCC diagnostic pop
+  return 4;
+}
+
+// The element at *p checked from text[*pos] by its letter's check. kGoOn when it
+// accepts, or when a class or length element fails and a later alternative remains
+// (*p and *pos then move to it); else the failure code, reported.
+int CheckElement(const char* text, const char** p, size_t* pos) {
+  const Element e = ReadElement(p);
+  int code = 0;
+  switch (e.Kind) {
+    case 'd': code = CheckInt(e, text, pos); break;
+    case 'x': code = CheckHex(e, text, pos); break;
+    case 'D': code = CheckLongDouble(e, text, pos); break;
+    case 'f': code = CheckFloat(e, text, pos); break;
+    default: {
+      const char* alt = NextAlternative(*p);
+      const Outcome o = CheckClass(e, text, pos, alt != nullptr);
+      if (o.Code == 0) return kGoOn;
+      if (alt == nullptr) return o.Code;
+      *p = alt;
+      *pos = 0;
+      return kGoOn;
+    }
+  }
+  // The numeric elements report a failure at once, whatever follows.
+  return code != 0 ? code : kGoOn;
+}
+
+// The literal character at *p against text[*pos]. kGoOn when it matches or a later
+// alternative remains (both positions move on); else 3, reported when some of the
+// text matched before it.
+int CheckLiteral(const char* text, const char** p, size_t* pos) {
+  const char c = **p;
+  if (text[*pos] == c) {
+    ++*pos;
+    ++*p;
+    return kGoOn;
+  }
+  if (const char* alt = NextAlternative(*p + 1)) {
+    *p = alt;
+    *pos = 0;
+    return kGoOn;
+  }
+  if (*pos > 0) {
+    const char got = text[*pos] != '\0' ? text[*pos] : ' ';
+    char matched[MENU_LINE_SIZE];
+    std::snprintf(matched, sizeof matched, "%.*s", static_cast<int>(*pos), text);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+    PostMsg(Msg(NLS_SET_MENU, MSG_CHAR), got, c, matched);
+#pragma GCC diagnostic pop
+  }
+  return 3;
+}
+
 }  // namespace
 
 int ValidateEntry(const char* text, const char* pattern) {
@@ -224,83 +293,22 @@ int ValidateEntry(const char* text, const char* pattern) {
   const char* p = pattern;
   while (*p != '\0') {
     const char c = *p;
+    int code = kGoOn;
     if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
       ++p;
-      continue;
-    }
-    if (c == '&') {
+    } else if (c == '&') {
       pos = 0;
       ++p;
-      continue;
+    } else if (c == '|') {
+      return 0;  // everything before it was accepted
+    } else if (c == '!' && p[1] == '(') {
+      code = CheckReserved(text, &p);
+    } else if (IsElement(p)) {
+      code = CheckElement(text, &p, &pos);
+    } else {
+      code = CheckLiteral(text, &p, &pos);
     }
-    if (c == '|') return 0;  // everything before it was accepted
-    const char* alt = nullptr;
-    if (c == '!' && p[1] == '(') {
-      const char* word = p + 2;
-      const char* end = std::strchr(word, ')');
-      const size_t n = end != nullptr ? static_cast<size_t>(end - word) : std::strlen(word);
-      p = end != nullptr ? end + 1 : word + n;
-      if (std::strlen(text) == n && std::strncmp(text, word, n) == 0) {
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
-        PostMsg(Msg(NLS_SET_MENU, MSG_RESERVED), text);
-#pragma GCC diagnostic pop
-        return 4;
-      }
-      continue;
-    }
-    if (IsElement(p)) {
-      const Element e = ReadElement(&p);
-      int code = 0;
-      switch (e.Kind) {
-        case 'd':
-          code = CheckInt(e, text, &pos);
-          break;
-        case 'x':
-          code = CheckHex(e, text, &pos);
-          break;
-        case 'D':
-          code = CheckLongDouble(e, text, &pos);
-          break;
-        case 'f':
-          code = CheckFloat(e, text, &pos);
-          break;
-        default: {
-          alt = NextAlternative(p);
-          const Outcome o = CheckClass(e, text, &pos, alt != nullptr);
-          if (o.Code == 0) continue;
-          if (alt == nullptr) return o.Code;
-          p = alt;
-          pos = 0;
-          continue;
-        }
-      }
-      // The numeric elements report a failure at once, whatever follows.
-      if (code != 0) return code;
-      continue;
-    }
-    // A literal character.
-    if (text[pos] == c) {
-      ++pos;
-      ++p;
-      continue;
-    }
-    alt = NextAlternative(p + 1);
-    if (alt != nullptr) {
-      p = alt;
-      pos = 0;
-      continue;
-    }
-    if (pos > 0) {
-      const char got = text[pos] != '\0' ? text[pos] : ' ';
-      char matched[MENU_LINE_SIZE];
-      std::snprintf(matched, sizeof matched, "%.*s", static_cast<int>(pos), text);
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
-      PostMsg(Msg(NLS_SET_MENU, MSG_CHAR), got, c, matched);
-#pragma GCC diagnostic pop
-    }
-    return 3;
+    if (code != kGoOn) return code;
   }
   return 0;
 }

@@ -137,31 +137,32 @@ FILE* SeparateScreen() {
   return out;
 }
 
-}  // namespace
+// The command line's options and description.
+struct Options {
+  const char* settings = nullptr;  // -s
+  const char* output = nullptr;    // -o
+  bool batch = false;              // -b
+  const char* path = nullptr;      // the description, "-" for standard input
+};
 
-int main(int argc, char** argv) {
-  OpenClosedStandardStreams();
-  UseOutputEncoding();  // Latin-1 texts reach a UTF-8 terminal as UTF-8
-  flUseLog = 0;
-  my_name = const_cast<char*>("menu");
+// Reads the command line into *o. -1 when the program goes on; else the status it
+// exits with (help or version shown, or usage reported).
+int ReadOptions(int argc, char** argv, Options* o) {
   if (argc > 1) {
     const int status = StandardOption(argv[1], "menu", Usage);
     if (status >= 0) return status;
   }
-  const char* settings = nullptr;
-  const char* output = nullptr;
-  bool batch = false;
   int opt;
   while ((opt = getopt(argc, argv, "bs:o:h")) != -1) {
     switch (opt) {
       case 'b':
-        batch = true;
+        o->batch = true;
         break;
       case 's':
-        settings = optarg;
+        o->settings = optarg;
         break;
       case 'o':
-        output = optarg;
+        o->output = optarg;
         break;
       case 'h':
         Usage(stdout);
@@ -175,42 +176,66 @@ int main(int argc, char** argv) {
     Usage(stderr);
     return 2;
   }
+  o->path = argv[optind];
+  return -1;
+}
 
-  NlsInitToolPath(argv[0]);
-  pDrvCoreDB = NlsOpenDB("CoreString", 0);
-  const char* path = argv[optind];
-  MenuDescription* desc = LoadMenuDescription(path);
-  if (desc == nullptr) return 2;
-  // A description read from standard input leaves the answers to the terminal.
-  if (!batch && std::strcmp(path, "-") == 0 && std::freopen("/dev/tty", "r", stdin) == nullptr)
-    std::freopen("/dev/null", "r", stdin);
+// Makes desc's top menu the program's: its apply and refresh hooks and its accept
+// entries record whether the values are applied.
+void TakeTopMenu(MenuDescription* desc) {
   if (desc->pName != nullptr) my_name = desc->pName;
   S.pTop = desc->pTop;
   S.pTop->pfnApply = Apply;
   S.pTop->pfnRefresh = Refresh;
   for (TextMenuItem* it = S.pTop->pItems; it->pLabel != nullptr; ++it)
     if (it->ItemType == ITEM_ACCEPT) it->pfnAction = Accept;
+}
+
+// After an applied menu: writes the settings file (not in batch) and the values to
+// -o's file or to values. The exit status: 0, or 2 when either could not be written.
+int HandOver(const Options& o, const MenuDescription* desc, FILE* values) {
+  int status = 0;
+  if (!o.batch && o.settings != nullptr && !SaveSettings(o.settings)) status = 2;
+  // Values that follow the dialogue on the terminal begin on a line of their own.
+  if (!o.batch && o.output == nullptr && values == stdout) std::fputc('\n', stdout);
+  char* text = FormatMenuValues(desc);
+  if (!WriteValues(text, o.output, values)) status = 2;
+  PutMem(text);
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  OpenClosedStandardStreams();
+  UseOutputEncoding();  // Latin-1 texts reach a UTF-8 terminal as UTF-8
+  flUseLog = 0;
+  my_name = const_cast<char*>("menu");
+  Options o;
+  const int status = ReadOptions(argc, argv, &o);
+  if (status >= 0) return status;
+
+  NlsInitToolPath(argv[0]);
+  pDrvCoreDB = NlsOpenDB("CoreString", 0);
+  MenuDescription* desc = LoadMenuDescription(o.path);
+  if (desc == nullptr) return 2;
+  // A description read from standard input leaves the answers to the terminal.
+  if (!o.batch && std::strcmp(o.path, "-") == 0 && std::freopen("/dev/tty", "r", stdin) == nullptr)
+    std::freopen("/dev/null", "r", stdin);
+  TakeTopMenu(desc);
 
   // A settings file that does not exist yet is written when the menu is applied;
   // one that exists but cannot be read (a folder, no permission) ends the program.
   const char* load = nullptr;
-  if (settings != nullptr) {
-    const int readable = SettingsReadable(settings);
+  if (o.settings != nullptr) {
+    const int readable = SettingsReadable(o.settings);
     if (readable < 0) return 2;
-    if (readable > 0) load = settings;
+    if (readable > 0) load = o.settings;
   }
-  FILE* values = batch ? stdout : SeparateScreen();
+  FILE* values = o.batch ? stdout : SeparateScreen();
   // On a pipe or a file a screen image would be one long line.
   flPickListLines = isatty(STDOUT_FILENO) ? 0 : 1;
-  if (RunMenu(S.pTop, load, batch ? 0 : 1) != 0) return 2;
+  if (RunMenu(S.pTop, load, o.batch ? 0 : 1) != 0) return 2;
   if (!S.Applied || flInputEnded) return 1;
-
-  int status = 0;
-  if (!batch && settings != nullptr && !SaveSettings(settings)) status = 2;
-  // Values that follow the dialogue on the terminal begin on a line of their own.
-  if (!batch && output == nullptr && values == stdout) std::fputc('\n', stdout);
-  char* text = FormatMenuValues(desc);
-  if (!WriteValues(text, output, values)) status = 2;
-  PutMem(text);
-  return status;
+  return HandOver(o, desc, values);
 }

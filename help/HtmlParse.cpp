@@ -386,6 +386,123 @@ HtmlItem* AddAtribute(List* list, char* tag, char* value) {
   return static_cast<HtmlItem*>(ListPushItem(list, &item, sizeof item));
 }
 
+namespace {
+
+// Text run: the white space at r, kept as written inside pre (CR LF as one line feed),
+// elsewhere folded to one blank; returns the position after it.
+char* SpaceRun(Run& run, char* r, bool pre) {
+  const char c = *r;
+  if (pre) {
+    if (c == '\r' && r[1] == '\n') ++r;
+    run.Put(r, c == '\r' ? '\n' : *r);
+    return r + 1;
+  }
+  if (run.start != nullptr) {
+    // The first white space of a run stays (a carriage return as a line feed, so that
+    // text with CR LF line ends keeps its lines); the rest is skipped.
+    *run.w++ = c == '\r' ? '\n' : c;
+    ++r;
+    while (IsHtmlSpace(*r)) ++r;
+    return r;
+  }
+  // One blank at most: none when the text before already ends with one.
+  if (run.afterInline && !run.endsBlank) run.pendingBlank = true;
+  return r + 1;
+}
+
+// Reference: the '&' at r as a numeric or named reference, or else as itself; returns
+// the position after what it read.
+char* Reference(Run& run, char* r) {
+  char* next = NumericReference(run, r);
+  if (next == nullptr) next = NamedReference(run, r);
+  if (next != nullptr) return next;
+  // An '&' that starts no reference: an ordinary character inside a run; outside one
+  // it is dropped and the run starts with the character after it.
+  if (run.start != nullptr) {
+    *run.w++ = '&';
+  } else {
+    run.Open(r + 1);
+  }
+  return r + 1;
+}
+
+// Closes the open run before a tag at r that ends the list unconsumed; when the run
+// ends right at its '<', which must stay, the item gets a copy.
+void CloseBeforeTag(Run& run, char* r) {
+  if (run.start == nullptr || run.w != r) {
+    run.Close();
+    return;
+  }
+  *r = '\0';
+  char* copy = SaveStr_(run.start);
+  *r = '<';
+  HtmlItem* item = *copy != '\0' ? AddAtribute(run.list, nullptr, copy) : nullptr;
+  if (item != nullptr) {
+    item->LeadBlank = run.lead ? 1 : 0;
+  } else {
+    PutMem(copy);
+  }
+  run.start = nullptr;
+}
+
+// Tag: the comment or tag at r's '<' appended to the run's list; returns the position
+// after it, or null (the file's cursor set) when it ends the list.
+char* Tag(HtmlFile* file, Run& run, char* r, const char* endTag, bool head, bool* pre) {
+  if (std::strncmp(r, "<!--", 4) == 0) {
+    run.Close();
+    run.afterInline = run.pendingBlank = false;
+    return SkipComment(r);
+  }
+  char* name;
+  char* nameEnd;
+  TagName(r + 1, &name, &nameEnd);
+  // A page's html tag, or the body after a head, ends the list without being
+  // consumed, so that a missing end tag loses no page.
+  if (NameIs(name, nameEnd, "html") || NameIs(name, nameEnd, "/html") ||
+      (head && (NameIs(name, nameEnd, "body") || NameIs(name, nameEnd, "/body")))) {
+    CloseBeforeTag(run, r);
+    file->pCursor = r;
+    return nullptr;
+  }
+  run.Close();
+  char* gt = std::strchr(nameEnd, '>');
+  char* next = gt != nullptr ? gt + 1 : nameEnd + std::strlen(nameEnd);
+  if (gt != nullptr) *gt = '\0';
+  char* attrs = nullptr;
+  if (*nameEnd != '\0') {
+    *nameEnd = '\0';
+    attrs = nameEnd + 1;
+  }
+  if (name[0] == '/' && strcasecmp(name + 1, endTag) == 0) {
+    file->pCursor = next;
+    return nullptr;
+  }
+  const bool inlineTag = IsInlineTag(name);
+  // White space between two inline tags stands before the second one, so that a
+  // link or bold text after it keeps its distance from what went before.
+  if (run.pendingBlank && inlineTag) {
+    HtmlItem* blank = AddAtribute(run.list, nullptr, const_cast<char*>(" "));
+    if (blank != nullptr) blank->LeadBlank = 1;
+    run.endsBlank = true;
+  }
+  if (*name != '\0') AddAtribute(run.list, name, attrs);
+  run.afterInline = inlineTag;
+  if (!inlineTag) run.endsBlank = false;
+  run.pendingBlank = false;
+  const int index = TagIndex(name);
+  if (index == TAG_PRE) {
+    *pre = true;
+    // The line end right after <pre> belongs to the markup, not to the text.
+    if (*next == '\r' && next[1] == '\n') ++next;
+    if (*next == '\n' || *next == '\r') ++next;
+  } else if (index == TAG_PRE_END) {
+    *pre = false;
+  }
+  return next;
+}
+
+}  // namespace
+
 void ParseHtml(HtmlFile* file, List* list, const char* endTag) {
   if (file == nullptr || list == nullptr || file->pCursor == nullptr || endTag == nullptr) return;
   const bool head = strcasecmp(endTag, "head") == 0;
@@ -394,116 +511,15 @@ void ParseHtml(HtmlFile* file, List* list, const char* endTag) {
   char* r = file->pCursor;
   while (*r != '\0') {
     const char c = *r;
-    if (IsHtmlSpace(c) && pre) {
-      // Preformatted text keeps every blank and line end (CR LF as one line feed).
-      if (c == '\r' && r[1] == '\n') ++r;
-      run.Put(r, c == '\r' ? '\n' : *r);
-      ++r;
-      continue;
-    }
     if (IsHtmlSpace(c)) {
-      if (run.start != nullptr) {
-        // The first white space of a run stays (a carriage return as a line feed,
-        // so that text with CR LF line ends keeps its lines); the rest is skipped.
-        *run.w++ = c == '\r' ? '\n' : c;
-        ++r;
-        while (IsHtmlSpace(*r)) ++r;
-      } else {
-        // One blank at most: none when the text before already ends with one.
-        if (run.afterInline && !run.endsBlank) run.pendingBlank = true;
-        ++r;
-      }
-      continue;
-    }
-    if (c == '&') {
-      char* next = NumericReference(run, r);
-      if (next == nullptr) next = NamedReference(run, r);
-      if (next != nullptr) {
-        r = next;
-        continue;
-      }
-      // An '&' that starts no reference: an ordinary character inside a run;
-      // outside one it is dropped and the run starts with the character after it.
-      if (run.start != nullptr) {
-        *run.w++ = '&';
-      } else {
-        run.Open(r + 1);
-      }
-      ++r;
-      continue;
-    }
-    if (c != '<') {
-      run.Put(r, c);
-      ++r;
-      continue;
-    }
-    // A tag, or a comment.
-    if (std::strncmp(r, "<!--", 4) == 0) {
-      run.Close();
-      r = SkipComment(r);
-      run.afterInline = run.pendingBlank = false;
-      continue;
-    }
-    char* text = r + 1;
-    char* name;
-    char* nameEnd;
-    TagName(text, &name, &nameEnd);
-    // A page's html tag, or the body after a head, ends the list without being
-    // consumed, so that a missing end tag loses no page.
-    if (NameIs(name, nameEnd, "html") || NameIs(name, nameEnd, "/html") ||
-        (head && (NameIs(name, nameEnd, "body") || NameIs(name, nameEnd, "/body")))) {
-      if (run.start != nullptr && run.w == r) {
-        // The run ends right at the '<', which must stay: the item gets a copy.
-        *r = '\0';
-        char* copy = SaveStr_(run.start);
-        *r = '<';
-        HtmlItem* item = *copy != '\0' ? AddAtribute(list, nullptr, copy) : nullptr;
-        if (item != nullptr) {
-          item->LeadBlank = run.lead ? 1 : 0;
-        } else {
-          PutMem(copy);
-        }
-        run.start = nullptr;
-      } else {
-        run.Close();
-      }
-      file->pCursor = r;
-      return;
-    }
-    run.Close();
-    char* gt = std::strchr(nameEnd, '>');
-    char* next = gt != nullptr ? gt + 1 : nameEnd + std::strlen(nameEnd);
-    if (gt != nullptr) *gt = '\0';
-    char* attrs = nullptr;
-    if (*nameEnd != '\0') {
-      *nameEnd = '\0';
-      attrs = nameEnd + 1;
-    }
-    if (name[0] == '/' && strcasecmp(name + 1, endTag) == 0) {
-      file->pCursor = next;
-      return;
-    }
-    const bool inlineTag = IsInlineTag(name);
-    // White space between two inline tags stands before the second one, so that a
-    // link or bold text after it keeps its distance from what went before.
-    if (run.pendingBlank && inlineTag) {
-      HtmlItem* blank = AddAtribute(list, nullptr, const_cast<char*>(" "));
-      if (blank != nullptr) blank->LeadBlank = 1;
-      run.endsBlank = true;
-    }
-    if (*name != '\0') AddAtribute(list, name, attrs);
-    run.afterInline = inlineTag;
-    if (!inlineTag) run.endsBlank = false;
-    run.pendingBlank = false;
-    r = next;
-    const int index = TagIndex(name);
-    if (index == TAG_PRE) {
-      pre = true;
-      // The line end right after <pre> belongs to the markup, not to the text.
-      if (*r == '\r' && r[1] == '\n') ++r;
-      if (*r == '\n' || *r == '\r') ++r;
-    } else if (index == TAG_PRE_END) {
-      pre = false;
+      r = SpaceRun(run, r, pre);
+    } else if (c == '&') {
+      r = Reference(run, r);
+    } else if (c != '<') {
+      run.Put(r++, c);
+    } else {
+      r = Tag(file, run, r, endTag, head, &pre);
+      if (r == nullptr) return;
     }
   }
   // The end of the text ends the list; the text still open is kept.

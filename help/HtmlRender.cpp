@@ -183,9 +183,10 @@ void DrawText(Drawing& d, const HtmlItem* item) {
   d.Print(text, len);
 }
 
-// Acts on one tag; false when it ends the drawing (the /table of d's table).
-bool DrawTag(Drawing& d, HtmlItem* item) {
-  switch (TagIndex(item->pTag)) {
+// A paragraph, line break, heading or div tag: where the drawing goes on. Paragraphs
+// leave a blank line on the page only; a heading or div end leaves one everywhere.
+void DrawBreak(Drawing& d, int tag) {
+  switch (tag) {
     case TAG_P:
       if (d.table == nullptr) {
         ++d.row;
@@ -198,80 +199,79 @@ bool DrawTag(Drawing& d, HtmlItem* item) {
         d.col = 0;
       }
       break;
-    case TAG_BR:
-    case TAG_H1: case TAG_H2: case TAG_H3: case TAG_H4: case TAG_H5: case TAG_H6:
-    case TAG_DIV:
-      d.NewLine();
-      break;
     case TAG_H1_END: case TAG_H2_END: case TAG_H3_END: case TAG_H4_END: case TAG_H5_END:
     case TAG_H6_END: case TAG_DIV_END:
       d.NewLine();
       ++d.row;
       break;
-    case TAG_A: {
-      if (!d.InCell()) break;
-      d.link = static_cast<HtmlLink*>(item->pValue);
-      d.link->Row = d.row;
-      d.link->Col = d.col;
-      d.link->EndRow = -1;
-      if (d.link->Kind == HTML_LINK_HREF) d.Print("<", 1);
-      break;
-    }
-    case TAG_A_END:
-      if (d.link == nullptr) break;
-      if (d.link->Kind == HTML_LINK_HREF) d.Print(">", 1);
-      d.link->EndRow = d.row;
-      d.link->EndCol = d.col;
-      d.link->DrawnLen = (d.row - d.link->Row) * HTML_COLUMNS + d.col - d.link->Col;
-      if (pCurrentPage != nullptr) ListPushItem(pCurrentPage->pLinks, &d.link, sizeof d.link);
-      d.link = nullptr;
-      break;
-    case TAG_OL:
-      OpenList(d, 'o');
-      break;
-    case TAG_UL:
-      OpenList(d, 'u');
-      break;
-    case TAG_DL:
-      OpenList(d, 'd');
-      break;
-    case TAG_OL_END:
-    case TAG_UL_END:
-    case TAG_DL_END:
-      CloseList(d);
-      break;
-    case TAG_LI:
-    case TAG_DT:
-    case TAG_DD:
-      ListItem(d, TagIndex(item->pTag));
-      break;
-    case TAG_PRE:
-    case TAG_PRE_END:
-      ItemLine(d);
-      break;
-    case TAG_TABLE:
-      DrawTable(d, item, false);
-      break;
-    case TAG_FITAB:
-      DrawTable(d, item, true);
-      break;
-    case TAG_TABLE_END:
-      if (d.table != nullptr) {
-        CloseTableRow(d);
-        return false;
-      }
-      break;
-    case TAG_TR:
-      if (d.table != nullptr) OpenTableRow(d);
-      break;
-    case TAG_TD:
-      if (d.table != nullptr) NextCell(d);
-      break;
-    case TAG_TR_END:
-      if (d.table != nullptr) CloseTableRow(d);
-      break;
     default:
+      d.NewLine();
       break;
+  }
+}
+
+// An <a> in a drawable cell becomes the open link: its start is recorded and an href
+// draws its "<".
+void OpenLink(Drawing& d, HtmlItem* item) {
+  if (!d.InCell()) return;
+  d.link = static_cast<HtmlLink*>(item->pValue);
+  d.link->Row = d.row;
+  d.link->Col = d.col;
+  d.link->EndRow = -1;
+  if (d.link->Kind == HTML_LINK_HREF) d.Print("<", 1);
+}
+
+// Closes the open link, if any: an href draws its ">", and the link, its end and drawn
+// length recorded, joins the page's links.
+void CloseLink(Drawing& d) {
+  if (d.link == nullptr) return;
+  if (d.link->Kind == HTML_LINK_HREF) d.Print(">", 1);
+  d.link->EndRow = d.row;
+  d.link->EndCol = d.col;
+  d.link->DrawnLen = (d.row - d.link->Row) * HTML_COLUMNS + d.col - d.link->Col;
+  if (pCurrentPage != nullptr) ListPushItem(pCurrentPage->pLinks, &d.link, sizeof d.link);
+  d.link = nullptr;
+}
+
+// A row, cell or table end tag; it acts only while drawing a table, and false at the
+// table's /table.
+bool DrawTableTag(Drawing& d, int tag) {
+  if (d.table == nullptr) return true;
+  switch (tag) {
+    case TAG_TABLE_END:
+      CloseTableRow(d);
+      return false;
+    case TAG_TR: OpenTableRow(d); break;
+    case TAG_TD: NextCell(d); break;
+    case TAG_TR_END: CloseTableRow(d); break;
+    default: break;
+  }
+  return true;
+}
+
+// Acts on one tag; false when it ends the drawing (the /table of d's table).
+bool DrawTag(Drawing& d, HtmlItem* item) {
+  const int tag = TagIndex(item->pTag);
+  switch (tag) {
+    case TAG_P: case TAG_P_END: case TAG_BR:
+    case TAG_H1: case TAG_H2: case TAG_H3: case TAG_H4: case TAG_H5: case TAG_H6:
+    case TAG_DIV:
+    case TAG_H1_END: case TAG_H2_END: case TAG_H3_END: case TAG_H4_END: case TAG_H5_END:
+    case TAG_H6_END: case TAG_DIV_END:
+      DrawBreak(d, tag);
+      break;
+    case TAG_A: OpenLink(d, item); break;
+    case TAG_A_END: CloseLink(d); break;
+    case TAG_OL: OpenList(d, 'o'); break;
+    case TAG_UL: OpenList(d, 'u'); break;
+    case TAG_DL: OpenList(d, 'd'); break;
+    case TAG_OL_END: case TAG_UL_END: case TAG_DL_END: CloseList(d); break;
+    case TAG_LI: case TAG_DT: case TAG_DD: ListItem(d, tag); break;
+    case TAG_PRE: case TAG_PRE_END: ItemLine(d); break;
+    case TAG_TABLE: DrawTable(d, item, false); break;
+    case TAG_FITAB: DrawTable(d, item, true); break;
+    case TAG_TABLE_END: case TAG_TR: case TAG_TD: case TAG_TR_END: return DrawTableTag(d, tag);
+    default: break;
   }
   return true;
 }

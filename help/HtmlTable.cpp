@@ -161,6 +161,163 @@ struct Measure {
   }
 };
 
+// The table tag's own attributes, sizes in pixels.
+struct TableAttrs {
+  int border = 0;       // 1 when the tag holds border
+  long borderSize = 0;  // border's value, 1 when it has none
+  long spacingPx = 0;
+  long paddingPx = 0;
+  Width width;
+};
+
+// Reads border, cellspacing, cellpadding and width from the table tag's attributes;
+// each missing one reads as 0 (not given).
+TableAttrs ReadTableAttrs(const char* attrs) {
+  TableAttrs a;
+  char text[64];
+  if (AttributeValue(attrs, "border", text, sizeof text)) {
+    a.border = 1;
+    a.borderSize = text[0] != '\0' ? Clamp(std::atol(text), 0, kMaxPixels) : 1;
+  }
+  if (AttributeValue(attrs, "cellspacing", text, sizeof text))
+    a.spacingPx = Clamp(std::atol(text), 0, kMaxPixels);
+  if (AttributeValue(attrs, "cellpadding", text, sizeof text))
+    a.paddingPx = Clamp(std::atol(text), 0, kMaxPixels);
+  a.width = ReadWidth(attrs);
+  return a;
+}
+
+// Allocates a table for `shape` (column widths and row heights zeroed by GetMem) and
+// the columns' given widths; false, holding nothing, when memory runs out.
+bool AllocTable(const Shape& shape, HtmlTable** table, int** given) {
+  auto* t = static_cast<HtmlTable*>(GetMem(sizeof(HtmlTable)));
+  auto* g = static_cast<int*>(GetMem(sizeof(int) * static_cast<size_t>(shape.cols + 1)));
+  if (t != nullptr) {
+    t->pColWidths = static_cast<int*>(GetMem(sizeof(int) * static_cast<size_t>(shape.cols + 1)));
+    t->pRowHeights = static_cast<int*>(GetMem(sizeof(int) * static_cast<size_t>(shape.rows + 1)));
+  }
+  if (t == nullptr || g == nullptr || t->pColWidths == nullptr || t->pRowHeights == nullptr) {
+    if (t != nullptr) {
+      PutMem(t->pColWidths);
+      PutMem(t->pRowHeights);
+    }
+    PutMem(t);
+    PutMem(g);
+    return false;
+  }
+  *table = t;
+  *given = g;
+  return true;
+}
+
+// The width in columns left for the cells' text by the table's width attribute: pixels
+// less padding, spacing and borders, or a percentage of `avail`; 0 when not known.
+int GivenTableWidth(const TableAttrs& a, long cols, int avail) {
+  if (!a.width.given) return 0;
+  if (!a.width.percent) {
+    const long w = (a.width.value - 2 * a.paddingPx * cols - (cols + 1) * a.spacingPx -
+                    (cols + 1) * a.borderSize) / HTML_PIXELS_PER_COLUMN;
+    return static_cast<int>(Clamp(w, 0, kMaxWidth));
+  }
+  if (avail > 0) return static_cast<int>(Clamp(avail * a.width.value / 100, 0, kMaxWidth));
+  return 0;
+}
+
+// Measures a list's item mark (li, dt or dd) as the page draws it: on a line of its own
+// (a new line only when the current one holds something), before the item's text.
+void MeasureListMark(Measure& m, int kind) {
+  if (m.listKind == 0 || !m.InCell()) return;
+  if (m.col > 0) m.NewLine(1);
+  if (kind == TAG_DD) {
+    m.col = 7;
+  } else if (kind == TAG_DT || m.listKind == TAG_DL) {
+    m.col = 3;
+  } else if (m.listKind == TAG_UL) {
+    m.col = 5;
+  } else {
+    char text[32];
+    m.col = std::snprintf(text, sizeof text, "   %i. ", ++m.counter);
+  }
+  m.Widen(m.col);
+  m.Used(m.line + 1);
+}
+
+// Measures one tag of the table's rows and cells into `m`.
+void MeasureTag(Measure& m, HtmlItem* it, int tag) {
+  switch (tag) {
+    case TAG_TR: m.OpenRow(); break;
+    case TAG_TR_END: m.CloseRow(); break;
+    case TAG_TD: m.Cell(it); break;
+    case TAG_TD_END: m.line = m.col = m.lines = 0; break;
+    case TAG_TABLE:
+    case TAG_FITAB: m.Nested(it, tag); break;
+    case TAG_A: {
+      const auto* link = static_cast<const HtmlLink*>(it->pValue);
+      m.inLink = link != nullptr && link->Kind == HTML_LINK_HREF;
+      // A link's angle brackets are drawn in the cell and count in its width.
+      if (m.inLink && m.InCell()) m.Widen(++m.col);
+      break;
+    }
+    case TAG_A_END:
+      if (m.inLink && m.InCell()) m.Widen(++m.col);
+      m.inLink = false;
+      break;
+    case TAG_BR: case TAG_H1: case TAG_H2: case TAG_H3: case TAG_H4: case TAG_H5:
+    case TAG_H6: case TAG_DIV:
+      m.NewLine(1);
+      break;
+    case TAG_H1_END: case TAG_H2_END: case TAG_H3_END: case TAG_H4_END: case TAG_H5_END:
+    case TAG_H6_END: case TAG_DIV_END:
+      m.NewLine(2);
+      break;
+    // Nested lists are measured as first-level ones.
+    case TAG_OL: case TAG_UL: case TAG_DL:
+      m.listKind = tag;
+      m.counter = 0;
+      if (m.col > 0) m.NewLine(1);
+      break;
+    case TAG_OL_END: case TAG_UL_END: case TAG_DL_END:
+      m.listKind = 0;
+      if (m.col > 0) m.NewLine(1);
+      break;
+    case TAG_LI: case TAG_DT: case TAG_DD: MeasureListMark(m, tag); break;
+    default: break;
+  }
+}
+
+// Measure: walks the table's rows and cells up to and past its /table, widening the
+// columns and rows to what they hold.
+void MeasureItems(Measure& m, List* body) {
+  for (auto* it = static_cast<HtmlItem*>(ListWalk(body, 1)); it != nullptr;
+       it = static_cast<HtmlItem*>(ListWalk(body, 1))) {
+    if (it->pTag == nullptr) {
+      m.Text(it);
+      continue;
+    }
+    const int tag = TagIndex(it->pTag);
+    if (tag == TAG_TABLE_END) break;
+    MeasureTag(m, it, tag);
+  }
+  m.CloseRow();
+}
+
+// Lay out: the columns take their given widths when the table's width is known, and the
+// table its width (given, or the sum of its columns and frames) and height.
+void LayOut(Measure& m) {
+  HtmlTable* t = m.t;
+  const long cols = t->ColCnt;
+  long sum = 0;
+  for (int c = 0; c < t->ColCnt; ++c) {
+    if (m.tableWidth > 0 && m.given[c] > 0) t->pColWidths[c] = m.given[c];
+    sum += t->pColWidths[c];
+  }
+  t->Width = m.tableWidth > 0 ? m.tableWidth
+                              : static_cast<int>(Clamp(2L * t->Padding * cols + cols + 1 + sum, 1, 1L << 24));
+  long height = t->RowCnt + 1;
+  for (int r = 0; r < t->RowCnt; ++r) height += t->pRowHeights[r];
+  t->Height = static_cast<int>(std::min<long>(height, 1L << 24));
+}
+
 }  // namespace
 
 namespace html_internal {
@@ -200,136 +357,32 @@ HtmlTable* GetTextTable(HtmlFile* file, HtmlItem* item, int avail) {
   if (item == nullptr || body == nullptr) return nullptr;
   if (TagIndex(item->pTag) == TAG_FITAB) return static_cast<HtmlTable*>(item->pValue);
 
-  // The tag's attributes.
-  const char* attrs = static_cast<const char*>(item->pValue);
-  char text[64];
-  int border = 0;
-  long borderSize = 0;
-  if (AttributeValue(attrs, "border", text, sizeof text)) {
-    border = 1;
-    borderSize = text[0] != '\0' ? Clamp(std::atol(text), 0, kMaxPixels) : 1;
-  }
-  const long spacingPx = AttributeValue(attrs, "cellspacing", text, sizeof text)
-                             ? Clamp(std::atol(text), 0, kMaxPixels) : 0;
-  const long paddingPx = AttributeValue(attrs, "cellpadding", text, sizeof text)
-                             ? Clamp(std::atol(text), 0, kMaxPixels) : 0;
-  const Width width = ReadWidth(attrs);
-
+  const TableAttrs attrs = ReadTableAttrs(static_cast<const char*>(item->pValue));
   const BodyWalk walk = SaveBodyWalk();
   const Shape shape = WalkShape(body);
   RestoreBodyWalk(walk);
 
-  auto* t = static_cast<HtmlTable*>(GetMem(sizeof(HtmlTable)));
-  auto* given = static_cast<int*>(GetMem(sizeof(int) * static_cast<size_t>(shape.cols + 1)));
-  if (t != nullptr) {
-    t->pColWidths = static_cast<int*>(GetMem(sizeof(int) * static_cast<size_t>(shape.cols + 1)));
-    t->pRowHeights = static_cast<int*>(GetMem(sizeof(int) * static_cast<size_t>(shape.rows + 1)));
-  }
-  if (t == nullptr || given == nullptr || t->pColWidths == nullptr || t->pRowHeights == nullptr) {
-    if (t != nullptr) {
-      PutMem(t->pColWidths);
-      PutMem(t->pRowHeights);
-    }
-    PutMem(t);
-    PutMem(given);
+  HtmlTable* t = nullptr;
+  int* given = nullptr;
+  if (!AllocTable(shape, &t, &given)) {
     WalkShape(body);
     return nullptr;
   }
-  const long cols = shape.cols;
   t->ColCnt = shape.cols;
   t->RowCnt = shape.rows;
-  t->Border = border;
+  t->Border = attrs.border;
   t->Frame = 1;
-  t->Padding = static_cast<int>(paddingPx / HTML_PIXELS_PER_COLUMN);
-  t->Spacing = static_cast<int>(spacingPx / HTML_PIXELS_PER_COLUMN);
+  t->Padding = static_cast<int>(attrs.paddingPx / HTML_PIXELS_PER_COLUMN);
+  t->Spacing = static_cast<int>(attrs.spacingPx / HTML_PIXELS_PER_COLUMN);
 
   Measure m{file, t, given};
-  if (width.given && !width.percent) {
-    const long w = (width.value - 2 * paddingPx * cols - (cols + 1) * spacingPx -
-                    (cols + 1) * borderSize) / HTML_PIXELS_PER_COLUMN;
-    m.tableWidth = static_cast<int>(Clamp(w, 0, kMaxWidth));
-  } else if (width.given && avail > 0) {
-    m.tableWidth = static_cast<int>(Clamp(avail * width.value / 100, 0, kMaxWidth));
-  }
-
-  // The rows and cells, to the table's /table.
-  for (auto* it = static_cast<HtmlItem*>(ListWalk(body, 1)); it != nullptr;
-       it = static_cast<HtmlItem*>(ListWalk(body, 1))) {
-    if (it->pTag == nullptr) {
-      m.Text(it);
-      continue;
-    }
-    const int tag = TagIndex(it->pTag);
-    if (tag == TAG_TABLE_END) break;
-    switch (tag) {
-      case TAG_TR: m.OpenRow(); break;
-      case TAG_TR_END: m.CloseRow(); break;
-      case TAG_TD: m.Cell(it); break;
-      case TAG_TD_END: m.line = m.col = m.lines = 0; break;
-      case TAG_TABLE:
-      case TAG_FITAB: m.Nested(it, tag); break;
-      case TAG_A: {
-        const auto* link = static_cast<const HtmlLink*>(it->pValue);
-        m.inLink = link != nullptr && link->Kind == HTML_LINK_HREF;
-        // A link's angle brackets are drawn in the cell and count in its width.
-        if (m.inLink && m.InCell()) m.Widen(++m.col);
-        break;
-      }
-      case TAG_A_END:
-        if (m.inLink && m.InCell()) m.Widen(++m.col);
-        m.inLink = false;
-        break;
-      case TAG_BR: case TAG_H1: case TAG_H2: case TAG_H3: case TAG_H4: case TAG_H5:
-      case TAG_H6: case TAG_DIV:
-        m.NewLine(1);
-        break;
-      case TAG_H1_END: case TAG_H2_END: case TAG_H3_END: case TAG_H4_END: case TAG_H5_END:
-      case TAG_H6_END: case TAG_DIV_END:
-        m.NewLine(2);
-        break;
-      // Lists as the page draws them: each item on a line of its own (a new line only
-      // when the current one holds something), after its mark; nested lists are
-      // measured as first-level ones.
-      case TAG_OL: case TAG_UL: case TAG_DL:
-        m.listKind = TagIndex(it->pTag);
-        m.counter = 0;
-        if (m.col > 0) m.NewLine(1);
-        break;
-      case TAG_OL_END: case TAG_UL_END: case TAG_DL_END:
-        m.listKind = 0;
-        if (m.col > 0) m.NewLine(1);
-        break;
-      case TAG_LI: case TAG_DT: case TAG_DD:
-        if (m.listKind != 0 && m.InCell()) {
-          if (m.col > 0) m.NewLine(1);
-          const int kind = TagIndex(it->pTag);
-          if (kind == TAG_DD) m.col = 7;
-          else if (kind == TAG_DT || m.listKind == TAG_DL) m.col = 3;
-          else if (m.listKind == TAG_UL) m.col = 5;
-          else m.col = std::snprintf(text, sizeof text, "   %i. ", ++m.counter);
-          m.Widen(m.col);
-          m.Used(m.line + 1);
-        }
-        break;
-      default: break;
-    }
-  }
-  m.CloseRow();
+  m.tableWidth = GivenTableWidth(attrs, shape.cols, avail);
+  MeasureItems(m, body);
 
   item->pTag = const_cast<char*>("fitab");
   item->pValue = t;
-
-  long sum = 0;
-  for (int c = 0; c < t->ColCnt; ++c) {
-    if (m.tableWidth > 0 && given[c] > 0) t->pColWidths[c] = given[c];
-    sum += t->pColWidths[c];
-  }
+  LayOut(m);
   PutMem(given);
-  t->Width = m.tableWidth > 0 ? m.tableWidth
-                              : static_cast<int>(Clamp(2L * t->Padding * cols + cols + 1 + sum, 1, 1L << 24));
-  long height = t->RowCnt + 1;
-  for (int r = 0; r < t->RowCnt; ++r) height += t->pRowHeights[r];
-  t->Height = static_cast<int>(std::min<long>(height, 1L << 24));
   return t;
 }
 

@@ -395,15 +395,15 @@ bool ReleaseHolds(const std::string& op, const char* running, const std::string&
   }
 }
 
-// Carries out one line from its command word on; true when the operator chose to
-// quit at a running-programs check.
-bool DoLine(const Run& run, char** cursor, std::string command) {
+// Reads the line's "v <operator> <release>" conditions, each followed by the rest of
+// the line, into *command: the command word after them. False when the line ends here:
+// a comment, a condition the running release fails, or a fault reported. When checking,
+// every condition holds.
+bool ReleaseConditionsHold(const Run& run, char** cursor, std::string* command) {
   for (;;) {
-    const int cmd = FindToken(command.c_str(), kCommands);
+    const int cmd = FindToken(command->c_str(), kCommands);
     if (cmd == kComment) return false;
-    if (cmd != kRelease) break;
-    // v <operator> <release> <command ...>: the rest is a line of its own when
-    // the running release satisfies the condition.
+    if (cmd != kRelease) return true;
     std::string op;
     if (!NextWord(cursor, kWordDelims, &op)) {
       SkipLine(run, "v", "its operator");
@@ -428,28 +428,28 @@ bool DoLine(const Run& run, char** cursor, std::string command) {
     } else if (!ReleaseHolds(op, host.release, release)) {
       return false;
     }
-    if (!NextWord(cursor, kWordDelims, &command)) return false;
+    if (!NextWord(cursor, kWordDelims, command)) return false;
   }
+}
 
-  const int cmd = FindToken(command.c_str(), kCommands);
-  std::string n;
-  if (!NextWord(cursor, kWordDelims, &n)) {
-    SkipLine(run, command.c_str(), cmd == kCheckPs ? "its list of programs" : "its name");
-    return false;
-  }
-  if (run.check) {
-    if (cmd == kDirTo) {
-      std::string dest;
-      if (!NextWord(cursor, kWordDelims, &dest)) {
-        SkipLine(run, "dirto", "its destination");
-        return false;
-      }
-      CheckWord(run, "destination", dest);
+// Checks the line of command cmd for name n and the words after it, changing nothing.
+void CheckLine(const Run& run, char** cursor, int cmd, const std::string& command, const std::string& n) {
+  if (cmd == kDirTo) {
+    std::string dest;
+    if (!NextWord(cursor, kWordDelims, &dest)) {
+      SkipLine(run, "dirto", "its destination");
+      return;
     }
-    CheckCommand(run, cmd, command, n);
-    DoAttributes(run, cursor, n);
-    return false;
+    CheckWord(run, "destination", dest);
   }
+  CheckCommand(run, cmd, command, n);
+  DoAttributes(run, cursor, n);
+}
+
+// Does command cmd for name n, then the attributes after it; a file to modify that is
+// missing, or a new directory that exists, ends the line first. True when the operator
+// chose to quit at a running-programs check.
+bool DoCommand(const Run& run, char** cursor, int cmd, const std::string& n) {
   const char* app = run.app;
   switch (cmd) {
     case kDir:
@@ -492,6 +492,23 @@ bool DoLine(const Run& run, char** cursor, std::string command) {
   }
   DoAttributes(run, cursor, n);
   return false;
+}
+
+// Carries out one line from its command word on; true when the operator chose to
+// quit at a running-programs check.
+bool DoLine(const Run& run, char** cursor, std::string command) {
+  if (!ReleaseConditionsHold(run, cursor, &command)) return false;
+  const int cmd = FindToken(command.c_str(), kCommands);
+  std::string n;
+  if (!NextWord(cursor, kWordDelims, &n)) {
+    SkipLine(run, command.c_str(), cmd == kCheckPs ? "its list of programs" : "its name");
+    return false;
+  }
+  if (run.check) {
+    CheckLine(run, cursor, cmd, command, n);
+    return false;
+  }
+  return DoCommand(run, cursor, cmd, n);
 }
 
 // The line without its line end, for the log.
