@@ -266,7 +266,7 @@ grep -q "@SPOOL@\|@HOST@" "$D/tavlo.conf" 2>/dev/null && echo "tavlo.conf-unedit
 [ -e "$FAULT_W" ] && echo "work-area-left"
 true'
 
-# Sets a fault suite up: e2e_init_sample, and the suite's rows of the README's fault
+# Sets a fault suite up: e2e_init_sample, and the suite's rows of the fault
 # table, <build>/faults/<suite>.tsv (tools/faults-table turns them into the table),
 # headed by TITLE.
 fault_init() {
