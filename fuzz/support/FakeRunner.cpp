@@ -1,12 +1,15 @@
 // FakeRunner.cpp - the host of the fuzz targets that run the installer's code: linked
-// with --wrap for SysCmd, system, popen, pclose and sleep, it records each table command
+// with --wrap for SysCmd, system, posix_spawn, popen, pclose and sleep, it records each table command
 // the code asks for and lets the real runner compose its line, checks that the line
 // would reach the shell intact, and runs nothing; pipes read scripted output and the
 // pauses of the main thread take no time.
 #include "SysCmd/SysCmd.h"
 #include "fuzz/support/FuzzSupport.h"
 
+#include <cerrno>
 #include <cstdarg>
+
+#include <spawn.h>
 
 int RealSysCmd(int index, int mode, const char* fmt, ...) __asm__("__real__Z6SysCmdiiPKcz") KANDU_PRINTF(3, 4);
 int FakeSysCmd(int index, int mode, const char* fmt, ...) __asm__("__wrap__Z6SysCmdiiPKcz") KANDU_PRINTF(3, 4);
@@ -47,6 +50,13 @@ extern "C" int __wrap_system(const char* command) {
   const size_t backslashes = inside.size() - (inside.find_last_not_of('\\') + 1);  // npos + 1 is 0
   fuzz::Check(backslashes % 2 == 0, "the closing quote of a command line is never escaped", line);
   return 0;
+}
+
+// No process is started: the runner, refused a direct start, hands the line to system,
+// whose wrapper above checks it.
+extern "C" int __wrap_posix_spawn(pid_t*, const char*, const posix_spawn_file_actions_t*, const posix_spawnattr_t*,
+                                  char* const[], char* const[]) {
+  return ENOSYS;
 }
 
 // A pipe gives the scripted output of the table command it runs, nothing for others.
