@@ -13,6 +13,7 @@
 // standard output as "pkg.list:LINE: reason", each warning as "warning: ...".
 // Status 0 without problems, 1 with some (or an unreadable list), 2 for a usage error.
 int main(int argc, char** argv) {
+  OpenClosedStandardStreams();
   flUseLog = 0;
   my_name = SaveStr_("pkgcheck");
   if (argc == 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
