@@ -21,6 +21,8 @@ constexpr size_t kShellSize = 4096;    // the path of the table's shell
 
 struct {
   int loggedFailures = 0;  // mode-1 commands that failed and went on
+  int loggedRuns = 0;      // commands run in modes 1 and 2
+  int failedRuns = 0;      // of those, the ones that failed
 } S;
 
 // A text built piece by piece in a fixed buffer. Once a piece does not fit, the
@@ -62,17 +64,18 @@ bool Logged(int mode) { return mode == SYS_LOG || mode == SYS_FATAL; }
 // The table entry of index after the lazy lookup; an index outside the named
 // entries or an unresolved one ends the program with exit status 0.
 const ComListEntry& LocatedEntry(int index) {
+  char reason[kReasonSize];
   if (index > 1 && index <= CMD_LAST) {
     TestCmd(index);
     const ComListEntry& e = ComList[index];
     if (e.pPath != nullptr) return e;
-    std::fflush(stdout);
-    std::fprintf(stderr, "ERROR: unable to locate system command '%s'\n", e.pName);
+    std::snprintf(reason, sizeof reason, "unable to locate system command '%s'", e.pName);
   } else {
-    std::fflush(stdout);
-    std::fprintf(stderr, "ERROR: unable to locate system command '%d'\n", index);
+    std::snprintf(reason, sizeof reason, "unable to locate system command '%d'", index);
   }
-  EndAfterFatal(0, "unable to locate a system command");
+  std::fflush(stdout);
+  std::fprintf(stderr, "ERROR: %s\n", reason);
+  EndAfterFatal(0, reason);
 }
 
 // Words for the wait status of a command run by system(3): empty for success.
@@ -254,6 +257,7 @@ int SysCmd(int index, int mode, const char* fmt, ...) {
   } else if (logs && flUseLog) {
     PutLogMsg("%s", "");  // the log is made safe before the shell appends to it
   }
+  if (logs) ++S.loggedRuns;
   const size_t shownLength = cmd.used;  // the line as logged, before its redirection
   cmd.Add("%s%s", redirect, closing != 0 ? "\"" : "");
 
@@ -269,6 +273,7 @@ int SysCmd(int index, int mode, const char* fmt, ...) {
     result = RunLine(line, reason);
   }
   if (result != 0) {
+    if (logs) ++S.failedRuns;
     ReportFailure(mode, reason, std::string(line, shownLength) + (closing != 0 ? "\"" : ""));
   }
   if (entry != nullptr) Settle(*entry);
@@ -333,6 +338,10 @@ void FreeResponseList(CmdResponse* list) {
 }
 
 int SysCmdLoggedFailures() { return S.loggedFailures; }
+
+int SysCmdLoggedRuns() { return S.loggedRuns; }
+
+int SysCmdFailedRuns() { return S.failedRuns; }
 
 // Runs the formatted command line (at most 511 characters) as it stands, then
 // pauses a second. Modes 1 and 2 show the line on standard output and report a
