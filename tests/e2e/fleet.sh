@@ -1,0 +1,162 @@
+#!/bin/bash
+# fleet.sh - the Ansible role with the real ansible-playbook on four hosts at once, in one
+# sandbox: each host a root of its own (overlays of the sandbox's trees; every command in a
+# PID namespace of its own, through the chroot connection), a first installation, a
+# relocation, a host without space and a host whose suite programs run in one play, then
+# a second play that leaves the installed hosts alone. ansible-lint checks the role.
+set -uo pipefail
+. "$(dirname "$0")/lib.sh"
+
+# Host table: NAME|INSTALL_DIR|CONTINUE|DIST (sample, or nosums: the sample without
+# SHA256SUMS)|PREPARATION in the host's root (prev: an installation in /usr; df, ps: the
+# fake tool of that name in /usr/sbin)|play 1's result: "changed", or the start of the
+# failure message|the product directory installed
+HOSTS='A||false|sample||changed|/usr/Kandu/tvnn
+B|/opt|true|nosums|prev|changed|/opt/Kandu/tvnn
+C||false|sample|df|setup no-space (status 3): not enough space in|
+D||false|sample|prev ps|setup busy (status 4): quit while suite programs run|'
+FLEET=/fleet   # the hosts' roots inside the sandbox, and their layers in $FLEET/.layers
+# The places of an installation and of the role's fact, listed to compare a host's state.
+PLACES='/usr/Kandu /opt/Kandu /var/spool/Kandu /etc/tavlo /usr/bin/tvadmin /usr/bin/tavlo /etc/ansible /tmp/KanduInstall'
+
+if [ "${1:-}" != --inside ]; then
+  e2e_init_sample "${1:-}"
+  "$E2E_ROOT/tools/ensure-packages" ansible >"$E2E_SCRATCH/apt.log" 2>&1 &&
+    ansible-doc -t connection community.general.chroot >/dev/null 2>&1 ||
+    e2e_skip "the Debian package ansible (ansible-playbook, the chroot connection) cannot be had: $(tail -n 1 "$E2E_SCRATCH/apt.log")"
+  lint=skip
+  "$E2E_ROOT/tools/ensure-packages" ansible-lint >>"$E2E_SCRATCH/apt.log" 2>&1 && lint=run
+  e2e_spoil_dist nosums "$SAMPLE" 'rm SHA256SUMS' >/dev/null
+  status=0
+  "$E2E_SANDBOX" --timeout 600 -- env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root TERM=dumb \
+    /bin/bash "$0" --inside "$E2E_BUILD" "$lint" </dev/null || status=$?
+  [ $status != 125 ] || echo "FAIL: the sandbox could not start the fleet"
+  exit $status
+fi
+
+E2E_ROOT=$(cd "$(dirname "$0")/../.." && pwd) E2E_BUILD=$2 E2E_SUITE=fleet
+E2E_SCRATCH=$E2E_BUILD/e2e-scratch/fleet OUT=$E2E_BUILD/e2e-scratch/fleet/plays
+mkdir -p "$OUT"
+
+# In host H: runs the command in the host's root and a PID namespace of its own (/proc
+# shows only its processes, so one host's suite programs are no other's).
+in_host() { unshare --pid --fork --kill-child --mount-proc --propagation unchanged --root="$FLEET/$1" "${@:2}"; }
+# What host H holds of an installation: one line a path (type, mode, size, time).
+host_state() { in_host "$1" sh -c "find $PLACES -printf '%p %y %m %s %T@\n' 2>/dev/null | sort"; }
+# The value of KEY in host H's fact.
+fact() { in_host "$1" python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))[sys.argv[2]])' /etc/ansible/facts.d/tvnn.fact "$2" 2>/dev/null; }
+
+# The root of host H: an overlay of every folder at the top of the sandbox's root, copies
+# of its top-level links and files, /dev, and an empty /tmp, /run and /proc.
+make_host() {
+  local h=$1 e n
+  mkdir -p "$FLEET/$h"
+  for e in /*; do
+    n=${e#/}
+    if [ -L "$e" ] || [ ! -d "$e" ]; then cp -a "$e" "$FLEET/$h/"; continue; fi
+    mkdir -p "$FLEET/$h/$n"
+    case $n in
+      proc | sys | run | "${FLEET#/}") ;;
+      tmp) chmod 1777 "$FLEET/$h/tmp" ;;
+      dev) mount --rbind /dev "$FLEET/$h/dev" ;;
+      *) mkdir -p "$FLEET/.layers/$h/$n/up" "$FLEET/.layers/$h/$n/work"
+         mount -t overlay "fleet-$h-$n" -o "lowerdir=$e,upperdir=$FLEET/.layers/$h/$n/up,workdir=$FLEET/.layers/$h/$n/work" \
+           "$FLEET/$h/$n" ;;
+    esac
+  done
+}
+
+# Preparations of a host: a previous installation made by the installer itself, a df
+# that finds 10 blocks free, a ps that shows tvqadmin running.
+prepare_host() {
+  local h=$1 p
+  for p in $2; do
+    case $p in
+      prev) cp -a "$E2E_SCRATCH/dist/sample" "$FLEET/$h/root/prev" &&
+              in_host "$h" sh -c 'cd /root/prev && ./setup </dev/null >/dev/null 2>&1' && rm -rf "$FLEET/$h/root/prev" ;;
+      df) printf '#!/bin/sh\necho "Filesystem 1K-blocks Used Available Use%% Mounted on"\necho "fake 1000 990 10 99%% /"\n' \
+            >"$FLEET/$h/usr/sbin/df" ;;
+      ps) printf '#!/bin/sh\necho "  PID CLS PRI TTY          TIME CMD"\necho "  471 TS   19 ?        00:00:00 tvqadmin"\n' \
+            >"$FLEET/$h/usr/sbin/ps" ;;
+    esac || return 1
+  done
+  chmod 755 "$FLEET/$h/usr/sbin/df" "$FLEET/$h/usr/sbin/ps" 2>/dev/null
+  return 0
+}
+
+# Runs the example playbook on the fleet as play N; its output in $OUT/play-N, the
+# seconds it took in SECONDS_N, its recap as "HOST ok=.. changed=.. ..." lines in RECAP_N.
+play() {
+  local t0=$EPOCHREALTIME
+  (cd "$E2E_ROOT/ansible" && ANSIBLE_FORKS=4 ANSIBLE_NOCOLOR=1 ANSIBLE_RETRY_FILES_ENABLED=0 \
+    ansible-playbook -i "$OUT/inventory.ini" install-tvnn.yml) >"$OUT/play-$1" 2>&1
+  printf -v "SECONDS_$1" '%s' "$(awk -v a="$t0" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.1f", b - a }')"
+  printf -v "RECAP_$1" '%s' "$(sed -n '/^PLAY RECAP/,$p' "$OUT/play-$1" | awk '$2 == ":" { print $1, $4, $6, $5 }')"
+}
+
+# The recap's figures of host H in play N: "changed=X failed=Y unreachable=Z".
+recap() { local v=RECAP_$2; awk -v h="$1" '$1 == h { print $2, $3, $4 }' <<<"${!v}"; }
+
+e2e_case "the fleet: four hosts, each a root of its own"
+mkdir -p "$FLEET"
+{
+  echo "[print_servers]"
+  while IFS='|' read -r h dir cont dist prep _; do
+    make_host "$h" && prepare_host "$h" "$prep" || { echo "FAIL: preparing host $h"; exit 1; }
+    echo "$h ansible_host=$FLEET/$h tvnn_setup_dist=$E2E_SCRATCH/dist/$dist tvnn_setup_continue=$cont${dir:+ tvnn_setup_install_dir=$dir}"
+  done <<<"$HOSTS"
+  printf '[print_servers:vars]\nansible_connection=community.general.chroot\nansible_chroot_exe=%s\n' "$FLEET/host-exec"
+  printf 'ansible_python_interpreter=/usr/bin/python3\nansible_become=false\n'
+} >"$OUT/inventory.ini"
+printf '#!/bin/sh\nroot=$1\nshift\nexec unshare --pid --fork --kill-child --mount-proc --propagation unchanged --root="$root" "$@"\n' \
+  >"$FLEET/host-exec"
+chmod 755 "$FLEET/host-exec"
+e2e_assert_eq "the previous installations of B and D" "$(for h in A B C D; do in_host $h test -d /usr/Kandu/tvnn && echo $h; done)" $'B\nD'
+
+if [ "${3:-}" = run ]; then
+  e2e_case "ansible-lint passes on the role and the example playbook"
+  (cd "$E2E_ROOT/ansible" && ansible-lint --offline --nocolor . >"$OUT/lint" 2>&1)
+  e2e_assert_eq "ansible-lint's status (output in $OUT/lint)" "$?" 0
+else
+  echo "SKIPPED: ansible-lint: the Debian package ansible-lint cannot be had"
+fi
+
+e2e_case "play 1: a first installation, a relocation, no space, programs running"
+D_BEFORE=$(host_state D)
+play 1
+while IFS='|' read -r h _ _ _ _ outcome dir; do
+  case $outcome in
+    changed) e2e_assert_eq "$h: the recap" "$(recap "$h" 1 | sed 's/changed=[1-9][0-9]*/changed=N/')" "changed=N failed=0 unreachable=0" ;;
+    *) e2e_assert_eq "$h: the recap" "$(recap "$h" 1 | sed 's/changed=[0-9]*/changed=N/')" "changed=N failed=1 unreachable=0"
+       e2e_assert_eq "$h: the failure says why" "$(grep -cF "$outcome" <(grep "^fatal: \[$h\]: FAILED" "$OUT/play-1"))" 1
+       e2e_assert_eq "$h: no fact" "$(in_host "$h" ls /etc/ansible/facts.d 2>&1 | grep -c tvnn)" 0 ;;
+  esac
+  e2e_assert_eq "$h: the role's temporary folder is gone" "$(in_host "$h" sh -c 'ls -d /tmp/tvnn_setup.* 2>/dev/null')" ""
+  [ -z "$dir" ] && continue
+  e2e_assert_eq "$h: the installation is whole" "$(in_host "$h" env FAULT_D="$dir" FAULT_W=/tmp/KanduInstall sh -c "$FAULT_CHECK")" ""
+  e2e_assert_eq "$h: the fact's product folder" "$(fact "$h" product_dir)" "$dir"
+done <<<"$HOSTS"
+e2e_assert_eq "B: /usr/Kandu/tvnn links to the new place" "$(in_host B readlink /usr/Kandu/tvnn)" /opt/Kandu/tvnn
+e2e_assert_eq "C: nothing installed" "$(host_state C)" ""
+e2e_assert_eq "D: untouched" "$(host_state D)" "$D_BEFORE"
+# The fact names the distribution: the hash of its SHA256SUMS, else of its files' list.
+SUM_A=$(sha256sum <"$E2E_SCRATCH/dist/sample/SHA256SUMS" | cut -d' ' -f1)
+SUM_B=$(cd "$E2E_SCRATCH/dist/nosums" && find . -type f -printf '%P\n' | LC_ALL=C sort | while read -r f; do
+  printf '%s %s\n' "$f" "$(sha1sum <"$f" | cut -d' ' -f1)"; done | head -c -1 | sha256sum | cut -d' ' -f1)
+for h in A:$SUM_A B:$SUM_B; do
+  e2e_assert_eq "${h%%:*}: the fact's checksum" \
+    "$(fact "${h%%:*}" checksum)" "${h#*:}"
+done
+
+e2e_case "play 2: the unchanged hosts are left alone"
+LOGS=$(for h in A B; do in_host $h stat -c '%n %s %Y' /tmp/setup.log; done)
+play 2
+for h in A B; do
+  e2e_assert_eq "$h: the recap" "$(recap $h 2)" "changed=0 failed=0 unreachable=0"
+done
+for h in C D; do
+  e2e_assert_eq "$h: the recap" "$(recap $h 2 | sed 's/changed=[0-9]*/changed=N/')" "changed=N failed=1 unreachable=0"
+done
+e2e_assert_eq "A and B: setup did not run" "$(for h in A B; do in_host $h stat -c '%n %s %Y' /tmp/setup.log; done)" "$LOGS"
+echo "4 hosts, forks 4: play 1 took $SECONDS_1 s, play 2 $SECONDS_2 s"
+e2e_finish
