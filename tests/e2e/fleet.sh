@@ -27,10 +27,11 @@ if [ "${1:-}" != --inside ]; then
   lint=skip
   "$E2E_ROOT/tools/ensure-packages" ansible-lint >>"$E2E_SCRATCH/apt.log" 2>&1 && lint=run
   e2e_spoil_dist nosums "$SAMPLE" 'rm SHA256SUMS' >/dev/null
-  status=0
+  status=0 machine=$(ls -d $PLACES $FLEET 2>/dev/null)
   "$E2E_SANDBOX" --timeout 600 -- env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root TERM=dumb \
     /bin/bash "$0" --inside "$E2E_BUILD" "$lint" </dev/null || status=$?
   [ $status != 125 ] || echo "FAIL: the sandbox could not start the fleet"
+  [ "$(ls -d $PLACES $FLEET 2>/dev/null)" = "$machine" ] || { echo "FAIL: the machine's own installation places changed"; status=1; }
   exit $status
 fi
 
@@ -84,12 +85,13 @@ prepare_host() {
   return 0
 }
 
-# Runs the example playbook on the fleet as play N; its output in $OUT/play-N, the
-# seconds it took in SECONDS_N, its recap as "HOST ok=.. changed=.. ..." lines in RECAP_N.
+# Runs the example playbook on the fleet as play N (further words: options of
+# ansible-playbook); its output in $OUT/play-N, the seconds it took in SECONDS_N, its
+# recap as "HOST changed=.. failed=.. unreachable=.." lines in RECAP_N.
 play() {
   local t0=$EPOCHREALTIME
   (cd "$E2E_ROOT/ansible" && ANSIBLE_FORKS=4 ANSIBLE_NOCOLOR=1 ANSIBLE_RETRY_FILES_ENABLED=0 \
-    ansible-playbook -i "$OUT/inventory.ini" install-tvnn.yml) >"$OUT/play-$1" 2>&1
+    ansible-playbook -i "$OUT/inventory.ini" "${@:2}" install-tvnn.yml) >"$OUT/play-$1" 2>&1
   printf -v "SECONDS_$1" '%s' "$(awk -v a="$t0" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.1f", b - a }')"
   printf -v "RECAP_$1" '%s' "$(sed -n '/^PLAY RECAP/,$p' "$OUT/play-$1" | awk '$2 == ":" { print $1, $4, $6, $5 }')"
 }
@@ -120,6 +122,12 @@ if [ "${3:-}" = run ]; then
 else
   echo "SKIPPED: ansible-lint: the Debian package ansible-lint cannot be had"
 fi
+
+e2e_case "a play in check mode: every host would change, none does"
+BEFORE=$(for h in A B C D; do host_state $h; done)
+play check --check
+for h in A B C D; do e2e_assert_eq "$h: the recap" "$(recap $h check)" "changed=1 failed=0 unreachable=0"; done
+e2e_assert_eq "the hosts' installations" "$(for h in A B C D; do host_state $h; done)" "$BEFORE"
 
 e2e_case "play 1: a first installation, a relocation, no space, programs running"
 D_BEFORE=$(host_state D)
@@ -158,5 +166,5 @@ for h in C D; do
   e2e_assert_eq "$h: the recap" "$(recap $h 2 | sed 's/changed=[0-9]*/changed=N/')" "changed=N failed=1 unreachable=0"
 done
 e2e_assert_eq "A and B: setup did not run" "$(for h in A B; do in_host $h stat -c '%n %s %Y' /tmp/setup.log; done)" "$LOGS"
-echo "4 hosts, forks 4: play 1 took $SECONDS_1 s, play 2 $SECONDS_2 s"
+echo "4 hosts, forks 4: the check took $SECONDS_check s, play 1 $SECONDS_1 s, play 2 $SECONDS_2 s"
 e2e_finish
