@@ -21,6 +21,8 @@ constexpr size_t kShellSize = 4096;    // the path of the table's shell
 
 struct {
   int loggedFailures = 0;  // mode-1 commands that failed and went on
+  int loggedRuns = 0;      // commands run in modes 1 and 2
+  int failedRuns = 0;      // of those, the ones that failed
 } S;
 
 // A text built piece by piece in a fixed buffer. Once a piece does not fit, the
@@ -254,6 +256,7 @@ int SysCmd(int index, int mode, const char* fmt, ...) {
   } else if (logs && flUseLog) {
     PutLogMsg("%s", "");  // the log is made safe before the shell appends to it
   }
+  if (logs) ++S.loggedRuns;
   const size_t shownLength = cmd.used;  // the line as logged, before its redirection
   cmd.Add("%s%s", redirect, closing != 0 ? "\"" : "");
 
@@ -269,6 +272,7 @@ int SysCmd(int index, int mode, const char* fmt, ...) {
     result = RunLine(line, reason);
   }
   if (result != 0) {
+    if (logs) ++S.failedRuns;
     ReportFailure(mode, reason, std::string(line, shownLength) + (closing != 0 ? "\"" : ""));
   }
   if (entry != nullptr) Settle(*entry);
@@ -333,6 +337,10 @@ void FreeResponseList(CmdResponse* list) {
 }
 
 int SysCmdLoggedFailures() { return S.loggedFailures; }
+
+int SysCmdLoggedRuns() { return S.loggedRuns; }
+
+int SysCmdFailedRuns() { return S.failedRuns; }
 
 // Runs the formatted command line (at most 511 characters) as it stands, then
 // pauses a second. Modes 1 and 2 show the line on standard output and report a

@@ -160,6 +160,10 @@ void FreeResponseList(CmdResponse* list);
 // Number of commands run in mode 1 (SYS_LOG) whose failure was logged since the
 // program started; a failure in mode 2 ends the program instead.
 int SysCmdLoggedFailures();
+// Number of commands run in a logged mode (1 or 2) since the program started, and
+// of those the ones that failed (a failure in mode 2 ends the program after it).
+int SysCmdLoggedRuns();
+int SysCmdFailedRuns();
 // Runs a formatted command line directly, without the table.
 void SysCmdP(int mode, const char* fmt, ...) KANDU_PRINTF(2, 3);
 

@@ -35,8 +35,8 @@ constexpr int kLongVersionWord = 3;
 constexpr const char* kHelpWords = ",-h,--help";
 constexpr int kUsageErrorStatus = 2;
 
-// The usage: the command-line forms, the answers of the question, the log. Each %s
-// is the program's name (six of them).
+// The usage: the command-line forms, the answers of the question, the log, the
+// variables of unattended runs. Each %s is the program's name (five of them).
 constexpr const char* kUsage =
     "usage: %s [BASE] [install DIR]\n"
     "       %s BASE DIR\n"
@@ -52,7 +52,12 @@ constexpr const char* kUsage =
     "When a print daemon is installed already, setup asks whether to continue:\n"
     "y or yes continues, n or no ends the run with nothing installed.\n"
     "LANG chooses the language of the messages. Every host command and its output\n"
-    "is logged to /tmp/%s.log.\n";
+    "is logged to /tmp/%s.log.\n"
+    "Unattended runs (an empty variable counts as unset):\n"
+    "  TVNN_CONTINUE=yes|no   answers the continue question\n"
+    "  TVNN_RUNNING=wait|quit answers the running-programs menu (wait: 10 times at most)\n"
+    "  TVNN_STATUS=detailed   a status of its own for each outcome (see setup(8))\n"
+    "  TVNN_RESULT=FILE       writes what the run did to FILE as one JSON object\n";
 constexpr int kInstallDirPosition = 2;  // a plain word at argv[2] names the installation directory
 
 constexpr int kMsgCannotOpen = 3;  // "ERROR: couldn't open %s"

@@ -27,7 +27,7 @@ double SizeNeed(const char* name) {
   if (!GetFileContent(pPathToSetup, name)) {
     PrintSetupMessage(kMsgMissingSize);
     const std::string why = std::string("the size record ") + name + " is missing";
-    EndRun(RunOutcome::Refused, 0, why.c_str());
+    EndRun(RunOutcome::Incomplete, 0, why.c_str());
   }
   return std::strtod(LineBuf, nullptr) + kMargin;
 }

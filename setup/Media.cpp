@@ -78,7 +78,7 @@ void RequireSafeName(const char* name, const char* dir) {
   PutLogMsg("ERROR: %s\n", why.c_str());
   std::fflush(stdout);
   std::fprintf(stderr, "ERROR: %s\n", why.c_str());
-  EndRun(RunOutcome::Refused, 1, why.c_str());
+  EndRun(RunOutcome::Incomplete, 1, why.c_str());
 }
 
 // The pieces of text between runs of any of seps, up to the piece end_of_list.

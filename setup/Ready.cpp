@@ -20,6 +20,7 @@ constexpr int kAnswerY = 1;
 constexpr int kAnswerYes = 2;
 constexpr int kAnswerN = 3;
 constexpr int kAnswerNo = 4;
+constexpr int kAnswerSetNo = 5;  // TVNN_CONTINUE=no
 
 constexpr int kReadingSize = 511;  // one reading: at most 510 characters
 
@@ -41,7 +42,14 @@ bool ReadAnswer() {
 
 // The operator's answer to the continue question, as a position in the answer
 // words; 0 at the end of input. Other words and empty lines ask again.
+// TVNN_CONTINUE answers instead, shown after the question as if typed.
 int AskToContinue() {
+  if (Unattended.answerContinue != ContinueAnswer::Ask) {
+    PrintSetupMessage(kMsgContinue);
+    const bool yes = Unattended.answerContinue == ContinueAnswer::Yes;
+    std::printf("%s\n", yes ? "yes" : "no");
+    return yes ? kAnswerYes : kAnswerSetNo;
+  }
   for (;;) {
     PrintSetupMessage(kMsgContinue);
     if (!ReadAnswer()) return 0;
@@ -58,7 +66,7 @@ int AskToContinue() {
 // queues and asks: "y" and "yes" go on; "n", "no" and the end of input end the run
 // with exit status 0, leaving the work area and the old daemon's start and stop
 // scripts in /etc/rc2.d as they are (an update in place keeps the daemon where
-// they point).
+// they point). TVNN_CONTINUE answers yes or no in the operator's place.
 int readyForInstallation() {
   char* user = GetUserName();
   if (user == nullptr || std::strcmp(user, kSuperUser) != 0) {
@@ -78,6 +86,8 @@ int readyForInstallation() {
     case kAnswerN:
     case kAnswerNo:
       EndRun(RunOutcome::Declined, 0, "declined at the continue question");
+    case kAnswerSetNo:
+      EndRun(RunOutcome::Declined, 0, "declined at the continue question (TVNN_CONTINUE=no)");
     default:
       // End of input: no answer can come, so the run ends as after "no".
       std::fputs("\n", stdout);

@@ -7,17 +7,19 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include <unistd.h>
 
-// One run: language, command line, the run lock and the distribution's checksums,
+// One run: language, command line and the unattended settings, the run lock and the distribution's checksums,
 // previous installation, free space, running programs and relocation, the
 // distribution and its installation, the clean-up. Every end goes through EndRun.
 // Exit status 0 at the end and at every orderly refusal (another run holding the
 // lock among them); 1 for a failed fatal command, a missing list, a damaged
 // distribution or a work area that is not safe; 2 for a work-area base that cannot
 // be made or that other users could change, a path that cannot safely stand in a
-// command line or a word that is no option.
+// command line, a word that is no option or a setting of the environment that is not
+// allowed. Under TVNN_STATUS=detailed each outcome has its own status (EndRun).
 int main(int argc, char** argv) {
   OpenClosedStandardStreams();
   flUseLog = 1;
@@ -28,6 +30,7 @@ int main(int argc, char** argv) {
   my_name = SaveStr_(StripPath(invocation));
   EndRunOnFatalReports();
   checkCommandLineOptions(argc, argv);
+  readUnattendedSettings();
   InitSysCmdList();
   nlsSetupStrCvt(0);
   parseCommandLineOptions(argc, argv);
@@ -47,11 +50,7 @@ int main(int argc, char** argv) {
   FreeSpaceForInstall(pKanduInstallDir, pTargetInstallDir, MAKER_NAME);
   RunOutcome outcome = pCurrentInstallDir != nullptr ? RunOutcome::Updated : RunOutcome::Installed;
   if (pCurrentInstallDir != nullptr) {
-    if (const int quit = QuitForRunningProcesses(pBinaryInstanceCheckList); quit != 0) {
-      EndRun(RunOutcome::Busy, 0,
-             quit == QUIT_END_OF_INPUT ? "end of input at the running-programs menu"
-                                       : "quit while suite programs run");
-    }
+    if (QuitForRunningProcesses(pBinaryInstanceCheckList) != 0) EndRun(RunOutcome::Busy, 0, RunningQuitReason());
     if (std::strcmp(pTargetInstallDir, pCurrentInstallDir) != 0) {
       relocatePreviousInstallation();
       outcome = RunOutcome::Relocated;
@@ -61,7 +60,8 @@ int main(int argc, char** argv) {
   KanduClean(pKanduInstallDir);
   if (installed == INSTALL_NOT_ROOT) EndRun(RunOutcome::NotRoot, 0, "not run by root");
   if (installed == INSTALL_STOPPED) {
-    EndRun(RunOutcome::Incomplete, 0, "quit while suite programs run; the package list stopped part-way");
+    const std::string why = std::string(RunningQuitReason()) + "; the package list stopped part-way";
+    EndRun(RunOutcome::Stopped, 0, why.c_str());
   }
   // Commands whose failure the run goes on after (a copy of the package list, the
   // final modes) were only logged: the operator must not take the end for success.

@@ -63,22 +63,72 @@ void parseCommandLineOptions(int argc, char** argv);
 
 // How a run ended: the installation done (a first one, an update in place, an
 // update after moving the previous tree), a fatal failure, or one of the reasons
-// to install nothing: a refusal (an unsafe path or name, a missing size record), not
-// enough space, suite programs running, the operator's "no" (or no answer), not
-// root. Incomplete: stopped part-way through the package list.
+// to install nothing: a refusal before any change (an unsafe path, a work-area base
+// that cannot be made), not enough space, suite programs running (or another run
+// installing), the operator's "no" (or no answer), not root. Incomplete: the
+// distribution or the host lacks what the installation needs (a size record, the
+// package list, a host command, a valid checksum or signature, a name that can stand
+// in a command line). Stopped: quit while suite programs run, part-way through the
+// package list.
 enum class RunOutcome { Installed, Updated, Relocated, Failed, Refused, NoSpace, Busy,
-                        Declined, NotRoot, Incomplete };
+                        Declined, NotRoot, Incomplete, Stopped };
 
 // The one way a run ends: logs the outcome, then on standard error, for a run that
-// installed nothing "<program>: nothing installed: <reason>" (Incomplete:
-// "<program>: installation incomplete: <reason>"; Failed: no line, the failure was
-// reported where it was met), and for every run that failed or installed nothing
-// "<program>: see /tmp/<program>.log" as the last line. Ends the process with
-// status. A null reason counts as empty.
+// installed nothing "<program>: nothing installed: <reason>" (Incomplete and
+// Stopped: "<program>: installation incomplete: <reason>"; Failed: no line, the
+// failure was reported where it was met), and for every run that failed or
+// installed nothing "<program>: see /tmp/<program>.log" as the last line. Writes the
+// result file when TVNN_RESULT names one. Ends the process with status, or with the
+// outcome's own status under TVNN_STATUS=detailed (ExitStatusOf). A null reason
+// counts as empty.
 [[noreturn]] void EndRun(RunOutcome outcome, int status, const char* reason);
+// The exit status of a run that ended with outcome: status as the caller gives it;
+// under TVNN_STATUS=detailed the outcome's own (0 installed, 1 failed, 2 refused,
+// 3 no space, 4 busy, 5 declined, 6 not root, 7 incomplete).
+int ExitStatusOf(RunOutcome outcome, int status);
+// The outcome's name in the result file ("installed", "no-space", "not-root", ...).
+const char* ResultOutcomeName(RunOutcome outcome);
 // Makes every fatal report of the library (a failed command of the fatal mode,
-// ErrorMsg's mode 2, SysError) end the run through EndRun as Failed.
+// ErrorMsg's mode 2, SysError) end the run through EndRun: as Failed, or as
+// Incomplete for the reports that end with status 0 (a host command missing from
+// the table, a package list that cannot be opened).
 void EndRunOnFatalReports();
+
+// ===== Unattended runs: answers and the result from the environment =====
+
+// The answers and reports an unattended run takes from its environment. An unset or
+// empty variable leaves its default: questions read standard input, statuses as
+// ever, no result file.
+enum class ContinueAnswer { Ask, Yes, No };
+enum class RunningAnswer { Ask, Wait, Quit };
+struct UnattendedSettings {
+  ContinueAnswer answerContinue = ContinueAnswer::Ask;  // TVNN_CONTINUE: yes, no
+  RunningAnswer answerRunning = RunningAnswer::Ask;     // TVNN_RUNNING: wait, quit
+  bool detailedStatus = false;                          // TVNN_STATUS: detailed
+  std::string resultPath;                               // TVNN_RESULT, absolute; "" for none
+};
+extern UnattendedSettings Unattended;
+
+// "" when value (not null, not empty) is allowed for the variable name; otherwise
+// the line that refuses it, naming the variable and the allowed values
+// ("TVNN_RUNNING must be wait or quit, not 'maybe'"). A TVNN_RESULT path must keep
+// the path rule (CheckSafePath) and lie in an existing folder.
+std::string UnattendedRefusal(const char* name, const char* value);
+// Reads TVNN_CONTINUE, TVNN_RUNNING, TVNN_STATUS and TVNN_RESULT into Unattended
+// before anything is made or logged. A value that is not allowed ends the program
+// with status 2 and "<program>: <refusal>" on standard error.
+void readUnattendedSettings();
+
+// Writes the result file of a run that ended with outcome and exit status (reason:
+// its words, "" for an installation) to Unattended.resultPath, when set: one JSON
+// object, written to a new file in the same folder (never through a link, mode 644)
+// that then replaces the path. A failure is reported on standard error and changes
+// nothing else. 1 when written, 0 otherwise (or when no result file is asked for).
+int writeRunResult(RunOutcome outcome, int status, const char* reason);
+// text as a JSON string, quotes included: quote, backslash and control characters
+// escaped, a well-formed UTF-8 sequence as its character and every other byte from
+// 0x80 on as the Latin-1 character it is in the message tables (\u00XX).
+std::string JsonString(const char* text);
 
 // ===== Previous installation, relocation and clean-up =====
 
@@ -99,10 +149,20 @@ void FreeSpaceForInstall(const char* workArea, const char* installDir, const cha
 // ===== Running programs =====
 
 // 0 when none of the programs of the comma list runs (at once or after waiting),
-// 1 when the operator chose to quit, 2 when standard input ended at the menu.
+// 1 when the operator (or TVNN_RUNNING) chose to quit, 2 when standard input ended
+// at the menu. TVNN_RUNNING=wait chooses to wait, at most RUNNING_WAITS_MOST times
+// in the whole run, then to quit.
 constexpr int QUIT_CHOSEN = 1;
 constexpr int QUIT_END_OF_INPUT = 2;
+constexpr int RUNNING_WAITS_MOST = 10;
 int QuitForRunningProcesses(const char* list);
+// Why the last QuitForRunningProcesses that did not return 0 quit, in words for the
+// end of the run ("quit while suite programs run: tvqadmin"); "" before any quit.
+const char* RunningQuitReason();
+// The pause between two checks of the running programs (sleep by default); a test
+// may put a pause of its own in its place. Null restores sleep.
+using RunningPause = void (*)(unsigned seconds);
+void SetRunningPause(RunningPause pause);
 
 // ===== Readiness =====
 
