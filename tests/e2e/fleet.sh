@@ -1,9 +1,10 @@
 #!/bin/bash
-# fleet.sh - the Ansible role with the real ansible-playbook on five hosts at once, in one
+# fleet.sh - the Ansible role with the real ansible-playbook on six hosts at once, in one
 # sandbox: each host a root of its own (overlays of the sandbox's trees; every command in a
 # PID namespace of its own, through the chroot connection), a first installation, a
-# relocation, a host without space, a host whose suite programs run and one whose setup
-# crashes in one play, then a second play that leaves the installed hosts alone. ansible-lint checks the role.
+# relocation, a host without space, one whose suite programs run, one whose setup crashes
+# and one whose print daemon the role's default keeps, in one play; then a second play
+# that leaves the installed hosts alone. ansible-lint checks the role.
 set -uo pipefail
 . "$(dirname "$0")/lib.sh"
 
@@ -15,18 +16,20 @@ HOSTS='A||false|sample||changed=3 failed=0|-|installed /usr/Kandu/tvnn
 B|/opt|true|nosums|prev|changed=3 failed=0|-|relocated /opt/Kandu/tvnn
 C||false|sample|df|changed=0 failed=1|setup no-space (status 3): not enough space in|
 D||false|sample|prev ps|changed=0 failed=1|setup busy (status 4): quit while suite programs run|
-E||false|crash||changed=0 failed=1|setup ended with status 134 and wrote no result: setup: aborted|'
+E||false|crash||changed=0 failed=1|setup ended with status 134 and wrote no result: setup: aborted|
+F||false|sample|prev|changed=0 failed=1|setup declined (status 5): |'
 FLEET=/fleet   # the hosts' roots inside the sandbox, and their layers in $FLEET/.layers
-# The places of an installation and of the role's fact, listed to compare a host's state.
-PLACES='/usr/Kandu /opt/Kandu /var/spool/Kandu /etc/tavlo /usr/bin/tvadmin /usr/bin/tavlo /etc/ansible /tmp/KanduInstall'
+# The places of an installation and of the role's fact, listed to compare a host's state
+# (not the work area, which a declined run leaves for the next).
+PLACES='/usr/Kandu /opt/Kandu /var/spool/Kandu /etc/tavlo /usr/bin/tvadmin /usr/bin/tavlo /etc/ansible'
 
 if [ "${1:-}" != --inside ]; then
   e2e_init_sample "${1:-}"
   "$E2E_ROOT/tools/ensure-packages" ansible >"$E2E_SCRATCH/apt.log" 2>&1 &&
     ansible-doc -t connection community.general.chroot >/dev/null 2>&1 ||
     e2e_skip "the Debian package ansible (ansible-playbook, the chroot connection) cannot be had: $(tail -n 1 "$E2E_SCRATCH/apt.log")"
-  lint=skip
-  "$E2E_ROOT/tools/ensure-packages" ansible-lint >>"$E2E_SCRATCH/apt.log" 2>&1 && lint=run
+  lint=run
+  "$E2E_ROOT/tools/ensure-packages" ansible-lint >>"$E2E_SCRATCH/apt.log" 2>&1 || lint=$(tail -n 1 "$E2E_SCRATCH/apt.log")
   e2e_spoil_dist nosums "$SAMPLE" 'rm SHA256SUMS' >/dev/null
   e2e_spoil_dist crash "$SAMPLE" 'printf "#!/bin/sh\necho setup: aborted >&2\nexit 134\n" >setup' >/dev/null
   status=0 machine=$(ls -d $PLACES $FLEET 2>/dev/null)
@@ -93,7 +96,7 @@ prepare_host() {
 # recap as "HOST changed=.. failed=.. unreachable=.." lines in RECAP_N.
 play() {
   local t0=$EPOCHREALTIME
-  (cd "$E2E_ROOT/ansible" && ANSIBLE_FORKS=5 ANSIBLE_NOCOLOR=1 ANSIBLE_RETRY_FILES_ENABLED=0 \
+  (cd "$E2E_ROOT/ansible" && ANSIBLE_FORKS=6 ANSIBLE_NOCOLOR=1 ANSIBLE_RETRY_FILES_ENABLED=0 \
     ansible-playbook -i "$OUT/inventory.ini" "${@:2}" install-tvnn.yml) >"$OUT/play-$1" 2>&1
   printf -v "SECONDS_$1" '%s' "$(awk -v a="$t0" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.1f", b - a }')"
   printf -v "RECAP_$1" '%s' "$(sed -n '/^PLAY RECAP/,$p' "$OUT/play-$1" | awk '$2 == ":" { print $1, $4, $6, $5 }')"
@@ -103,7 +106,7 @@ play() {
 recap() { local v=RECAP_$2; awk -v h="$1" '$1 == h { print $2, $3, $4 }' <<<"${!v}"; }
 
 NAMES=$(cut -d'|' -f1 <<<"$HOSTS")
-e2e_case "the fleet: five hosts, each a root of its own"
+e2e_case "the fleet: six hosts, each a root of its own"
 mkdir -p "$FLEET"
 printf '#!/bin/sh\nroot=$1\nshift\nexec unshare --pid --fork --kill-child --mount-proc --propagation unchanged --root="$root" "$@"\n' \
   >"$FLEET/host-exec"
@@ -117,29 +120,30 @@ chmod 755 "$FLEET/host-exec"
   printf '[print_servers:vars]\nansible_connection=community.general.chroot\nansible_chroot_exe=%s\n' "$FLEET/host-exec"
   printf 'ansible_python_interpreter=/usr/bin/python3\nansible_become=false\n'
 } >"$OUT/inventory.ini"
-e2e_assert_eq "the previous installations of B and D" "$(for h in $NAMES; do in_host $h test -d /usr/Kandu/tvnn && echo $h; done)" $'B\nD'
+e2e_assert_eq "the previous installations of B and D" "$(for h in $NAMES; do in_host $h test -d /usr/Kandu/tvnn && echo $h; done)" $'B\nD\nF'
 
-if [ "${3:-}" = run ]; then
+if [ "$3" = run ]; then
   e2e_case "ansible-lint passes on the role and the example playbook"
   (cd "$E2E_ROOT/ansible" && ansible-lint --offline --nocolor . >"$OUT/lint" 2>&1)
   e2e_assert_eq "ansible-lint's status (output in $OUT/lint)" "$?" 0
 else
-  echo "SKIPPED: ansible-lint: the Debian package ansible-lint cannot be had"
+  echo "SKIPPED: ansible-lint: the Debian package ansible-lint cannot be had: $3"
 fi
 
 e2e_case "a play in check mode: every host would change, none does"
-BEFORE=$(for h in $NAMES; do host_state $h; done) BEFORE_D=$(host_state D)
+declare -A BEFORE
+for h in $NAMES; do BEFORE[$h]=$(host_state $h); done
 play check --check
 for h in $NAMES; do e2e_assert_eq "$h: the recap" "$(recap $h check)" "changed=1 failed=0 unreachable=0"; done
-e2e_assert_eq "the hosts' installations" "$(for h in $NAMES; do host_state $h; done)" "$BEFORE"
+for h in $NAMES; do e2e_assert_eq "$h: untouched" "$(host_state $h)" "${BEFORE[$h]}"; done
 
-e2e_case "play 1: a first installation, a relocation, no space, programs running, a crash"
+e2e_case "play 1: a first installation, a relocation, no space, programs running, a crash, a print daemon kept"
 play 1
 while IFS='|' read -r h _ _ _ _ figures why installed; do
   e2e_assert_eq "$h: the recap" "$(recap "$h" 1)" "$figures unreachable=0"
   if [ "$why" != - ]; then
     e2e_assert_eq "$h: the failure says why" "$(grep "^fatal: \[$h\]: FAILED" "$OUT/play-1" | grep -cF "\"msg\": \"$why")" 1
-    e2e_assert_eq "$h: no fact" "$(in_host "$h" ls /etc/ansible/facts.d 2>&1 | grep -c tvnn)" 0
+    e2e_assert_eq "$h: untouched, no fact" "$(host_state $h)" "${BEFORE[$h]}"
   fi
   e2e_assert_eq "$h: the role's temporary folder is gone" "$(in_host "$h" sh -c 'ls -d /tmp/tvnn_setup.* 2>/dev/null')" ""
   [ -z "$installed" ] && continue
@@ -148,8 +152,6 @@ while IFS='|' read -r h _ _ _ _ figures why installed; do
   e2e_assert_eq "$h: the fact's outcome and product folder" "$(fact "$h" outcome) $(fact "$h" product_dir)" "$installed"
 done <<<"$HOSTS"
 e2e_assert_eq "B: /usr/Kandu/tvnn links to the new place" "$(in_host B readlink /usr/Kandu/tvnn)" /opt/Kandu/tvnn
-e2e_assert_eq "C and E: nothing installed" "$(host_state C; host_state E)" ""
-e2e_assert_eq "D: untouched" "$(host_state D)" "$BEFORE_D"
 # The fact names the distribution: the hash of its SHA256SUMS, else of its files' list.
 SUM_A=$(sha256sum <"$E2E_SCRATCH/dist/sample/SHA256SUMS" | cut -d' ' -f1)
 SUM_B=$(cd "$E2E_SCRATCH/dist/nosums" && find . -type f -printf '%P\n' | LC_ALL=C sort | while read -r f; do
@@ -160,7 +162,7 @@ e2e_case "play 2: the unchanged hosts are left alone"
 LOGS=$(for h in A B; do in_host $h stat -c '%n %s %Y' /tmp/setup.log; done)
 play 2
 e2e_assert_eq "the recap" "$(for h in $NAMES; do echo "$h $(recap $h 2)"; done)" \
-  "$(printf '%s changed=0 failed=0 unreachable=0\n' A B; printf '%s changed=0 failed=1 unreachable=0\n' C D E)"
+  "$(printf '%s changed=0 failed=0 unreachable=0\n' A B; printf '%s changed=0 failed=1 unreachable=0\n' C D E F)"
 e2e_assert_eq "A and B: setup did not run" "$(for h in A B; do in_host $h stat -c '%n %s %Y' /tmp/setup.log; done)" "$LOGS"
-echo "5 hosts, forks 5: the check took $SECONDS_check s, play 1 $SECONDS_1 s, play 2 $SECONDS_2 s"
+echo "6 hosts, forks 6: the check took $SECONDS_check s, play 1 $SECONDS_1 s, play 2 $SECONDS_2 s"
 e2e_finish
