@@ -64,17 +64,18 @@ bool Logged(int mode) { return mode == SYS_LOG || mode == SYS_FATAL; }
 // The table entry of index after the lazy lookup; an index outside the named
 // entries or an unresolved one ends the program with exit status 0.
 const ComListEntry& LocatedEntry(int index) {
+  char reason[kReasonSize];
   if (index > 1 && index <= CMD_LAST) {
     TestCmd(index);
     const ComListEntry& e = ComList[index];
     if (e.pPath != nullptr) return e;
-    std::fflush(stdout);
-    std::fprintf(stderr, "ERROR: unable to locate system command '%s'\n", e.pName);
+    std::snprintf(reason, sizeof reason, "unable to locate system command '%s'", e.pName);
   } else {
-    std::fflush(stdout);
-    std::fprintf(stderr, "ERROR: unable to locate system command '%d'\n", index);
+    std::snprintf(reason, sizeof reason, "unable to locate system command '%d'", index);
   }
-  EndAfterFatal(0, "unable to locate a system command");
+  std::fflush(stdout);
+  std::fprintf(stderr, "ERROR: %s\n", reason);
+  EndAfterFatal(0, reason);
 }
 
 // Words for the wait status of a command run by system(3): empty for success.
