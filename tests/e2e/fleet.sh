@@ -1,23 +1,24 @@
 #!/bin/bash
-# fleet.sh - the Ansible role with the real ansible-playbook on six hosts at once, in one
+# fleet.sh - the Ansible role with the real ansible-playbook on seven hosts at once, in one
 # sandbox: each host a root of its own (overlays of the sandbox's trees; every command in a
 # PID namespace of its own, through the chroot connection), a first installation, a
-# relocation, a host without space, one whose suite programs run, one whose setup crashes
-# and one whose print daemon the role's default keeps, in one play; then a second play
-# that leaves the installed hosts alone. ansible-lint checks the role.
+# relocation, a host without space, one whose suite programs run, one whose setup crashes,
+# one whose print daemon the role's default keeps and one where commands fail, in one
+# play; then a second play that leaves the hosts installed alone. ansible-lint checks the role.
 set -uo pipefail
 . "$(dirname "$0")/lib.sh"
 
 # Host table: NAME|INSTALL_DIR|CONTINUE|DIST (sample; nosums: the sample without
 # SHA256SUMS; crash: a setup that ends at once without a result)|PREPARATION in the host's root (prev: an installation in /usr; df, ps: the
-# fake tool of that name in /usr/sbin)|play 1's recap|the start of its failure message|
+# fake tool of that name in /usr/sbin; chmod: one that fails on qmf)|play 1's recap|the start of its failure message|
 # the outcome and product directory in its fact
 HOSTS='A||false|sample||changed=3 failed=0|-|installed /usr/Kandu/tvnn
 B|/opt|true|nosums|prev|changed=3 failed=0|-|relocated /opt/Kandu/tvnn
 C||false|sample|df|changed=0 failed=1|setup no-space (status 3): not enough space in|
 D||false|sample|prev ps|changed=0 failed=1|setup busy (status 4): quit while suite programs run|
 E||false|crash||changed=0 failed=1|setup ended with status 134 and wrote no result: setup: aborted|
-F||false|sample|prev|changed=0 failed=1|setup declined (status 5): |'
+F||false|sample|prev|changed=0 failed=1|setup declined (status 5): |
+G||true|sample|chmod|changed=1 failed=0|-|'
 FLEET=/fleet   # the hosts' roots inside the sandbox, and their layers in $FLEET/.layers
 # The places of an installation and of the role's fact, listed to compare a host's state
 # (not the work area, which a declined run leaves for the next).
@@ -74,7 +75,7 @@ make_host() {
 }
 
 # Preparations of a host: a previous installation made by the installer itself, a df
-# that finds 10 blocks free, a ps that shows tvqadmin running.
+# that finds 10 blocks free, a ps that shows tvqadmin running, a chmod that fails on qmf.
 prepare_host() {
   local h=$1 p
   for p in $2; do
@@ -83,11 +84,12 @@ prepare_host() {
               in_host "$h" sh -c 'cd /root/prev && ./setup </dev/null >/dev/null 2>&1' && rm -rf "$FLEET/$h/root/prev" ;;
       df) printf '#!/bin/sh\necho "Filesystem 1K-blocks Used Available Use%% Mounted on"\necho "fake 1000 990 10 99%% /"\n' \
             >"$FLEET/$h/usr/sbin/df" ;;
+      chmod) printf '#!/bin/sh\ncase "$*" in *4755*qmf) exit 1 ;; esac\nexec /usr/bin/chmod "$@"\n' >"$FLEET/$h/usr/sbin/chmod" ;;
       ps) printf '#!/bin/sh\necho "  PID CLS PRI TTY          TIME CMD"\necho "  471 TS   19 ?        00:00:00 tvqadmin"\n' \
             >"$FLEET/$h/usr/sbin/ps" ;;
     esac || return 1
   done
-  chmod 755 "$FLEET/$h/usr/sbin/df" "$FLEET/$h/usr/sbin/ps" 2>/dev/null
+  chmod 755 "$FLEET/$h"/usr/sbin/{df,ps,chmod} 2>/dev/null
   return 0
 }
 
@@ -96,7 +98,7 @@ prepare_host() {
 # recap as "HOST changed=.. failed=.. unreachable=.." lines in RECAP_N.
 play() {
   local t0=$EPOCHREALTIME
-  (cd "$E2E_ROOT/ansible" && ANSIBLE_FORKS=6 ANSIBLE_NOCOLOR=1 ANSIBLE_RETRY_FILES_ENABLED=0 \
+  (cd "$E2E_ROOT/ansible" && ANSIBLE_FORKS=7 ANSIBLE_NOCOLOR=1 ANSIBLE_RETRY_FILES_ENABLED=0 \
     ansible-playbook -i "$OUT/inventory.ini" "${@:2}" install-tvnn.yml) >"$OUT/play-$1" 2>&1
   printf -v "SECONDS_$1" '%s' "$(awk -v a="$t0" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.1f", b - a }')"
   printf -v "RECAP_$1" '%s' "$(sed -n '/^PLAY RECAP/,$p' "$OUT/play-$1" | awk '$2 == ":" { print $1, $4, $6, $5 }')"
@@ -106,7 +108,7 @@ play() {
 recap() { local v=RECAP_$2; awk -v h="$1" '$1 == h { print $2, $3, $4 }' <<<"${!v}"; }
 
 NAMES=$(cut -d'|' -f1 <<<"$HOSTS")
-e2e_case "the fleet: six hosts, each a root of its own"
+e2e_case "the fleet: seven hosts, each a root of its own"
 mkdir -p "$FLEET"
 printf '#!/bin/sh\nroot=$1\nshift\nexec unshare --pid --fork --kill-child --mount-proc --propagation unchanged --root="$root" "$@"\n' \
   >"$FLEET/host-exec"
@@ -137,7 +139,7 @@ play check --check
 for h in $NAMES; do e2e_assert_eq "$h: the recap" "$(recap $h check)" "changed=1 failed=0 unreachable=0"; done
 for h in $NAMES; do e2e_assert_eq "$h: untouched" "$(host_state $h)" "${BEFORE[$h]}"; done
 
-e2e_case "play 1: a first installation, a relocation, no space, programs running, a crash, a print daemon kept"
+e2e_case "play 1: installed, relocated, no space, busy, crashed, declined, commands failed"
 play 1
 while IFS='|' read -r h _ _ _ _ figures why installed; do
   e2e_assert_eq "$h: the recap" "$(recap "$h" 1)" "$figures unreachable=0"
@@ -152,17 +154,20 @@ while IFS='|' read -r h _ _ _ _ figures why installed; do
   e2e_assert_eq "$h: the fact's outcome and product folder" "$(fact "$h" outcome) $(fact "$h" product_dir)" "$installed"
 done <<<"$HOSTS"
 e2e_assert_eq "B: /usr/Kandu/tvnn links to the new place" "$(in_host B readlink /usr/Kandu/tvnn)" /opt/Kandu/tvnn
+e2e_assert_eq "G: the failed commands told, no fact" \
+  "$(grep -c '"msg": "setup installed, but [1-9][0-9]* of its' "$OUT/play-1") $(in_host G ls /etc/ansible/facts.d 2>&1)" \
+  "1 ls: cannot access '/etc/ansible/facts.d': No such file or directory"
 # The fact names the distribution: the hash of its SHA256SUMS, else of its files' list.
 SUM_A=$(sha256sum <"$E2E_SCRATCH/dist/sample/SHA256SUMS" | cut -d' ' -f1)
 SUM_B=$(cd "$E2E_SCRATCH/dist/nosums" && find . -type f -printf '%P\n' | LC_ALL=C sort | while read -r f; do
   printf '%s %s\n' "$f" "$(sha1sum <"$f" | cut -d' ' -f1)"; done | head -c -1 | sha256sum | cut -d' ' -f1)
 e2e_assert_eq "the facts' checksums" "$(fact A checksum) $(fact B checksum)" "$SUM_A $SUM_B"
 
-e2e_case "play 2: the unchanged hosts are left alone"
+e2e_case "play 2: the hosts installed are left alone; G, without a fact, runs again"
 LOGS=$(for h in A B; do in_host $h stat -c '%n %s %Y' /tmp/setup.log; done)
 play 2
 e2e_assert_eq "the recap" "$(for h in $NAMES; do echo "$h $(recap $h 2)"; done)" \
-  "$(printf '%s changed=0 failed=0 unreachable=0\n' A B; printf '%s changed=0 failed=1 unreachable=0\n' C D E F)"
+  "$(printf '%s changed=0 failed=0 unreachable=0\n' A B; printf '%s changed=0 failed=1 unreachable=0\n' C D E F; echo G changed=1 failed=0 unreachable=0)"
 e2e_assert_eq "A and B: setup did not run" "$(for h in A B; do in_host $h stat -c '%n %s %Y' /tmp/setup.log; done)" "$LOGS"
-echo "6 hosts, forks 6: the check took $SECONDS_check s, play 1 $SECONDS_1 s, play 2 $SECONDS_2 s"
+echo "7 hosts, forks 7: the check took $SECONDS_check s, play 1 $SECONDS_1 s, play 2 $SECONDS_2 s"
 e2e_finish
