@@ -33,11 +33,10 @@ if [ "${1:-}" != --inside ]; then
   "$E2E_ROOT/tools/ensure-packages" ansible-lint >>"$E2E_SCRATCH/apt.log" 2>&1 || lint=$(tail -n 1 "$E2E_SCRATCH/apt.log")
   e2e_spoil_dist nosums "$SAMPLE" 'rm SHA256SUMS' >/dev/null
   e2e_spoil_dist crash "$SAMPLE" 'printf "#!/bin/sh\necho setup: aborted >&2\nexit 134\n" >setup' >/dev/null
-  status=0 machine=$(ls -d $PLACES $FLEET 2>/dev/null)
+  status=0
   "$E2E_SANDBOX" --timeout 600 -- env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root TERM=dumb \
     /bin/bash "$0" --inside "$E2E_BUILD" "$lint" </dev/null || status=$?
   [ $status != 125 ] || echo "FAIL: the sandbox could not start the fleet"
-  [ "$(ls -d $PLACES $FLEET 2>/dev/null)" = "$machine" ] || { echo "FAIL: the machine's own installation places changed"; status=1; }
   exit $status
 fi
 
@@ -119,8 +118,8 @@ chmod 755 "$FLEET/host-exec"
     make_host "$h" && prepare_host "$h" "$prep" || { echo "FAIL: preparing host $h"; exit 1; }
     echo "$h ansible_host=$FLEET/$h tvnn_setup_dist=$E2E_SCRATCH/dist/$dist tvnn_setup_continue=$cont${dir:+ tvnn_setup_install_dir=$dir}"
   done <<<"$HOSTS"
-  printf '[print_servers:vars]\nansible_connection=community.general.chroot\nansible_chroot_exe=%s\n' "$FLEET/host-exec"
-  printf 'ansible_python_interpreter=/usr/bin/python3\nansible_become=false\n'
+  printf '[print_servers:vars]\nansible_connection=community.general.chroot\nansible_chroot_exe=%s\n%s\n' "$FLEET/host-exec" \
+    $'ansible_python_interpreter=/usr/bin/python3\nansible_become=false'
 } >"$OUT/inventory.ini"
 e2e_assert_eq "the previous installations of B and D" "$(for h in $NAMES; do in_host $h test -d /usr/Kandu/tvnn && echo $h; done)" $'B\nD\nF'
 
@@ -136,8 +135,9 @@ e2e_case "a play in check mode: every host would change, none does"
 declare -A BEFORE
 for h in $NAMES; do BEFORE[$h]=$(host_state $h); done
 play check --check
-for h in $NAMES; do e2e_assert_eq "$h: the recap" "$(recap $h check)" "changed=1 failed=0 unreachable=0"; done
-for h in $NAMES; do e2e_assert_eq "$h: untouched" "$(host_state $h)" "${BEFORE[$h]}"; done
+for h in $NAMES; do
+  e2e_assert_eq "$h: the recap; untouched" "$(recap $h check) $(host_state $h)" "changed=1 failed=0 unreachable=0 ${BEFORE[$h]}"
+done
 
 e2e_case "play 1: installed, relocated, no space, busy, crashed, declined, commands failed"
 play 1
@@ -155,8 +155,7 @@ while IFS='|' read -r h _ _ _ _ figures why installed; do
 done <<<"$HOSTS"
 e2e_assert_eq "B: /usr/Kandu/tvnn links to the new place" "$(in_host B readlink /usr/Kandu/tvnn)" /opt/Kandu/tvnn
 e2e_assert_eq "G: the failed commands told, no fact" \
-  "$(grep -c '"msg": "setup installed, but [1-9][0-9]* of its' "$OUT/play-1") $(in_host G ls /etc/ansible/facts.d 2>&1)" \
-  "1 ls: cannot access '/etc/ansible/facts.d': No such file or directory"
+  "$(grep -c '"msg": "setup installed, but [1-9][0-9]* of its' "$OUT/play-1") $(fact G outcome)" "1 "
 # The fact names the distribution: the hash of its SHA256SUMS, else of its files' list.
 SUM_A=$(sha256sum <"$E2E_SCRATCH/dist/sample/SHA256SUMS" | cut -d' ' -f1)
 SUM_B=$(cd "$E2E_SCRATCH/dist/nosums" && find . -type f -printf '%P\n' | LC_ALL=C sort | while read -r f; do
