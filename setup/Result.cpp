@@ -153,6 +153,7 @@ int writeRunResult(RunOutcome outcome, int status, const char* reason) {
   const std::string why = ReplaceFile(Unattended.resultPath, ResultText(outcome, status, reason));
   if (why.empty()) return 1;
   const char* name = my_name != nullptr && *my_name != '\0' ? my_name : "setup";
+  PutLogMsg("WARNING_MSG: cannot write the result file %s: %s\n", Unattended.resultPath.c_str(), why.c_str());
   std::fflush(stdout);
   std::fprintf(stderr, "%s: cannot write the result file %s: %s\n", name, Unattended.resultPath.c_str(),
                why.c_str());

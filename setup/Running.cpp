@@ -53,15 +53,12 @@ std::string NamesOf(const char* report) {
 // The choice TVNN_RUNNING makes, shown after the menu as if typed: '1' while it
 // waits and waits are left in the run, '2' otherwise. 0 when the operator answers.
 int SetChoice() {
-  int choice = 0;
-  if (Unattended.answerRunning == RunningAnswer::Quit) {
-    choice = '2';
-  } else if (Unattended.answerRunning == RunningAnswer::Wait) {
-    choice = S.waits < RUNNING_WAITS_MOST ? '1' : '2';
-    if (choice == '1') ++S.waits;
-  }
-  if (choice != 0) std::printf("%c\n", choice);
-  return choice;
+  if (Unattended.answerRunning == RunningAnswer::Ask) return 0;
+  const bool wait = Unattended.answerRunning == RunningAnswer::Wait && S.waits < RUNNING_WAITS_MOST;
+  if (wait) ++S.waits;
+  std::printf("%c\n", wait ? '1' : '2');
+  std::fflush(stdout);
+  return wait ? '1' : '2';
 }
 
 // The operator's choice at the menu: one character, and the character after it (the

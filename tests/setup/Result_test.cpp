@@ -22,7 +22,7 @@ TEST(Result, JsonStringsEscapeQuotesControlsAndNonAscii) {
       {"\xe2\x82\xac \xf0\x9f\x96\xa8", R"("\u20ac \ud83d\udda8")"},
       // Bytes that are no well-formed UTF-8 are Latin-1 characters each: a cut
       // sequence, an overlong form, a surrogate.
-      {"\xc3", R"("\u00c3")"}, {"\xc3 ", R"("\u00c3 ")"}, {"\xc0\xaf", R"("\u00c0\u00af")"},
+      {"\xc3", R"("\u00c3")"}, {"\xc0\xaf", R"("\u00c0\u00af")"},
       {"\xed\xa0\x80", R"("\u00ed\u00a0\u0080")"},
   };
   for (const auto& r : rows) EXPECT_EQ(JsonString(r.text.c_str()), r.json) << r.json;

@@ -88,12 +88,6 @@ TEST(UnattendedSettings, WaitChoosesToWaitTenTimesInTheWholeRun) {
     EXPECT_NE(std::string(RunningQuitReason()).find(r.reason), std::string::npos) << RunningQuitReason();
     if (r.endAt == 0) EndWaitee();
   }
-  Unattended.answerRunning = RunningAnswer::Quit;
-  ASSERT_GT(W.pid = StartWaitee(dir), 0);
-  EXPECT_EQ(QuitForRunningProcesses(list), QUIT_CHOSEN);
-  EXPECT_STREQ(RunningQuitReason(), "quit while suite programs run (TVNN_RUNNING=quit): kandu-waitee");
-  EndWaitee();
-  EXPECT_EQ(QuitForRunningProcesses(list), 0);
   SetRunningPause(nullptr);
 }
 
