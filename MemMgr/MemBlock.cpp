@@ -320,10 +320,10 @@ MemBlock* GetNewBlock(size_t size) {
   memmgr::Poison(data, MapLength(dataSize));
   b->FreeNodes = MEM_BLOCK_NODES;
   std::memset(b->FreeBits, 0xFF, sizeof b->FreeBits);
+  std::memset(b->WordPre, 64, MEM_WORDS);  // the rest stays 0
+  std::memset(b->WordSuf, 64, sizeof b->WordSuf);
   std::memset(b->WordBest, 64, sizeof b->WordBest);
-  constexpr auto kGroup = static_cast<uint16_t>(MEM_BLOCK_NODES / MEM_GROUPS);
-  std::fill(std::begin(b->Groups), std::end(b->Groups), MemRuns{kGroup, kGroup, kGroup});
-  b->LongestFree = MEM_BLOCK_NODES;
+  b->LongestFree = MEM_SHORT_RUN;
   PushBlock(b);
   return b;
 }

@@ -9,7 +9,8 @@
 
 namespace memmgr {
 
-// The block's longest run of free nodes: 0 for a dedicated block.
+// The block's longest run of free nodes, counted up to MEM_SHORT_RUN: 0 for a
+// dedicated block.
 inline int LongestFree(const MemBlock* b) { return b->LongestFree; }
 
 // Makes room in the index for one more block, so that PushBlock cannot fail. False
@@ -31,8 +32,8 @@ struct Extent {
 // null when there is none. Read from the index alone, not from the block's header.
 const Extent* FindExtent(const void* p);
 
-// The first block along the chain whose longest free run is at least k nodes; null
-// when no block has one.
+// The first block along the chain whose longest free run is at least k nodes (k up
+// to MEM_SHORT_RUN); null when no block has one.
 MemBlock* FirstBlockWithRun(int k);
 
 }  // namespace memmgr

@@ -11,12 +11,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <string_view>
 
 namespace {
 
-constexpr int kWords = MEM_BLOCK_NODES / 64;      // words of a block's bit maps
-constexpr int kGroupWords = kWords / MEM_GROUPS;  // words of one group
-constexpr int kGroupNodes = kGroupWords * 64;     // nodes of one group
+constexpr int kWords = MEM_WORDS;  // words of a block's bit maps
 
 bool IsDedicated(const MemBlock* b) { return b->Size > MEM_BLOCK_SIZE; }
 
@@ -37,44 +37,25 @@ int LongestOnes(uint64_t x) {
   return best;
 }
 
-// Free runs of neighbouring spans summed up one span after another: the free nodes
-// the whole starts with and ends with, and its longest free run.
-struct RunSum {
-  int pre = 0;
-  int suf = 0;  // the free nodes that end the spans added so far
-  int best = 0;
-  bool allFree = true;
+// Sums up the free runs of word w of a block's map anew from its bits.
+void SumWord(MemBlock* b, int w) {
+  const uint64_t x = b->FreeBits[w];
+  b->WordPre[w] = static_cast<uint8_t>(std::countr_one(x));
+  b->WordSuf[w] = static_cast<uint8_t>(std::countl_one(x));
+  b->WordBest[w] = static_cast<uint8_t>(LongestOnes(x));
+}
 
-  // Adds the next span of `span` nodes: it starts with spanPre and ends with spanSuf
-  // free nodes, and its longest run is spanBest. A run may come across from the
-  // spans before; when the span is all free (spanPre == span) it goes on through.
-  void Add(int spanPre, int spanSuf, int spanBest, int span) {
-    const int across = suf + spanPre;
-    const bool full = spanPre == span;
-    best = std::max(best, std::max(across, spanBest));
-    pre = allFree ? across : pre;
-    allFree = allFree && full;
-    suf = full ? across : spanSuf;
+// The longest free run of a block, counted up to MEM_SHORT_RUN: the longest run
+// within a word or across the border of two. A run longer than a word spans a
+// whole word, which counts 64 on its own; any shorter run lies within one word or
+// across one border. (Bytes all through, so that the loop runs on vector registers.)
+int LongestInBlock(const MemBlock* b) {
+  uint8_t best = 0;
+  for (int w = 0; w < kWords; ++w) {
+    const auto across = static_cast<uint8_t>(b->WordSuf[w] + b->WordPre[w + 1]);
+    best = std::max(best, std::max(across, b->WordBest[w]));
   }
-};
-
-// Sums up group g of a block anew from its words (their bits and longest runs),
-// and the block's longest run from its groups; tells the chain's index when that
-// has changed.
-void UpdateGroup(MemBlock* b, int g) {
-  RunSum sum;
-  for (int w = g * kGroupWords; w < (g + 1) * kGroupWords; ++w) {
-    const uint64_t x = b->FreeBits[w];
-    sum.Add(std::countr_one(x), std::countl_one(x), b->WordBest[w], 64);
-  }
-  MemRuns& group = b->Groups[g];
-  if (group.Pre == sum.pre && group.Suf == sum.suf && group.Best == sum.best) return;
-  group = {static_cast<uint16_t>(sum.pre), static_cast<uint16_t>(sum.suf), static_cast<uint16_t>(sum.best)};
-  RunSum all;
-  for (const MemRuns& each : b->Groups) all.Add(each.Pre, each.Suf, each.Best, kGroupNodes);
-  if (all.best == b->LongestFree) return;
-  b->LongestFree = all.best;
-  memmgr::NoteLongestFree(b);
+  return std::min<int>(best, MEM_SHORT_RUN);
 }
 
 // Sets count map characters from `to` on to ch: a short run (as most are) by two
@@ -98,61 +79,37 @@ void FillMat(char* to, int count, char ch) {
   }
 }
 
-// Sets the nodes of mask in word w free or in use (ch), when that changes no run
-// that reaches the word's ends: the runs of the word's group and of the block then
-// change only by the word's own longest run. False, with nothing changed, otherwise.
-bool SetWithinWord(MemBlock* b, int w, uint64_t mask, char ch) {
-  const uint64_t old = b->FreeBits[w];
-  const uint64_t x = ch == MEM_MAT_FREE ? old | mask : old & ~mask;
-  if (std::countr_one(x) != std::countr_one(old) || std::countl_one(x) != std::countl_one(old)) return false;
-  MemRuns& group = b->Groups[w / kGroupWords];
-  // A request that shrinks what may have been the group's longest run leaves the
-  // group to be summed up anew.
-  if (ch != MEM_MAT_FREE && b->WordBest[w] >= group.Best) return false;
-  const int best = LongestOnes(x);
-  // A release only lets runs grow: the longest may now be this word's.
-  if (ch == MEM_MAT_FREE && best > group.Best) group.Best = static_cast<uint16_t>(best);
-  if (ch == MEM_MAT_FREE && best > b->LongestFree) {
-    b->LongestFree = best;
-    memmgr::NoteLongestFree(b);
-  }
-  b->FreeBits[w] = x;
-  b->WordBest[w] = static_cast<uint8_t>(best);
-  return true;
-}
-
 // Sets count nodes from node `from` on free or in use (ch): their map characters,
-// their bits and the sums of their words and groups.
+// their bits, the sums of their words and the block's longest free run.
 void SetNodes(MemBlock* b, int from, int count, char ch) {
   FillMat(b->Mat + from, count, ch);
   const int first = from / 64;
   const int last = (from + count - 1) / 64;
-  if (first == last && SetWithinWord(b, first, LowBits(count) << from % 64, ch)) return;
   for (int w = first; w <= last; ++w) {
     const int lo = w == first ? from % 64 : 0;
     const int hi = w == last ? (from + count - 1) % 64 + 1 : 64;
     const uint64_t mask = LowBits(hi) & ~LowBits(lo);
     uint64_t& word = b->FreeBits[w];
     word = ch == MEM_MAT_FREE ? word | mask : word & ~mask;
-    b->WordBest[w] = static_cast<uint8_t>(LongestOnes(word));
+    SumWord(b, w);
   }
-  for (int g = first / kGroupWords; g <= last / kGroupWords; ++g) UpdateGroup(b, g);
+  const int longest = LongestInBlock(b);
+  if (longest == b->LongestFree) return;
+  b->LongestFree = longest;
+  memmgr::NoteLongestFree(b);
 }
 
 #ifndef NDEBUG
-// The free runs of span map characters from node `from`, counted one by one.
-MemRuns RunsOfSpan(const MemBlock* b, int from, int span) {
-  RunSum sum;
-  for (int i = from; i < from + span; ++i) {
-    const int free = b->Mat[i] == MEM_MAT_FREE ? 1 : 0;
-    sum.Add(free, free, free, 1);
-  }
-  return {static_cast<uint16_t>(sum.pre), static_cast<uint16_t>(sum.suf), static_cast<uint16_t>(sum.best)};
+// The node number of the first match of k blanks in a block's map, or -1: the
+// search that first fit stands for, done the slow way.
+int MatSearch(const MemBlock* b, int k) {
+  const size_t at = std::string_view(b->Mat, MEM_BLOCK_NODES).find(std::string(static_cast<size_t>(k), MEM_MAT_FREE));
+  return at == std::string_view::npos ? -1 : static_cast<int>(at);
 }
 
 // Checks the bookkeeping of one block: in a standard block FreeNodes equals the
 // blanks of the map, the bits mirror the map and the records, the sums of the
-// words and groups and the block's LongestFree hold, and every allocation is a
+// words and the block's LongestFree hold, and every allocation is a
 // run of 'U' that starts at a record with its length and address; the runs cover
 // exactly the nodes in use.
 void CheckBlock(const MemBlock* b) {
@@ -181,12 +138,13 @@ void CheckBlock(const MemBlock* b) {
     longest = std::max(longest, run);
   }
   assert(blanks == b->FreeNodes);
-  assert(b->LongestFree == longest);
-  for (int w = 0; w < kWords; ++w) assert(b->WordBest[w] == LongestOnes(b->FreeBits[w]));
-  for (int g = 0; g < MEM_GROUPS; ++g) {
-    const MemRuns want = RunsOfSpan(b, g * kGroupNodes, kGroupNodes);
-    assert(b->Groups[g].Pre == want.Pre && b->Groups[g].Suf == want.Suf && b->Groups[g].Best == want.Best);
+  assert(b->LongestFree == std::min(longest, MEM_SHORT_RUN));
+  for (int w = 0; w < kWords; ++w) {
+    const uint64_t x = b->FreeBits[w];
+    assert(b->WordPre[w] == std::countr_one(x) && b->WordSuf[w] == std::countl_one(x));
+    assert(b->WordBest[w] == LongestOnes(x));
   }
+  for (int w = kWords; w < kWords + 8; ++w) assert(b->WordPre[w] == 0);
   int covered = 0;
   for (int i = 0; i < MEM_BLOCK_NODES; ++i) {
     const MemNode& node = b->Nodes[i];
@@ -227,30 +185,70 @@ uint64_t RunStarts(uint64_t x, int k) {
   return x;
 }
 
-// Node number of the leftmost run of k free nodes in a block, the first match of
-// k blanks in its map, or -1. The groups' sums lead to the first group that holds
-// such a run, unless a run across groups comes first; within the group the words
-// do the same, and the bits of one word tell where the run starts.
-int FindFreeRun(const MemBlock* b, int k) {
-  if (b->LongestFree < k) return -1;
-  int carry = 0;  // free nodes that end the groups passed
-  int g = 0;
-  for (; g < MEM_GROUPS; ++g) {
-    const MemRuns& group = b->Groups[g];
-    if (carry + group.Pre >= k) return g * kGroupNodes - carry;
-    if (group.Best >= k) break;
-    carry = group.Pre == kGroupNodes ? carry + kGroupNodes : group.Suf;
-  }
-  if (g == MEM_GROUPS) return -1;
-  // The run lies within group g: a run that reaches into it from before is shorter.
-  carry = 0;
-  for (int w = g * kGroupWords; w < (g + 1) * kGroupWords; ++w) {
+// The first byte (lane) of x, in memory order, whose top bit is set; x not 0.
+int FirstLane(uint64_t x) {
+  return (std::endian::native == std::endian::little ? std::countr_zero(x) : std::countl_zero(x)) / 8;
+}
+
+// The 8 bytes from p on as one word, p[0] in the first lane.
+uint64_t Lanes(const uint8_t* p) {
+  uint64_t x = 0;
+  std::memcpy(&x, p, sizeof x);
+  return x;
+}
+
+// The lanes of v that are at least k, by their top bits. Every lane is at most 128
+// and k from 1 to 128, so that no lane carries into the next.
+uint64_t LanesAtLeast(uint64_t v, int k) {
+  return (v + 0x0101010101010101u * static_cast<uint64_t>(128 - k)) & 0x8080808080808080u;
+}
+
+// Node number of the leftmost run of k free nodes (k above 64) in a block, or -1.
+// Word by word, the free nodes carried in from the words before (the free end of
+// the last, and whole free words before it) and those the word starts with.
+int FindLongRun(const MemBlock* b, int k) {
+  int carry = 0;  // free nodes that end the words passed
+  for (int w = 0; w < kWords; ++w) {
     const uint64_t x = b->FreeBits[w];
     if (carry + std::countr_one(x) >= k) return w * 64 - carry;
-    if (b->WordBest[w] >= k) return w * 64 + std::countr_zero(RunStarts(x, k));
     carry = x == ~uint64_t{0} ? carry + 64 : std::countl_one(x);
   }
   return -1;
+}
+
+// Node number of the leftmost run of k free nodes in a block, the first match of
+// k blanks in its map, or -1. A run of up to 64 nodes lies within one word or
+// across the border of two: eight words at a time, the first word whose longest run
+// is long enough and the first border whose runs add up to enough; the earlier of
+// the two is where the run starts.
+int FindFreeRun(const MemBlock* b, int k) {
+  if (b->LongestFree < std::min(k, MEM_SHORT_RUN)) return -1;
+  if (k > MEM_SHORT_RUN) return FindLongRun(b, k);
+  for (int w = 0; w < kWords; w += 8) {
+    const uint64_t within = LanesAtLeast(Lanes(b->WordBest + w), k);
+    const uint64_t across = LanesAtLeast(Lanes(b->WordSuf + w) + Lanes(b->WordPre + w + 1), k);
+    if ((within | across) == 0) continue;
+    int at = MEM_BLOCK_NODES;
+    if (within != 0) {
+      const int v = w + FirstLane(within);
+      at = v * 64 + std::countr_zero(RunStarts(b->FreeBits[v], k));
+    }
+    if (across != 0) {
+      const int v = w + FirstLane(across);
+      at = std::min(at, v * 64 + 64 - b->WordSuf[v]);
+    }
+    return at;
+  }
+  return -1;
+}
+
+// The first block along the chain with a free run of k nodes, or null.
+MemBlock* FirstBlockWithRun(int k) {
+  if (k <= MEM_SHORT_RUN) return memmgr::FirstBlockWithRun(k);
+  // Long runs are rare: the blocks whose longest run is long are asked one by one.
+  MemBlock* b = pMemB;
+  while (b && FindFreeRun(b, k) < 0) b = b->pNext;
+  return b;
 }
 
 // The nodes of the allocation that starts at node i: up to the next node that is
@@ -302,8 +300,9 @@ void* GetDedicated(size_t r) {
   MemBlock* b = GetNewBlock(blocks * MEM_BLOCK_SIZE);
   if (!b) return nullptr;
   // Only the r bytes handed out are the caller's; the rest of the area stays poisoned.
+  // The area is new from MapBlock, zero already: writing zeros would only make the
+  // system hand over every page of it at once.
   memmgr::Unpoison(b->pData, r);
-  std::memset(b->pData, 0, r);
   SetNodes(b, 0, MEM_BLOCK_NODES, MEM_MAT_USED);
   b->FreeNodes = 0;
   b->Used = static_cast<int32_t>(r);
@@ -420,9 +419,14 @@ void* GetMem(size_t n) {
   const int k = static_cast<int>(r / MEM_NODE_SIZE);
   // Older blocks come first: the first block along the chain with a free run of k
   // nodes, else a new block at the tail.
-  MemBlock* b = memmgr::FirstBlockWithRun(k);
+  MemBlock* b = FirstBlockWithRun(k);
+#ifndef NDEBUG
+  for (const MemBlock* c = pMemB; c != b; c = c->pNext) assert(IsDedicated(c) || MatSearch(c, k) < 0);
+#endif
   if (!b && !(b = GetNewBlock(MEM_BLOCK_SIZE))) return nullptr;
-  return TakeNodes(b, FindFreeRun(b, k), k);
+  const int i = FindFreeRun(b, k);
+  assert(i == MatSearch(b, k));
+  return TakeNodes(b, i, k);
 }
 
 void PutMem(void* p) {
@@ -441,7 +445,7 @@ void PutMem(void* p) {
   SetRecord(b, i, 0);
   CHECK_BLOCK(b);
   // A block that holds nothing goes back to the system at once.
-  if (b->LongestFree == MEM_BLOCK_NODES) FreeBlock(b);
+  if (b->FreeNodes == MEM_BLOCK_NODES) FreeBlock(b);
 }
 
 void* AdjustMem(void* p, size_t n) {

@@ -17,18 +17,13 @@ struct MemNode {
   void* pAddr;       // address of that allocation (pData + 32 * index), null when none
 };
 
-// The free nodes of a span of a block's map.
-struct MemRuns {
-  uint16_t Pre;   // free nodes at the start of the span
-  uint16_t Suf;   // free nodes at its end
-  uint16_t Best;  // the longest run of free nodes within it
-};
-constexpr int MEM_GROUPS = 4;  // spans of 512 nodes whose free runs a block sums up
+constexpr int MEM_WORDS = MEM_BLOCK_NODES / 64;  // words of a block's bit maps, 64 nodes each
+constexpr int MEM_SHORT_RUN = 64;  // a block's longest free run is counted up to this many nodes
 
 // The header of one block; a mapping of its own, apart from the data area. The
 // fields between pData and Nodes are the manager's own sums of the map, laid out so
-// that a request or a release reads few cache lines: the block's and its groups'
-// runs in one line, the eight words of a group in one line.
+// that a request or a release reads few cache lines: the runs of the block and of
+// its words in two lines, the bits of the map in four.
 struct MemBlock {
   MemBlock* pNext;   // next block in the chain, null at the tail
   MemBlock* pPrev;   // previous block, null at the head
@@ -39,12 +34,18 @@ struct MemBlock {
   int32_t ChainPos;  // position of the block in the chain, counted from the head
   bool HeadFromHeap; // the header came from the C library heap (no /dev/zero), not a mapping
   bool DataFromHeap; // the data area came from the C library heap, not a mapping
-  alignas(64) int32_t LongestFree;  // the longest run of free nodes in Mat (0 in a dedicated block)
-  MemRuns Groups[MEM_GROUPS];       // the free runs of each group of 8 words of FreeBits (512 nodes)
-  uint8_t WordBest[MEM_BLOCK_NODES / 64];  // the longest free run within each word of FreeBits
+  // The longest run of free nodes in Mat, counted up to MEM_SHORT_RUN (a longer run
+  // counts MEM_SHORT_RUN); 0 in a dedicated block.
+  alignas(64) int32_t LongestFree;
+  // The free runs of each word of FreeBits, 8 words to a 64-bit read: the free nodes
+  // it starts with (then zeros, as if the map went on in use) and ends with, and its
+  // longest free run.
+  uint8_t WordPre[MEM_WORDS + 8];
+  uint8_t WordSuf[MEM_WORDS];
+  uint8_t WordBest[MEM_WORDS];
   // Mat as bits, 64 nodes to a word (node n: word n / 64, bit n % 64).
-  alignas(64) uint64_t FreeBits[MEM_BLOCK_NODES / 64];  // 1 for a free node
-  uint64_t StartBits[MEM_BLOCK_NODES / 64];  // 1 where an allocation starts (NodeCnt not 0)
+  alignas(64) uint64_t FreeBits[MEM_WORDS];  // 1 for a free node
+  uint64_t StartBits[MEM_WORDS];  // 1 where an allocation starts (NodeCnt not 0)
   MemNode Nodes[MEM_BLOCK_NODES];  // allocation records by node number (the MAT index)
   char Mat[MEM_BLOCK_NODES];       // 'U' or ' ' per node
   uint32_t MatEnd;   // always 0: terminates Mat so that a free run never passes the last node

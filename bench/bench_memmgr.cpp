@@ -5,7 +5,7 @@
 // text (AdjustMem, realloc for the C library). Both allocators replay the same
 // precomputed sequence, and every text is written as a caller would write it.
 // After the run the time per operation of the manager is printed as a ratio of
-// the C library's.
+// the C library's. With --replay N, the manager's churn runs N operations untimed.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -82,54 +82,88 @@ void WriteText(char* p, size_t from, size_t n) {
   p[n - 1] = '\0';
 }
 
+// The texts alive and the place in the replayed sequence.
+struct Churn {
+  std::vector<char*> text = std::vector<char*>(kLive);
+  std::vector<uint32_t> length = std::vector<uint32_t>(kLive);
+  size_t next = 0;
+};
+
+// Makes the first kLive texts; false when memory runs out.
+template <typename Heap>
+bool StartChurn(Churn& c) {
+  const Workload& load = TheWorkload();
+  for (size_t i = 0; i < kLive; ++i) {
+    c.length[i] = load.initial[i];
+    c.text[i] = static_cast<char*>(Heap::Get(c.length[i]));
+    if (!c.text[i]) return false;
+    WriteText(c.text[i], 0, c.length[i]);
+  }
+  return true;
+}
+
+// Does the next operation of the sequence; false when memory runs out.
+template <typename Heap>
+bool StepChurn(Churn& c) {
+  const Op& op = TheWorkload().ops[c.next++ % kOps];
+  char*& p = c.text[op.slot];
+  uint32_t& n = c.length[op.slot];
+  if (op.grow && n < kMaxText) {
+    const uint32_t grown = std::min<uint32_t>(static_cast<uint32_t>(kMaxText), n + op.size);
+    char* q = static_cast<char*>(Heap::Adjust(p, grown));
+    if (!q) return false;
+    p = q;
+    WriteText(p, n - 1, grown);
+    n = grown;
+  } else {
+    Heap::Put(p);
+    n = op.grow ? static_cast<uint32_t>(1 + op.size) : op.size;
+    p = static_cast<char*>(Heap::Get(n));
+    if (!p) return false;
+    WriteText(p, 0, n);
+  }
+  benchmark::DoNotOptimize(p);
+  return true;
+}
+
+// Releases every text (those made so far when memory ran out).
+template <typename Heap>
+void EndChurn(Churn& c) {
+  for (char* p : c.text) Heap::Put(p);
+}
+
+int BlocksOfTheChain() {
+  int blocks = 0;
+  for (const MemBlock* b = pMemB; b; b = b->pNext) ++blocks;
+  return blocks;
+}
+
 template <typename Heap>
 void BM_StringChurn(benchmark::State& state) {
-  const Workload& load = TheWorkload();
-  std::vector<char*> text(kLive);
-  std::vector<uint32_t> length(kLive);
-  for (size_t i = 0; i < kLive; ++i) {
-    length[i] = load.initial[i];
-    text[i] = static_cast<char*>(Heap::Get(length[i]));
-    if (!text[i]) {
-      state.SkipWithError("out of memory");
-      return;
-    }
-    WriteText(text[i], 0, length[i]);
-  }
-  size_t next = 0;
+  Churn c;
+  if (!StartChurn<Heap>(c)) state.SkipWithError("out of memory");
   for (auto _ : state) {
-    const Op& op = load.ops[next++ % kOps];
-    char*& p = text[op.slot];
-    uint32_t& n = length[op.slot];
-    if (op.grow && n < kMaxText) {
-      const uint32_t grown = std::min<uint32_t>(static_cast<uint32_t>(kMaxText), n + op.size);
-      char* q = static_cast<char*>(Heap::Adjust(p, grown));
-      if (!q) {
-        state.SkipWithError("out of memory");
-        break;
-      }
-      p = q;
-      WriteText(p, n - 1, grown);
-      n = grown;
-    } else {
-      Heap::Put(p);
-      n = op.grow ? static_cast<uint32_t>(1 + op.size) : op.size;
-      p = static_cast<char*>(Heap::Get(n));
-      if (!p) {
-        state.SkipWithError("out of memory");
-        break;
-      }
-      WriteText(p, 0, n);
+    if (state.error_occurred() || !StepChurn<Heap>(c)) {
+      state.SkipWithError("out of memory");
+      break;
     }
-    benchmark::DoNotOptimize(p);
   }
-  if constexpr (std::is_same_v<Heap, MemMgrHeap>) {
-    int blocks = 0;
-    for (const MemBlock* b = pMemB; b; b = b->pNext) ++blocks;
-    state.counters["blocks"] = blocks;
-  }
-  for (char* p : text) Heap::Put(p);
+  if constexpr (std::is_same_v<Heap, MemMgrHeap>) state.counters["blocks"] = BlocksOfTheChain();
+  EndChurn<Heap>(c);
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
+}
+
+// The manager's churn without a clock: a fixed number of operations, the same in
+// every run, so that an instruction count (valgrind --tool=callgrind) compares two
+// versions of the manager however busy the machine is. 0 when done, 1 when memory
+// runs out.
+int Replay(unsigned long operations) {
+  Churn c;
+  bool ok = StartChurn<MemMgrHeap>(c);
+  for (unsigned long i = 0; ok && i < operations; ++i) ok = StepChurn<MemMgrHeap>(c);
+  std::printf("%lu operations, %d blocks%s\n", operations, BlocksOfTheChain(), ok ? "" : ", out of memory");
+  EndChurn<MemMgrHeap>(c);
+  return ok ? 0 : 1;
 }
 
 BENCHMARK_TEMPLATE(BM_StringChurn, MemMgrHeap)->Name("StringChurn/MemMgr");
@@ -182,6 +216,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 3 && std::strcmp(argv[1], "--replay") == 0) return Replay(std::strtoul(argv[2], nullptr, 10));
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   RatioReporter reporter;
