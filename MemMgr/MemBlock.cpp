@@ -261,7 +261,11 @@ MemBlock* FirstBlockWithRun(int k) {
       uint64_t four = 0;
       std::memcpy(&four, &c.longest[pos], sizeof four);
       const uint64_t fits = (four + add) & 0x8000800080008000u;
-      if (fits != 0) return c.order[pos + static_cast<size_t>(std::countr_zero(fits)) / 16];
+      if (fits == 0) continue;
+      // The first entry in memory order: the lowest lane on a little-endian host,
+      // the highest on a big-endian one.
+      const int lane = std::endian::native == std::endian::little ? std::countr_zero(fits) : std::countl_zero(fits);
+      return c.order[pos + static_cast<size_t>(lane) / 16];
     }
   }
   return nullptr;
