@@ -79,20 +79,24 @@ void FillMat(char* to, int count, char ch) {
   }
 }
 
-// Sets count nodes from node `from` on free or in use (ch): their map characters,
-// their bits, the sums of their words and the block's longest free run.
+// Sets count nodes (at least one) from node `from` on free or in use (ch): their map
+// characters, their bits, the sums of their words and the block's longest free run.
 void SetNodes(MemBlock* b, int from, int count, char ch) {
+  assert(count > 0 && from + count <= MEM_BLOCK_NODES);
   FillMat(b->Mat + from, count, ch);
-  const int first = from / 64;
-  const int last = (from + count - 1) / 64;
-  for (int w = first; w <= last; ++w) {
-    const int lo = w == first ? from % 64 : 0;
-    const int hi = w == last ? (from + count - 1) % 64 + 1 : 64;
-    const uint64_t mask = LowBits(hi) & ~LowBits(lo);
+  auto at = static_cast<unsigned>(from);
+  auto left = static_cast<unsigned>(count);
+  // Word by word: the n nodes of the run that fall in word w, from bit at % 64 on.
+  do {
+    const unsigned w = at / 64;
+    const unsigned n = std::min(left, 64 - at % 64);
+    const uint64_t mask = ~uint64_t{0} >> (64 - n) << at % 64;
     uint64_t& word = b->FreeBits[w];
     word = ch == MEM_MAT_FREE ? word | mask : word & ~mask;
-    SumWord(b, w);
-  }
+    SumWord(b, static_cast<int>(w));
+    at += n;
+    left -= n;
+  } while (left > 0);
   const int longest = LongestInBlock(b);
   if (longest == b->LongestFree) return;
   b->LongestFree = longest;
