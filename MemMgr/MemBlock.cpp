@@ -347,7 +347,7 @@ MemBlock* GetNewBlock(size_t size) {
   // Every node is free: nothing of the area, nor the page after it, is anybody's yet.
   memmgr::Poison(data, MapLength(dataSize));
   b->FreeNodes = MEM_BLOCK_NODES;
-  std::memset(b->FreeBits, 0xFF, sizeof b->FreeBits);
+  for (MemWord& word : b->Words) word.FreeBits = ~uint64_t{0};
   std::memset(b->WordPre, 64, MEM_WORDS);  // the rest stays 0
   std::memset(b->WordSuf, 64, sizeof b->WordSuf);
   std::memset(b->WordBest, 64, sizeof b->WordBest);

@@ -39,7 +39,7 @@ int LongestOnes(uint64_t x) {
 
 // Sums up the free runs of word w of a block's map anew from its bits.
 void SumWord(MemBlock* b, int w) {
-  const uint64_t x = b->FreeBits[w];
+  const uint64_t x = b->Words[w].FreeBits;
   b->WordPre[w] = static_cast<uint8_t>(std::countr_one(x));
   b->WordSuf[w] = static_cast<uint8_t>(std::countl_one(x));
   b->WordBest[w] = static_cast<uint8_t>(LongestOnes(x));
@@ -91,7 +91,7 @@ void SetNodes(MemBlock* b, int from, int count, char ch) {
     const unsigned w = at / 64;
     const unsigned n = std::min(left, 64 - at % 64);
     const uint64_t mask = ~uint64_t{0} >> (64 - n) << at % 64;
-    uint64_t& word = b->FreeBits[w];
+    uint64_t& word = b->Words[w].FreeBits;
     word = ch == MEM_MAT_FREE ? word | mask : word & ~mask;
     SumWord(b, static_cast<int>(w));
     at += n;
@@ -135,8 +135,8 @@ void CheckBlock(const MemBlock* b) {
   for (int i = 0; i < MEM_BLOCK_NODES; ++i) {
     const char c = b->Mat[i];
     assert(c == MEM_MAT_FREE || c == MEM_MAT_USED);
-    assert(((b->FreeBits[i / 64] >> (i % 64)) & 1) == (c == MEM_MAT_FREE ? 1u : 0u));
-    assert(((b->StartBits[i / 64] >> (i % 64)) & 1) == (b->Nodes[i].NodeCnt != 0 ? 1u : 0u));
+    assert(((b->Words[i / 64].FreeBits >> (i % 64)) & 1) == (c == MEM_MAT_FREE ? 1u : 0u));
+    assert(((b->Words[i / 64].StartBits >> (i % 64)) & 1) == (b->Nodes[i].NodeCnt != 0 ? 1u : 0u));
     run = c == MEM_MAT_FREE ? run + 1 : 0;
     blanks += c == MEM_MAT_FREE;
     longest = std::max(longest, run);
@@ -144,7 +144,7 @@ void CheckBlock(const MemBlock* b) {
   assert(blanks == b->FreeNodes);
   assert(b->LongestFree == std::min(longest, MEM_SHORT_RUN));
   for (int w = 0; w < kWords; ++w) {
-    const uint64_t x = b->FreeBits[w];
+    const uint64_t x = b->Words[w].FreeBits;
     assert(b->WordPre[w] == std::countr_one(x) && b->WordSuf[w] == std::countl_one(x));
     assert(b->WordBest[w] == LongestOnes(x));
   }
@@ -213,7 +213,7 @@ uint64_t LanesAtLeast(uint64_t v, int k) {
 int FindLongRun(const MemBlock* b, int k) {
   int carry = 0;  // free nodes that end the words passed
   for (int w = 0; w < kWords; ++w) {
-    const uint64_t x = b->FreeBits[w];
+    const uint64_t x = b->Words[w].FreeBits;
     if (carry + std::countr_one(x) >= k) return w * 64 - carry;
     carry = x == ~uint64_t{0} ? carry + 64 : std::countl_one(x);
   }
@@ -235,7 +235,7 @@ int FindFreeRun(const MemBlock* b, int k) {
     int at = MEM_BLOCK_NODES;
     if (within != 0) {
       const int v = w + FirstLane(within);
-      at = v * 64 + std::countr_zero(RunStarts(b->FreeBits[v], k));
+      at = v * 64 + std::countr_zero(RunStarts(b->Words[v].FreeBits, k));
     }
     if (across != 0) {
       const int v = w + FirstLane(across);
@@ -259,15 +259,15 @@ MemBlock* FirstBlockWithRun(int k) {
 // free or starts another allocation, or to the end of the block.
 int AllocationLength(const MemBlock* b, int i) {
   int w = i / 64;
-  uint64_t ends = (b->FreeBits[w] | b->StartBits[w]) & ~LowBits(i % 64 + 1);
-  while (ends == 0 && ++w < kWords) ends = b->FreeBits[w] | b->StartBits[w];
+  uint64_t ends = (b->Words[w].FreeBits | b->Words[w].StartBits) & ~LowBits(i % 64 + 1);
+  while (ends == 0 && ++w < kWords) ends = b->Words[w].FreeBits | b->Words[w].StartBits;
   return (ends == 0 ? MEM_BLOCK_NODES : w * 64 + std::countr_zero(ends)) - i;
 }
 
 // Writes the record of an allocation of count nodes that starts at node i (count 0:
 // none starts there), and its start bit.
 void SetRecord(MemBlock* b, int i, int count) {
-  uint64_t& starts = b->StartBits[i / 64];
+  uint64_t& starts = b->Words[i / 64].StartBits;
   const uint64_t bit = uint64_t{1} << (i % 64);
   if (count == 0) {
     b->Nodes[i] = MemNode{};
@@ -315,7 +315,7 @@ void* GetDedicated(size_t r) {
 }
 
 // True when an allocation starts at node i of a standard block.
-bool IsStart(const MemBlock* b, int i) { return (b->StartBits[i / 64] >> (i % 64)) & 1; }
+bool IsStart(const MemBlock* b, int i) { return (b->Words[i / 64].StartBits >> (i % 64)) & 1; }
 
 // Node number of p in a standard block when an allocation starts there, else -1.
 int AllocationIndex(const MemBlock* b, const void* p) {
