@@ -141,12 +141,16 @@ void CheckBlock(const MemBlock* b) {
   int blanks = 0;
   int run = 0;
   int longest = 0;
+  int wordRun = 0;             // the run within the word, from the map
+  int wordBest[kWords] = {};
   for (int i = 0; i < MEM_BLOCK_NODES; ++i) {
     const char c = b->Mat[i];
     assert(c == MEM_MAT_FREE || c == MEM_MAT_USED);
     assert(((b->Words[i / 64].FreeBits >> (i % 64)) & 1) == (c == MEM_MAT_FREE ? 1u : 0u));
     assert(((b->Words[i / 64].StartBits >> (i % 64)) & 1) == (b->Nodes[i].NodeCnt != 0 ? 1u : 0u));
     run = c == MEM_MAT_FREE ? run + 1 : 0;
+    wordRun = c == MEM_MAT_FREE ? (i % 64 == 0 ? 1 : wordRun + 1) : 0;
+    wordBest[i / 64] = std::max(wordBest[i / 64], wordRun);
     blanks += c == MEM_MAT_FREE;
     longest = std::max(longest, run);
   }
@@ -155,7 +159,7 @@ void CheckBlock(const MemBlock* b) {
   for (int w = 0; w < kWords; ++w) {
     const uint64_t x = b->Words[w].FreeBits;
     assert(b->WordPre[w] == std::countr_one(x) && b->WordSuf[w] == std::countl_one(x));
-    assert(b->WordBest[w] == LongestOnes(x));
+    assert(b->WordBest[w] == wordBest[w]);
   }
   for (int w = kWords; w < kWords + 8; ++w) assert(b->WordPre[w] == 0);
   int covered = 0;
