@@ -191,13 +191,13 @@ void ReturnPiece(void* p, size_t size, bool fromHeap, bool data) {
 // a processor's cache picks the place of a line by its offset in the page: headers
 // all at the start of their pages would keep their busiest lines (the sums, the
 // bits of the map) in the same few places and push one another out. Successive
-// headers start one line further on, round the page.
+// headers start one line further on, round the first 4 KB of the page.
 constexpr size_t kHeadColours = 64;
-static_assert(kHeadColours * 64 <= 4096, "a header must start within its first page");
 
-// A new header's memory, zero-filled; null when none can be had.
+// A new header's memory, zero-filled; null when none can be had. It starts within
+// the first page of its mapping, which ReturnHeader gives back.
 MemBlock* MapHeader() {
-  const size_t offset = S.headColour * 64;
+  const size_t offset = S.headColour * 64 % static_cast<size_t>(getpagesize());
   void* base = MapBlock(sizeof(MemBlock) + offset);
   if (!base) return nullptr;
   S.headColour = (S.headColour + 1) % kHeadColours;
