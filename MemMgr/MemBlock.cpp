@@ -73,6 +73,7 @@ struct MapState {
   Quarantined quarantine[kQuarantineSlots] = {};  // oldest first
   int quarantined = 0;
   size_t quarantinedBytes = 0;
+  size_t headColour = 0;  // the cache line of its page where the next header starts
   ChainIndex chain;
 };
 MapState S;
@@ -184,6 +185,29 @@ void ReturnPiece(void* p, size_t size, bool fromHeap, bool data) {
     return;
   }
   munmap(p, length);
+}
+
+// Cache lines of a page where a header may start. Every mapping begins a page, and
+// a processor's cache picks the place of a line by its offset in the page: headers
+// all at the start of their pages would keep their busiest lines (the sums, the
+// bits of the map) in the same few places and push one another out. Successive
+// headers start one line further on, round the first 4 KB of the page.
+constexpr size_t kHeadColours = 64;
+
+// A new header's memory, zero-filled; null when none can be had. It starts within
+// the first page of its mapping, which ReturnHeader gives back.
+MemBlock* MapHeader() {
+  const size_t offset = S.headColour * 64 % static_cast<size_t>(getpagesize());
+  void* base = MapBlock(sizeof(MemBlock) + offset);
+  if (!base) return nullptr;
+  S.headColour = (S.headColour + 1) % kHeadColours;
+  return reinterpret_cast<MemBlock*>(static_cast<char*>(base) + offset);
+}
+
+// Gives the memory of a header from MapHeader back (null is ignored).
+void ReturnHeader(MemBlock* b, bool fromHeap) {
+  const size_t offset = reinterpret_cast<uintptr_t>(b) % static_cast<size_t>(getpagesize());
+  ReturnPiece(b ? reinterpret_cast<char*>(b) - offset : nullptr, sizeof(MemBlock) + offset, fromHeap, false);
 }
 
 }  // namespace
@@ -302,14 +326,14 @@ MemBlock* GetNewBlock(size_t size) {
   char* data = nullptr;
   bool headFromHeap = false;
   if (dataSize <= MEM_MAX_BLOCK_SIZE) {
-    b = static_cast<MemBlock*>(MapBlock(sizeof(MemBlock)));
+    b = MapHeader();
     headFromHeap = MemId < 0;
   }
   if (b) data = static_cast<char*>(MapBlock(dataSize));
   if (!data || !memmgr::ReserveChainSlot()) {
     ReturnPiece(data, dataSize, MemId < 0, true);
     // A header without its data area is given back at once: nothing leaks.
-    ReturnPiece(b, sizeof(MemBlock), headFromHeap, false);
+    ReturnHeader(b, headFromHeap);
     std::fprintf(stderr, "ERROR: %s\n", OutOfMem);
     return nullptr;
   }
@@ -323,7 +347,7 @@ MemBlock* GetNewBlock(size_t size) {
   // Every node is free: nothing of the area, nor the page after it, is anybody's yet.
   memmgr::Poison(data, MapLength(dataSize));
   b->FreeNodes = MEM_BLOCK_NODES;
-  std::memset(b->FreeBits, 0xFF, sizeof b->FreeBits);
+  for (MemWord& word : b->Words) word.FreeBits = ~uint64_t{0};
   std::memset(b->WordPre, 64, MEM_WORDS);  // the rest stays 0
   std::memset(b->WordSuf, 64, sizeof b->WordSuf);
   std::memset(b->WordBest, 64, sizeof b->WordBest);
@@ -384,7 +408,7 @@ void FreeBlock(MemBlock* b) {
   PopBlock(b);
   const bool headFromHeap = b->HeadFromHeap;
   ReturnPiece(b->pData, static_cast<size_t>(b->Size), b->DataFromHeap, true);
-  ReturnPiece(b, sizeof(MemBlock), headFromHeap, false);
+  ReturnHeader(b, headFromHeap);
 }
 
 int TestMAT(const char* pos, char ch, int count) {

@@ -20,10 +20,16 @@ struct MemNode {
 constexpr int MEM_WORDS = MEM_BLOCK_NODES / 64;  // words of a block's bit maps, 64 nodes each
 constexpr int MEM_SHORT_RUN = 64;  // a block's longest free run is counted up to this many nodes
 
+// The bits of 64 nodes of a block's map (node n: word n / 64, bit n % 64).
+struct MemWord {
+  uint64_t FreeBits;   // 1 for a free node
+  uint64_t StartBits;  // 1 where an allocation starts (NodeCnt not 0)
+};
+
 // The header of one block; a mapping of its own, apart from the data area. The
 // fields between pData and Nodes are the manager's own sums of the map, laid out so
 // that a request or a release reads few cache lines: the runs of the block and of
-// its words in two lines, the bits of the map in four.
+// its words in two lines, the bits of 256 nodes in one.
 struct MemBlock {
   MemBlock* pNext;   // next block in the chain, null at the tail
   MemBlock* pPrev;   // previous block, null at the head
@@ -37,15 +43,15 @@ struct MemBlock {
   // The longest run of free nodes in Mat, counted up to MEM_SHORT_RUN (a longer run
   // counts MEM_SHORT_RUN); 0 in a dedicated block.
   alignas(64) int32_t LongestFree;
-  // The free runs of each word of FreeBits, 8 words to a 64-bit read: the free nodes
+  // The free runs of each word of the map, 8 words to a 64-bit read: the free nodes
   // it starts with (then zeros, as if the map went on in use) and ends with, and its
   // longest free run.
   uint8_t WordPre[MEM_WORDS + 8];
   uint8_t WordSuf[MEM_WORDS];
   uint8_t WordBest[MEM_WORDS];
-  // Mat as bits, 64 nodes to a word (node n: word n / 64, bit n % 64).
-  alignas(64) uint64_t FreeBits[MEM_WORDS];  // 1 for a free node
-  uint64_t StartBits[MEM_WORDS];  // 1 where an allocation starts (NodeCnt not 0)
+  // Mat as bits, two words for each 64 nodes side by side, as they are read and
+  // written together.
+  alignas(64) MemWord Words[MEM_WORDS];
   MemNode Nodes[MEM_BLOCK_NODES];  // allocation records by node number (the MAT index)
   char Mat[MEM_BLOCK_NODES];       // 'U' or ' ' per node
   uint32_t MatEnd;   // always 0: terminates Mat so that a free run never passes the last node
