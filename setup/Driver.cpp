@@ -1,6 +1,7 @@
 // Driver.cpp - the installer's run state, its command line, the work-area base and
 // the relocation of a previous installation.
 #include "setup/setup.h"
+#include "setup/SetupPrivate.h"
 
 #include "MemMgr/MemMgr.h"
 #include "SysCmd/SysCmd.h"
@@ -223,7 +224,7 @@ bool SameProductTree(const char* current, const char* target) {
 
 // Prints the usage to stream.
 void PrintUsage(FILE* stream) {
-  const char* name = my_name != nullptr && *my_name != '\0' ? my_name : "setup";
+  const char* name = setup_internal::RunName();
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"  // kUsage is the literal above
   std::fprintf(stream, kUsage, name, name, name, name, name);
@@ -248,7 +249,7 @@ void checkCommandLineOptions(int argc, char** argv) {
     const int command = FindToken(word, kCommandWords);
     if (command == kVersionWord || command == kLongVersionWord) continue;
     std::fflush(stdout);
-    std::fprintf(stderr, "%s: unknown option '%s'\n", my_name != nullptr ? my_name : "setup", word);
+    std::fprintf(stderr, "%s: unknown option '%s'\n", setup_internal::RunName(), word);
     PrintUsage(stderr);
     exit_app(kUsageErrorStatus);
   }
@@ -281,7 +282,7 @@ void parseCommandLineOptions(int argc, char** argv) {
     switch (role) {
       case Role::Version:
         std::fflush(stdout);
-        std::fprintf(stderr, "%s %s\n", my_name != nullptr ? my_name : "setup", SETUP_VERSION);
+        std::fprintf(stderr, "%s %s\n", setup_internal::RunName(), SETUP_VERSION);
         exit_app(0);
       case Role::InstallDir:
         SetInstallDir(word);

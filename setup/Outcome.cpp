@@ -1,6 +1,7 @@
 // Outcome.cpp - the one way a run ends: its outcome in the log, the reason and the
 // log's place on standard error, the result file, the exit status.
 #include "setup/setup.h"
+#include "setup/SetupPrivate.h"
 
 #include "utils/utils.h"
 
@@ -54,7 +55,7 @@ void EndRun(RunOutcome outcome, int status, const char* reason) {
   if (S.ending) exit_app(status);
   S.ending = true;
   if (reason == nullptr) reason = "";
-  const char* name = my_name != nullptr && *my_name != '\0' ? my_name : "setup";
+  const char* name = setup_internal::RunName();
   std::fflush(stdout);
   if (!Succeeded(outcome)) {
     PutLogMsg("run ended: %s%s%s (exit status %d)\n", NamesOf(outcome).log,

@@ -7,6 +7,7 @@
 // replaced, never written through. Only the C library is used here, so a failure
 // while the run ends after a fatal report cannot end in another fatal report.
 #include "setup/setup.h"
+#include "setup/SetupPrivate.h"
 
 #include "SysCmd/SysCmd.h"
 #include "utils/utils.h"
@@ -68,7 +69,7 @@ std::string PreviousProductDir() {
 // The JSON object of the run.
 std::string ResultText(RunOutcome outcome, int status, const char* reason) {
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - kStart).count();
-  const std::string name = my_name != nullptr && *my_name != '\0' ? my_name : "setup";
+  const std::string name = setup_internal::RunName();
   char figures[160];
   std::snprintf(figures, sizeof figures, "\"commands\": %d, \"failed_commands\": %d, ", SysCmdLoggedRuns(),
                 SysCmdFailedRuns());
@@ -152,7 +153,7 @@ int writeRunResult(RunOutcome outcome, int status, const char* reason) {
   if (Unattended.resultPath.empty()) return 0;
   const std::string why = ReplaceFile(Unattended.resultPath, ResultText(outcome, status, reason));
   if (why.empty()) return 1;
-  const char* name = my_name != nullptr && *my_name != '\0' ? my_name : "setup";
+  const char* name = setup_internal::RunName();
   PutLogMsg("WARNING_MSG: cannot write the result file %s: %s\n", Unattended.resultPath.c_str(), why.c_str());
   std::fflush(stdout);
   std::fprintf(stderr, "%s: cannot write the result file %s: %s\n", name, Unattended.resultPath.c_str(),

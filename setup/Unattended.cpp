@@ -1,6 +1,7 @@
 // Unattended.cpp - the answers and reports an unattended run takes from its
 // environment: TVNN_CONTINUE, TVNN_RUNNING, TVNN_STATUS and TVNN_RESULT.
 #include "setup/setup.h"
+#include "setup/SetupPrivate.h"
 
 #include "utils/utils.h"
 
@@ -106,7 +107,7 @@ void readUnattendedSettings() {
       continue;
     }
     std::fflush(stdout);
-    std::fprintf(stderr, "%s: %s\n", my_name != nullptr ? my_name : "setup", refusal.c_str());
+    std::fprintf(stderr, "%s: %s\n", setup_internal::RunName(), refusal.c_str());
     exit_app(kRefusedStatus);
   }
 }
